@@ -1,0 +1,15 @@
+#include "engine/devil_writer.h"
+
+#include <IL/il.h>
+#include <IL/ilu.h>
+
+DevilLibrary::DevilLibrary()
+{
+    ilInit();
+    iluInit();
+}
+
+DevilLibrary::~DevilLibrary()
+{
+    ilShutDown();
+}

@@ -1,0 +1,51 @@
+// Process entry: start-up order and mode dispatch.
+#include "app/instance_guard.h"
+#include "cli/command_line.h"
+#include "engine/devil_writer.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace {
+
+QStringList parametersOf(int argc, char** argv)
+{
+    QStringList parameters;
+    for (int i = 1; i < argc; ++i) {
+        parameters << QString::fromLocal8Bit(argv[i]);
+    }
+    return parameters;
+}
+
+int startWindowedMode()
+{
+    std::puts("The desktop interface of Tessaline is not built yet; use the command line (tessaline --help).");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // The format key lists and tables are constant data, ready before anything runs.
+    const DevilLibrary devil;
+
+    const QStringList parameters = parametersOf(argc, argv);
+    InstanceGuard guard;
+    if (!guard.acquire()) {
+        if (parameters.isEmpty()) {
+            return 0;
+        }
+        std::fputs("Error: Another instance of Tessaline is running\n", stderr);
+        return 1;
+    }
+
+    if (!parameters.isEmpty()) {
+        if (const std::optional<int> status = runCommandLine(argc, argv, parameters)) {
+            return *status;
+        }
+    }
+    return startWindowedMode();
+}
