@@ -1,0 +1,30 @@
+#pragma once
+
+#include "app/settings.h"
+#include "engine/input_file_list.h"
+#include "engine/job_state.h"
+#include "engine/run_context.h"
+#include "engine/run_progress.h"
+
+#include <QString>
+
+// The run fields both starters fill from job.outputKey before the worker starts: formatId, the
+// target bit depth from the format's bit-depth setting, the writer flags, and autoBpp (target
+// depth 0). False when job.outputKey is not an output format; nothing is changed then.
+bool prepareRun(const Settings& settings, JobState& job);
+
+// The conversion worker, run on its own thread after progress.start(). Walks the list in the
+// order it was filled; for each file sets job.inputPath and job.subfolder, publishes the progress,
+// creates the output subfolders (Keep Subfolders), converts the file, and after a success draws a
+// new %rnd% value, advances %n% and sets the outputs' modification time (Advanced/File Timestamp).
+// Stops between files when progress.running is cleared and waits at the pause gate. Writes the
+// success count to progress.convertedCount at the end.
+void conversionWorker(RunContext& context, const InputFileList& files, RunProgress& progress);
+
+// Creates job.outputFolder + job.subfolder when it is missing. Failures show as failed saves.
+void createOutputSubfolders(const JobState& job);
+
+// Sets the modification time of an output file by Advanced/File Timestamp: 1 that of
+// job.inputPath, 2 Advanced/Custom Timestamp (local seconds), anything else leaves it. Returns
+// false when the time could not be set (callers do not check it).
+bool applyOutputTimestamp(const Settings& settings, const JobState& job, const QString& outputFile);
