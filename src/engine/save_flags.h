@@ -1,0 +1,14 @@
+#pragma once
+
+#include "app/settings.h"
+
+#include <QString>
+
+// The writer flags of an output format, computed once per run from the Output settings:
+// FreeImage's save flags for the FreeImage formats (jpg 95 | JPEG_SUBSAMPLING_444 by default,
+// png PNG_Z_NO_COMPRESSION, tiff TIFF_NONE), JXR_LOSSLESS for jxr, 0 for keys without options.
+int computeSaveFlags(const QString& outputKey, const Settings& settings);
+
+// The depth Auto picks: the first permitted depth of the format that is at least sourceBpp, or
+// the format's largest depth when none is. 0 for an unknown key.
+int autoBitDepth(const QString& outputKey, int sourceBpp);
