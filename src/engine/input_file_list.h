@@ -67,7 +67,7 @@ bool addInputFile(InputFileList& list, const JobState& job, const QString& path,
 
 // Adds every accepted file below a folder ending in "/", recursively, entries sorted by name
 // without regard to letter case. Returns the number of files added. A folder that cannot be
-// listed adds nothing; a folder reached again through a symbolic link is not scanned twice.
+// listed adds nothing; a symbolic link back to a folder being scanned is not followed.
 int scanFolder(InputFileList& list, const JobState& job, const QString& folder, const InputListHooks* hooks = nullptr);
 
 // The number of entries directly in a folder: the progress maximum of a folder import.
