@@ -1,0 +1,167 @@
+#include "support/malformed_tiffs.h"
+
+#include "engine/bitmap.h"
+#include "support/tiff_fixtures.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace fixtures {
+namespace {
+
+struct MemoryDeleter {
+    void operator()(FIMEMORY* memory) const { FreeImage_CloseMemory(memory); }
+};
+
+PageKind kindOf(int bitsPerPixel)
+{
+    switch (bitsPerPixel) {
+    case 1: return PageKind::Bilevel;
+    case 8: return PageKind::Grey8;
+    case 16: return PageKind::Grey16;
+    default: return PageKind::Rgb24;
+    }
+}
+
+std::uint16_t read16(const QByteArray& b, std::size_t at)
+{
+    return static_cast<std::uint16_t>(static_cast<std::uint8_t>(b[at]) | static_cast<std::uint8_t>(b[at + 1]) << 8);
+}
+
+std::uint32_t read32(const QByteArray& b, std::size_t at)
+{
+    return static_cast<std::uint32_t>(read16(b, at)) | static_cast<std::uint32_t>(read16(b, at + 2)) << 16;
+}
+
+void write16(QByteArray& b, std::size_t at, std::uint16_t v)
+{
+    b[at] = static_cast<char>(v & 0xFF);
+    b[at + 1] = static_cast<char>(v >> 8);
+}
+
+void write32(QByteArray& b, std::size_t at, std::uint32_t v)
+{
+    write16(b, at, static_cast<std::uint16_t>(v & 0xFFFF));
+    write16(b, at + 2, static_cast<std::uint16_t>(v >> 16));
+}
+
+// Offset of the value field of `tag` in the first IFD of a little-endian TIFF, or 0.
+std::size_t valueFieldOf(const QByteArray& tiff, std::uint16_t tag)
+{
+    const std::uint32_t ifd = read32(tiff, 4);
+    const std::uint16_t count = read16(tiff, ifd);
+    for (std::uint16_t i = 0; i < count; ++i) {
+        const std::size_t entry = ifd + 2 + 12U * i;
+        if (read16(tiff, entry) == tag) {
+            return entry + 8;
+        }
+    }
+    return 0;
+}
+
+// Sets a tag's value in place (keeping its type: SHORT writes 16 bits, LONG 32).
+QByteArray withTag(QByteArray tiff, std::uint16_t tag, std::uint32_t value)
+{
+    const std::size_t field = valueFieldOf(tiff, tag);
+    if (field == 0) {
+        return tiff;
+    }
+    if (read16(tiff, field - 8 + 2) == 3) {  // SHORT
+        write16(tiff, field, static_cast<std::uint16_t>(value));
+    } else {
+        write32(tiff, field, value);
+    }
+    return tiff;
+}
+
+// The first IFD's "next IFD" offset points back at the IFD itself.
+QByteArray withIfdLoop(QByteArray tiff)
+{
+    const std::uint32_t ifd = read32(tiff, 4);
+    const std::uint16_t count = read16(tiff, ifd);
+    write32(tiff, ifd + 2 + 12U * count, ifd);
+    return tiff;
+}
+
+QByteArray emptyContainer()
+{
+    // A header whose first IFD has no entries and no successor.
+    QByteArray tiff("II*\0", 4);
+    tiff.append(QByteArray(4, '\0'));
+    write32(tiff, 4, 8);
+    tiff.append(QByteArray(6, '\0'));
+    return tiff;
+}
+
+}  // namespace
+
+QByteArray wellFormedTiff(int width, int height, int bitsPerPixel)
+{
+    const Bitmap page = makePage(kindOf(bitsPerPixel), width, height);
+    std::unique_ptr<FIMEMORY, MemoryDeleter> memory(FreeImage_OpenMemory());
+    if (!FreeImage_SaveToMemory(FIF_TIFF, page.get(), memory.get(), TIFF_NONE)) {
+        return {};
+    }
+    BYTE* data = nullptr;
+    DWORD size = 0;
+    FreeImage_AcquireMemory(memory.get(), &data, &size);
+    return QByteArray(reinterpret_cast<const char*>(data), static_cast<int>(size));
+}
+
+std::vector<MalformedTiff> malformedTiffs()
+{
+    std::vector<MalformedTiff> files;
+    const QByteArray rgb = wellFormedTiff(64, 48, 24);
+    const QByteArray grey = wellFormedTiff(40, 30, 8);
+    const QByteArray bilevel = wellFormedTiff(80, 60, 1);
+    const auto add = [&files](const QString& name, const QByteArray& bytes) {
+        files.push_back({name + QStringLiteral(".tif"), bytes});
+    };
+
+    for (const auto& [base, stem] : {std::pair{rgb, "rgb"}, std::pair{grey, "grey"}, std::pair{bilevel, "bilevel"}}) {
+        for (int cut : {0, 1, 4, 7, 8, 9, 16, 32, 64, 100, 160, 200}) {
+            if (cut < base.size()) {
+                add(QStringLiteral("truncated-%1-at-%2").arg(QLatin1String(stem)).arg(cut), base.left(cut));
+            }
+        }
+        for (int percent : {25, 50, 75, 90, 99}) {
+            const int cut = static_cast<int>(static_cast<long long>(base.size()) * percent / 100);
+            add(QStringLiteral("truncated-%1-at-%2-percent").arg(QLatin1String(stem)).arg(percent), base.left(cut));
+        }
+    }
+
+    // Bit flips in the header and the first IFD, from a fixed seed.
+    std::uint32_t state = 0x2545F491U;
+    const std::uint32_t ifdEnd = read32(rgb, 4) + 2 + 12U * read16(rgb, read32(rgb, 4)) + 4;
+    for (int i = 0; i < 40; ++i) {
+        QByteArray damaged = rgb;
+        for (int flip = 0; flip < 1 + i % 4; ++flip) {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            const std::uint32_t at = i < 8 ? state % 8 : read32(rgb, 4) + state % (ifdEnd - read32(rgb, 4));
+            damaged[at] = static_cast<char>(damaged[at] ^ (1 << (state % 8)));
+        }
+        add(QStringLiteral("bitflip-%1").arg(i, 2, 10, QLatin1Char('0')), damaged);
+    }
+
+    constexpr std::uint16_t imageWidth = 256, imageLength = 257, compression = 259, stripOffsets = 273,
+                            rowsPerStrip = 278, stripByteCounts = 279;
+    add(QStringLiteral("strip-count-zero"), withTag(rgb, stripByteCounts, 0));
+    add(QStringLiteral("strip-count-absurd"), withTag(rgb, stripByteCounts, 0x7FFFFFF0U));
+    add(QStringLiteral("strip-offset-absurd"), withTag(rgb, stripOffsets, 0xFFFFFF00U));
+    add(QStringLiteral("strip-offset-zero"), withTag(rgb, stripOffsets, 0));
+    add(QStringLiteral("rows-per-strip-zero"), withTag(rgb, rowsPerStrip, 0));
+    add(QStringLiteral("width-zero"), withTag(rgb, imageWidth, 0));
+    add(QStringLiteral("height-zero"), withTag(rgb, imageLength, 0));
+    add(QStringLiteral("dimensions-absurd"), withTag(withTag(rgb, imageWidth, 100000), imageLength, 100000));
+    add(QStringLiteral("dimensions-huge"), withTag(withTag(rgb, imageWidth, 0xFFFFFFFFU), imageLength, 0xFFFFFFFFU));
+    add(QStringLiteral("ifd-loop"), withIfdLoop(rgb));
+    add(QStringLiteral("old-jpeg-without-stream"), withTag(rgb, compression, 6));
+    add(QStringLiteral("empty-container"), emptyContainer());
+    add(QStringLiteral("header-only"), rgb.left(8));
+    add(QStringLiteral("not-a-tiff"), QByteArray("This is a text file with a .tif name.\n"));
+    return files;
+}
+
+}  // namespace fixtures

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+namespace fixtures {
+
+// A TIFF that is broken on purpose, and what was done to it.
+struct MalformedTiff {
+    QString name;  // file name, ends in ".tif"
+    QByteArray bytes;
+};
+
+// Hostile and damaged TIFFs made from well-formed ones: truncations at many offsets, random bit
+// flips in the header and the first IFD, zero and absurd strip counts and offsets, absurd
+// dimensions, IFD loops, an old-style JPEG tag without a JPEG stream, an empty multi-page container.
+// The same list comes out on every call.
+std::vector<MalformedTiff> malformedTiffs();
+
+// A small well-formed single-page TIFF (little-endian, uncompressed), the base of the damage above.
+QByteArray wellFormedTiff(int width, int height, int bitsPerPixel);
+
+}  // namespace fixtures
