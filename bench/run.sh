@@ -16,6 +16,7 @@ build=${TESSALINE_BUILD_DIR:-$root/build}
 work=$(mktemp -d /tmp/tessaline-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
+"$root/scripts/install-deps.sh" --bench
 "$root/scripts/build.sh" >/dev/null
 cmake --build "$build" --target floor >/dev/null
 [ -d "$corpus" ] || "$root/bench/make-corpus.sh" "$corpus" >/dev/null

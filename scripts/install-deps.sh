@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package Tessaline needs to build, test and run.
 # Idempotent: does nothing when everything is present; runs apt-get update first otherwise.
+#   --bench   also the tools the benchmark compares against (bench/run.sh)
+#   --fuzz    also clang and its fuzzing runtime (fuzz/run.sh)
 set -euo pipefail
 
 packages=(
@@ -11,6 +13,13 @@ packages=(
   libgtest-dev libgmock-dev
   xvfb
 )
+for extra in "$@"; do
+  case "$extra" in
+    --bench) packages+=(graphicsmagick imagemagick libvips-tools hyperfine time bc) ;;
+    --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    *) echo "install-deps: unknown option $extra" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
