@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
 
 #include <cstdint>
@@ -213,6 +214,9 @@ struct Settings {
 // Sets every setting to its default. consoleMode differs in one value only:
 // Transform/Keep Aspect Ratio is 0 for the command line and 1 for the windowed mode.
 void resetToDefaults(Settings& settings, bool consoleMode);
+// The same, centring the main window on a primary screen of the given size; an invalid size
+// means there is no screen and the window position becomes 100, 100.
+void resetToDefaults(Settings& settings, bool consoleMode, QSize desktop);
 
 // "FF8000" -> red + green * 256 + blue * 65536; a text of any other length is black (0).
 std::uint32_t colourFromHex(const QString& hex);
