@@ -25,15 +25,15 @@ struct PageRange {
 PageRange selectPages(int frameLoading, int pageCount);
 
 enum class PageStatus {
-    Loaded,   // image holds the decoded page
-    Skipped,  // the page is 0 x 0: nothing is written for it
-    Failed,   // unreadable, undecodable or refused by the size limit: counts as a failed save
+    Loaded,  // image holds the decoded page
+    Skipped, // the page is 0 x 0: nothing is written for it
+    Failed,  // unreadable, undecodable or refused by the size limit: counts as a failed save
 };
 
 struct LoadedPage {
     PageStatus status = PageStatus::Failed;
     Bitmap image;
-    int sourceBpp = 0;  // bits per pixel of the page as stored, before any step
+    int sourceBpp = 0; // bits per pixel of the page as stored, before any step
 };
 
 // What the header of one TIFF page says, read with libtiff without decoding any pixels.
@@ -42,8 +42,8 @@ struct TiffPageHeader {
     std::uint32_t height = 0;
     int bitsPerPixel = 0;
     int compression = 0;
-    std::uint64_t jpegOffset = 0;  // old-style JPEG: JPEGInterchangeFormat, 0 when absent
-    std::uint64_t jpegLength = 0;  // old-style JPEG: JPEGInterchangeFormatLength, 0 when absent
+    std::uint64_t jpegOffset = 0; // old-style JPEG: JPEGInterchangeFormat, 0 when absent
+    std::uint64_t jpegLength = 0; // old-style JPEG: JPEGInterchangeFormatLength, 0 when absent
 };
 
 // The page headers of a TIFF file in page order; empty when libtiff cannot read the file.
@@ -56,7 +56,7 @@ bool pageSizeAllowed(std::uint64_t width, std::uint64_t height);
 // cache in memory, read-only) or, when that fails, loaded as a single image. Owns the container
 // and hands out one independent page at a time, so a caller holds one decoded page.
 class InputDocument {
-public:
+  public:
     explicit InputDocument(const QString& path);
     ~InputDocument();
     InputDocument(const InputDocument&) = delete;
@@ -70,8 +70,9 @@ public:
     // image, so each index can be loaded once.
     LoadedPage loadPage(int index);
 
-private:
-    LoadedPage loadOldStyleJpeg(const TiffPageHeader& header);
+  private:
+    Bitmap decodePage(int index);
+    Bitmap decodeOldStyleJpeg(int index, const TiffPageHeader& header);
 
     QString path_;
     FIMULTIBITMAP* container_ = nullptr;

@@ -1,0 +1,58 @@
+#include "engine/colour.h"
+
+#include <algorithm>
+
+namespace {
+
+// FreeImage's greyscale and threshold conversions take standard bitmaps of at most 32 bits.
+Bitmap atMost32Bits(Bitmap image)
+{
+    if (image.bpp() > 32) {
+        return Bitmap(FreeImage_ConvertTo24Bits(image.get()));
+    }
+    return image;
+}
+
+} // namespace
+
+Bitmap adjustColours(Bitmap image, const Settings& settings)
+{
+    const AdjustmentSettings& a = settings.adjustment;
+    if (image.empty() || a.doImageColorCorrection == 0) {
+        return image;
+    }
+    if (image.bpp() < 8 || image.bpp() > 32) {
+        image = Bitmap(FreeImage_ConvertTo24Bits(image.get()));
+        if (image.empty()) {
+            return image;
+        }
+    }
+    FreeImage_AdjustColors(image.get(), static_cast<double>(a.imageBrightness), static_cast<double>(a.imageContrast),
+                           static_cast<double>(a.imageGamma), a.imageInvert != 0 ? TRUE : FALSE);
+    return image;
+}
+
+Bitmap toGreyscale(Bitmap image, const Settings& settings)
+{
+    if (image.empty() || settings.adjustment.doImageGreyscale == 0) {
+        return image;
+    }
+    image = atMost32Bits(std::move(image));
+    if (image.empty()) {
+        return image;
+    }
+    return Bitmap(FreeImage_ConvertToGreyscale(image.get()));
+}
+
+Bitmap applyThreshold(Bitmap image, const Settings& settings)
+{
+    if (image.empty() || settings.adjustment.doImageThreshold == 0) {
+        return image;
+    }
+    image = atMost32Bits(std::move(image));
+    if (image.empty()) {
+        return image;
+    }
+    const auto level = static_cast<BYTE>(std::clamp(settings.adjustment.imageThreshold, 0, 255));
+    return Bitmap(FreeImage_Threshold(image.get(), level));
+}

@@ -1,0 +1,147 @@
+#include "engine/pipeline.h"
+
+#include "engine/bit_depth.h"
+#include "engine/colour.h"
+#include "engine/frame.h"
+#include "engine/image_writer.h"
+#include "engine/output_naming.h"
+#include "engine/transform.h"
+#include "engine/watermark.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int iconSizeCap = 128;
+
+// Icons larger than 128 pixels in either direction become exactly 128 x 128 (proportions are
+// not kept: icon sizes are square).
+Bitmap capIconSize(Bitmap image, const JobState& job, int& width, int& height)
+{
+    if (job.outputKey != QLatin1String("ico") || (width <= iconSizeCap && height <= iconSizeCap)) {
+        return image;
+    }
+    width = iconSizeCap;
+    height = iconSizeCap;
+    return Bitmap(FreeImage_Rescale(image.get(), iconSizeCap, iconSizeCap, FILTER_BICUBIC));
+}
+
+// 16-bit and floating-point grey pages become ordinary 8-bit grey pages before any colour step;
+// 8-bit and 1-bit grey pages come back as they are.
+Bitmap normaliseGrey(Bitmap image)
+{
+    const FREE_IMAGE_COLOR_TYPE type = FreeImage_GetColorType(image.get());
+    if (type != FIC_MINISWHITE && type != FIC_MINISBLACK) {
+        return image;
+    }
+    if (FreeImage_GetImageType(image.get()) == FIT_BITMAP) {
+        return image;
+    }
+    return Bitmap(FreeImage_ConvertToStandardType(image.get(), TRUE));
+}
+
+// Deeper pages (48/64-bit RGB, float RGB) are tone-mapped to 24 bits.
+Bitmap toneMapHighDynamicRange(Bitmap image)
+{
+    if (image.bpp() <= 32) {
+        return image;
+    }
+    return Bitmap(FreeImage_TmoDrago03(image.get(), 1.0, 0.0));
+}
+
+// One page through the fixed order of steps, up to the bit-depth conversion. width and height
+// receive the size after resize and the icon cap, which frame, watermark and naming use.
+Bitmap processPage(Bitmap image, const RunContext& context, int& width, int& height)
+{
+    const Settings& settings = context.settings;
+    image = rotate(std::move(image), settings);
+    const auto rotatedWidth = static_cast<int>(image.width());
+    const auto rotatedHeight = static_cast<int>(image.height());
+    image = resize(std::move(image), rotatedWidth, rotatedHeight, settings);
+    if (image.empty()) {
+        return image;
+    }
+    width = static_cast<int>(image.width());
+    height = static_cast<int>(image.height());
+    image = capIconSize(std::move(image), context.job, width, height);
+    if (image.empty()) {
+        return image;
+    }
+    image = normaliseGrey(std::move(image));
+    if (image.empty()) {
+        return image;
+    }
+    image = toneMapHighDynamicRange(std::move(image));
+    flip(image, settings);
+    image = adjustColours(std::move(image), settings);
+    image = toGreyscale(std::move(image), settings);
+    image = applyThreshold(std::move(image), settings);
+    if (image.empty()) {
+        return image;
+    }
+    image = drawFrame(std::move(image), width, height, settings);
+    image = drawWatermark(std::move(image), width, height, context);
+    if (image.empty()) {
+        return image;
+    }
+    return convertBitDepth(std::move(image), context.job);
+}
+
+} // namespace
+
+QString numberedOutputPath(const QString& outputPath, const QString& outputKey, int pageNumber)
+{
+    const qsizetype tail = std::min<qsizetype>(outputKey.size() + 1, outputPath.size());
+    QString numbered = outputPath;
+    numbered.insert(outputPath.size() - tail, QLatin1Char('[') + QString::number(pageNumber) + QLatin1Char(']'));
+    return numbered;
+}
+
+bool processCurrentFile(RunContext& context)
+{
+    const Settings& settings = context.settings;
+    JobState& job = context.job;
+    InputDocument document(job.inputPath);
+    const int pageCount = document.pageCount();
+    if (pageCount == 0) {
+        return false;
+    }
+    const int frameLoading = settings.input.tiffFrameLoading;
+    const bool numbered = frameLoading == 0 && pageCount > 1;
+    const PageRange range = selectPages(frameLoading, pageCount);
+    bool result = false;
+    for (int index = range.first; index <= range.last; ++index) {
+        LoadedPage page = document.loadPage(index);
+        job.sourceBpp = page.sourceBpp;
+        if (page.status == PageStatus::Skipped) {
+            continue;
+        }
+        int width = 0;
+        int height = 0;
+        Bitmap image;
+        if (page.status == PageStatus::Loaded) {
+            image = processPage(std::move(page.image), context, width, height);
+        }
+        // %bpp% of the name shows the depth the page is written with.
+        job.targetBpp = effectiveTargetBpp(job);
+        job.imageWidth = width;
+        job.imageHeight = height;
+        job.outputPath = outputFilePath(settings, job);
+        const QString path = numbered ? numberedOutputPath(job.outputPath, job.outputKey, index + 1) : job.outputPath;
+        job.tempPath = tempFilePath(path);
+        // A page that could not be decoded or processed is a failed save: nothing is written.
+        if (image.empty()) {
+            result = false;
+            continue;
+        }
+        const SaveStatus status = saveImageStatus(image, path, settings, job);
+        if (status == SaveStatus::OutOfMemory) {
+            return false;
+        }
+        result = status == SaveStatus::Saved;
+        if (result && context.onSaved) {
+            context.onSaved(path);
+        }
+    }
+    return result;
+}
