@@ -1,0 +1,73 @@
+#pragma once
+
+#include "app/settings.h"
+#include "cli/keywords.h"
+
+#include <QLatin1StringView>
+#include <QString>
+#include <QStringView>
+
+#include <cstdint>
+#include <span>
+#include <variant>
+
+// The one table of command-line options. It drives the option loop, the profile keys and the
+// option reference of the README; an option is added by adding one row.
+
+enum class OptionKind {
+    Input,       // -i: sets the console run and the input; value may be the next parameter
+    Output,      // -o: the output folder; value may be the next parameter
+    Conversion,  // -c: the output format key; value may be the next parameter
+    Keyword,     // a keyword of a KeywordTable
+    Number,      // the integer rule
+    Real,        // the real rule (--gamma)
+    Text,        // free text (quoted values are joined)
+    Switch,      // no value; anything after "=" is ignored
+    Profile,     // --profile=FILE
+    Debug,       // -d
+    Quiet,       // -q
+    Pause,       // -p
+};
+
+// The reference groups of the README, in the order the option table lists them.
+enum class OptionGroup { Main, Input, Output, Transform, Adjustment, Frame, Watermark, Advanced, Other };
+
+using IntField = std::int32_t& (*)(Settings&);
+using Int8Field = std::int8_t& (*)(Settings&);
+using RealField = float& (*)(Settings&);
+using TextField = QString& (*)(Settings&);
+using SettingField = std::variant<std::monostate, IntField, Int8Field, RealField, TextField>;
+
+struct OptionSpec {
+    QLatin1StringView shortName = {};  // "-I", or empty
+    QLatin1StringView longName = {};   // "--INPUT"; the profile key unless profileKey is set
+    OptionKind kind = OptionKind::Switch;
+    OptionGroup group = OptionGroup::Other;
+    SettingField field = {};  // the setting the value goes to (a switch stores switchValue)
+    KeywordTable keywords = KeywordTable::DdsLoad;  // for OptionKind::Keyword
+    std::int8_t switchValue = 1;
+    Int8Field enables = nullptr;  // a "Do" setting the option also sets ...
+    std::int8_t enableValue = 1;  // ... to this value
+    QLatin1StringView profileKey = {};  // the profile key when it differs from longName
+    const char* help = "";              // one line for the reference; settings' meanings
+    const char* valueHint = "";         // "NUM", "FILE", ... for the reference
+
+    // Whether the value of a Text option is joined across parameters when quoted.
+    bool takesText() const { return kind == OptionKind::Text || kind == OptionKind::Profile; }
+    // The options that only act on a Settings member (and so may appear in a profile).
+    bool isSetting() const;
+    QLatin1StringView profileName() const { return profileKey.isEmpty() ? longName : profileKey; }
+};
+
+std::span<const OptionSpec> optionTable();
+
+// The option of an upper-case name as optionName gives it ("-I", "--JPG-QUALITY"); the first
+// match in table order, or nullptr.
+const OptionSpec* findOption(QStringView upperName);
+
+// The setting option of an upper-case profile key ("--WM-SOLID-OPACITY"), or nullptr.
+const OptionSpec* findProfileKey(QStringView upperKey);
+
+// Stores a value of a setting option (Keyword, Number, Real, Text, Switch) and the "Do" setting
+// it implies. The value is taken as the caller prepared it.
+void applySetting(const OptionSpec& option, const QString& value, Settings& settings);

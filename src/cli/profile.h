@@ -1,0 +1,10 @@
+#pragma once
+
+#include "app/settings.h"
+
+#include <QString>
+
+// Applies the [CLI] group of a profile file to the settings: each key is a long option name
+// ("--JPG-QUALITY = 90"), taken in file order. False only when the file cannot be opened; a file
+// without the group changes nothing and still succeeds.
+bool loadProfile(const QString& path, Settings& settings);
