@@ -152,6 +152,7 @@ class SubfolderTest : public InputListFolder, public testing::WithParamInterface
 TEST_P(SubfolderTest, IsTheFolderBelowTheInputFolder)
 {
     const SubfolderCase& c = GetParam();
+    ASSERT_TRUE(QDir().mkpath(path("in")));
     job.inputFolder = QString::fromUtf8(c.inputFolder) == QLatin1String("-") ? QString() : path(c.inputFolder);
     makeFile(path(QString::fromUtf8(c.file)));
     ASSERT_TRUE(addInputFile(list, job, path(QString::fromUtf8(c.file))));
