@@ -141,10 +141,12 @@ void translateCsvDelimiter(Settings& settings)
     }
 }
 
+// mkpath, not mkdir: a fresh account may have no configuration folder yet, and the file could
+// then never be saved.
 void makeFolderUnlessPresent(const QString& folder)
 {
     if (!QFileInfo::exists(folder)) {
-        QDir().mkdir(folder);
+        QDir().mkpath(folder);
     }
 }
 

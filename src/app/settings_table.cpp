@@ -380,20 +380,29 @@ float parseReal(const QString& text)
     if (digits == 0) {
         return 0.0F;
     }
+    bool negativeExponent = false;
     if (end < value.size() && (value[end] == u'e' || value[end] == u'E')) {
         qsizetype exponent = end + 1;
         if (exponent < value.size() && (value[exponent] == u'-' || value[exponent] == u'+')) {
+            negativeExponent = value[exponent] == u'-';
             ++exponent;
         }
         if (isDigit(exponent)) {
             for (end = exponent; isDigit(end); ++end) {
             }
+        } else {
+            negativeExponent = false;
         }
     }
     bool ok = false;
-    const double number = value.left(end).toLatin1().toDouble(&ok);
-    if (!ok && !std::isinf(number)) {
-        return 0.0F;
+    double number = value.left(end).toLatin1().toDouble(&ok);
+    if (!ok) {
+        // Out of the double range: too small is zero, too large is infinite.
+        const bool negative = value.front() == u'-';
+        if (negativeExponent) {
+            return negative ? -0.0F : 0.0F;
+        }
+        number = negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
     }
     // A double beyond the float range has no float value; say so explicitly instead of
     // relying on the conversion.
