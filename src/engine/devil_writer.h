@@ -6,7 +6,7 @@
 
 // DevIL and ILU keep global state: initialised once at start-up, shut down at exit.
 class DevilLibrary {
-public:
+  public:
     DevilLibrary();
     ~DevilLibrary();
     DevilLibrary(const DevilLibrary&) = delete;
@@ -16,7 +16,7 @@ public:
 enum class DevilWriteResult {
     Written,
     Failed,
-    OutOfMemory,  // the pixel buffer could not be allocated
+    OutOfMemory, // the pixel buffer could not be allocated
 };
 
 // Writes a 24-bit (BGR) or 32-bit (BGRA) page through DevIL as image type `ilType` (IL_DDS,
@@ -28,7 +28,7 @@ DevilWriteResult writeDevilImage(const Bitmap& image, const QString& path, int i
 // What DevIL reads back from a file: for checking written files.
 struct DevilImageInfo {
     bool loaded = false;
-    int type = 0;  // IL_DDS, IL_PSD, ... as DevIL determined it
+    int type = 0; // IL_DDS, IL_PSD, ... as DevIL determined it
     int width = 0;
     int height = 0;
     int bitsPerPixel = 0;

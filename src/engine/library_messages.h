@@ -19,12 +19,12 @@ LibraryMessageSink setLibraryMessageSink(LibraryMessageSink sink);
 
 // Sends library messages to `sink` while it lives, then restores the previous sink.
 class LibraryMessageScope {
-public:
+  public:
     explicit LibraryMessageScope(LibraryMessageSink sink);
     ~LibraryMessageScope();
     LibraryMessageScope(const LibraryMessageScope&) = delete;
     LibraryMessageScope& operator=(const LibraryMessageScope&) = delete;
 
-private:
+  private:
     LibraryMessageSink previous_;
 };

@@ -1,0 +1,114 @@
+#include "engine/image_writer.h"
+
+#include "engine/bit_depth.h"
+#include "engine/bmp_exact_writer.h"
+#include "engine/devil_writer.h"
+#include "engine/ico_writer.h"
+#include "engine/jxr_writer.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cstdio>
+
+namespace {
+
+QString randomLetters(int count)
+{
+    QString letters;
+    for (int i = 0; i < count; ++i) {
+        letters += QChar(u'a' + static_cast<char16_t>(QRandomGenerator::global()->bounded(26)));
+    }
+    return letters;
+}
+
+bool freeImageSave(const Bitmap& image, int formatId, const QString& path, int flags)
+{
+    const QByteArray fileName = QFile::encodeName(path);
+    return FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(formatId), image.get(), fileName.constData(), flags) != FALSE;
+}
+
+// FreeImage's icon writer takes only squares of 16 to 256 pixels; the icon size cap leaves
+// smaller and oblong pages as they are, and those go through our own writer.
+bool saveIcon(const Bitmap& image, int formatId, const QString& path, int flags)
+{
+    const unsigned width = image.width();
+    const bool freeImageTakesIt = width == image.height() && width >= 16 && width <= 256;
+    if (freeImageTakesIt && freeImageSave(image, formatId, path, flags)) {
+        return true;
+    }
+    return writeIcon(image, path);
+}
+
+SaveStatus writeFile(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job)
+{
+    const QString& key = job.outputKey;
+    if (key == QLatin1String("dds") || key == QLatin1String("psd") || key == QLatin1String("pcx")) {
+        switch (writeDevilImage(image, path, job.formatId, key == QLatin1String("dds"))) {
+        case DevilWriteResult::Written:
+            return SaveStatus::Saved;
+        case DevilWriteResult::OutOfMemory:
+            return SaveStatus::OutOfMemory;
+        case DevilWriteResult::Failed:
+            return SaveStatus::Failed;
+        }
+        return SaveStatus::Failed;
+    }
+    bool saved = false;
+    if (key == QLatin1String("bmp") && effectiveTargetBpp(job) == 8 && settings.output.bmpColorTable == 1) {
+        saved = writeExactColourBmp(image, path, job.saveFlags);
+    } else if (key == QLatin1String("jxr")) {
+        // Debian's FreeImage cannot encode JPEG XR ("Invalid instruction", a broken file).
+        saved = writeJxr(image, path);
+    } else if (key == QLatin1String("ico")) {
+        saved = saveIcon(image, job.formatId, path, job.saveFlags);
+    } else {
+        saved = freeImageSave(image, job.formatId, path, job.saveFlags);
+    }
+    return saved ? SaveStatus::Saved : SaveStatus::Failed;
+}
+
+} // namespace
+
+QString tempFilePath(const QString& outputPath)
+{
+    const QFileInfo output(outputPath);
+    const QString prefix =
+        output.path() + QLatin1Char('/') + QLatin1Char('.') + output.fileName() + QStringLiteral(".tessaline-");
+    QString candidate;
+    do {
+        candidate = prefix + randomLetters(6) + QStringLiteral(".tmp");
+    } while (QFileInfo::exists(candidate));
+    return candidate;
+}
+
+bool commitTempFile(const QString& tempPath, const QString& targetPath)
+{
+    // rename(2) replaces the target atomically, whatever its mode bits; QFile::rename would not
+    // replace it at all.
+    if (std::rename(QFile::encodeName(tempPath).constData(), QFile::encodeName(targetPath).constData()) == 0) {
+        return true;
+    }
+    QFile::remove(tempPath);
+    return false;
+}
+
+SaveStatus saveImageStatus(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job)
+{
+    if (!image || !FreeImage_HasPixels(image.get()) || path.isEmpty()) {
+        return SaveStatus::Failed;
+    }
+    const QString temp = tempFilePath(path);
+    const SaveStatus status = writeFile(image, temp, settings, job);
+    if (status != SaveStatus::Saved) {
+        QFile::remove(temp);
+        return status;
+    }
+    return commitTempFile(temp, path) ? SaveStatus::Saved : SaveStatus::Failed;
+}
+
+bool saveImage(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job)
+{
+    return saveImageStatus(image, path, settings, job) == SaveStatus::Saved;
+}

@@ -1,0 +1,83 @@
+#include "engine/save_flags.h"
+
+#include "engine/format_catalogue.h"
+
+#include <FreeImage.h>
+
+#include <array>
+
+namespace {
+
+// Looks a choice up in its row of the flag table; a value outside the row adds nothing.
+template <std::size_t N> int flagOf(const std::array<int, N>& row, int value)
+{
+    return value >= 0 && static_cast<std::size_t>(value) < N ? row[static_cast<std::size_t>(value)] : 0;
+}
+
+int jpegFlags(const OutputSettings& output)
+{
+    static constexpr std::array<int, 4> chroma{JPEG_SUBSAMPLING_444, JPEG_SUBSAMPLING_422, JPEG_SUBSAMPLING_420,
+                                               JPEG_SUBSAMPLING_411};
+    static constexpr std::array<int, 4> saveAs{0, JPEG_BASELINE, JPEG_OPTIMIZE, JPEG_PROGRESSIVE};
+    const int quality = output.jpgQuality >= 1 && output.jpgQuality <= 100 ? output.jpgQuality : 0;
+    return quality | flagOf(chroma, output.jpgChroma) | flagOf(saveAs, output.jpgSaveAs);
+}
+
+int pngFlags(const OutputSettings& output)
+{
+    static constexpr std::array<int, 4> compression{PNG_Z_NO_COMPRESSION, PNG_Z_BEST_SPEED, PNG_Z_DEFAULT_COMPRESSION,
+                                                    PNG_Z_BEST_COMPRESSION};
+    return flagOf(compression, output.pngCompression) | (output.pngInterlaced != 0 ? PNG_INTERLACED : 0);
+}
+
+int tiffFlags(const OutputSettings& output)
+{
+    static constexpr std::array<int, 9> compression{TIFF_NONE,     TIFF_CCITTFAX3, TIFF_CCITTFAX4,
+                                                    TIFF_PACKBITS, TIFF_DEFLATE,   TIFF_ADOBE_DEFLATE,
+                                                    TIFF_LZW,      TIFF_JPEG,      TIFF_LOGLUV};
+    // Colour model 2 (LAB, command line only) is written like RGB.
+    return flagOf(compression, output.tiffCompression) | (output.tiffColorModel == 1 ? TIFF_CMYK : 0);
+}
+
+} // namespace
+
+int computeSaveFlags(const QString& outputKey, const Settings& settings)
+{
+    const OutputSettings& output = settings.output;
+    if (outputKey == QLatin1String("bmp")) {
+        return flagOf(std::array<int, 2>{0, BMP_SAVE_RLE}, output.bmpCompression);
+    }
+    if (outputKey == QLatin1String("exr")) {
+        return flagOf(std::array<int, 5>{EXR_NONE, EXR_ZIP, EXR_PIZ, EXR_PXR24, EXR_B44}, output.exrCompression);
+    }
+    if (outputKey == QLatin1String("jpg")) {
+        return jpegFlags(output);
+    }
+    if (outputKey == QLatin1String("jxr")) {
+        return JXR_LOSSLESS;
+    }
+    if (outputKey == QLatin1String("png")) {
+        return pngFlags(output);
+    }
+    if (outputKey == QLatin1String("tga")) {
+        return flagOf(std::array<int, 2>{0, TARGA_SAVE_RLE}, output.tgaCompression);
+    }
+    if (outputKey == QLatin1String("tiff")) {
+        return tiffFlags(output);
+    }
+    if (outputKey == QLatin1String("webp")) {
+        return WEBP_LOSSLESS;
+    }
+    return 0;
+}
+
+int autoBitDepth(const QString& outputKey, int sourceBpp)
+{
+    const std::vector<int> depths = permittedBitDepths(outputKey);
+    for (const int depth : depths) {
+        if (depth >= sourceBpp) {
+            return depth;
+        }
+    }
+    return depths.empty() ? 0 : depths.back();
+}
