@@ -1,6 +1,289 @@
 #include "cli/command_line.h"
 
-std::optional<int> runCommandLine(int& /*argc*/, char** /*argv*/, const QStringList& /*parameters*/)
+#include "app/message_catalogue.h"
+#include "app/program_info.h"
+#include "cli/console_output.h"
+#include "cli/console_run.h"
+#include "cli/option_table.h"
+#include "cli/option_values.h"
+#include "cli/profile.h"
+#include "engine/draw/gui_app.h"
+#include "engine/format_catalogue.h"
+#include "engine/input_file_list.h"
+#include "engine/library_messages.h"
+
+#include <QFileInfo>
+
+#include <memory>
+
+namespace {
+
+const QString incorrectNumberOfParameters = QStringLiteral("Incorrect number of parameters");
+
+QString withoutQuotes(QString value)
 {
-    return std::nullopt;
+    while (value.startsWith(u'"')) {
+        value.remove(0, 1);
+    }
+    while (value.endsWith(u'"')) {
+        value.chop(1);
+    }
+    return value;
+}
+
+// A value the shell left beginning with a double quote but not ending with one continues in
+// the following parameters, each joined with one blank, up to the one that ends with a quote.
+QString joinQuoted(const QStringList& parameters, int& position, QString value)
+{
+    if (value.startsWith(u'"') && !value.endsWith(u'"')) {
+        while (position < parameters.size() - 1) {
+            ++position;
+            value += u' ' + optionValue(parameters, position);
+            if (value.endsWith(u'"')) {
+                break;
+            }
+        }
+    }
+    return withoutQuotes(value);
+}
+
+// The name of the program file without its extension, for the usage text.
+QString programFileName()
+{
+    const QString executable = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const QString name = QFileInfo(executable).completeBaseName();
+    return name.isEmpty() ? QStringLiteral("tessaline") : name;
+}
+
+} // namespace
+
+FirstSwitch firstParameterSwitch(const QStringList& parameters)
+{
+    const QString name = optionName(parameters, 0);
+    if (name == u"-U") {
+        return FirstSwitch::Uninstall;
+    }
+    if (name == u"-T") {
+        return FirstSwitch::Screenshot;
+    }
+    if (name == u"-V" || name == u"--VERSION") {
+        return FirstSwitch::Version;
+    }
+    if (name == u"-H" || name == u"-?" || name == u"--HELP") {
+        return FirstSwitch::Help;
+    }
+    return FirstSwitch::None;
+}
+
+QStringList usageLines(const QString& programName)
+{
+    static const char* const lines[] = {
+        " ",
+        "Usage: %s1% -i <filename> [options]",
+        " ",
+        "  %s1% -i example.%s2%",
+        "  %s1% -i /tmp/example.%s2%",
+        "  %s1% -i /tmp/example.%s2% -o /data/converted",
+        "  %s1% -i /tmp/filelist.txt",
+        "  %s1% -i /tmp/ -o /data/converted --jpg-quality=95",
+        "  %s1% -i /tmp/ -o /data/converted -c %s2% --jpg-quality=95",
+        " ",
+        "Options:",
+        " ",
+        "  -h, -?, --help            Display this help and exit",
+        "  -i FILE, --input=FILE     Set input file/list/folder",
+        "  -o PATH, --output=PATH    Set output folder",
+        "  -c STR, --conversion=STR  Set output extension, STR = (jpg | bmp | ...)",
+        " ",
+        "Advanced options:",
+        " ",
+        "  --width=NUM               Set output image width",
+        "  --height=NUM              Set output image height",
+        "  --filename-mask=STR       Define output filename format",
+        "  --flip-horizontal         Flip output image horizontally",
+        "  --flip-vertical           Flip output image vertically",
+        "  --brightness=NUM          Set output image brightness, NUM = -100..100",
+        "  --contrast=NUM            Set output image contrast, NUM = -100..100",
+        "  --gamma=NUM               Set output image gamma, NUM = 0.01..9.99",
+        "  --invert                  Invert output image",
+        "  --greyscale               Greyscale output image",
+        "  --profile=FILE            Set configuration file with required settings",
+        "    ...                     Refer documentation for all available options",
+        " ",
+        "Other options:",
+        " ",
+        "  -q, --quiet               Don't print status messages to stdout",
+        "  -d, --debug               Print debug information to stdout",
+        "  -p, --pause               Pause at exit",
+        "  -v, --version             Display version information and exit",
+    };
+    // The input list has the single entry "tiff", so the "random" input example is always it.
+    const QString inputExample = inputFormatList().value(0);
+    const QString outputExample = outputFormatList().value(0);
+    QStringList result;
+    for (std::size_t i = 0; i < std::size(lines); ++i) {
+        const QString example = i == 8 ? outputExample : inputExample;
+        result << substituteMessage(QString::fromLatin1(lines[i]), programName, example);
+    }
+    return result;
+}
+
+ParseOutcome parseOptions(const QStringList& parameters, Settings& settings, JobState& job)
+{
+    ParseOutcome outcome;
+    const int count = static_cast<int>(parameters.size());
+    // Positions were once 8-bit numbers; a longer list is refused rather than cut silently, so
+    // that an option beyond the limit is never dropped unnoticed.
+    if (count > maxParameterCount) {
+        outcome.error = QStringLiteral("Too many parameters (at most %1)").arg(maxParameterCount);
+        return outcome;
+    }
+    for (int position = 0; position < count; ++position) {
+        const OptionSpec* option = findOption(optionName(parameters, position));
+        if (option == nullptr) {
+            continue;
+        }
+        switch (option->kind) {
+        case OptionKind::Input:
+        case OptionKind::Output:
+        case OptionKind::Conversion: {
+            if (option->kind == OptionKind::Input) {
+                job.consoleRun = 1;
+            }
+            if (!stripBlanks(parameters.at(position)).startsWith(QLatin1StringView("--"))) {
+                ++position;
+            }
+            QString value = optionValue(parameters, position);
+            if (value.isEmpty() || value.startsWith(u'-')) {
+                outcome.error = incorrectNumberOfParameters;
+                return outcome;
+            }
+            if (option->kind == OptionKind::Input) {
+                job.inputFolder = joinQuoted(parameters, position, value);
+            } else if (option->kind == OptionKind::Output) {
+                job.outputFolder = joinQuoted(parameters, position, value);
+            } else {
+                job.outputKey = withoutQuotes(value);
+            }
+            break;
+        }
+        case OptionKind::Keyword:
+        case OptionKind::Number:
+        case OptionKind::Real:
+        case OptionKind::Text:
+        case OptionKind::Profile: {
+            QString value = optionValue(parameters, position);
+            if (value.isEmpty() || value.startsWith(QLatin1StringView("--"))) {
+                outcome.error = incorrectNumberOfParameters;
+                return outcome;
+            }
+            if (option->takesText()) {
+                value = joinQuoted(parameters, position, value);
+            }
+            if (option->kind == OptionKind::Profile) {
+                if (!loadProfile(value, settings)) {
+                    outcome.error = QStringLiteral("Invalid profile file");
+                    return outcome;
+                }
+            } else {
+                applySetting(*option, value, settings);
+            }
+            break;
+        }
+        case OptionKind::Switch:
+            applySetting(*option, QString(), settings);
+            break;
+        case OptionKind::Debug:
+            job.mode = QStringLiteral("DEBUG");
+            break;
+        case OptionKind::Quiet:
+            outcome.quiet = true;
+            break;
+        case OptionKind::Pause:
+            outcome.pause = true;
+            break;
+        }
+    }
+    return outcome;
+}
+
+std::optional<int> runCommandLine(int& argc, char** argv, const QStringList& parameters)
+{
+    // The console start: constant tables ready, a fresh job, console defaults. The configuration
+    // file is neither read nor written in this mode.
+    buildFormatTables();
+    InputFileList inputFiles;
+    JobState job;
+    resetJobState(job, inputFiles);
+    Settings settings;
+    resetToDefaults(settings, true);
+    loadMessageCatalogue();
+    // Decoder chatter (unknown tags and the like) is dropped: the console shows only what this
+    // program reports, and -d shows the exact echo scripts compare.
+    installLibraryMessageHandlers();
+
+    switch (firstParameterSwitch(parameters)) {
+    case FirstSwitch::Version: {
+        ConsoleOutput console;
+        console.setTitle(programTitle());
+        console.line(versionText(programVersion));
+        return exitSuccess;
+    }
+    case FirstSwitch::Help: {
+        ConsoleOutput console;
+        console.setTitle(programTitle());
+        for (const QString& line : usageLines(programFileName())) {
+            console.line(line);
+        }
+        return exitSuccess;
+    }
+    case FirstSwitch::Uninstall:
+    case FirstSwitch::Screenshot: {
+        ConsoleOutput console;
+        console.line(
+            QStringLiteral("This mode belongs to the desktop interface, which this build does not include yet."));
+        return exitSuccess;
+    }
+    case FirstSwitch::None:
+        break;
+    }
+
+    const ParseOutcome outcome = parseOptions(parameters, settings, job);
+    if (!outcome.error.isEmpty()) {
+        ConsoleOutput console;
+        console.setTitle(programTitle());
+        console.errorLine(outcome.error);
+        if (outcome.pause) {
+            console.waitForKey();
+        }
+        return exitError;
+    }
+    if (job.consoleRun == 0) {
+        return std::nullopt;
+    }
+
+    ConsoleOutput console;
+    console.setTitle(programTitle());
+    if (!outcome.quiet) {
+        for (const QString& line : bannerLines()) {
+            console.line(line);
+        }
+    }
+    // Declared before the run's own objects, so the drawing application outlives the fonts the
+    // run loads with it.
+    std::unique_ptr<draw::OffscreenGuiApplication> drawing;
+    ConsoleRunOptions options;
+    options.quiet = outcome.quiet;
+    options.startDrawing = [&]() {
+        if (!drawing) {
+            drawing = std::make_unique<draw::OffscreenGuiApplication>(argc, argv);
+        }
+        return drawing->ready();
+    };
+    const int status = runConsole(settings, job, inputFiles, console, options);
+    if (outcome.pause) {
+        console.line(QStringLiteral("Press any key to exit."));
+        console.waitForKey();
+    }
+    return status;
 }

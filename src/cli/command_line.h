@@ -26,9 +26,9 @@ inline constexpr int maxParameterCount = 128;
 
 // What the option loop leaves besides its effects on Settings and JobState.
 struct ParseOutcome {
-    QString error;  // "Incorrect number of parameters", "Invalid profile file", ...; empty on success
+    QString error; // "Incorrect number of parameters", "Invalid profile file", ...; empty on success
     bool quiet = false;
-    bool pause = false;  // as seen up to the end of the loop (or the error)
+    bool pause = false; // as seen up to the end of the loop (or the error)
 };
 
 // The option loop over every parameter, in order. Sets the settings of the option table and the

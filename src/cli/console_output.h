@@ -9,7 +9,7 @@
 // progress indicator may occupy the last line of standard error when it is a terminal; lines
 // written meanwhile clear it first and it is redrawn on the next update.
 class ConsoleOutput {
-public:
+  public:
     ConsoleOutput();
     ~ConsoleOutput();
     ConsoleOutput(const ConsoleOutput&) = delete;
@@ -18,8 +18,8 @@ public:
     // Sets the terminal title (only when standard output is a terminal); restored on destruction.
     void setTitle(const QString& title);
 
-    void line(const QString& text);       // standard output
-    void errorLine(const QString& text);  // standard error, "Error: " put in front
+    void line(const QString& text);      // standard output
+    void errorLine(const QString& text); // standard error, "Error: " put in front
 
     // Whether standard error is a terminal, so that a progress line can be drawn there.
     bool canShowProgress() const { return stderrIsTerminal_; }
@@ -33,7 +33,7 @@ public:
     // returns at once otherwise.
     void waitForKey();
 
-private:
+  private:
     void clearProgressLocked();
 
     std::mutex mutex_;

@@ -16,16 +16,16 @@ constexpr Keyword toneMapping[] = {{"NONE", 0}, {"LINEAR", 1}, {"AL", 2}, {"DRR"
 // Every compression option accepts every keyword; the groups below only decide what the echo
 // calls a stored value.
 constexpr Keyword compression[] = {
-    {"NONE", 0},       {"RLE", 1},       {"ZIP", 1},     {"PIZ", 2},          {"PXR24", 3},    {"B44", 4},
-    {"ZLIB1", 1},      {"ZLIB6", 2},     {"ZLIB9", 3},   {"CCITTFAX3", 1},    {"CCITTFAX4", 2}, {"PACKBITS", 3},
-    {"DEFLATE", 4},    {"ADOBEDEFLATE", 5}, {"LZW", 6}, {"JPEG", 7},         {"LOGLUV", 8},
+    {"NONE", 0},    {"RLE", 1},          {"ZIP", 1},   {"PIZ", 2},       {"PXR24", 3},     {"B44", 4},
+    {"ZLIB1", 1},   {"ZLIB6", 2},        {"ZLIB9", 3}, {"CCITTFAX3", 1}, {"CCITTFAX4", 2}, {"PACKBITS", 3},
+    {"DEFLATE", 4}, {"ADOBEDEFLATE", 5}, {"LZW", 6},   {"JPEG", 7},      {"LOGLUV", 8},
 };
 constexpr Keyword rleCompression[] = {{"NONE", 0}, {"RLE", 1}};
 constexpr Keyword exrCompression[] = {{"NONE", 0}, {"ZIP", 1}, {"PIZ", 2}, {"PXR24", 3}, {"B44", 4}};
 constexpr Keyword pngCompression[] = {{"NONE", 0}, {"ZLIB1", 1}, {"ZLIB6", 2}, {"ZLIB9", 3}};
-constexpr Keyword tiffCompression[] = {{"NONE", 0},      {"CCITTFAX3", 1},    {"CCITTFAX4", 2},
-                                       {"PACKBITS", 3},  {"DEFLATE", 4},      {"ADOBEDEFLATE", 5},
-                                       {"LZW", 6},       {"JPEG", 7},         {"LOGLUV", 8}};
+constexpr Keyword tiffCompression[] = {{"NONE", 0},     {"CCITTFAX3", 1}, {"CCITTFAX4", 2},
+                                       {"PACKBITS", 3}, {"DEFLATE", 4},   {"ADOBEDEFLATE", 5},
+                                       {"LZW", 6},      {"JPEG", 7},      {"LOGLUV", 8}};
 constexpr Keyword colourTable[] = {{"AUTO", 0}, {"EXACT", 1}};
 constexpr Keyword colourModel[] = {{"RGB", 0}, {"CMYK", 1}, {"LAB", 2}};
 constexpr Keyword chroma[] = {{"NONE", 0}, {"LOW", 1}, {"MEDIUM", 2}, {"HIGH", 3}};
@@ -33,16 +33,16 @@ constexpr Keyword jpegSaveMode[] = {{"STANDARD", 0}, {"SIMPLE", 1}, {"OPTIMIZED"
 constexpr Keyword rotationType[] = {{"SIMPLE", 0}, {"ADVANCED", 1}};
 constexpr Keyword unit[] = {{"PIXELS", 0}, {"PERCENT", 1}};
 constexpr Keyword resizeType[] = {{"ALLIMAGES", 0}, {"LARGEIMAGES", 1}};
-constexpr Keyword resizeAlgorithm[] = {{"BOX", 0},        {"BILINEAR", 1},   {"BSPLINE", 2},
-                                       {"BICUBIC", 3},    {"CATMULLROM", 4}, {"LANCZOS", 5}};
+constexpr Keyword resizeAlgorithm[] = {{"BOX", 0},     {"BILINEAR", 1},   {"BSPLINE", 2},
+                                       {"BICUBIC", 3}, {"CATMULLROM", 4}, {"LANCZOS", 5}};
 constexpr Keyword fontStyle[] = {{"REGULAR", 0}, {"BOLD", 1}, {"ITALIC", 2}, {"BOLDITALIC", 3}};
 // "STRIKETHROUGHT" is the keyword users have always typed; it stays as it is.
 constexpr Keyword fontEffect[] = {{"NONE", 0}, {"UNDERLINE", 1}, {"STRIKETHROUGHT", 2}};
 constexpr Keyword alignment[] = {{"LEFT", 0}, {"CENTER", 1}, {"RIGHT", 2}};
 constexpr Keyword boundary[] = {{"IMAGE", 0}, {"FRAME", 1}};
-constexpr Keyword position[] = {{"TOPLEFT", 0},     {"TOPCENTER", 1},    {"TOPRIGHT", 2},
-                                {"MIDDLELEFT", 3},  {"MIDDLECENTER", 4}, {"MIDDLERIGHT", 5},
-                                {"BOTTOMLEFT", 6},  {"BOTTOMCENTER", 7}, {"BOTTOMRIGHT", 8}};
+constexpr Keyword position[] = {{"TOPLEFT", 0},    {"TOPCENTER", 1},    {"TOPRIGHT", 2},
+                                {"MIDDLELEFT", 3}, {"MIDDLECENTER", 4}, {"MIDDLERIGHT", 5},
+                                {"BOTTOMLEFT", 6}, {"BOTTOMCENTER", 7}, {"BOTTOMRIGHT", 8}};
 constexpr Keyword sizeMode[] = {{"FIXED", 0}};
 constexpr Keyword timestamp[] = {{"CURRENT", 0}, {"ORIGINAL", 1}, {"CUSTOM", 2}};
 constexpr Keyword frame[] = {{"NONE", 0}, {"SOLID", 1}};
@@ -51,28 +51,50 @@ constexpr Keyword watermark[] = {{"NONE", 0}, {"TEXT", 1}, {"IMAGE", 2}};
 std::span<const Keyword> keywordsOf(KeywordTable table)
 {
     switch (table) {
-    case KeywordTable::DdsLoad: return ddsLoad;
-    case KeywordTable::RawLoad: return rawLoad;
-    case KeywordTable::FrameSelection: return frameSelection;
-    case KeywordTable::ToneMapping: return toneMapping;
-    case KeywordTable::Compression: return compression;
-    case KeywordTable::ColourTable: return colourTable;
-    case KeywordTable::ColourModel: return colourModel;
-    case KeywordTable::Chroma: return chroma;
-    case KeywordTable::JpegSaveMode: return jpegSaveMode;
-    case KeywordTable::RotationType: return rotationType;
-    case KeywordTable::Unit: return unit;
-    case KeywordTable::ResizeType: return resizeType;
-    case KeywordTable::ResizeAlgorithm: return resizeAlgorithm;
-    case KeywordTable::FontStyle: return fontStyle;
-    case KeywordTable::FontEffect: return fontEffect;
-    case KeywordTable::Alignment: return alignment;
-    case KeywordTable::Boundary: return boundary;
-    case KeywordTable::Position: return position;
-    case KeywordTable::SizeMode: return sizeMode;
-    case KeywordTable::Timestamp: return timestamp;
-    case KeywordTable::Frame: return frame;
-    case KeywordTable::Watermark: return watermark;
+    case KeywordTable::DdsLoad:
+        return ddsLoad;
+    case KeywordTable::RawLoad:
+        return rawLoad;
+    case KeywordTable::FrameSelection:
+        return frameSelection;
+    case KeywordTable::ToneMapping:
+        return toneMapping;
+    case KeywordTable::Compression:
+        return compression;
+    case KeywordTable::ColourTable:
+        return colourTable;
+    case KeywordTable::ColourModel:
+        return colourModel;
+    case KeywordTable::Chroma:
+        return chroma;
+    case KeywordTable::JpegSaveMode:
+        return jpegSaveMode;
+    case KeywordTable::RotationType:
+        return rotationType;
+    case KeywordTable::Unit:
+        return unit;
+    case KeywordTable::ResizeType:
+        return resizeType;
+    case KeywordTable::ResizeAlgorithm:
+        return resizeAlgorithm;
+    case KeywordTable::FontStyle:
+        return fontStyle;
+    case KeywordTable::FontEffect:
+        return fontEffect;
+    case KeywordTable::Alignment:
+        return alignment;
+    case KeywordTable::Boundary:
+        return boundary;
+    case KeywordTable::Position:
+        return position;
+    case KeywordTable::SizeMode:
+        return sizeMode;
+    case KeywordTable::Timestamp:
+        return timestamp;
+    case KeywordTable::Frame:
+        return frame;
+    case KeywordTable::Watermark:
+        return watermark;
     }
     return {};
 }
@@ -94,7 +116,7 @@ std::span<const Keyword> compressionGroupOf(QStringView formatKey)
     return {};
 }
 
-}  // namespace
+} // namespace
 
 std::int32_t keywordValue(KeywordTable table, QStringView text)
 {

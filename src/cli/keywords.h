@@ -13,7 +13,7 @@ enum class KeywordTable {
     RawLoad,
     FrameSelection,
     ToneMapping,
-    Compression,  // shared by the five compression options; numbering restarts per format group
+    Compression, // shared by the five compression options; numbering restarts per format group
     ColourTable,
     ColourModel,
     Chroma,
@@ -29,8 +29,8 @@ enum class KeywordTable {
     Position,
     SizeMode,
     Timestamp,
-    Frame,      // echo only: Frame/Do Frame
-    Watermark,  // echo only: Watermark/Do Watermark
+    Frame,     // echo only: Frame/Do Frame
+    Watermark, // echo only: Watermark/Do Watermark
 };
 
 // "high" -> 3 for Chroma; any keyword not in the table -> 0.

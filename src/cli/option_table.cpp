@@ -210,8 +210,7 @@ const std::array options{
 };
 // clang-format on
 
-template <typename FieldPointer, typename Value>
-void store(const SettingField& field, Settings& settings, Value value)
+template <typename FieldPointer, typename Value> void store(const SettingField& field, Settings& settings, Value value)
 {
     if (const auto* accessor = std::get_if<FieldPointer>(&field)) {
         (*accessor)(settings) = static_cast<std::remove_reference_t<decltype((*accessor)(settings))>>(value);
@@ -225,7 +224,7 @@ void storeNumber(const SettingField& field, Settings& settings, std::int32_t val
     store<Int8Field>(field, settings, static_cast<std::int8_t>(static_cast<std::uint8_t>(value & 0xFF)));
 }
 
-}  // namespace
+} // namespace
 
 bool OptionSpec::isSetting() const
 {

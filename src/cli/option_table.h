@@ -15,18 +15,18 @@
 // option reference of the README; an option is added by adding one row.
 
 enum class OptionKind {
-    Input,       // -i: sets the console run and the input; value may be the next parameter
-    Output,      // -o: the output folder; value may be the next parameter
-    Conversion,  // -c: the output format key; value may be the next parameter
-    Keyword,     // a keyword of a KeywordTable
-    Number,      // the integer rule
-    Real,        // the real rule (--gamma)
-    Text,        // free text (quoted values are joined)
-    Switch,      // no value; anything after "=" is ignored
-    Profile,     // --profile=FILE
-    Debug,       // -d
-    Quiet,       // -q
-    Pause,       // -p
+    Input,      // -i: sets the console run and the input; value may be the next parameter
+    Output,     // -o: the output folder; value may be the next parameter
+    Conversion, // -c: the output format key; value may be the next parameter
+    Keyword,    // a keyword of a KeywordTable
+    Number,     // the integer rule
+    Real,       // the real rule (--gamma)
+    Text,       // free text (quoted values are joined)
+    Switch,     // no value; anything after "=" is ignored
+    Profile,    // --profile=FILE
+    Debug,      // -d
+    Quiet,      // -q
+    Pause,      // -p
 };
 
 // The reference groups of the README, in the order the option table lists them.
@@ -39,18 +39,18 @@ using TextField = QString& (*)(Settings&);
 using SettingField = std::variant<std::monostate, IntField, Int8Field, RealField, TextField>;
 
 struct OptionSpec {
-    QLatin1StringView shortName = {};  // "-I", or empty
-    QLatin1StringView longName = {};   // "--INPUT"; the profile key unless profileKey is set
+    QLatin1StringView shortName = {}; // "-I", or empty
+    QLatin1StringView longName = {};  // "--INPUT"; the profile key unless profileKey is set
     OptionKind kind = OptionKind::Switch;
     OptionGroup group = OptionGroup::Other;
-    SettingField field = {};  // the setting the value goes to (a switch stores switchValue)
-    KeywordTable keywords = KeywordTable::DdsLoad;  // for OptionKind::Keyword
+    SettingField field = {};                       // the setting the value goes to (a switch stores switchValue)
+    KeywordTable keywords = KeywordTable::DdsLoad; // for OptionKind::Keyword
     std::int8_t switchValue = 1;
-    Int8Field enables = nullptr;  // a "Do" setting the option also sets ...
-    std::int8_t enableValue = 1;  // ... to this value
-    QLatin1StringView profileKey = {};  // the profile key when it differs from longName
-    const char* help = "";              // one line for the reference; settings' meanings
-    const char* valueHint = "";         // "NUM", "FILE", ... for the reference
+    Int8Field enables = nullptr;       // a "Do" setting the option also sets ...
+    std::int8_t enableValue = 1;       // ... to this value
+    QLatin1StringView profileKey = {}; // the profile key when it differs from longName
+    const char* help = "";             // one line for the reference; settings' meanings
+    const char* valueHint = "";        // "NUM", "FILE", ... for the reference
 
     // Whether the value of a Text option is joined across parameters when quoted.
     bool takesText() const { return kind == OptionKind::Text || kind == OptionKind::Profile; }

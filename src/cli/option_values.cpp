@@ -33,7 +33,7 @@ int digitValue(QChar c, int base)
     return value < base ? value : -1;
 }
 
-}  // namespace
+} // namespace
 
 QString stripBlanks(QStringView text)
 {
