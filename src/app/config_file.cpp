@@ -243,11 +243,14 @@ QByteArray serialiseConfiguration(const Settings& settings)
 bool saveConfiguration(const Settings& settings, const QString& path)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered, and the size checked before the rename: a buffered write that the file
+    // system cuts short (a full disk, a size limit) is otherwise not reported, and the
+    // truncated file would replace the good one.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return false;
     }
     const QByteArray bytes = serialiseConfiguration(settings);
-    if (file.write(bytes) != bytes.size()) {
+    if (file.write(bytes) != bytes.size() || file.size() != bytes.size()) {
         file.cancelWriting();
         return false;
     }
