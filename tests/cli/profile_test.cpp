@@ -1,0 +1,107 @@
+#include "app/settings.h"
+#include "cli/profile.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class Profiles : public testing::Test {
+  protected:
+    void SetUp() override { resetToDefaults(settings, true); }
+
+    QString write(const QByteArray& bytes)
+    {
+        const QString path = dir.filePath(QStringLiteral("profile%1.ini").arg(++count));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    QTemporaryDir dir;
+    Settings settings;
+    int count = 0;
+};
+
+TEST_F(Profiles, KeysAreLongOptionNamesOfTheCliGroup)
+{
+    const QString path = write("; comment\r\n"
+                               "[Output]\r\n--JPG-QUALITY = 10\r\n"
+                               "[cli]\r\n"
+                               "  --jpg-quality=90\r\n"
+                               "--JPG-CHROMA =  medium  \r\n"
+                               "--FLIP-HORIZONTAL = 0\r\n"
+                               "--WM-SOLID-OPACITY = 40\r\n"
+                               "--FR-SOLID-OPACITY = 99\r\n"
+                               "--FILENAME-MASK = \" %filename%-x.%ext% \"\r\n"
+                               "--WM-TEXT =  hello world  \r\n"
+                               "--WIDTH\r\n"
+                               "-I = elsewhere.tif\r\n"
+                               "--NOT-AN-OPTION = 1\r\n"
+                               "[Other]\r\n--JPG-QUALITY = 20\r\n"
+                               "[CLI]\r\n--JPG-QUALITY = 30\r\n");
+    ASSERT_TRUE(loadProfile(path, settings));
+    EXPECT_EQ(settings.output.jpgQuality, 90) << "only the first [CLI] group counts";
+    EXPECT_EQ(settings.output.jpgChroma, 2) << "keywords are stripped of blanks";
+    EXPECT_EQ(settings.transform.doImageFlipHorizontal, 1) << "a switch acts when present";
+    EXPECT_EQ(settings.frame.solidOpacity, 40) << "the frame opacity key is --WM-SOLID-OPACITY";
+    EXPECT_EQ(settings.advanced.filenameMask, QStringLiteral(" %filename%-x.%ext% "));
+    EXPECT_EQ(settings.watermark.text, QStringLiteral("hello world"));
+    EXPECT_EQ(settings.watermark.doWatermark, 1);
+    EXPECT_EQ(settings.transform.doImageResize, 1) << "a key without '=' has an empty value";
+    EXPECT_EQ(settings.transform.imageWidth, 0);
+}
+
+TEST_F(Profiles, FilesWithoutTheGroupSucceedAndChangeNothing)
+{
+    Settings before;
+    resetToDefaults(before, true);
+    for (const QByteArray& bytes : {QByteArray(), QByteArray("[Output]\n--JPG-QUALITY=1\n"), QByteArray("[CLI]\n")}) {
+        ASSERT_TRUE(loadProfile(write(bytes), settings));
+        EXPECT_EQ(settings.output.jpgQuality, before.output.jpgQuality);
+    }
+}
+
+TEST_F(Profiles, RandomBytesAreReadWithoutHarm)
+{
+    QRandomGenerator random(12345);
+    for (int round = 0; round < 20; ++round) {
+        QByteArray bytes(64 * 1024, '\0');
+        random.fillRange(reinterpret_cast<quint32*>(bytes.data()), bytes.size() / 4);
+        if (round % 2 == 1) {
+            bytes.prepend("[CLI]\n--JPG-QUALITY=");
+        }
+        EXPECT_TRUE(loadProfile(write(bytes), settings));
+    }
+}
+
+TEST_F(Profiles, MissingFilesAndFoldersFail)
+{
+    EXPECT_FALSE(loadProfile(dir.filePath(QStringLiteral("missing.ini")), settings));
+    EXPECT_FALSE(loadProfile(dir.path(), settings));
+    EXPECT_FALSE(loadProfile(QString(), settings));
+}
+
+TEST_F(Profiles, TextIsUtf8WithOrWithoutMarkAndLatin1Otherwise)
+{
+    ASSERT_TRUE(loadProfile(write("[CLI]\n--WM-TEXT=\xC2\xA9 Anna\n"), settings));
+    EXPECT_EQ(settings.watermark.text, QStringLiteral("\u00A9 Anna"));
+    ASSERT_TRUE(loadProfile(write("\xEF\xBB\xBF[CLI]\n--WM-TEXT=\xC3\xA9t\xC3\xA9\n"), settings));
+    EXPECT_EQ(settings.watermark.text, QStringLiteral("\u00E9t\u00E9"));
+    ASSERT_TRUE(loadProfile(write("[CLI]\n--WM-TEXT=\xE9t\xE9\n"), settings));
+    EXPECT_EQ(settings.watermark.text, QStringLiteral("\u00E9t\u00E9"));
+}
+
+TEST_F(Profiles, LaterKeysOverrideEarlierOnes)
+{
+    ASSERT_TRUE(
+        loadProfile(write("[CLI]\n--WM-TEXT=a\n--WM-IMAGE=b.png\n--JPG-QUALITY=5\n--JPG-QUALITY=6\n"), settings));
+    EXPECT_EQ(settings.watermark.doWatermark, 2);
+    EXPECT_EQ(settings.output.jpgQuality, 6);
+}
+
+} // namespace
