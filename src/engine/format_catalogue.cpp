@@ -13,7 +13,7 @@ namespace {
 
 struct InputRow {
     const char* group;
-    std::initializer_list<const char*> extensions;
+    const char* extensions; // comma-separated, the row's principal extension first
     const char* description;
 };
 
@@ -21,57 +21,56 @@ InputFormatTable makeInputFormatTable()
 {
     // One row per description; "apm" belongs to the group "wmf" but has a description of its own.
     static const InputRow rows[] = {
-        {"bmp", {"bmp", "rle", "dib"}, "Windows or OS/2 Bitmap"},
-        {"dds", {"dds"}, "DirectDraw Surface File"},
-        {"emf", {"emf", "emz"}, "Enhanced Metafile Format"},
-        {"gif", {"gif"}, "GIF File"},
-        {"hdr", {"hdr", "hdri"}, "High Dynamic Range File"},
-        {"ico", {"ico"}, "Windows Icon"},
-        {"jpg", {"jpg", "jpeg", "jpe", "jif"}, "JPEG File"},
-        {"pcd", {"pcd", "pcd1", "pcds", "ppcd"}, "Kodak PhotoCD File"},
-        {"pcx", {"pcx"}, "ZSoft Paintbrush File"},
-        {"pic", {"pic", "pict", "pct"}, "Macintosh PICT"},
-        {"png", {"png"}, "Portable Network Graphics"},
-        {"psd", {"psd"}, "Adobe Photoshop File"},
-        {"tga", {"tga", "targa"}, "Truevision Targa"},
-        {"tiff", {"tiff", "tif"}, "Tagged Image File Format"},
-        {"wmf", {"wmf", "wmz"}, "Windows Metafile Format"},
-        {"wmf", {"apm"}, "Aldus Placeable Metafile"},
-        {"raw", {"raw", "raw1", "raw2"}, "Camera RAW Image"},
-        {"raw", {"3fr"}, "Hasselblad Camera RAW Image"},
-        {"raw", {"arw", "sr2", "srf"}, "Sony Camera RAW Image"},
-        {"raw", {"bay"}, "Casio Camera RAW Image"},
-        {"raw", {"bmq"}, "NuCore RAW Image"},
-        {"raw", {"cap", "iiq", "eip"}, "Phase One Camera RAW Image"},
-        {"raw", {"cine"}, "Phantom RAW Image"},
-        {"raw", {"cr2", "crw"}, "Canon Camera RAW Image"},
-        {"raw", {"cs1"}, "Capture Shop RAW Image"},
-        {"raw", {"dc2", "dcr", "drf", "dsc", "k25", "kc2", "kdc", "dcs"}, "Kodak Camera RAW Image"},
-        {"raw", {"dng"}, "Adobe Digital Negative Image"},
-        {"raw", {"erf"}, "Epson Camera RAW Image"},
-        {"raw", {"fff"}, "Imacon Camera RAW Image"},
-        {"raw", {"ia", "sti"}, "Sinar RAW Image"},
-        {"raw", {"mdc", "mrw"}, "Minolta Camera RAW Image"},
-        {"raw", {"mef", "mos"}, "Mamiya Camera RAW Image"},
-        {"raw", {"nef", "nrw"}, "Nikon Camera RAW Image"},
-        {"raw", {"orf"}, "Olympus Camera RAW Image"},
-        {"raw", {"pef", "ptx"}, "Pentax Camera RAW Image"},
-        {"raw", {"pxn"}, "Logitech Camera RAW Image"},
-        {"raw", {"qtk"}, "Apple Quicktake Camera RAW Image"},
-        {"raw", {"raf"}, "Fuji Camera RAW Image"},
-        {"raw", {"rdc"}, "Digital Foto Maker RAW Image"},
-        {"raw", {"rw2"}, "Panasonic Camera RAW Image"},
-        {"raw", {"rwz"}, "Rawzor Camera RAW Image"},
-        {"raw", {"x3f"}, "Sigma Camera RAW Image"},
-        {"raw", {"ari"}, "ARRI RAW Image"},
-        {"raw", {"r3d"}, "RED RAW Image"},
-        {"raw", {"rwl"}, "Leica Camera RAW Image"},
+        {"bmp", "bmp,rle,dib", "Windows or OS/2 Bitmap"},
+        {"dds", "dds", "DirectDraw Surface File"},
+        {"emf", "emf,emz", "Enhanced Metafile Format"},
+        {"gif", "gif", "GIF File"},
+        {"hdr", "hdr,hdri", "High Dynamic Range File"},
+        {"ico", "ico", "Windows Icon"},
+        {"jpg", "jpg,jpeg,jpe,jif", "JPEG File"},
+        {"pcd", "pcd,pcd1,pcds,ppcd", "Kodak PhotoCD File"},
+        {"pcx", "pcx", "ZSoft Paintbrush File"},
+        {"pic", "pic,pict,pct", "Macintosh PICT"},
+        {"png", "png", "Portable Network Graphics"},
+        {"psd", "psd", "Adobe Photoshop File"},
+        {"tga", "tga,targa", "Truevision Targa"},
+        {"tiff", "tiff,tif", "Tagged Image File Format"},
+        {"wmf", "wmf,wmz", "Windows Metafile Format"},
+        {"wmf", "apm", "Aldus Placeable Metafile"},
+        {"raw", "raw,raw1,raw2", "Camera RAW Image"},
+        {"raw", "3fr", "Hasselblad Camera RAW Image"},
+        {"raw", "arw,sr2,srf", "Sony Camera RAW Image"},
+        {"raw", "bay", "Casio Camera RAW Image"},
+        {"raw", "bmq", "NuCore RAW Image"},
+        {"raw", "cap,iiq,eip", "Phase One Camera RAW Image"},
+        {"raw", "cine", "Phantom RAW Image"},
+        {"raw", "cr2,crw", "Canon Camera RAW Image"},
+        {"raw", "cs1", "Capture Shop RAW Image"},
+        {"raw", "dc2,dcr,drf,dsc,k25,kc2,kdc,dcs", "Kodak Camera RAW Image"},
+        {"raw", "dng", "Adobe Digital Negative Image"},
+        {"raw", "erf", "Epson Camera RAW Image"},
+        {"raw", "fff", "Imacon Camera RAW Image"},
+        {"raw", "ia,sti", "Sinar RAW Image"},
+        {"raw", "mdc,mrw", "Minolta Camera RAW Image"},
+        {"raw", "mef,mos", "Mamiya Camera RAW Image"},
+        {"raw", "nef,nrw", "Nikon Camera RAW Image"},
+        {"raw", "orf", "Olympus Camera RAW Image"},
+        {"raw", "pef,ptx", "Pentax Camera RAW Image"},
+        {"raw", "pxn", "Logitech Camera RAW Image"},
+        {"raw", "qtk", "Apple Quicktake Camera RAW Image"},
+        {"raw", "raf", "Fuji Camera RAW Image"},
+        {"raw", "rdc", "Digital Foto Maker RAW Image"},
+        {"raw", "rw2", "Panasonic Camera RAW Image"},
+        {"raw", "rwz", "Rawzor Camera RAW Image"},
+        {"raw", "x3f", "Sigma Camera RAW Image"},
+        {"raw", "ari", "ARRI RAW Image"},
+        {"raw", "r3d", "RED RAW Image"},
+        {"raw", "rwl", "Leica Camera RAW Image"},
     };
     InputFormatTable table;
     for (const InputRow& row : rows) {
-        for (const char* extension : row.extensions) {
-            table.emplace(QString::fromLatin1(extension),
-                          InputFormat{QString::fromLatin1(row.group), QString::fromLatin1(row.description)});
+        for (const QString& extension : QString::fromLatin1(row.extensions).split(QLatin1Char(','))) {
+            table.emplace(extension, InputFormat{QString::fromLatin1(row.group), QString::fromLatin1(row.description)});
         }
     }
     return table;

@@ -1,0 +1,41 @@
+#include "app/program_info.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+struct VersionCase {
+    int version;
+    const char* text;
+};
+
+class VersionTextCases : public testing::TestWithParam<VersionCase> {};
+
+TEST_P(VersionTextCases, InsertsDotsAndDropsATrailingZeroPatch)
+{
+    EXPECT_EQ(versionText(GetParam().version).toStdString(), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, VersionTextCases,
+                         testing::Values(VersionCase{260, "2.6"}, VersionCase{261, "2.6.1"}, VersionCase{100, "1.0"},
+                                         VersionCase{305, "3.0.5"}, VersionCase{999, "9.9.9"},
+                                         VersionCase{200, "2.0"}));
+
+TEST(ProgramInfo, TitleIsTheNameAndTheVersionText)
+{
+    EXPECT_EQ(programVersion, 260);
+    EXPECT_EQ(programTitle().toStdString(), "Tessaline 2.6");
+}
+
+TEST(ProgramInfo, ProgramFolderIsTheRunningExecutablesFolderWithATrailingSlash)
+{
+    const QString folder = programFolder();
+    ASSERT_TRUE(folder.endsWith(QLatin1Char('/')));
+    const std::filesystem::path executable = std::filesystem::canonical("/proc/self/exe");
+    EXPECT_EQ(folder.toStdString(), executable.parent_path().string() + '/');
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(folder.toStdString()) / executable.filename()));
+}
+
+} // namespace
