@@ -28,7 +28,7 @@ struct RunResult {
 };
 
 struct RunOptions {
-    QString workingDirectory; // default: the sandbox's work folder
+    QString workingDirectory = {}; // default: the sandbox's work folder
     int timeoutMs = 120000;
     // Standard input is a pseudo-terminal (as in an interactive shell) instead of /dev/null.
     bool terminalInput = false;

@@ -1,0 +1,110 @@
+// Every "Error: " line of the command line and the console run, reached by the input that
+// triggers it: one line on standard error, exit status 1, nothing converted.
+#include "support/run_tessaline.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using e2e::RunResult;
+using e2e::Sandbox;
+
+struct ErrorCase {
+    const char* name;
+    QStringList arguments;
+    const char* error;
+};
+
+class ConsoleErrors : public testing::TestWithParam<ErrorCase> {};
+
+TEST_P(ConsoleErrors, WriteOneErrorLineAndConvertNothing)
+{
+    Sandbox box;
+    box.writeTiff(QStringLiteral("in/a.tif"));
+    box.writeFile(QStringLiteral("empty.tif"), "");
+    box.writeFile(QStringLiteral("logo.png"), "");
+    box.makeFolder(QStringLiteral("photos.2019"));
+    box.makeFolder(QStringLiteral("out"));
+    box.writeFile(QStringLiteral("file"), "x");
+
+    const RunResult run = box.run(GetParam().arguments);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.errLines(), QStringList{QStringLiteral("Error: ") + QString::fromUtf8(GetParam().error)});
+    for (const QString& line : run.outLines()) {
+        EXPECT_FALSE(line.startsWith(u"Error")) << "errors go to standard error only";
+        EXPECT_NE(line, QStringLiteral("Importing...")) << "nothing is collected after an error";
+    }
+    EXPECT_EQ(box.filesBelow(QStringLiteral("out")), QStringList());
+    EXPECT_EQ(box.filesBelow(QStringLiteral("in")), QStringList{"a.tif"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, ConsoleErrors,
+    testing::Values(
+        ErrorCase{"InputLast", {"-o", "out", "-i"}, "Incorrect number of parameters"},
+        ErrorCase{"InputThenOption", {"-i", "-x"}, "Incorrect number of parameters"},
+        ErrorCase{"WidthAlone", {"-i", "in", "--width"}, "Incorrect number of parameters"},
+        ErrorCase{"WidthEmpty", {"-i", "in", "--width="}, "Incorrect number of parameters"},
+        ErrorCase{"WidthSeparate", {"-i", "in", "--width", "100"}, "Incorrect number of parameters"},
+        ErrorCase{"QuietDoesNotSilence", {"-q", "-i", "in", "--brightness=--30"}, "Incorrect number of parameters"},
+        ErrorCase{"MissingProfile", {"-i", "in", "--profile=none.ini"}, "Invalid profile file"},
+        ErrorCase{"FolderAsProfile", {"-i", "in", "--profile=out"}, "Invalid profile file"},
+        ErrorCase{"MissingFile", {"-i", "in/b.tif", "-o", "out"}, "Invalid input file"},
+        ErrorCase{"EmptyFile", {"-i", "empty.tif", "-o", "out"}, "Invalid input file"},
+        ErrorCase{"FolderWithADot", {"-i", "photos.2019", "-o", "out"}, "Invalid input file"},
+        ErrorCase{"ParentFolder", {"-i", "../in", "-o", "out"}, "Incorrect input folder"},
+        ErrorCase{"MissingFolder", {"-i", "nothere", "-o", "out"}, "Invalid input folder"},
+        ErrorCase{"ParentOutput", {"-i", "in", "-o", "../out"}, "Incorrect output folder"},
+        ErrorCase{"MissingOutput", {"-i", "in", "-o", "nothere"}, "Invalid output folder"},
+        ErrorCase{"FileAsOutput", {"-i", "in", "-o", "file"}, "Invalid output folder"},
+        ErrorCase{"UpperCaseFormat", {"-i", "in", "-o", "out", "-c", "JPG"}, "Invalid conversion type"},
+        ErrorCase{"UnknownFormat", {"-i", "in", "-o", "out", "-c", "heic"}, "Invalid conversion type"},
+        ErrorCase{"PngDepth", {"-i", "in", "-o", "out", "-c", "png", "--png-bpp=16"}, "Invalid png-bpp value"},
+        ErrorCase{"DefaultFormatDepth", {"-i", "in", "-o", "out", "--bmp-bpp=2"}, "Invalid bmp-bpp value"},
+        ErrorCase{"DdsDepth", {"-i", "in", "-o", "out", "-c", "dds", "--dds-bpp=24"}, "Invalid dds-bpp value"},
+        ErrorCase{"XpmDepth", {"-i", "in", "-o", "out", "-c", "xpm", "--xpm-bpp=-1"}, "Invalid xpm-bpp value"},
+        ErrorCase{"JpgQuality", {"-i", "in", "-o", "out", "-c", "jpg", "--jpg-quality=0"}, "Invalid jpg-quality value"},
+        ErrorCase{
+            "JpgQualityHigh", {"-i", "in", "-o", "out", "-c", "jpg", "--jpg-quality=101"}, "Invalid jpg-quality value"},
+        ErrorCase{"Width", {"-i", "in", "-o", "out", "--width=0"}, "Invalid width value"},
+        ErrorCase{"HeightOnly", {"-i", "in", "-o", "out", "--height=20"}, "Invalid width value"},
+        ErrorCase{"Height", {"-i", "in", "-o", "out", "--width=20", "--keep-aspect-ratio"}, "Invalid height value"},
+        ErrorCase{"Brightness", {"-i", "in", "-o", "out", "--brightness=150"}, "Invalid brightness value"},
+        ErrorCase{"Contrast", {"-i", "in", "-o", "out", "--contrast=-101"}, "Invalid contrast value"},
+        ErrorCase{"Gamma", {"-i", "in", "-o", "out", "--gamma=10"}, "Invalid gamma value"},
+        ErrorCase{"GammaText", {"-i", "in", "-o", "out", "--gamma=abc"}, "Invalid gamma value"},
+        ErrorCase{"GammaNaN", {"-i", "in", "-o", "out", "--gamma=NaN"}, "Invalid gamma value"},
+        ErrorCase{
+            "InvertKeepsGammaChecked", {"-i", "in", "-o", "out", "--invert", "--gamma=0.001"}, "Invalid gamma value"},
+        ErrorCase{"WatermarkFont",
+                  {"-i", "in", "-o", "out", "--wm-text=x", "--wm-font=NoSuchFont123"},
+                  "Invalid watermark font"},
+        ErrorCase{"WatermarkImageMissing", {"-i", "in", "-o", "out", "--wm-image=none.png"}, "Invalid watermark image"},
+        ErrorCase{"WatermarkImageEmpty", {"-i", "in", "-o", "out", "--wm-image=logo.png"}, "Invalid watermark image"},
+        ErrorCase{"WatermarkImageFolder", {"-i", "in", "-o", "out", "--wm-image=out"}, "Invalid watermark image"},
+        // The first failing check wins.
+        ErrorCase{"OrderOfChecks", {"-i", "in", "-o", "nothere", "-c", "JPG", "--width=0"}, "Invalid output folder"}),
+    [](const testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
+
+TEST(ConsoleErrorsAreNotChecksOfOtherFormats, JpgQualityIsCheckedForJpgOnly)
+{
+    Sandbox box;
+    box.writeTiff(QStringLiteral("a.tif"));
+    const RunResult run = box.run({"-q", "-i", "a.tif", "-c", "png", "--jpg-quality=0", "--width=-5", "--height=10"});
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+}
+
+TEST(ConsoleErrorsWithPause, WaitWithoutAPrompt)
+{
+    Sandbox box;
+    auto running = box.start({"-p", "-i"}, {.terminalInput = true});
+    // Nothing is printed but the error; the process waits for the key.
+    running->pressKey();
+    const RunResult run = running->finish(30000);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.out.isEmpty()) << run.out.constData();
+    EXPECT_EQ(run.errLines(), QStringList{"Error: Incorrect number of parameters"});
+}
+
+} // namespace
