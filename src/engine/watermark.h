@@ -17,9 +17,9 @@ struct WatermarkAssets {
 
 enum class WatermarkProblem {
     None,
-    InvalidFont,   // text watermark: the face cannot be loaded (message argument: the face name)
-    EmptyImage,    // image watermark: no file chosen
-    InvalidImage,  // image watermark: missing, a folder or empty (message argument: the path)
+    InvalidFont,  // text watermark: the face cannot be loaded (message argument: the face name)
+    EmptyImage,   // image watermark: no file chosen
+    InvalidImage, // image watermark: missing, a folder or empty (message argument: the path)
 };
 
 struct WatermarkAssetsResult {
@@ -46,8 +46,8 @@ bool runNeedsDrawing(const Settings& settings);
 Bitmap drawWatermark(Bitmap image, int width, int height, const RunContext& context);
 
 // The same with the expanded text given, for callers that have no JobState (previews, tests).
-Bitmap drawWatermarkText(Bitmap image, int width, int height, const Settings& settings,
-                         const WatermarkAssets* assets, const QString& expandedText);
+Bitmap drawWatermarkWithText(Bitmap image, int width, int height, const Settings& settings,
+                             const WatermarkAssets* assets, const QString& expandedText);
 
 // The watermark alone before rotation and placement (32-bit with alpha), or empty when it cannot be
 // rendered. Text watermarks use `expandedText`; picture watermarks ignore it.

@@ -13,9 +13,15 @@ namespace draw {
 // A colour with straight (not premultiplied) alpha: 0xAARRGGBB, as the canvases store it.
 using Rgba = QRgb;
 
-inline Rgba rgba(int red, int green, int blue, int alpha) { return qRgba(red, green, blue, alpha); }
+inline Rgba rgba(int red, int green, int blue, int alpha)
+{
+    return qRgba(red, green, blue, alpha);
+}
 // Six hex digits RRGGBB (any other length is black) with the given alpha.
 Rgba rgbaFromHex(const QString& hex, int alpha);
+
+// `source` with its alpha multiplied by alpha / 255, blended over `target` (straight alpha, rounded).
+Rgba sourceOver(Rgba source, Rgba target, int alpha = 255);
 
 // Replaces the pixel under a drawn canvas: receives the source pixel and the pixel already on the
 // target, returns what is written (all four channels).
@@ -24,7 +30,7 @@ using PixelFilter = std::function<Rgba(Rgba source, Rgba target)>;
 // A width x height RGBA canvas (QImage, ARGB32 with straight alpha). Coordinates are pixels from the
 // top-left corner, y downwards. A null canvas (failed creation) ignores every drawing call.
 class Canvas {
-public:
+  public:
     Canvas() = default;
     // Fails (null canvas) for a zero or negative size or when the memory is not there.
     static Canvas create(int width, int height, Rgba fill = 0);
@@ -55,9 +61,9 @@ public:
     // Direct access for the text and hand-over code of this facility.
     QImage& image() { return image_; }
 
-private:
+  private:
     explicit Canvas(QImage image) : image_(std::move(image)) {}
     QImage image_;
 };
 
-}  // namespace draw
+} // namespace draw

@@ -19,7 +19,8 @@ struct FontStyle {
 bool fontFamilyAvailable(const QString& family);
 
 // The font of that face, points (at 96 pixels per inch, so 14 points is 19 pixels) and style, or
-// nothing when the face cannot be loaded, the size is below 1 point, or no QGuiApplication exists.
+// nothing when the face cannot be loaded, the size is not 1 to 24000 points, or no QGuiApplication
+// exists.
 std::optional<QFont> loadFont(const QString& family, int points, FontStyle style);
 
-}  // namespace draw
+} // namespace draw

@@ -12,7 +12,7 @@ namespace draw {
 // platform, so it needs no display. Does nothing when a QGuiApplication exists already; the
 // application lives as long as this object.
 class OffscreenGuiApplication {
-public:
+  public:
     OffscreenGuiApplication(int& argc, char** argv);
     ~OffscreenGuiApplication();
     OffscreenGuiApplication(const OffscreenGuiApplication&) = delete;
@@ -21,11 +21,11 @@ public:
     // False when another kind of application (a plain QCoreApplication) is in the way.
     bool ready() const;
 
-private:
+  private:
     std::vector<std::string> arguments_;
     std::vector<char*> argv_;
     int argc_ = 0;
     std::unique_ptr<QGuiApplication> app_;
 };
 
-}  // namespace draw
+} // namespace draw

@@ -9,4 +9,4 @@ namespace draw {
 // null canvas or when FreeImage cannot allocate.
 Bitmap toFreeImage(const Canvas& canvas);
 
-}  // namespace draw
+} // namespace draw

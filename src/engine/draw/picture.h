@@ -18,4 +18,4 @@ struct Picture {
 // Reads a BMP, PNG or JPEG file (recognised by content) into a canvas, keeping its alpha channel.
 std::optional<Picture> loadPicture(const QString& path);
 
-}  // namespace draw
+} // namespace draw

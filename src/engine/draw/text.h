@@ -29,4 +29,4 @@ void drawPlainText(Canvas& canvas, const QFont& font, int x, int y, const QStrin
 // Draws one line anti-aliased with its cell's top-left corner at (x, y), blending source-over.
 void drawAntialiasedText(Canvas& canvas, const QFont& font, int x, int y, const QString& text, Rgba textColour);
 
-}  // namespace draw
+} // namespace draw

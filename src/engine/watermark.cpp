@@ -1,0 +1,355 @@
+#include "engine/watermark.h"
+
+#include "engine/draw/canvas.h"
+#include "engine/draw/font.h"
+#include "engine/draw/handover.h"
+#include "engine/draw/picture.h"
+#include "engine/draw/text.h"
+#include "engine/output_naming.h"
+
+#include <QFileInfo>
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr int textWatermark = 1;
+constexpr int imageWatermark = 2;
+
+// Where the watermark is placed: the page, or the inside of the frame shifted by the frame's
+// left and top widths.
+struct Area {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// What the watermark's type reads for its placement.
+struct Placement {
+    int boundary = 0;
+    int position = 0;
+    int xOffset = 0;
+    int yOffset = 0;
+    int rotation = 0;
+};
+
+Placement placementOf(const WatermarkSettings& watermark)
+{
+    if (watermark.doWatermark == imageWatermark) {
+        return {watermark.imageBoundary, watermark.imagePosition, watermark.imageXOffset, watermark.imageYOffset,
+                watermark.imageRotation};
+    }
+    return {watermark.textBoundary, watermark.textPosition, watermark.textXOffset, watermark.textYOffset,
+            watermark.textRotation};
+}
+
+Area positioningArea(const Settings& settings, int boundary, int pageWidth, int pageHeight)
+{
+    const FrameSettings& frame = settings.frame;
+    if (frame.doFrame == 1 && boundary == 1) {
+        return {frame.solidLeft, frame.solidTop, pageWidth - frame.solidLeft - frame.solidRight,
+                pageHeight - frame.solidTop - frame.solidBottom};
+    }
+    return {0, 0, pageWidth, pageHeight};
+}
+
+// The anchor table; integer division truncates towards zero as C++ does.
+QPoint anchorPosition(int position, const Area& area, int w, int h, int xo, int yo)
+{
+    const int centreX = (area.width - w) / 2;
+    const int centreY = (area.height - h) / 2;
+    const int rightX = area.width - w - xo;
+    const int bottomY = area.height - h - yo;
+    switch (position) {
+    case 0:
+        return {xo, yo};
+    case 1:
+        return {centreX, yo};
+    case 2:
+        return {rightX, yo};
+    case 3:
+        return {xo, centreY};
+    case 4:
+        return {centreX, centreY};
+    case 5:
+        return {rightX, centreY};
+    case 6:
+        return {xo, bottomY};
+    case 7:
+        return {centreX, bottomY};
+    case 8:
+        return {rightX, bottomY};
+    default:
+        return {0, 0};
+    }
+}
+
+int roundHalfAway(double value)
+{
+    return static_cast<int>(std::lround(value));
+}
+
+Bitmap renderText(const WatermarkSettings& watermark, const QFont& font, const QString& text)
+{
+    const QStringList lines = text.split(QStringLiteral("%eol%"), Qt::KeepEmptyParts, Qt::CaseInsensitive);
+    const int breaks = static_cast<int>(lines.size()) - 1;
+    const int padding = watermark.textPadding;
+
+    int boxWidth = 0;
+    int boxHeight = 0;
+    int lineStep = 0;
+    if (breaks > 0) {
+        // Every line counts at least 10 pixels each way, so empty lines still take room.
+        int lineWidth = 10;
+        int lineHeight = 10;
+        for (const QString& line : lines) {
+            const draw::TextExtent extent = draw::plainTextExtent(font, line);
+            lineWidth = std::max(lineWidth, extent.width);
+            lineHeight = std::max(lineHeight, extent.height);
+        }
+        lineStep = lineHeight + watermark.fontLeading;
+        boxWidth = lineWidth;
+        boxHeight = lineHeight + breaks * lineStep;
+    } else {
+        const draw::TextExtent extent = draw::plainTextExtent(font, text);
+        boxWidth = extent.width;
+        boxHeight = extent.height;
+    }
+    boxWidth += 2 * padding;
+    boxHeight += 2 * padding;
+
+    const auto lineX = [&](int lineWidth) {
+        if (breaks == 0) {
+            return padding;
+        }
+        switch (watermark.textAlignment) {
+        case 1:
+            return roundHalfAway((boxWidth - lineWidth) / 2.0);
+        case 2:
+            return boxWidth - lineWidth - padding;
+        default:
+            return padding;
+        }
+    };
+
+    draw::Canvas result;
+    if (watermark.textAntialiasing == 0) {
+        const draw::Rgba textColour = draw::rgbaFromHex(watermark.fontColor, watermark.textOpacity);
+        const draw::Rgba background = draw::rgbaFromHex(watermark.backColor, watermark.backOpacity);
+        draw::Canvas box = draw::Canvas::create(boxWidth, boxHeight);
+        box.fill(background);
+        for (int i = 0; i < lines.size(); ++i) {
+            const int x = lineX(draw::plainTextExtent(font, lines[i]).width);
+            draw::drawPlainText(box, font, x, padding + i * lineStep, lines[i], textColour, background);
+        }
+        // The plain box is the final canvas as it stands: drawing it onto a transparent canvas would
+        // only round its low alphas through premultiplication.
+        result = std::move(box);
+    } else {
+        const draw::Rgba textColour = draw::rgbaFromHex(watermark.fontColor, 255);
+        const draw::Rgba background = draw::rgbaFromHex(watermark.backColor, 255);
+        const draw::Canvas back = draw::Canvas::create(boxWidth, boxHeight, background);
+        draw::Canvas glyphs = draw::Canvas::create(boxWidth, boxHeight);
+        for (int i = 0; i < lines.size(); ++i) {
+            const int x = lineX(roundHalfAway(draw::antialiasedTextExtent(font, lines[i]).width));
+            draw::drawAntialiasedText(glyphs, font, x, padding + i * lineStep, lines[i], textColour);
+        }
+        result = draw::Canvas::create(boxWidth, boxHeight);
+        result.drawWithAlpha(back, watermark.backOpacity);
+        result.drawWithAlpha(glyphs, watermark.textOpacity);
+    }
+    return draw::toFreeImage(result);
+}
+
+// Grey by the integer luma weights 77/150/29 (sum 256), alpha kept.
+draw::Rgba greyOf(draw::Rgba pixel)
+{
+    const int grey = (77 * qRed(pixel) + 150 * qGreen(pixel) + 29 * qBlue(pixel)) / 256;
+    return qRgba(grey, grey, grey, qAlpha(pixel));
+}
+
+Bitmap renderPicture(const WatermarkSettings& watermark)
+{
+    const std::optional<draw::Picture> picture = draw::loadPicture(watermark.image);
+    if (!picture) {
+        return {};
+    }
+    // A picture without alpha starts on opaque black, so its opacity darkens it rather than letting
+    // the page through; one with alpha starts transparent and keeps its transparent parts.
+    const draw::Rgba start = picture->depth == 32 ? draw::rgba(0, 0, 0, 0) : draw::rgba(0, 0, 0, 255);
+    draw::Canvas canvas = draw::Canvas::create(picture->canvas.width(), picture->canvas.height(), start);
+    const int opacity = watermark.imageOpacity;
+    if (watermark.imageGreyscale != 0) {
+        // The opacity applies to the grey picture as it does to the coloured one.
+        canvas.drawFiltered(picture->canvas, [opacity](draw::Rgba source, draw::Rgba target) {
+            return draw::sourceOver(greyOf(source), target, opacity);
+        });
+    } else {
+        canvas.drawWithAlpha(picture->canvas, opacity);
+    }
+    return draw::toFreeImage(canvas);
+}
+
+// A transparent page-sized layer with the watermark pasted at (x, y), or empty when FreeImage
+// refuses the paste because the watermark does not lie entirely inside the page.
+Bitmap layerWith(const Bitmap& mark, int pageWidth, int pageHeight, QPoint at)
+{
+    Bitmap layer(FreeImage_AllocateT(FIT_BITMAP, pageWidth, pageHeight, static_cast<int>(mark.bpp())));
+    if (!layer) {
+        return {};
+    }
+    const unsigned pitch = FreeImage_GetPitch(layer.get());
+    for (int y = 0; y < pageHeight; ++y) {
+        std::memset(FreeImage_GetScanLine(layer.get(), y), 0, pitch);
+    }
+    // An alpha above 255 makes FreeImage copy the pixels; 255 itself would blend and lose a level.
+    if (!FreeImage_Paste(layer.get(), mark.get(), at.x(), at.y(), 256)) {
+        return {};
+    }
+    return layer;
+}
+
+} // namespace
+
+std::optional<QFont> loadWatermarkFont(const Settings& settings)
+{
+    const WatermarkSettings& watermark = settings.watermark;
+    draw::FontStyle style;
+    style.bold = watermark.fontStyle == 1 || watermark.fontStyle == 3;
+    style.italic = watermark.fontStyle == 2 || watermark.fontStyle == 3;
+    style.underline = watermark.fontEffect == 1;
+    style.strikeout = watermark.fontEffect == 2;
+    return draw::loadFont(watermark.font, watermark.fontSize, style);
+}
+
+bool watermarkImageUsable(const QString& path)
+{
+    if (path.isEmpty()) {
+        return false;
+    }
+    const QFileInfo info(path);
+    return info.isFile() && info.size() > 0;
+}
+
+WatermarkAssetsResult loadWatermarkAssets(const Settings& settings)
+{
+    WatermarkAssetsResult result;
+    const WatermarkSettings& watermark = settings.watermark;
+    if (watermark.doWatermark == textWatermark) {
+        result.assets.font = loadWatermarkFont(settings);
+        if (!result.assets.font) {
+            result.problem = WatermarkProblem::InvalidFont;
+        }
+    } else if (watermark.doWatermark == imageWatermark) {
+        if (watermark.image.isEmpty()) {
+            result.problem = WatermarkProblem::EmptyImage;
+        } else if (!watermarkImageUsable(watermark.image)) {
+            result.problem = WatermarkProblem::InvalidImage;
+        }
+    }
+    return result;
+}
+
+bool watermarkNeedsDrawing(const Settings& settings)
+{
+    return settings.watermark.doWatermark == textWatermark || settings.watermark.doWatermark == imageWatermark;
+}
+
+bool runNeedsDrawing(const Settings& settings)
+{
+    return settings.frame.doFrame == 1 || watermarkNeedsDrawing(settings);
+}
+
+Bitmap renderWatermark(const Settings& settings, const WatermarkAssets* assets, const QString& expandedText)
+{
+    const WatermarkSettings& watermark = settings.watermark;
+    if (watermark.doWatermark == textWatermark) {
+        if (assets == nullptr || !assets->font) {
+            return {};
+        }
+        return renderText(watermark, *assets->font, expandedText);
+    }
+    if (watermark.doWatermark == imageWatermark) {
+        return renderPicture(watermark);
+    }
+    return {};
+}
+
+Bitmap drawWatermarkWithText(Bitmap image, int width, int height, const Settings& settings,
+                             const WatermarkAssets* assets, const QString& expandedText)
+{
+    if (settings.watermark.doWatermark == 0 || !image) {
+        return image;
+    }
+    if (image.bpp() != 24) {
+        image = Bitmap(FreeImage_ConvertTo24Bits(image.get()));
+        if (!image) {
+            return image;
+        }
+    }
+
+    Bitmap mark = renderWatermark(settings, assets, expandedText);
+    if (!mark) {
+        return image;
+    }
+    const Placement placement = placementOf(settings.watermark);
+    if (placement.rotation >= 1 && placement.rotation <= 359) {
+        // Without a background colour the corners the rotation adds stay transparent.
+        mark = Bitmap(FreeImage_Rotate(mark.get(), placement.rotation, nullptr));
+        if (!mark) {
+            return image;
+        }
+    }
+
+    const Area area = positioningArea(settings, placement.boundary, width, height);
+    int markWidth = static_cast<int>(mark.width());
+    int markHeight = static_cast<int>(mark.height());
+    bool cut = false;
+    if (markWidth + placement.xOffset > area.width) {
+        markWidth = area.width - placement.xOffset;
+        cut = true;
+    }
+    if (markHeight + placement.yOffset > area.height) {
+        markHeight = area.height - placement.yOffset;
+        cut = true;
+    }
+    if (cut) {
+        // Nothing is left of a watermark cut to no width or height (FreeImage_Copy would swap a
+        // negative rectangle round instead of refusing it).
+        if (markWidth <= 0 || markHeight <= 0) {
+            return image;
+        }
+        mark = Bitmap(FreeImage_Copy(mark.get(), 0, 0, markWidth, markHeight));
+        if (!mark) {
+            return image;
+        }
+    }
+
+    const QPoint at =
+        anchorPosition(placement.position, area, markWidth, markHeight, placement.xOffset, placement.yOffset) +
+        QPoint(area.left, area.top);
+    const Bitmap layer = layerWith(mark, width, height, at);
+    // A refused paste leaves a transparent layer, which would composite to the page unchanged.
+    if (!layer) {
+        return image;
+    }
+    if (FIBITMAP* marked = FreeImage_Composite(layer.get(), FALSE, nullptr, image.get())) {
+        image.reset(marked);
+    }
+    return image;
+}
+
+Bitmap drawWatermark(Bitmap image, int width, int height, const RunContext& context)
+{
+    if (context.settings.watermark.doWatermark == 0) {
+        return image;
+    }
+    const QString text = context.settings.watermark.doWatermark == textWatermark
+                             ? expandWatermarkText(context.settings, context.job)
+                             : QString();
+    return drawWatermarkWithText(std::move(image), width, height, context.settings, context.watermark, text);
+}
