@@ -11,6 +11,7 @@
 #include <QRandomGenerator>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -27,6 +28,30 @@ bool freeImageSave(const Bitmap& image, int formatId, const QString& path, int f
 {
     const QByteArray fileName = QFile::encodeName(path);
     return FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(formatId), image.get(), fileName.constData(), flags) != FALSE;
+}
+
+// FreeImage's PBM and WBMP writers store the palette indices of a 1-bit page as they are, while
+// the formats fix their meaning (PBM: 1 is black; WBMP: 1 is white). A page whose palette runs the
+// other way would come out inverted, so it is given the layout the format expects first.
+Bitmap withBilevelLayout(const QString& key, const Bitmap& image)
+{
+    const bool pbm = key == QLatin1String("pbm");
+    if ((!pbm && key != QLatin1String("wbmp")) || image.bpp() != 1 ||
+        FreeImage_GetImageType(image.get()) != FIT_BITMAP) {
+        return {};
+    }
+    const FREE_IMAGE_COLOR_TYPE wanted = pbm ? FIC_MINISWHITE : FIC_MINISBLACK;
+    const FREE_IMAGE_COLOR_TYPE colour = FreeImage_GetColorType(image.get());
+    if (colour == wanted || (colour != FIC_MINISBLACK && colour != FIC_MINISWHITE)) {
+        return {};
+    }
+    Bitmap flipped(FreeImage_Clone(image.get()));
+    if (!flipped || !FreeImage_Invert(flipped.get())) {
+        return {};
+    }
+    RGBQUAD* palette = FreeImage_GetPalette(flipped.get());
+    std::swap(palette[0], palette[1]);
+    return flipped;
 }
 
 // FreeImage's icon writer takes only squares of 16 to 256 pixels; the icon size cap leaves
@@ -64,7 +89,8 @@ SaveStatus writeFile(const Bitmap& image, const QString& path, const Settings& s
     } else if (key == QLatin1String("ico")) {
         saved = saveIcon(image, job.formatId, path, job.saveFlags);
     } else {
-        saved = freeImageSave(image, job.formatId, path, job.saveFlags);
+        const Bitmap bilevel = withBilevelLayout(key, image);
+        saved = freeImageSave(bilevel ? bilevel : image, job.formatId, path, job.saveFlags);
     }
     return saved ? SaveStatus::Saved : SaveStatus::Failed;
 }

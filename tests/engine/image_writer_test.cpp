@@ -1,0 +1,493 @@
+#include "app/settings.h"
+#include "engine/bit_depth.h"
+#include "engine/format_catalogue.h"
+#include "engine/image_writer.h"
+#include "engine/library_messages.h"
+#include "engine/save_flags.h"
+#include "support/tiff_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <FreeImage.h>
+#include <tiffio.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+using fixtures::PageKind;
+
+Settings defaultSettings()
+{
+    Settings settings;
+    resetToDefaults(settings, true);
+    return settings;
+}
+
+JobState jobFor(const char* key, int depth, const Settings& settings)
+{
+    JobState job;
+    job.outputKey = QString::fromLatin1(key);
+    job.formatId = findOutputFormat(job.outputKey)->formatId;
+    job.targetBpp = depth;
+    job.sourceBpp = depth;
+    job.saveFlags = computeSaveFlags(job.outputKey, settings);
+    return job;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+quint32 u32At(const QByteArray& bytes, int offset)
+{
+    quint32 value = 0;
+    for (int i = 3; i >= 0; --i) {
+        value = value << 8 | static_cast<quint8>(bytes[offset + i]);
+    }
+    return value;
+}
+
+QStringList filesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
+// An 8-bit palette image whose pixels use the indices 0..highest, each index its own colour.
+Bitmap paletteImage(int width, int height, int highest)
+{
+    Bitmap image(FreeImage_Allocate(width, height, 8));
+    RGBQUAD* palette = FreeImage_GetPalette(image.get());
+    for (int i = 0; i < 256; ++i) {
+        palette[i] = RGBQUAD{static_cast<BYTE>(i * 3), static_cast<BYTE>(255 - i), static_cast<BYTE>(i * 7), 0};
+    }
+    for (int y = 0; y < height; ++y) {
+        BYTE* line = FreeImage_GetScanLine(image.get(), y);
+        for (int x = 0; x < width; ++x) {
+            line[x] = static_cast<BYTE>((x + y * width) % (highest + 1));
+        }
+    }
+    return image;
+}
+
+// ---- exact colour table BMP ----------------------------------------------------------------
+
+struct ExactCase {
+    const char* name;
+    int highestIndex;
+    int compression;
+};
+
+class ExactColourBmp : public testing::TestWithParam<ExactCase> {};
+
+TEST_P(ExactColourBmp, TrimsThePaletteToTheHighestIndexUsed)
+{
+    const ExactCase& c = GetParam();
+    QTemporaryDir dir;
+    Settings settings = defaultSettings();
+    settings.output.bmpColorTable = 1;
+    settings.output.bmpCompression = c.compression;
+    const JobState job = jobFor("bmp", 8, settings);
+    const Bitmap image = paletteImage(33, 9, c.highestIndex);
+    const QString path = dir.filePath(QStringLiteral("exact.bmp"));
+    ASSERT_TRUE(saveImage(image, path, settings, job));
+
+    const QByteArray bytes = readAll(path);
+    const quint32 count = static_cast<quint32>(c.highestIndex) + 1;
+    ASSERT_GE(bytes.size(), 54);
+    EXPECT_EQ(bytes.left(2), QByteArray("BM"));
+    EXPECT_EQ(u32At(bytes, 2), static_cast<quint32>(bytes.size()));
+    EXPECT_EQ(u32At(bytes, 10), 54 + 4 * count);
+    EXPECT_EQ(u32At(bytes, 14 + 16), static_cast<quint32>(c.compression));
+    EXPECT_EQ(u32At(bytes, 14 + 20), static_cast<quint32>(bytes.size()) - (54 + 4 * count));
+    EXPECT_EQ(u32At(bytes, 14 + 32), count);
+    EXPECT_EQ(u32At(bytes, 14 + 36), count);
+
+    if (c.compression == 1) {
+        // FreeImage cannot read RLE bitmaps back; the pixel data must be its encoder's, unchanged.
+        FIMEMORY* memory = FreeImage_OpenMemory();
+        ASSERT_TRUE(FreeImage_SaveToMemory(FIF_BMP, image.get(), memory, BMP_SAVE_RLE));
+        BYTE* data = nullptr;
+        DWORD size = 0;
+        FreeImage_AcquireMemory(memory, &data, &size);
+        const QByteArray encoded(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+        FreeImage_CloseMemory(memory);
+        EXPECT_EQ(bytes.mid(54 + 4 * count), encoded.mid(1078));
+        return;
+    }
+    // Any BMP reader sees the same pixels and colours.
+    Bitmap back(FreeImage_Load(FIF_BMP, QFile::encodeName(path).constData()));
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back.bpp(), 8u);
+    for (int y = 0; y < 9; ++y) {
+        for (int x = 0; x < 33; ++x) {
+            RGBQUAD expected{};
+            RGBQUAD actual{};
+            FreeImage_GetPixelColor(image.get(), x, y, &expected);
+            FreeImage_GetPixelColor(back.get(), x, y, &actual);
+            ASSERT_EQ(expected.rgbRed, actual.rgbRed) << x << "," << y;
+            ASSERT_EQ(expected.rgbGreen, actual.rgbGreen);
+            ASSERT_EQ(expected.rgbBlue, actual.rgbBlue);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ExactColourBmp,
+                         testing::Values(ExactCase{"TenColours", 9, 0}, ExactCase{"TenColoursRle", 9, 1},
+                                         ExactCase{"OneColour", 0, 0}, ExactCase{"FullPalette", 255, 0}),
+                         [](const testing::TestParamInfo<ExactCase>& info) { return std::string(info.param.name); });
+
+TEST(ExactColourBmp, TenColoursGiveDataOffset94)
+{
+    QTemporaryDir dir;
+    Settings settings = defaultSettings();
+    settings.output.bmpColorTable = 1;
+    const QString path = dir.filePath(QStringLiteral("ten.bmp"));
+    ASSERT_TRUE(saveImage(paletteImage(10, 1, 9), path, settings, jobFor("bmp", 8, settings)));
+    const QByteArray bytes = readAll(path);
+    EXPECT_EQ(u32At(bytes, 10), 94u);
+    EXPECT_EQ(u32At(bytes, 46), 10u);
+}
+
+TEST(ExactColourBmp, AutoColourTableKeepsFreeImagesFullPalette)
+{
+    QTemporaryDir dir;
+    const Settings settings = defaultSettings(); // Output/BMP Color Table 0 (Auto)
+    const QString path = dir.filePath(QStringLiteral("auto.bmp"));
+    ASSERT_TRUE(saveImage(paletteImage(10, 1, 9), path, settings, jobFor("bmp", 8, settings)));
+    EXPECT_EQ(u32At(readAll(path), 10), 1078u);
+}
+
+// ---- atomic saves --------------------------------------------------------------------------
+
+struct WriterCase {
+    const char* key;
+    int depth;
+    bool exactBmp;
+};
+
+const WriterCase kWriters[] = {
+    {"png", 24, false}, {"dds", 32, false}, {"pcx", 24, false},  {"jxr", 24, false},
+    {"ico", 24, false}, {"bmp", 8, true},   {"tiff", 24, false},
+};
+
+Bitmap pageFor(const WriterCase& c, int width, int height)
+{
+    JobState job;
+    job.outputKey = QString::fromLatin1(c.key);
+    job.targetBpp = c.depth;
+    return convertBitDepth(fixtures::makePage(PageKind::Rgb24, width, height), job);
+}
+
+class AtomicSave : public testing::TestWithParam<WriterCase> {};
+
+TEST_P(AtomicSave, UnwritableFolderFailsWithoutAnyFile)
+{
+    QTemporaryDir dir;
+    Settings settings = defaultSettings();
+    settings.output.bmpColorTable = GetParam().exactBmp ? 1 : 0;
+    // A folder that cannot take files even for root: its name is taken by a plain file.
+    const QString blocker = dir.filePath(QStringLiteral("blocked"));
+    QFile block(blocker);
+    ASSERT_TRUE(block.open(QIODevice::WriteOnly));
+    block.close();
+    const QString path = blocker + QStringLiteral("/out.") + QString::fromLatin1(GetParam().key);
+    EXPECT_FALSE(
+        saveImage(pageFor(GetParam(), 20, 20), path, settings, jobFor(GetParam().key, GetParam().depth, settings)));
+    EXPECT_EQ(filesIn(dir.path()), QStringList{QStringLiteral("blocked")});
+    if (geteuid() != 0) {
+        // The ordinary case: a folder without write permission.
+        const QString locked = dir.filePath(QStringLiteral("locked"));
+        ASSERT_TRUE(QDir().mkdir(locked));
+        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        EXPECT_FALSE(saveImage(pageFor(GetParam(), 20, 20), locked + QStringLiteral("/out.x"), settings,
+                               jobFor(GetParam().key, GetParam().depth, settings)));
+        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        EXPECT_TRUE(filesIn(locked).isEmpty());
+    }
+}
+
+TEST_P(AtomicSave, ReplacesAReadOnlyFileAndLeavesNoTemporaryFile)
+{
+    QTemporaryDir dir;
+    Settings settings = defaultSettings();
+    settings.output.bmpColorTable = GetParam().exactBmp ? 1 : 0;
+    const QString path = dir.filePath(QStringLiteral("out.") + QString::fromLatin1(GetParam().key));
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old contents");
+    old.close();
+    QFile::setPermissions(path, QFileDevice::ReadOwner);
+    ASSERT_TRUE(
+        saveImage(pageFor(GetParam(), 20, 20), path, settings, jobFor(GetParam().key, GetParam().depth, settings)));
+    EXPECT_NE(readAll(path), QByteArray("old contents"));
+    EXPECT_GT(QFileInfo(path).size(), 12);
+    EXPECT_EQ(filesIn(dir.path()), QStringList{QFileInfo(path).fileName()});
+}
+
+INSTANTIATE_TEST_SUITE_P(Writers, AtomicSave, testing::ValuesIn(kWriters),
+                         [](const testing::TestParamInfo<WriterCase>& info) {
+                             return std::string(info.param.key) + (info.param.exactBmp ? "Exact" : "");
+                         });
+
+// A page its writer cannot take: the save fails and the earlier file is untouched.
+struct RefusedCase {
+    const char* key;
+    PageKind kind;
+};
+
+class RefusedSave : public testing::TestWithParam<RefusedCase> {};
+
+TEST_P(RefusedSave, KeepsTheEarlierFile)
+{
+    QTemporaryDir dir;
+    const Settings settings = defaultSettings();
+    const QString path = dir.filePath(QStringLiteral("out.") + QString::fromLatin1(GetParam().key));
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("earlier");
+    old.close();
+    JobState job = jobFor(GetParam().key, 0, settings);
+    EXPECT_FALSE(saveImage(fixtures::makePage(GetParam().kind, 16, 16), path, settings, job));
+    EXPECT_EQ(readAll(path), QByteArray("earlier"));
+    EXPECT_EQ(filesIn(dir.path()).size(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Writers, RefusedSave,
+                         testing::Values(RefusedCase{"wbmp", PageKind::Rgb24}, RefusedCase{"dds", PageKind::Grey8},
+                                         RefusedCase{"hdr", PageKind::Rgb24}, RefusedCase{"gif", PageKind::Rgb24},
+                                         RefusedCase{"jpg", PageKind::RgbFloat}, RefusedCase{"exr", PageKind::Rgb24}),
+                         [](const testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.key); });
+
+TEST(AtomicSave, EmptyImageWritesNothing)
+{
+    QTemporaryDir dir;
+    const Settings settings = defaultSettings();
+    EXPECT_FALSE(saveImage(Bitmap(), dir.filePath(QStringLiteral("a.png")), settings, jobFor("png", 24, settings)));
+    EXPECT_TRUE(filesIn(dir.path()).isEmpty());
+}
+
+TEST(TempFilePath, IsAFreshHiddenNameInTheSameFolder)
+{
+    QTemporaryDir dir;
+    const QString output = dir.filePath(QStringLiteral("page.png"));
+    const QString first = tempFilePath(output);
+    const QString second = tempFilePath(output);
+    EXPECT_NE(first, second);
+    for (const QString& temp : {first, second}) {
+        const QFileInfo info(temp);
+        EXPECT_EQ(info.absolutePath(), QFileInfo(output).absolutePath());
+        EXPECT_TRUE(info.fileName().startsWith(QStringLiteral(".page.png.tessaline-"))) << temp.toStdString();
+        EXPECT_TRUE(info.fileName().endsWith(QStringLiteral(".tmp")));
+        EXPECT_FALSE(info.exists());
+    }
+}
+
+// ---- icons of every size -------------------------------------------------------------------
+
+struct IconCase {
+    int width;
+    int height;
+    int depth;
+};
+
+class IconSizes : public testing::TestWithParam<IconCase> {};
+
+TEST_P(IconSizes, AreWrittenAtTheirOwnSize)
+{
+    const IconCase& c = GetParam();
+    QTemporaryDir dir;
+    const Settings settings = defaultSettings();
+    const JobState job = jobFor("ico", c.depth, settings);
+    Bitmap page = convertBitDepth(fixtures::makePage(PageKind::Rgba32, c.width, c.height), job);
+    ASSERT_TRUE(page);
+    const QString path = dir.filePath(QStringLiteral("icon.ico"));
+    ASSERT_TRUE(saveImage(page, path, settings, job));
+    const QByteArray name = QFile::encodeName(path);
+    EXPECT_EQ(FreeImage_GetFileType(name.constData()), FIF_ICO);
+    Bitmap back(FreeImage_Load(FIF_ICO, name.constData()));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(static_cast<int>(back.width()), c.width);
+    EXPECT_EQ(static_cast<int>(back.height()), c.height);
+    EXPECT_EQ(static_cast<int>(back.bpp()), c.depth);
+    // Top-left and bottom-right keep their colours (orientation and channel order).
+    Bitmap a(FreeImage_ConvertTo24Bits(page.get()));
+    Bitmap b(FreeImage_ConvertTo24Bits(back.get()));
+    EXPECT_EQ(fixtures::pixelAt(a, 0, 0), fixtures::pixelAt(b, 0, 0));
+    EXPECT_EQ(fixtures::pixelAt(a, c.width - 1, c.height - 1), fixtures::pixelAt(b, c.width - 1, c.height - 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, IconSizes,
+                         testing::Values(IconCase{100, 50, 32}, IconCase{10, 10, 24}, IconCase{100, 50, 8},
+                                         IconCase{7, 3, 1}, IconCase{33, 17, 4}, IconCase{50, 100, 16},
+                                         IconCase{64, 64, 32}, IconCase{128, 128, 24}));
+
+TEST(IconSizes, KeepsAlphaOfOurOwnIcons)
+{
+    QTemporaryDir dir;
+    const Settings settings = defaultSettings();
+    const Bitmap page = fixtures::makePage(PageKind::Rgba32, 40, 20);
+    const QString path = dir.filePath(QStringLiteral("alpha.ico"));
+    ASSERT_TRUE(saveImage(page, path, settings, jobFor("ico", 32, settings)));
+    Bitmap back(FreeImage_Load(FIF_ICO, QFile::encodeName(path).constData()));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(FreeImage_GetScanLine(back.get(), 0)[FI_RGBA_ALPHA], FreeImage_GetScanLine(page.get(), 0)[FI_RGBA_ALPHA]);
+}
+
+// ---- bit-depth conversion ------------------------------------------------------------------
+
+TEST(ConvertBitDepth, SixteenBitsAre555ForIcoAndTgaAnd565Otherwise)
+{
+    for (const auto& [key, red, green] : {std::tuple{"bmp", FI16_565_RED_MASK, FI16_565_GREEN_MASK},
+                                          std::tuple{"tga", FI16_555_RED_MASK, FI16_555_GREEN_MASK},
+                                          std::tuple{"ico", FI16_555_RED_MASK, FI16_555_GREEN_MASK}}) {
+        JobState job;
+        job.outputKey = QString::fromLatin1(key);
+        job.targetBpp = 16;
+        const Bitmap page = convertBitDepth(fixtures::makePage(PageKind::Rgb24, 8, 8), job);
+        ASSERT_EQ(page.bpp(), 16u) << key;
+        EXPECT_EQ(FreeImage_GetRedMask(page.get()), unsigned(red)) << key;
+        EXPECT_EQ(FreeImage_GetGreenMask(page.get()), unsigned(green)) << key;
+        // A page already at 16 bits in the other layout is converted, not passed on.
+        job.outputKey = QString::fromLatin1(std::string(key) == "bmp" ? "tga" : "bmp");
+        const Bitmap other = convertBitDepth(Bitmap(FreeImage_Clone(page.get())), job);
+        EXPECT_NE(FreeImage_GetGreenMask(other.get()), unsigned(green)) << key;
+    }
+}
+
+TEST(ConvertBitDepth, EightBitsAreGreyForTheGreyKeysAndAPaletteOtherwise)
+{
+    for (const char* key : {"jpg", "j2k", "jp2", "jxr", "pgm"}) {
+        JobState job;
+        job.outputKey = QString::fromLatin1(key);
+        job.targetBpp = 8;
+        EXPECT_EQ(FreeImage_GetColorType(convertBitDepth(fixtures::makePage(PageKind::Rgb24, 8, 8), job).get()),
+                  FIC_MINISBLACK)
+            << key;
+        // A colour palette page that already has 8 bits is made grey as well.
+        EXPECT_EQ(FreeImage_GetColorType(convertBitDepth(paletteImage(8, 8, 30), job).get()), FIC_MINISBLACK) << key;
+    }
+    JobState job;
+    job.outputKey = QStringLiteral("png");
+    job.targetBpp = 8;
+    const Bitmap quantised = convertBitDepth(fixtures::makePage(PageKind::Rgb24, 8, 8), job);
+    EXPECT_EQ(quantised.bpp(), 8u);
+    EXPECT_EQ(FreeImage_GetColorType(quantised.get()), FIC_PALETTE);
+}
+
+TEST(ConvertBitDepth, AutoUsesTheDepthOfThePageAsLoaded)
+{
+    JobState job;
+    job.outputKey = QStringLiteral("png");
+    job.autoBpp = 1;
+    job.sourceBpp = 16; // a 16-bit grey page, already 8-bit grey after loading
+    EXPECT_EQ(effectiveTargetBpp(job), 24);
+    EXPECT_EQ(convertBitDepth(fixtures::makePage(PageKind::Grey8, 8, 8), job).bpp(), 24u);
+}
+
+TEST(ConvertBitDepth, UnsupportedDepthOrEmptyPageGivesAnEmptyImage)
+{
+    JobState job;
+    job.outputKey = QStringLiteral("png");
+    for (const int depth : {0, 2, 7, 64, 128}) {
+        job.targetBpp = depth;
+        EXPECT_FALSE(convertBitDepth(fixtures::makePage(PageKind::Rgb24, 8, 8), job)) << depth;
+    }
+    job.targetBpp = 24;
+    EXPECT_FALSE(convertBitDepth(Bitmap(), job));
+}
+
+TEST(ConvertBitDepth, SameDepthReturnsThePageItself)
+{
+    JobState job;
+    job.outputKey = QStringLiteral("png");
+    job.targetBpp = 24;
+    Bitmap page = fixtures::makePage(PageKind::Rgb24, 8, 8);
+    FIBITMAP* original = page.get();
+    EXPECT_EQ(convertBitDepth(std::move(page), job).get(), original);
+}
+
+// ---- library messages ----------------------------------------------------------------------
+
+// Runs `action` with standard error redirected to a file and returns what was written there.
+template <typename Action> std::string stderrOf(Action action)
+{
+    std::fflush(stderr);
+    FILE* capture = std::tmpfile();
+    const int saved = dup(fileno(stderr));
+    dup2(fileno(capture), fileno(stderr));
+    action();
+    std::fflush(stderr);
+    dup2(saved, fileno(stderr));
+    close(saved);
+    std::rewind(capture);
+    std::string text;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, capture)) {
+        text += buffer;
+    }
+    std::fclose(capture);
+    return text;
+}
+
+TEST(LibraryMessages, GoToTheSinkOnlyAndNeverToTheTerminal)
+{
+    QTemporaryDir dir;
+    QStringList lines;
+    const std::string terminal = stderrOf([&] {
+        const LibraryMessageScope scope([&](const QString& line) { lines.append(line); });
+        // libtiff reports a missing file through its error handler ...
+        TIFF* tiff = TIFFOpen(QFile::encodeName(dir.filePath(QStringLiteral("missing.tif"))).constData(), "r");
+        EXPECT_EQ(tiff, nullptr);
+        // ... and FreeImage its refusals through its output message.
+        Bitmap oblong(FreeImage_Allocate(100, 50, 24));
+        EXPECT_FALSE(FreeImage_Save(FIF_ICO, oblong.get(),
+                                    QFile::encodeName(dir.filePath(QStringLiteral("x.ico"))).constData(), 0));
+    });
+    EXPECT_EQ(terminal, "");
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(lines.filter(QStringLiteral("libtiff error")).size() >= 1) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.filter(QStringLiteral("Unsupported icon size")).size() == 1) << lines.join('\n').toStdString();
+
+    // Outside the scope the messages are dropped, still silently.
+    const qsizetype before = lines.size();
+    const std::string afterwards =
+        stderrOf([&] { TIFFOpen(QFile::encodeName(dir.filePath(QStringLiteral("missing.tif"))).constData(), "r"); });
+    EXPECT_EQ(afterwards, "");
+    EXPECT_EQ(lines.size(), before);
+}
+
+TEST(LibraryMessages, DecodingATiffWithExifTagsStaysQuiet)
+{
+    installLibraryMessageHandlers();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("exif.tif"));
+    Bitmap page = fixtures::makePage(PageKind::Rgb24, 8, 8);
+    FITAG* tag = FreeImage_CreateTag();
+    const char value[] = "Tessaline";
+    FreeImage_SetTagKey(tag, "Software");
+    FreeImage_SetTagID(tag, 0x0131);
+    FreeImage_SetTagType(tag, FIDT_ASCII);
+    FreeImage_SetTagCount(tag, sizeof value);
+    FreeImage_SetTagLength(tag, sizeof value);
+    FreeImage_SetTagValue(tag, value);
+    FreeImage_SetMetadata(FIMD_EXIF_MAIN, page.get(), "Software", tag);
+    FreeImage_DeleteTag(tag);
+    ASSERT_TRUE(FreeImage_Save(FIF_TIFF, page.get(), QFile::encodeName(path).constData(), 0));
+    const std::string terminal = stderrOf([&] {
+        Bitmap loaded(FreeImage_Load(FIF_TIFF, QFile::encodeName(path).constData(), 0));
+        EXPECT_TRUE(loaded);
+    });
+    EXPECT_EQ(terminal, "");
+}
+
+} // namespace
