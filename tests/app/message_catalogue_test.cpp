@@ -4,7 +4,9 @@
 
 #include <QStringList>
 
+#include <ostream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -113,6 +115,11 @@ struct LookupCase {
     const char* expected; // nullptr: not found
 };
 
+void PrintTo(const LookupCase& c, std::ostream* out)
+{
+    *out << c.group << "/" << c.key;
+}
+
 class MessageLookupCases : public testing::TestWithParam<LookupCase> {};
 
 TEST_P(MessageLookupCases, ReturnsTheTextOrTheMissingMarker)
@@ -184,135 +191,105 @@ TEST(MessageLookup, CombinedNameSplitsAtTheFirstSlash)
     EXPECT_EQ(utf8(message(QString())), notFound);
 }
 
-// Named in backticks as catalogue texts.
-const char* const keysNamedElsewhere[] = {
-    "About/Email",
-    "About/Title",
-    "About/Version",
-    "About/Website",
-    "Custom-Converter/From",
-    "Custom-Converter/Search",
-    "Custom-Converter/Title",
-    "Custom-Converter/To",
-    "Dialog/All Files",
-    "Dialog/All Supported Files",
-    "Dialog/Cancel",
-    "Dialog/Convert Progress",
-    "Dialog/Defaults",
-    "Dialog/Export Input Files",
-    "Dialog/Export Progress",
-    "Dialog/Help",
-    "Dialog/Import Input Files",
-    "Dialog/Import Progress",
-    "Dialog/OK",
-    "Dialog/Select Input Files",
-    "Dialog/Select Input Folder",
-    "Dialog/Select Output Folder",
-    "Dialog/Select Watermark Image",
-    "Dialog/Text Files",
-    "General/Convert",
-    "General/Converting",
-    "General/Filename",
-    "General/Importing",
-    "General/Input File",
-    "General/Input Files",
-    "General/Output Folder",
-    "General/Output Format",
-    "General/Preparing",
-    "General/Ready",
-    "Menu/About",
-    "Menu/Batch Convert",
-    "Menu/Check For New Version",
-    "Menu/Convert",
-    "Menu/Converter",
-    "Menu/Copy",
-    "Menu/Custom Converter",
-    "Menu/Delete",
-    "Menu/Delete Input Files",
-    "Menu/Edit",
-    "Menu/Exit",
-    "Menu/Export Input Files",
-    "Menu/File",
-    "Menu/Help",
-    "Menu/Import Input Files",
-    "Menu/Manual",
-    "Menu/New",
-    "Menu/Open",
-    "Menu/Output Format Options",
-    "Menu/Preferences",
-    "Menu/Save As",
-    "Menu/Select All",
-    "Menu/Select Input File",
-    "Menu/Select Input Files",
-    "Menu/Select Input Folder",
-    "Menu/Select Output Folder",
-    "Menu/Send Feedback",
-    "Menu/Visit Homepage",
-    "Msg/Ask break conversion",
-    "Msg/Ask break export",
-    "Msg/Ask break import",
-    "Msg/Ask check for updates",
-    "Msg/Ask clean recent files",
-    "Msg/Ask continue to find",
-    "Msg/Ask overwrite file",
-    "Msg/Ask reset to defaults",
-    "Msg/Check for Updates",
-    "Msg/Clean recent files",
-    "Msg/Conversion complete",
-    "Msg/Conversion is not complete",
-    "Msg/Empty extensions",
-    "Msg/Empty input files",
-    "Msg/Empty input folder",
-    "Msg/Empty output folder",
-    "Msg/Empty watermark image",
-    "Msg/Error",
-    "Msg/Export complete",
-    "Msg/Export is not complete",
-    "Msg/Files converted",
-    "Msg/Import complete",
-    "Msg/Import is not complete",
-    "Msg/Insufficient memory",
-    "Msg/Internet connection problems",
-    "Msg/Invalid conversion type",
-    "Msg/Invalid height",
-    "Msg/Invalid input folder",
-    "Msg/Invalid output folder",
-    "Msg/Invalid watermark font",
-    "Msg/Invalid watermark image",
-    "Msg/Invalid width",
-    "Msg/New Update",
-    "Msg/New Update Text",
-    "Msg/No Update",
-    "Msg/No Update Text",
-    "Msg/Progress",
-    "Msg/Reset to Defaults",
-    "Msg/Unable to open file",
-    "Msg/Unable to save file",
-    "Msg/Warning",
-    "Preferences/Advanced",
-    "Preferences/Clean Recent Files",
-    "Preferences/Color",
-    "Preferences/Csv",
-    "Preferences/Csv Delimiter",
-    "Preferences/Csv Export",
-    "Preferences/Export",
-    "Preferences/Extra Large",
-    "Preferences/Fill",
-    "Preferences/Fit",
-    "Preferences/General",
-    "Preferences/Huge",
-    "Preferences/LAB",
-    "Preferences/Large",
-    "Preferences/Medium",
-    "Preferences/Privacy",
-    "Preferences/Proportional",
-    "Preferences/Small",
-    "Preferences/Title",
-    "Preferences/Txt",
-    "Preferences/Txt Export",
-    "Uninstall/Next",
-    "Uninstall/Title",
-    "Uninstall/Uninstall Text",
+// Catalogue texts that other parts of the program name, by group.
+struct NamedKeys {
+    const char* group;
+    std::vector<const char*> keys;
+};
+
+const NamedKeys keysNamedElsewhere[] = {
+    {"Menu",
+     {"About",
+      "Batch Convert",
+      "Check For New Version",
+      "Convert",
+      "Converter",
+      "Copy",
+      "Custom Converter",
+      "Delete",
+      "Delete Input Files",
+      "Edit",
+      "Exit",
+      "Export Input Files",
+      "File",
+      "Help",
+      "Import Input Files",
+      "Manual",
+      "New",
+      "Open",
+      "Output Format Options",
+      "Preferences",
+      "Save As",
+      "Select All",
+      "Select Input File",
+      "Select Input Files",
+      "Select Input Folder",
+      "Select Output Folder",
+      "Send Feedback",
+      "Visit Homepage"}},
+    {"General",
+     {"Convert", "Converting", "Filename", "Importing", "Input File", "Input Files", "Output Folder", "Output Format",
+      "Preparing", "Ready"}},
+    {"Msg",
+     {"Ask break conversion",
+      "Ask break export",
+      "Ask break import",
+      "Ask check for updates",
+      "Ask clean recent files",
+      "Ask continue to find",
+      "Ask overwrite file",
+      "Ask reset to defaults",
+      "Check for Updates",
+      "Clean recent files",
+      "Conversion complete",
+      "Conversion is not complete",
+      "Empty extensions",
+      "Empty input files",
+      "Empty input folder",
+      "Empty output folder",
+      "Empty watermark image",
+      "Error",
+      "Export complete",
+      "Export is not complete",
+      "Files converted",
+      "Import complete",
+      "Import is not complete",
+      "Insufficient memory",
+      "Internet connection problems",
+      "Invalid conversion type",
+      "Invalid height",
+      "Invalid input folder",
+      "Invalid output folder",
+      "Invalid watermark font",
+      "Invalid watermark image",
+      "Invalid width",
+      "New Update",
+      "New Update Text",
+      "No Update",
+      "No Update Text",
+      "Progress",
+      "Reset to Defaults",
+      "Unable to open file",
+      "Unable to save file",
+      "Warning"}},
+    {"Dialog",
+     {"All Files", "All Supported Files", "Cancel", "Convert Progress", "Defaults", "Export Input Files",
+      "Export Progress", "Help", "Import Input Files", "Import Progress", "OK", "Select Input Files",
+      "Select Input Folder", "Select Output Folder", "Select Watermark Image", "Text Files"}},
+    {"Preferences", {"Advanced",      "Clean Recent Files",
+                     "Color",         "Csv",
+                     "Csv Delimiter", "Csv Export",
+                     "Export",        "Extra Large",
+                     "Fill",          "Fit",
+                     "General",       "Huge",
+                     "LAB",           "Large",
+                     "Medium",        "Privacy",
+                     "Proportional",  "Small",
+                     "Title",         "Txt",
+                     "Txt Export"}},
+    {"About", {"Email", "Title", "Version", "Website"}},
+    {"Custom-Converter", {"From", "Search", "Title", "To"}},
+    {"Uninstall", {"Next", "Title", "Uninstall Text"}},
 };
 // Labels, list entries and page names of the Preferences dialog.
 const char* const preferencesDialogKeys[] = {"Language",
@@ -523,8 +500,10 @@ const char* const preferencesDialogKeys[] = {"Language",
 // Every catalogue text that another part of the program names resolves.
 TEST(MessageLookup, EveryKeyNamedElsewhereResolves)
 {
-    for (const char* name : keysNamedElsewhere) {
-        EXPECT_NE(utf8(message(latin(name))), notFound) << name;
+    for (const NamedKeys& named : keysNamedElsewhere) {
+        for (const char* key : named.keys) {
+            EXPECT_NE(utf8(message(latin(named.group), latin(key))), notFound) << named.group << "/" << key;
+        }
     }
     for (const char* key : preferencesDialogKeys) {
         EXPECT_NE(utf8(message(QStringLiteral("Preferences"), latin(key))), notFound) << key;
@@ -540,6 +519,11 @@ struct SubstituteCase {
     const char* s4;
     const char* expected;
 };
+
+void PrintTo(const SubstituteCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class SubstituteMessageCases : public testing::TestWithParam<SubstituteCase> {};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 
 namespace {
 
@@ -10,6 +11,11 @@ struct VersionCase {
     int version;
     const char* text;
 };
+
+void PrintTo(const VersionCase& c, std::ostream* out)
+{
+    *out << c.version << " -> " << c.text;
+}
 
 class VersionTextCases : public testing::TestWithParam<VersionCase> {};
 

@@ -7,6 +7,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,11 @@ struct InputCase {
     const char* description;
 };
 
+void PrintTo(const InputCase& c, std::ostream* out)
+{
+    *out << "\"" << c.extension << "\"";
+}
+
 class InputFormatCases : public testing::TestWithParam<InputCase> {};
 
 TEST_P(InputFormatCases, LooksUpGroupAndDescriptionByExactExtension)
@@ -128,6 +134,11 @@ struct RebuildCase {
     std::vector<const char*> extensions;
 };
 
+void PrintTo(const RebuildCase& c, std::ostream* out)
+{
+    *out << "groups {" << joined(c.groups) << "}";
+}
+
 class RebuildInputExtensionCases : public testing::TestWithParam<RebuildCase> {};
 
 TEST_P(RebuildInputExtensionCases, ListsGroupsInOrderAndExtensionsInStorageOrder)
@@ -154,6 +165,11 @@ struct FilterCase {
     std::vector<const char*> extensions;
     const char* filter;
 };
+
+void PrintTo(const FilterCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class InputFileFilterCases : public testing::TestWithParam<FilterCase> {};
 
@@ -183,6 +199,11 @@ struct OutputCase {
     const char* description;
     std::vector<int> bitDepths;
 };
+
+void PrintTo(const OutputCase& c, std::ostream* out)
+{
+    *out << c.key;
+}
 
 class OutputFormatCases : public testing::TestWithParam<OutputCase> {};
 
@@ -270,6 +291,11 @@ struct DepthTextCase {
     std::vector<int> values;
 };
 
+void PrintTo(const DepthTextCase& c, std::ostream* out)
+{
+    *out << "\"" << c.text << "\"";
+}
+
 class ReadBitDepthsCases : public testing::TestWithParam<DepthTextCase> {};
 
 TEST_P(ReadBitDepthsCases, CountsCommasPlusOne)
@@ -287,6 +313,11 @@ struct LabelCase {
     bool withDescription;
     const char* label;
 };
+
+void PrintTo(const LabelCase& c, std::ostream* out)
+{
+    *out << c.key << (c.withDescription ? " with description" : "");
+}
 
 class OutputFormatLabelCases : public testing::TestWithParam<LabelCase> {};
 
