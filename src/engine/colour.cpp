@@ -8,12 +8,31 @@ namespace {
 Bitmap atMost32Bits(Bitmap image)
 {
     if (image.bpp() > 32) {
-        return Bitmap(FreeImage_ConvertTo24Bits(image.get()));
+        return convertTo24Bits(image);
     }
     return image;
 }
 
 } // namespace
+
+Bitmap convertTo24Bits(const Bitmap& image)
+{
+    switch (FreeImage_GetImageType(image.get())) {
+    case FIT_BITMAP:
+    case FIT_RGB16:
+    case FIT_RGBA16:
+        return Bitmap(FreeImage_ConvertTo24Bits(image.get()));
+    case FIT_RGBF:
+    case FIT_RGBAF:
+        return Bitmap(FreeImage_TmoDrago03(image.get(), 1.0, 0.0));
+    case FIT_UNKNOWN:
+        return {};
+    default: {
+        const Bitmap standard(FreeImage_ConvertToStandardType(image.get(), TRUE));
+        return standard ? Bitmap(FreeImage_ConvertTo24Bits(standard.get())) : Bitmap();
+    }
+    }
+}
 
 Bitmap adjustColours(Bitmap image, const Settings& settings)
 {
@@ -22,7 +41,7 @@ Bitmap adjustColours(Bitmap image, const Settings& settings)
         return image;
     }
     if (image.bpp() < 8 || image.bpp() > 32) {
-        image = Bitmap(FreeImage_ConvertTo24Bits(image.get()));
+        image = convertTo24Bits(image);
         if (image.empty()) {
             return image;
         }

@@ -18,3 +18,8 @@ Bitmap toGreyscale(Bitmap image, const Settings& settings);
 // A 1-bit page: white where the grey level is at or above Adjustment/Image Threshold
 // (Adjustment/Do Image Threshold).
 Bitmap applyThreshold(Bitmap image, const Settings& settings);
+
+// The page as a 24-bit bitmap, whatever its pixel type: 16-bit and floating-point grey pages are
+// scaled to 8 bits first and floating-point colour pages are tone-mapped, where FreeImage's plain
+// 24-bit conversion would give nothing. Empty when the conversion fails.
+Bitmap convertTo24Bits(const Bitmap& image);

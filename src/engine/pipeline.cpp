@@ -106,9 +106,10 @@ bool processCurrentFile(RunContext& context)
     if (pageCount == 0) {
         return false;
     }
-    const int frameLoading = settings.input.tiffFrameLoading;
-    const bool numbered = frameLoading == 0 && pageCount > 1;
-    const PageRange range = selectPages(frameLoading, pageCount);
+    const PageRange range = selectPages(settings.input.tiffFrameLoading, pageCount);
+    // Every page of a range gets its number, so pages never overwrite each other (also for a
+    // hand-edited Input/TIFF Frame Loading value that reads all pages like All).
+    const bool numbered = range.last > range.first;
     bool result = false;
     for (int index = range.first; index <= range.last; ++index) {
         LoadedPage page = document.loadPage(index);

@@ -1,5 +1,6 @@
 #include "engine/transform.h"
 
+#include "engine/colour.h"
 #include "engine/page_loader.h"
 
 #include <algorithm>
@@ -62,7 +63,7 @@ Bitmap rotate(Bitmap image, const Settings& settings)
         return image;
     }
     if (image.bpp() <= 16 || image.bpp() > 32) {
-        image = Bitmap(FreeImage_ConvertTo24Bits(image.get()));
+        image = convertTo24Bits(image);
         if (image.empty()) {
             return image;
         }
