@@ -130,6 +130,8 @@ void conversionWorker(RunContext& context, const InputFileList& files, RunProgre
         }
         context.debug(QStringLiteral("Processing: ") + job.inputPath);
         written.clear();
+        // A file that never gets as far as naming its output must not report the previous one's.
+        job.outputPath.clear();
         const bool ok = processCurrentFile(context);
         context.debug(QStringLiteral("Saving As: ") + job.outputPath);
         context.debug(ok ? QStringLiteral("OK") : QStringLiteral("Not OK"));

@@ -208,6 +208,7 @@ TEST_F(ConversionRun, CounterFollowsTheListOrderSkipsFailuresAndContinuesAcrossR
     EXPECT_EQ(lines[1], QStringLiteral("Saving As: ") + path("out/00001_z.png"));
     EXPECT_EQ(lines[2], QStringLiteral("OK"));
     EXPECT_EQ(lines[3], QStringLiteral("Processing: ") + path("bad.tif"));
+    EXPECT_EQ(lines[4], QStringLiteral("Saving As: "));
     EXPECT_EQ(lines[5], QStringLiteral("Not OK"));
     EXPECT_EQ(lines[11], QStringLiteral("Not OK"));
 
