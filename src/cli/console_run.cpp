@@ -56,6 +56,10 @@ class InterruptGuard {
         action.sa_handler = onInterrupt;
         sigemptyset(&action.sa_mask);
         sigaction(SIGINT, &action, &previous_);
+        // A process started with Ctrl+C ignored (a background job, nohup) keeps ignoring it.
+        if (previous_.sa_handler == SIG_IGN) {
+            sigaction(SIGINT, &previous_, nullptr);
+        }
     }
     ~InterruptGuard() { sigaction(SIGINT, &previous_, nullptr); }
     InterruptGuard(const InterruptGuard&) = delete;
@@ -66,16 +70,19 @@ class InterruptGuard {
 };
 
 // Starts a worker on its own thread and waits for it. While it runs, the progress line (when
-// wanted) is redrawn a few times a second from the shared progress record.
+// wanted) is redrawn a few times a second from the shared progress record. After an interrupt
+// the worker takes up no further item.
 template <typename Work>
 void runWorker(Work work, RunProgress& progress, ConsoleOutput& console, bool showProgress, const QString& label,
                std::int32_t total)
 {
     progress.start();
+    if (interruptRequested.load()) {
+        progress.stop();
+    }
     std::mutex doneLock;
     std::condition_variable doneSignal;
     bool done = false;
-    const InterruptGuard interrupts;
     std::thread worker([&]() {
         work();
         const std::lock_guard lock(doneLock);
@@ -254,6 +261,7 @@ int runConsole(const Settings& settings, JobState& job, InputFileList& inputFile
         return exitError;
     };
     const QString currentFolder = QDir::currentPath();
+    const InterruptGuard interrupts;
 
     say(message(QStringLiteral("General"), QStringLiteral("Preparing")));
     const QString input = job.inputFolder;

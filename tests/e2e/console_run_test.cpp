@@ -308,6 +308,29 @@ TEST_F(ConsoleRun, NoFileConvertedAndSomeFilesConverted)
     EXPECT_EQ(box.filesBelow(QStringLiteral("out")), QStringList{"good.bmp"});
 }
 
+TEST_F(ConsoleRun, InterruptStopsAfterTheFileInHand)
+{
+    for (int i = 0; i < 20; ++i) {
+        box.writeTiff(QStringLiteral("in/page%1.tif").arg(i, 2, 10, QLatin1Char('0')));
+    }
+    box.makeFolder(QStringLiteral("out"));
+    // Large pages, so that the run is still busy when the interrupt arrives.
+    auto running = box.start(
+        {"-d", "-i", "in", "-o", "out", "-c", "png", "--width=2500", "--height=2500", "--resize-algorithm=lanczos"});
+    ASSERT_TRUE(running->waitForOutput("Processing: "));
+    running->interrupt();
+    const RunResult run = running->finish(120000);
+    EXPECT_EQ(run.signal, 0);
+    EXPECT_EQ(run.exitCode, 3);
+    const QStringList written = box.filesBelow(QStringLiteral("out"));
+    EXPECT_GE(written.size(), 1);
+    EXPECT_LT(written.size(), 20);
+    EXPECT_TRUE(run.outLines().contains(QStringLiteral("Files converted: %1 of 20").arg(written.size())));
+    for (const QString& file : written) {
+        EXPECT_TRUE(file.endsWith(u".png")) << "no temporary file is left: " << file.toStdString();
+    }
+}
+
 // What the bundled samples promise: every sample, every page, converted.
 TEST_F(ConsoleRun, EverySampleConverts)
 {

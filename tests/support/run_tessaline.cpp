@@ -117,6 +117,13 @@ void RunningTessaline::pressKey(char key)
     }
 }
 
+void RunningTessaline::interrupt()
+{
+    if (pid_ > 0 && !finished_) {
+        kill(pid_, SIGINT);
+    }
+}
+
 RunResult RunningTessaline::finish(int timeoutMs)
 {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);

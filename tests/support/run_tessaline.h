@@ -45,6 +45,8 @@ class RunningTessaline {
     bool waitForOutput(const QByteArray& text, int timeoutMs = 60000);
     // Types one key on the terminal of standard input (terminalInput only).
     void pressKey(char key = 'x');
+    // Sends SIGINT, as Ctrl+C in a terminal does.
+    void interrupt();
     // Waits for the end and returns everything captured.
     RunResult finish(int timeoutMs = 60000);
 
