@@ -59,10 +59,15 @@ Bitmap drawFrame(Bitmap image, int width, int height, const Settings& settings)
         return image;
     }
 
-    const draw::Canvas full = paintFrame(frame, width, height);
-    draw::Canvas faded = draw::Canvas::create(width, height);
-    faded.drawWithAlpha(full, frame.solidOpacity);
-    const Bitmap overlay = draw::toFreeImage(faded);
+    Bitmap overlay;
+    {
+        // Scoped so the page-sized canvas is gone before the composite allocates its result. The
+        // frame is opaque where painted, so scaling its alpha in place gives what drawing it onto a
+        // second transparent canvas with the opacity would, at one page-sized canvas less.
+        draw::Canvas canvas = paintFrame(frame, width, height);
+        canvas.multiplyAlpha(frame.solidOpacity);
+        overlay = draw::toFreeImage(canvas);
+    }
     if (!overlay) {
         return image;
     }

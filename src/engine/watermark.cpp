@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace {
 
@@ -194,23 +193,26 @@ Bitmap renderPicture(const WatermarkSettings& watermark)
     return draw::toFreeImage(canvas);
 }
 
-// A transparent page-sized layer with the watermark pasted at (x, y), or empty when FreeImage
-// refuses the paste because the watermark does not lie entirely inside the page.
-Bitmap layerWith(const Bitmap& mark, int pageWidth, int pageHeight, QPoint at)
+// Composites the watermark onto the page at (x, y). The whole-page layer a plain implementation would
+// paste the watermark into is transparent outside it, and a transparent pixel composites to the page
+// pixel unchanged, so only the covered part of the page is composited; the result is the same
+// without a page-sized allocation. Like a paste into that layer, this is refused (false) unless the
+// watermark lies entirely inside the page.
+bool compositeOnto(Bitmap& page, int pageWidth, int pageHeight, const Bitmap& mark, QPoint at)
 {
-    Bitmap layer(FreeImage_AllocateT(FIT_BITMAP, pageWidth, pageHeight, static_cast<int>(mark.bpp())));
-    if (!layer) {
-        return {};
+    const int w = static_cast<int>(mark.width());
+    const int h = static_cast<int>(mark.height());
+    if (static_cast<int>(page.width()) != pageWidth || static_cast<int>(page.height()) != pageHeight || at.x() < 0 ||
+        at.y() < 0 || at.x() + w > pageWidth || at.y() + h > pageHeight) {
+        return false;
     }
-    const unsigned pitch = FreeImage_GetPitch(layer.get());
-    for (int y = 0; y < pageHeight; ++y) {
-        std::memset(FreeImage_GetScanLine(layer.get(), y), 0, pitch);
+    const Bitmap under(FreeImage_Copy(page.get(), at.x(), at.y(), at.x() + w, at.y() + h));
+    if (!under) {
+        return false;
     }
+    const Bitmap blended(FreeImage_Composite(mark.get(), FALSE, nullptr, under.get()));
     // An alpha above 255 makes FreeImage copy the pixels; 255 itself would blend and lose a level.
-    if (!FreeImage_Paste(layer.get(), mark.get(), at.x(), at.y(), 256)) {
-        return {};
-    }
-    return layer;
+    return blended && FreeImage_Paste(page.get(), blended.get(), at.x(), at.y(), 256) != FALSE;
 }
 
 } // namespace
@@ -332,14 +334,7 @@ Bitmap drawWatermarkWithText(Bitmap image, int width, int height, const Settings
     const QPoint at =
         anchorPosition(placement.position, area, markWidth, markHeight, placement.xOffset, placement.yOffset) +
         QPoint(area.left, area.top);
-    const Bitmap layer = layerWith(mark, width, height, at);
-    // A refused paste leaves a transparent layer, which would composite to the page unchanged.
-    if (!layer) {
-        return image;
-    }
-    if (FIBITMAP* marked = FreeImage_Composite(layer.get(), FALSE, nullptr, image.get())) {
-        image.reset(marked);
-    }
+    compositeOnto(image, width, height, mark, at);
     return image;
 }
 

@@ -83,6 +83,12 @@ TEST_F(DrawTest, ConstantAlphaScalesTheSourceAndFilterSeesBothPixels)
     EXPECT_EQ(qAlpha(opaque.pixel(0, 0)), 255);
     EXPECT_NEAR(qRed(opaque.pixel(0, 0)), 100, 2);
 
+    Canvas scaled = Canvas::create(4, 4, rgba(1, 2, 3, 100));
+    scaled.fillRect(0, 0, 2, 1, rgba(10, 20, 30, 255));
+    scaled.multiplyAlpha(128);
+    EXPECT_EQ(scaled.pixel(0, 0), rgba(10, 20, 30, 128));
+    EXPECT_EQ(scaled.pixel(3, 3), rgba(1, 2, 3, 50));
+
     Canvas filtered = Canvas::create(4, 4, rgba(1, 2, 3, 4));
     filtered.drawFiltered(
         source, [](draw::Rgba from, draw::Rgba to) { return qRgba(qBlue(from), qRed(to), qGreen(to), qBlue(to)); });

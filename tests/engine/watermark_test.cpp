@@ -222,7 +222,8 @@ TEST_F(WatermarkTest, TransparentPartsOfAPngLetThePageThrough)
     settings.watermark.imagePosition = 0;
     const Bitmap result = mark(fixtures::makeSolidPage(100, 50, 100, 100, 100));
     EXPECT_EQ(boxOf(result, red), (Box{10, 10, 20, 20}));
-    EXPECT_EQ(pixelAt(result, 40, 20), pageGrey);
+    EXPECT_EQ(pixelAt(result, 40, 20), pageGrey);  // transparent part of the picture
+    EXPECT_EQ(pixelAt(result, 60, 20), pageGrey);  // beside the picture
 
     // With the picture's opacity halved, its opaque half lets half of the page through.
     settings.watermark.imageOpacity = 128;

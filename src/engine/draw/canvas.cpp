@@ -107,6 +107,21 @@ void Canvas::drawWithAlpha(const Canvas& source, int alpha)
     painter.drawImage(0, 0, source.image_);
 }
 
+void Canvas::multiplyAlpha(int alpha)
+{
+    if (isNull()) {
+        return;
+    }
+    const int factor = std::clamp(alpha, 0, 255);
+    for (int y = 0; y < height(); ++y) {
+        auto* pixels = reinterpret_cast<QRgb*>(image_.scanLine(y));
+        for (int x = 0; x < width(); ++x) {
+            const QRgb pixel = pixels[x];
+            pixels[x] = (pixel & 0x00FFFFFFU) | (static_cast<QRgb>((qAlpha(pixel) * factor + 127) / 255) << 24);
+        }
+    }
+}
+
 void Canvas::drawFiltered(const Canvas& source, const PixelFilter& filter)
 {
     if (isNull() || source.isNull() || !filter) {

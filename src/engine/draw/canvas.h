@@ -55,6 +55,9 @@ class Canvas {
     void draw(const Canvas& source);
     // Draws `source` at (0, 0), source-over, its alpha multiplied by alpha / 255.
     void drawWithAlpha(const Canvas& source, int alpha);
+    // Multiplies every pixel's alpha by alpha / 255 (rounded), colours kept: what drawing this canvas
+    // onto a transparent one with that constant alpha gives, without a second canvas.
+    void multiplyAlpha(int alpha);
     // Draws `source` at (0, 0), every pixel through `filter`.
     void drawFiltered(const Canvas& source, const PixelFilter& filter);
 
