@@ -466,28 +466,20 @@ TEST(LibraryMessages, GoToTheSinkOnlyAndNeverToTheTerminal)
     EXPECT_EQ(lines.size(), before);
 }
 
-TEST(LibraryMessages, DecodingATiffWithExifTagsStaysQuiet)
+TEST(LibraryMessages, OrdinaryTiffsStayQuiet)
 {
-    installLibraryMessageHandlers();
+    // Debian's libtiff complains about every EXIF tag FreeImage asks for, on writing and reading.
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("exif.tif"));
-    Bitmap page = fixtures::makePage(PageKind::Rgb24, 8, 8);
-    FITAG* tag = FreeImage_CreateTag();
-    const char value[] = "Tessaline";
-    FreeImage_SetTagKey(tag, "Software");
-    FreeImage_SetTagID(tag, 0x0131);
-    FreeImage_SetTagType(tag, FIDT_ASCII);
-    FreeImage_SetTagCount(tag, sizeof value);
-    FreeImage_SetTagLength(tag, sizeof value);
-    FreeImage_SetTagValue(tag, value);
-    FreeImage_SetMetadata(FIMD_EXIF_MAIN, page.get(), "Software", tag);
-    FreeImage_DeleteTag(tag);
-    ASSERT_TRUE(FreeImage_Save(FIF_TIFF, page.get(), QFile::encodeName(path).constData(), 0));
+    const QString path = dir.filePath(QStringLiteral("page.tif"));
+    int messages = 0;
     const std::string terminal = stderrOf([&] {
+        const LibraryMessageScope scope([&](const QString&) { ++messages; });
+        EXPECT_TRUE(fixtures::writeTiff(path, PageKind::Rgb24, 8, 8));
         Bitmap loaded(FreeImage_Load(FIF_TIFF, QFile::encodeName(path).constData(), 0));
         EXPECT_TRUE(loaded);
     });
     EXPECT_EQ(terminal, "");
+    EXPECT_GT(messages, 0);
 }
 
 } // namespace
