@@ -3,7 +3,9 @@
 #include "engine/draw/canvas.h"
 #include "engine/draw/handover.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 
 namespace {
 
@@ -16,24 +18,30 @@ draw::Canvas paintFrame(const FrameSettings& frame, int w, int h)
     if (canvas.isNull()) {
         return canvas;
     }
-    const int l = frame.solidLeft;
-    const int r = frame.solidRight;
-    const int t = frame.solidTop;
-    const int b = frame.solidBottom;
+    // Widths are unchecked settings: the arithmetic runs in 64 bits and the corners are held within a
+    // million pixels of the canvas, far beyond any page, so no value overflows or upsets the painter.
+    const auto coord = [](std::int64_t value) {
+        constexpr std::int64_t limit = 1 << 20;
+        return static_cast<int>(std::clamp(value, -limit, limit));
+    };
+    const int l = coord(frame.solidLeft);
+    const int t = coord(frame.solidTop);
+    const int wr = coord(std::int64_t{w} - frame.solidRight);  // inner right edge, w - R
+    const int hb = coord(std::int64_t{h} - frame.solidBottom); // inner bottom edge, h - B
     const draw::Rgba left = draw::rgbaFromHex(frame.solidLeftColor, 255);
     const draw::Rgba right = draw::rgbaFromHex(frame.solidRightColor, 255);
     const draw::Rgba top = draw::rgbaFromHex(frame.solidTopColor, 255);
     const draw::Rgba bottom = draw::rgbaFromHex(frame.solidBottomColor, 255);
 
     canvas.fillRect(0, 0, l, t, top);
-    canvas.fillRect(w - r, 0, w, t, right);
-    canvas.fillRect(w - r, h - b, w, h, bottom);
-    canvas.fillRect(0, h - b, l, h, left);
+    canvas.fillRect(wr, 0, w, t, right);
+    canvas.fillRect(wr, hb, w, h, bottom);
+    canvas.fillRect(0, hb, l, h, left);
 
-    const std::array<QPoint, 4> topBand{QPoint(0, 0), QPoint(w, 0), QPoint(w - r, t), QPoint(l, t)};
-    const std::array<QPoint, 4> rightBand{QPoint(w, 0), QPoint(w, h), QPoint(w - r, h - b), QPoint(w - r, t)};
-    const std::array<QPoint, 4> bottomBand{QPoint(w, h), QPoint(0, h), QPoint(l, h - b), QPoint(w - r, h - b)};
-    const std::array<QPoint, 4> leftBand{QPoint(0, h), QPoint(0, 0), QPoint(l, t), QPoint(l, h - b)};
+    const std::array<QPoint, 4> topBand{QPoint(0, 0), QPoint(w, 0), QPoint(wr, t), QPoint(l, t)};
+    const std::array<QPoint, 4> rightBand{QPoint(w, 0), QPoint(w, h), QPoint(wr, hb), QPoint(wr, t)};
+    const std::array<QPoint, 4> bottomBand{QPoint(w, h), QPoint(0, h), QPoint(l, hb), QPoint(wr, hb)};
+    const std::array<QPoint, 4> leftBand{QPoint(0, h), QPoint(0, 0), QPoint(l, t), QPoint(l, hb)};
     canvas.fillPolygon(topBand, top);
     canvas.fillPolygon(rightBand, right);
     canvas.fillPolygon(bottomBand, bottom);

@@ -12,19 +12,28 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
 constexpr int textWatermark = 1;
 constexpr int imageWatermark = 2;
+// The largest watermark side considered, in pixels: far beyond any page, and small enough that sums
+// of sides and offsets cannot overflow.
+constexpr std::int64_t maxSide = 1 << 24;
 
 // Where the watermark is placed: the page, or the inside of the frame shifted by the frame's
-// left and top widths.
+// left and top widths. Offsets and widths are unchecked settings, so placement runs in 64 bits.
 struct Area {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
+    std::int64_t left = 0;
+    std::int64_t top = 0;
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+};
+
+struct Position {
+    std::int64_t x = 0;
+    std::int64_t y = 0;
 };
 
 // What the watermark's type reads for its placement.
@@ -50,19 +59,20 @@ Area positioningArea(const Settings& settings, int boundary, int pageWidth, int 
 {
     const FrameSettings& frame = settings.frame;
     if (frame.doFrame == 1 && boundary == 1) {
-        return {frame.solidLeft, frame.solidTop, pageWidth - frame.solidLeft - frame.solidRight,
-                pageHeight - frame.solidTop - frame.solidBottom};
+        return {frame.solidLeft, frame.solidTop, std::int64_t{pageWidth} - frame.solidLeft - frame.solidRight,
+                std::int64_t{pageHeight} - frame.solidTop - frame.solidBottom};
     }
     return {0, 0, pageWidth, pageHeight};
 }
 
 // The anchor table; integer division truncates towards zero as C++ does.
-QPoint anchorPosition(int position, const Area& area, int w, int h, int xo, int yo)
+Position anchorPosition(int position, const Area& area, std::int64_t w, std::int64_t h, std::int64_t xo,
+                        std::int64_t yo)
 {
-    const int centreX = (area.width - w) / 2;
-    const int centreY = (area.height - h) / 2;
-    const int rightX = area.width - w - xo;
-    const int bottomY = area.height - h - yo;
+    const std::int64_t centreX = (area.width - w) / 2;
+    const std::int64_t centreY = (area.height - h) / 2;
+    const std::int64_t rightX = area.width - w - xo;
+    const std::int64_t bottomY = area.height - h - yo;
     switch (position) {
     case 0:
         return {xo, yo};
@@ -98,9 +108,11 @@ Bitmap renderText(const WatermarkSettings& watermark, const QFont& font, const Q
     const int breaks = static_cast<int>(lines.size()) - 1;
     const int padding = watermark.textPadding;
 
-    int boxWidth = 0;
-    int boxHeight = 0;
-    int lineStep = 0;
+    // Padding and leading are unchecked settings: sizes are summed in 64 bits, and a box beyond what
+    // a canvas can hold is no watermark.
+    std::int64_t boxWidth64 = 0;
+    std::int64_t boxHeight64 = 0;
+    std::int64_t lineStep64 = 0;
     if (breaks > 0) {
         // Every line counts at least 10 pixels each way, so empty lines still take room.
         int lineWidth = 10;
@@ -110,16 +122,25 @@ Bitmap renderText(const WatermarkSettings& watermark, const QFont& font, const Q
             lineWidth = std::max(lineWidth, extent.width);
             lineHeight = std::max(lineHeight, extent.height);
         }
-        lineStep = lineHeight + watermark.fontLeading;
-        boxWidth = lineWidth;
-        boxHeight = lineHeight + breaks * lineStep;
+        lineStep64 = std::int64_t{lineHeight} + watermark.fontLeading;
+        boxWidth64 = lineWidth;
+        boxHeight64 = lineHeight + breaks * lineStep64;
     } else {
         const draw::TextExtent extent = draw::plainTextExtent(font, text);
-        boxWidth = extent.width;
-        boxHeight = extent.height;
+        boxWidth64 = extent.width;
+        boxHeight64 = extent.height;
     }
-    boxWidth += 2 * padding;
-    boxHeight += 2 * padding;
+    boxWidth64 += 2 * std::int64_t{padding};
+    boxHeight64 += 2 * std::int64_t{padding};
+    if (boxWidth64 <= 0 || boxHeight64 <= 0 || boxWidth64 > maxSide || boxHeight64 > maxSide) {
+        return {};
+    }
+    const int boxWidth = static_cast<int>(boxWidth64);
+    const int boxHeight = static_cast<int>(boxHeight64);
+    // Within the box the line positions fit in an int; a negative leading may put lines above it.
+    const auto lineY = [&](int index) {
+        return static_cast<int>(std::clamp<std::int64_t>(padding + index * lineStep64, -maxSide, maxSide));
+    };
 
     const auto lineX = [&](int lineWidth) {
         if (breaks == 0) {
@@ -143,7 +164,7 @@ Bitmap renderText(const WatermarkSettings& watermark, const QFont& font, const Q
         box.fill(background);
         for (int i = 0; i < lines.size(); ++i) {
             const int x = lineX(draw::plainTextExtent(font, lines[i]).width);
-            draw::drawPlainText(box, font, x, padding + i * lineStep, lines[i], textColour, background);
+            draw::drawPlainText(box, font, x, lineY(i), lines[i], textColour, background);
         }
         // The plain box is the final canvas as it stands: drawing it onto a transparent canvas would
         // only round its low alphas through premultiplication.
@@ -155,7 +176,7 @@ Bitmap renderText(const WatermarkSettings& watermark, const QFont& font, const Q
         draw::Canvas glyphs = draw::Canvas::create(boxWidth, boxHeight);
         for (int i = 0; i < lines.size(); ++i) {
             const int x = lineX(roundHalfAway(draw::antialiasedTextExtent(font, lines[i]).width));
-            draw::drawAntialiasedText(glyphs, font, x, padding + i * lineStep, lines[i], textColour);
+            draw::drawAntialiasedText(glyphs, font, x, lineY(i), lines[i], textColour);
         }
         result = draw::Canvas::create(boxWidth, boxHeight);
         result.drawWithAlpha(back, watermark.backOpacity);
@@ -198,21 +219,24 @@ Bitmap renderPicture(const WatermarkSettings& watermark)
 // pixel unchanged, so only the covered part of the page is composited; the result is the same
 // without a page-sized allocation. Like a paste into that layer, this is refused (false) unless the
 // watermark lies entirely inside the page.
-bool compositeOnto(Bitmap& page, int pageWidth, int pageHeight, const Bitmap& mark, QPoint at)
+bool compositeOnto(Bitmap& page, int pageWidth, int pageHeight, const Bitmap& mark, Position at)
 {
-    const int w = static_cast<int>(mark.width());
-    const int h = static_cast<int>(mark.height());
-    if (static_cast<int>(page.width()) != pageWidth || static_cast<int>(page.height()) != pageHeight || at.x() < 0 ||
-        at.y() < 0 || at.x() + w > pageWidth || at.y() + h > pageHeight) {
+    const std::int64_t w = mark.width();
+    const std::int64_t h = mark.height();
+    if (static_cast<int>(page.width()) != pageWidth || static_cast<int>(page.height()) != pageHeight || at.x < 0 ||
+        at.y < 0 || at.x + w > pageWidth || at.y + h > pageHeight) {
         return false;
     }
-    const Bitmap under(FreeImage_Copy(page.get(), at.x(), at.y(), at.x() + w, at.y() + h));
+    // Inside the page now, so every value fits an int.
+    const int x = static_cast<int>(at.x);
+    const int y = static_cast<int>(at.y);
+    const Bitmap under(FreeImage_Copy(page.get(), x, y, x + static_cast<int>(w), y + static_cast<int>(h)));
     if (!under) {
         return false;
     }
     const Bitmap blended(FreeImage_Composite(mark.get(), FALSE, nullptr, under.get()));
     // An alpha above 255 makes FreeImage copy the pixels; 255 itself would blend and lose a level.
-    return blended && FreeImage_Paste(page.get(), blended.get(), at.x(), at.y(), 256) != FALSE;
+    return blended && FreeImage_Paste(page.get(), blended.get(), x, y, 256) != FALSE;
 }
 
 } // namespace
@@ -308,8 +332,8 @@ Bitmap drawWatermarkWithText(Bitmap image, int width, int height, const Settings
     }
 
     const Area area = positioningArea(settings, placement.boundary, width, height);
-    int markWidth = static_cast<int>(mark.width());
-    int markHeight = static_cast<int>(mark.height());
+    std::int64_t markWidth = mark.width();
+    std::int64_t markHeight = mark.height();
     bool cut = false;
     if (markWidth + placement.xOffset > area.width) {
         markWidth = area.width - placement.xOffset;
@@ -325,15 +349,16 @@ Bitmap drawWatermarkWithText(Bitmap image, int width, int height, const Settings
         if (markWidth <= 0 || markHeight <= 0) {
             return image;
         }
-        mark = Bitmap(FreeImage_Copy(mark.get(), 0, 0, markWidth, markHeight));
+        // Only ever smaller than the watermark here, so the sizes fit an int.
+        mark = Bitmap(FreeImage_Copy(mark.get(), 0, 0, static_cast<int>(markWidth), static_cast<int>(markHeight)));
         if (!mark) {
             return image;
         }
     }
 
-    const QPoint at =
-        anchorPosition(placement.position, area, markWidth, markHeight, placement.xOffset, placement.yOffset) +
-        QPoint(area.left, area.top);
+    Position at = anchorPosition(placement.position, area, markWidth, markHeight, placement.xOffset, placement.yOffset);
+    at.x += area.left;
+    at.y += area.top;
     compositeOnto(image, width, height, mark, at);
     return image;
 }

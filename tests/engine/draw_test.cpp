@@ -83,6 +83,13 @@ TEST_F(DrawTest, ConstantAlphaScalesTheSourceAndFilterSeesBothPixels)
     EXPECT_EQ(qAlpha(opaque.pixel(0, 0)), 255);
     EXPECT_NEAR(qRed(opaque.pixel(0, 0)), 100, 2);
 
+    Canvas partly = Canvas::create(4, 4);
+    partly.fillRect(0, 0, 2, 4, rgba(255, 0, 0, 255));
+    Canvas blueCanvas = Canvas::create(4, 4, rgba(0, 0, 255, 255));
+    blueCanvas.draw(partly);
+    EXPECT_EQ(blueCanvas.pixel(1, 1), rgba(255, 0, 0, 255));
+    EXPECT_EQ(blueCanvas.pixel(2, 1), rgba(0, 0, 255, 255));
+
     Canvas scaled = Canvas::create(4, 4, rgba(1, 2, 3, 100));
     scaled.fillRect(0, 0, 2, 1, rgba(10, 20, 30, 255));
     scaled.multiplyAlpha(128);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 
 namespace {
@@ -170,13 +171,17 @@ TEST_F(FrameTest, ZeroWidthsLeaveThePictureAsItWas)
 
 TEST_F(FrameTest, WidthsLargerThanThePageAreUsedUnchecked)
 {
-    setWidths(150, 150, 150, 150);
     fourColours(settings.frame);
-    const Bitmap framed = drawFrame(fixtures::makeSolidPage(100, 50, 128, 128, 128), 100, 50, settings);
-    ASSERT_TRUE(framed);
-    EXPECT_EQ(framed.width(), 100U);
-    EXPECT_EQ(framed.height(), 50U);
-    EXPECT_NE(pixelAt(framed, 50, 25), grey);
+    for (const int width : {150, INT_MAX, -150, INT_MIN}) {
+        setWidths(width, width, width, width);
+        const Bitmap framed = drawFrame(fixtures::makeSolidPage(100, 50, 128, 128, 128), 100, 50, settings);
+        ASSERT_TRUE(framed) << width;
+        EXPECT_EQ(framed.width(), 100U);
+        EXPECT_EQ(framed.height(), 50U);
+        if (width > 0) {
+            EXPECT_NE(pixelAt(framed, 50, 25), grey) << width;
+        }
+    }
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <optional>
 
@@ -142,7 +143,7 @@ TEST_P(WatermarkPlacementTest, PictureLandsAtItsAnchorOrNowhere)
     wm.imageXOffset = c.xOffset;
     wm.imageYOffset = c.yOffset;
     wm.imageBoundary = c.boundary;
-    settings.frame.doFrame = c.frameLeft + c.frameRight + c.frameTop + c.frameBottom > 0 ? 1 : 0;
+    settings.frame.doFrame = c.frameLeft != 0 || c.frameRight != 0 || c.frameTop != 0 || c.frameBottom != 0 ? 1 : 0;
     settings.frame.solidLeft = c.frameLeft;
     settings.frame.solidRight = c.frameRight;
     settings.frame.solidTop = c.frameTop;
@@ -159,30 +160,33 @@ TEST_P(WatermarkPlacementTest, PictureLandsAtItsAnchorOrNowhere)
 
 INSTANTIATE_TEST_SUITE_P(
     Anchors, WatermarkPlacementTest,
-    ::testing::Values(PlacementCase{"TopLeft", 40, 20, 0, 10, 10, 0, 0, 0, 0, 0, Box{10, 10, 40, 20}},
-                      PlacementCase{"TopCenter", 40, 20, 1, 10, 10, 0, 0, 0, 0, 0, Box{80, 10, 40, 20}},
-                      PlacementCase{"TopRight", 40, 20, 2, 10, 10, 0, 0, 0, 0, 0, Box{150, 10, 40, 20}},
-                      PlacementCase{"MiddleLeft", 40, 20, 3, 10, 10, 0, 0, 0, 0, 0, Box{10, 40, 40, 20}},
-                      PlacementCase{"MiddleCenter", 40, 20, 4, 10, 10, 0, 0, 0, 0, 0, Box{80, 40, 40, 20}},
-                      PlacementCase{"MiddleRight", 40, 20, 5, 10, 10, 0, 0, 0, 0, 0, Box{150, 40, 40, 20}},
-                      PlacementCase{"BottomLeft", 40, 20, 6, 10, 10, 0, 0, 0, 0, 0, Box{10, 70, 40, 20}},
-                      PlacementCase{"BottomCenter", 40, 20, 7, 10, 10, 0, 0, 0, 0, 0, Box{80, 70, 40, 20}},
-                      PlacementCase{"BottomRight", 40, 20, 8, 10, 10, 0, 0, 0, 0, 0, Box{150, 70, 40, 20}},
-                      // Centring truncates: (200 - 41) / 2 = 79, (100 - 21) / 2 = 39.
-                      PlacementCase{"OddCentre", 41, 21, 4, 10, 10, 0, 0, 0, 0, 0, Box{79, 39, 41, 21}},
-                      PlacementCase{"UnknownPosition", 40, 20, 9, 10, 10, 0, 0, 0, 0, 0, Box{0, 0, 40, 20}},
-                      PlacementCase{"InsideFrame", 40, 20, 0, 10, 10, 1, 20, 20, 20, 20, Box{30, 30, 40, 20}},
-                      PlacementCase{"FrameBoundaryWithFrameOff", 40, 20, 0, 10, 10, 1, 0, 0, 0, 0, Box{10, 10, 40, 20}},
-                      PlacementCase{"ImageBoundaryWithFrameOn", 40, 20, 0, 10, 10, 0, 20, 20, 20, 20,
-                                    Box{10, 10, 40, 20}},
-                      // Area 150 x 80 shifted by (20, 5): x = 150 - 40 - 10 + 20, y = 80 - 20 - 10 + 5.
-                      PlacementCase{"InsideUnevenFrame", 40, 20, 8, 10, 10, 1, 20, 30, 5, 15, Box{120, 55, 40, 20}},
-                      // Cut to 200 - 10 wide, then placed at 200 - 190 - 10 = 0.
-                      PlacementCase{"WiderThanPage", 250, 20, 2, 10, 10, 0, 0, 0, 0, 0, Box{0, 10, 190, 20}},
-                      PlacementCase{"TallerThanPage", 40, 150, 6, 10, 10, 0, 0, 0, 0, 0, Box{10, 0, 40, 90}},
-                      PlacementCase{"NegativeOffsetsTopLeft", 40, 20, 0, -5, -5, 0, 0, 0, 0, 0, std::nullopt},
-                      PlacementCase{"NegativeOffsetBottomRight", 40, 20, 8, -20, 10, 0, 0, 0, 0, 0, std::nullopt},
-                      PlacementCase{"OffsetBeyondThePage", 40, 20, 0, 250, 10, 0, 0, 0, 0, 0, std::nullopt}),
+    ::testing::Values(
+        PlacementCase{"TopLeft", 40, 20, 0, 10, 10, 0, 0, 0, 0, 0, Box{10, 10, 40, 20}},
+        PlacementCase{"TopCenter", 40, 20, 1, 10, 10, 0, 0, 0, 0, 0, Box{80, 10, 40, 20}},
+        PlacementCase{"TopRight", 40, 20, 2, 10, 10, 0, 0, 0, 0, 0, Box{150, 10, 40, 20}},
+        PlacementCase{"MiddleLeft", 40, 20, 3, 10, 10, 0, 0, 0, 0, 0, Box{10, 40, 40, 20}},
+        PlacementCase{"MiddleCenter", 40, 20, 4, 10, 10, 0, 0, 0, 0, 0, Box{80, 40, 40, 20}},
+        PlacementCase{"MiddleRight", 40, 20, 5, 10, 10, 0, 0, 0, 0, 0, Box{150, 40, 40, 20}},
+        PlacementCase{"BottomLeft", 40, 20, 6, 10, 10, 0, 0, 0, 0, 0, Box{10, 70, 40, 20}},
+        PlacementCase{"BottomCenter", 40, 20, 7, 10, 10, 0, 0, 0, 0, 0, Box{80, 70, 40, 20}},
+        PlacementCase{"BottomRight", 40, 20, 8, 10, 10, 0, 0, 0, 0, 0, Box{150, 70, 40, 20}},
+        // Centring truncates: (200 - 41) / 2 = 79, (100 - 21) / 2 = 39.
+        PlacementCase{"OddCentre", 41, 21, 4, 10, 10, 0, 0, 0, 0, 0, Box{79, 39, 41, 21}},
+        PlacementCase{"UnknownPosition", 40, 20, 9, 10, 10, 0, 0, 0, 0, 0, Box{0, 0, 40, 20}},
+        PlacementCase{"InsideFrame", 40, 20, 0, 10, 10, 1, 20, 20, 20, 20, Box{30, 30, 40, 20}},
+        PlacementCase{"FrameBoundaryWithFrameOff", 40, 20, 0, 10, 10, 1, 0, 0, 0, 0, Box{10, 10, 40, 20}},
+        PlacementCase{"ImageBoundaryWithFrameOn", 40, 20, 0, 10, 10, 0, 20, 20, 20, 20, Box{10, 10, 40, 20}},
+        // Area 150 x 80 shifted by (20, 5): x = 150 - 40 - 10 + 20, y = 80 - 20 - 10 + 5.
+        PlacementCase{"InsideUnevenFrame", 40, 20, 8, 10, 10, 1, 20, 30, 5, 15, Box{120, 55, 40, 20}},
+        // Cut to 200 - 10 wide, then placed at 200 - 190 - 10 = 0.
+        PlacementCase{"WiderThanPage", 250, 20, 2, 10, 10, 0, 0, 0, 0, 0, Box{0, 10, 190, 20}},
+        PlacementCase{"TallerThanPage", 40, 150, 6, 10, 10, 0, 0, 0, 0, 0, Box{10, 0, 40, 90}},
+        PlacementCase{"NegativeOffsetsTopLeft", 40, 20, 0, -5, -5, 0, 0, 0, 0, 0, std::nullopt},
+        PlacementCase{"NegativeOffsetBottomRight", 40, 20, 8, -20, 10, 0, 0, 0, 0, 0, std::nullopt},
+        PlacementCase{"OffsetBeyondThePage", 40, 20, 0, 250, 10, 0, 0, 0, 0, 0, std::nullopt},
+        PlacementCase{"LargestOffsets", 40, 20, 8, INT_MAX, INT_MAX, 0, 0, 0, 0, 0, std::nullopt},
+        PlacementCase{"SmallestOffsets", 40, 20, 8, INT_MIN, INT_MIN, 0, 0, 0, 0, 0, std::nullopt},
+        PlacementCase{"ExtremeFrame", 40, 20, 8, 10, 10, 1, INT_MAX, INT_MAX, INT_MIN, INT_MIN, std::nullopt}),
     [](const ::testing::TestParamInfo<PlacementCase>& info) { return std::string(info.param.label); });
 
 TEST_F(WatermarkTest, RotationTurnsTheBoxAndLeavesItsCornersTransparent)
@@ -222,8 +226,8 @@ TEST_F(WatermarkTest, TransparentPartsOfAPngLetThePageThrough)
     settings.watermark.imagePosition = 0;
     const Bitmap result = mark(fixtures::makeSolidPage(100, 50, 100, 100, 100));
     EXPECT_EQ(boxOf(result, red), (Box{10, 10, 20, 20}));
-    EXPECT_EQ(pixelAt(result, 40, 20), pageGrey);  // transparent part of the picture
-    EXPECT_EQ(pixelAt(result, 60, 20), pageGrey);  // beside the picture
+    EXPECT_EQ(pixelAt(result, 40, 20), pageGrey); // transparent part of the picture
+    EXPECT_EQ(pixelAt(result, 60, 20), pageGrey); // beside the picture
 
     // With the picture's opacity halved, its opaque half lets half of the page through.
     settings.watermark.imageOpacity = 128;
@@ -299,6 +303,11 @@ TEST_F(WatermarkTest, FailuresLeaveThePageConvertedWithoutWatermark)
     useText("");
     settings.watermark.textPadding = 0;
     result = mark(Bitmap(FreeImage_Clone(page.get())), "");
+    EXPECT_TRUE(samePixels(result, expected));
+
+    // A box too large for any canvas.
+    settings.watermark.textPadding = INT_MAX;
+    result = mark(Bitmap(FreeImage_Clone(page.get())), "text");
     EXPECT_TRUE(samePixels(result, expected));
 
     settings.watermark.doWatermark = 0;
