@@ -14,6 +14,7 @@
 #include <climits>
 #include <cmath>
 #include <optional>
+#include <thread>
 
 namespace {
 
@@ -456,6 +457,20 @@ TEST_F(WatermarkTest, AntialiasedTextIsOpaqueOnAHalfTransparentBox)
         }
     }
     EXPECT_GT(shades, 10);
+}
+
+TEST_F(WatermarkTest, FontLoadedByTheStarterDrawsOnTheWorkerThread)
+{
+    settings.watermark.backColor = "0000FF";
+    settings.watermark.backOpacity = 255;
+    useText("worker");
+    Bitmap onWorker;
+    std::thread worker([&]() { onWorker = mark(fixtures::makeSolidPage(200, 100, 100, 100, 100), "worker"); });
+    worker.join();
+    const Bitmap onStarter = mark(fixtures::makeSolidPage(200, 100, 100, 100, 100), "worker");
+    ASSERT_TRUE(boxOf(onWorker, blue));
+    EXPECT_TRUE(boxOf(onWorker, white));
+    EXPECT_TRUE(samePixels(onWorker, onStarter));
 }
 
 struct AssetsCase {
