@@ -5,6 +5,9 @@
 #include <QPainter>
 #include <QPolygon>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace draw {
 
 Rgba rgbaFromHex(const QString& hex, int alpha)
