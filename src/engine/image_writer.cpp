@@ -3,6 +3,7 @@
 #include "engine/bit_depth.h"
 #include "engine/bmp_exact_writer.h"
 #include "engine/devil_writer.h"
+#include "engine/freeimage_file.h"
 #include "engine/ico_writer.h"
 #include "engine/jxr_writer.h"
 
@@ -26,8 +27,14 @@ QString randomLetters(int count)
 
 bool freeImageSave(const Bitmap& image, int formatId, const QString& path, int flags)
 {
-    const QByteArray fileName = QFile::encodeName(path);
-    return FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(formatId), image.get(), fileName.constData(), flags) != FALSE;
+    FileHandle file = openFile(path, "wb");
+    if (!file) {
+        return false;
+    }
+    const bool encoded = FreeImage_SaveToHandle(static_cast<FREE_IMAGE_FORMAT>(formatId), image.get(),
+                                                stdioFreeImageIO(), file.get(), flags) != FALSE;
+    // A full disk shows up when the buffered rest is written out.
+    return std::fclose(file.release()) == 0 && encoded;
 }
 
 // FreeImage's PBM and WBMP writers store the palette indices of a 1-bit page as they are, while

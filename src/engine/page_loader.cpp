@@ -122,8 +122,11 @@ Bitmap decodeJpegStream(const QByteArray& data)
 
 InputDocument::InputDocument(const QString& path) : path_(path)
 {
-    const QByteArray name = QFile::encodeName(path);
-    container_ = FreeImage_OpenMultiBitmap(FIF_TIFF, name.constData(), FALSE, TRUE, TRUE, 0);
+    file_ = openFile(path, "rb");
+    if (!file_) {
+        return;
+    }
+    container_ = FreeImage_OpenMultiBitmapFromHandle(FIF_TIFF, stdioFreeImageIO(), file_.get(), 0);
     if (container_ != nullptr) {
         pageCount_ = FreeImage_GetPageCount(container_);
         if (pageCount_ > 0) {
@@ -132,11 +135,13 @@ InputDocument::InputDocument(const QString& path) : path_(path)
         return;
     }
     // The single-image fallback: its header is checked before the pixels are decoded.
-    const Bitmap header(FreeImage_Load(FIF_TIFF, name.constData(), FIF_LOAD_NOPIXELS));
+    std::rewind(file_.get());
+    const Bitmap header(FreeImage_LoadFromHandle(FIF_TIFF, stdioFreeImageIO(), file_.get(), FIF_LOAD_NOPIXELS));
     if (header.empty() || !pageSizeAllowed(header.width(), header.height())) {
         return;
     }
-    single_ = Bitmap(FreeImage_Load(FIF_TIFF, name.constData(), 0));
+    std::rewind(file_.get());
+    single_ = Bitmap(FreeImage_LoadFromHandle(FIF_TIFF, stdioFreeImageIO(), file_.get(), 0));
     if (single_) {
         pageCount_ = 1;
         singleBpp_ = static_cast<int>(single_.bpp());

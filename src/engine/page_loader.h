@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/bitmap.h"
+#include "engine/freeimage_file.h"
 
 #include <FreeImage.h>
 #include <QString>
@@ -75,6 +76,7 @@ class InputDocument {
     Bitmap decodeOldStyleJpeg(int index, const TiffPageHeader& header);
 
     QString path_;
+    FileHandle file_;  // the stream the container reads; closed after the container
     FIMULTIBITMAP* container_ = nullptr;
     Bitmap single_;
     int singleBpp_ = 0;

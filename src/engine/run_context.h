@@ -16,10 +16,10 @@ struct RunContext {
     JobState& job;
     const WatermarkAssets* watermark = nullptr;
     // Debug output (console -d); empty when nobody listens.
-    std::function<void(const QString&)> debugLine;
+    std::function<void(const QString&)> debugLine{};
     // Called by processCurrentFile with the full path of every output file it wrote (one per
     // saved page), so the run driver can set their time stamps.
-    std::function<void(const QString& writtenPath)> onSaved;
+    std::function<void(const QString& writtenPath)> onSaved{};
 
     void debug(const QString& line) const
     {
