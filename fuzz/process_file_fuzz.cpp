@@ -1,0 +1,80 @@
+// processCurrentFile on arbitrary bytes saved as a .tif. The first byte picks the output format,
+// the second the page selection and a few processing steps; the rest is the file. Files whose
+// page headers claim more than a small page (or many pages) are passed over so each run stays
+// fast; the header reader they go through is the loader's own.
+#include "app/settings.h"
+#include "engine/conversion_run.h"
+#include "engine/format_catalogue.h"
+#include "engine/job_state.h"
+#include "engine/page_loader.h"
+#include "engine/pipeline.h"
+#include "engine/run_context.h"
+#include "fuzz_support.h"
+
+#include <QDir>
+
+namespace {
+
+constexpr std::uint64_t kFuzzPagePixels = 256 * 256;
+constexpr std::size_t kFuzzMaxPages = 8;
+
+bool smallEnough(const QString& path)
+{
+    const std::vector<TiffPageHeader> headers = readTiffPageHeaders(path);
+    if (headers.size() > kFuzzMaxPages) {
+        return false;
+    }
+    for (const TiffPageHeader& header : headers) {
+        if (std::uint64_t{header.width} * header.height > kFuzzPagePixels) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    buildFormatTables();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size < 2) {
+        return 0;
+    }
+    const std::uint8_t formatByte = data[0];
+    const std::uint8_t stepBits = data[1];
+    const QString input = fuzz::scratchPath(QStringLiteral("page.tif"));
+    if (!fuzz::writeScratchFile(input, fuzz::bytesOf(data + 2, size - 2)) || !smallEnough(input)) {
+        return 0;
+    }
+
+    Settings settings;
+    resetToDefaults(settings, true);
+    settings.input.tiffFrameLoading = stepBits & 0x3;
+    settings.transform.doImageRotation = (stepBits >> 2) & 1;
+    settings.transform.imageRotation = 90;
+    settings.transform.doImageFlipHorizontal = (stepBits >> 3) & 1;
+    settings.adjustment.doImageGreyscale = (stepBits >> 4) & 1;
+    settings.adjustment.doImageThreshold = (stepBits >> 5) & 1;
+    settings.adjustment.imageThreshold = 128;
+
+    JobState job;
+    job.consoleRun = 1;
+    job.outputFolder = fuzz::scratchPath(QStringLiteral("out/"));
+    QDir out(job.outputFolder);
+    out.removeRecursively();
+    out.mkpath(QStringLiteral("."));
+    const QStringList& formats = outputFormatList();
+    job.outputKey = formats.at(formatByte % formats.size());
+    if (!prepareRun(settings, job)) {
+        return 0;
+    }
+    job.inputPath = input;
+    RunContext context{settings, job};
+    (void)processCurrentFile(context);
+    return 0;
+}
