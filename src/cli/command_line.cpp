@@ -202,6 +202,19 @@ ParseOutcome parseOptions(const QStringList& parameters, Settings& settings, Job
         case OptionKind::Pause:
             outcome.pause = true;
             break;
+        case OptionKind::Threads: {
+            const QString value = optionValue(parameters, position);
+            if (value.isEmpty() || value.startsWith(QLatin1StringView("--"))) {
+                outcome.error = incorrectNumberOfParameters;
+                return outcome;
+            }
+            outcome.threads = readNumber(value);
+            if (outcome.threads < 1) {
+                outcome.error = QStringLiteral("Invalid threads value");
+                return outcome;
+            }
+            break;
+        }
         }
     }
     return outcome;
@@ -274,6 +287,7 @@ std::optional<int> runCommandLine(int& argc, char** argv, const QStringList& par
     std::unique_ptr<draw::OffscreenGuiApplication> drawing;
     ConsoleRunOptions options;
     options.quiet = outcome.quiet;
+    options.threads = outcome.threads;
     options.startDrawing = [&]() {
         if (!drawing) {
             drawing = std::make_unique<draw::OffscreenGuiApplication>(argc, argv);

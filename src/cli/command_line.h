@@ -29,6 +29,7 @@ struct ParseOutcome {
     QString error; // "Incorrect number of parameters", "Invalid profile file", ...; empty on success
     bool quiet = false;
     bool pause = false; // as seen up to the end of the loop (or the error)
+    int threads = 0;    // --threads; 0 = one per core
 };
 
 // The option loop over every parameter, in order. Sets the settings of the option table and the

@@ -37,14 +37,14 @@ QString number(std::int32_t value)
     return QString::number(value);
 }
 
-// Ctrl+C during a worker asks it to stop after the file in hand, so no output is left half
-// written; a second Ctrl+C ends the process as usual.
+// Ctrl+C (or SIGTERM, as a session manager or `kill` sends) during a worker asks it to stop after
+// the file in hand, so no output is left half written; a second one ends the process as usual.
 std::atomic<bool> interruptRequested{false};
 
-extern "C" void onInterrupt(int)
+extern "C" void onInterrupt(int signalNumber)
 {
     interruptRequested.store(true);
-    std::signal(SIGINT, SIG_DFL);
+    std::signal(signalNumber, SIG_DFL);
 }
 
 class InterruptGuard {
@@ -52,21 +52,32 @@ class InterruptGuard {
     InterruptGuard()
     {
         interruptRequested.store(false);
-        struct sigaction action {};
-        action.sa_handler = onInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &previous_);
-        // A process started with Ctrl+C ignored (a background job, nohup) keeps ignoring it.
-        if (previous_.sa_handler == SIG_IGN) {
-            sigaction(SIGINT, &previous_, nullptr);
-        }
+        install(SIGINT, previousInterrupt_);
+        install(SIGTERM, previousTerminate_);
     }
-    ~InterruptGuard() { sigaction(SIGINT, &previous_, nullptr); }
+    ~InterruptGuard()
+    {
+        sigaction(SIGINT, &previousInterrupt_, nullptr);
+        sigaction(SIGTERM, &previousTerminate_, nullptr);
+    }
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
 
   private:
-    struct sigaction previous_ {};
+    static void install(int signalNumber, struct sigaction& previous)
+    {
+        struct sigaction action {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        sigaction(signalNumber, &action, &previous);
+        // A process started with the signal ignored (a background job, nohup) keeps ignoring it.
+        if (previous.sa_handler == SIG_IGN) {
+            sigaction(signalNumber, &previous, nullptr);
+        }
+    }
+
+    struct sigaction previousInterrupt_ {};
+    struct sigaction previousTerminate_ {};
 };
 
 // Starts a worker on its own thread and waits for it. While it runs, the progress line (when
@@ -422,11 +433,12 @@ int runConsole(const Settings& settings, JobState& job, InputFileList& inputFile
     }
 
     say(message(QStringLiteral("General"), QStringLiteral("Converting")));
+    const int workerCount = options.threads > 0 ? options.threads : defaultWorkerCount();
     RunContext context{settings, job, &watermarkAssets.assets, nullptr, nullptr};
     if (debug) {
         context.debugLine = [&console](const QString& line) { console.line(line); };
     }
-    runWorker([&]() { conversionWorker(context, inputFiles, progress); }, progress, console, showProgress,
+    runWorker([&]() { conversionWorker(context, inputFiles, progress, workerCount); }, progress, console, showProgress,
               QStringLiteral("Converting"), total);
     const std::int32_t converted = progress.snapshot().convertedCount;
     if (converted == 0) {

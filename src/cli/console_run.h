@@ -24,6 +24,7 @@ enum ExitStatus : int {
 // Returns the exit status.
 struct ConsoleRunOptions {
     bool quiet = false;
+    int threads = 0;  // files converted at once; 0 = one per core
     // Called once before the first drawing work (the watermark font check, the worker of a run
     // with a frame or watermark): creates the offscreen QGuiApplication. False when it cannot.
     std::function<bool()> startDrawing;

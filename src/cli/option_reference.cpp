@@ -29,6 +29,7 @@ QString valueHint(const OptionSpec& option)
     switch (option.kind) {
     case OptionKind::Number:
     case OptionKind::Real:
+    case OptionKind::Threads:
         return QStringLiteral("NUM");
     case OptionKind::Keyword:
         return QStringLiteral("KEY");

@@ -206,6 +206,8 @@ const std::array options{
 
     OptionSpec{.shortName = "-D"_n, .longName = "--DEBUG"_n, .kind = K::Debug, .group = G::Other, .help = "Print every effective setting and each file's result"},
     OptionSpec{.shortName = "-Q"_n, .longName = "--QUIET"_n, .kind = K::Quiet, .group = G::Other, .help = "Print only errors, the debug lines and the stop messages"},
+    OptionSpec{.longName = "--THREADS"_n, .kind = K::Threads, .group = G::Other,
+               .help = "How many files are converted at once (default: one per core; 1 converts one after the other)", .valueHint = "N"},
     OptionSpec{.shortName = "-P"_n, .longName = "--PAUSE"_n, .kind = K::Pause, .group = G::Other, .help = "Wait for a key at exit (only when run from a terminal)"},
 };
 // clang-format on

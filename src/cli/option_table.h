@@ -27,6 +27,7 @@ enum class OptionKind {
     Debug,      // -d
     Quiet,      // -q
     Pause,      // -p
+    Threads,    // --threads=N: how many files are converted at once
 };
 
 // The reference groups of the README, in the order the option table lists them.

@@ -1,6 +1,7 @@
 #include "engine/conversion_run.h"
 
 #include "engine/format_catalogue.h"
+#include "engine/image_writer.h"
 #include "engine/pipeline.h"
 #include "engine/save_flags.h"
 
@@ -11,8 +12,13 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <functional>
+#include <QThread>
+
+#include <algorithm>
+#include <condition_variable>
 #include <mutex>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -98,54 +104,188 @@ bool applyOutputTimestamp(const Settings& settings, const JobState& job, const Q
     }
 }
 
-void conversionWorker(RunContext& context, const InputFileList& files, RunProgress& progress)
-{
-    const Settings& settings = context.settings;
-    JobState& job = context.job;
+namespace {
 
-    // Collect what the pipeline writes for the file in hand (several files for a multi-page
-    // input), passing each on to whoever listened before.
+// Hands out the files in list order and lets them finish in list order: a file's turn comes when
+// every file before it has finished.
+class FileSchedule {
+  public:
+    FileSchedule(const InputFileList& files, RunProgress& progress)
+        : next_(files.begin()), end_(files.end()), progress_(progress)
+    {
+    }
+
+    // The next file and its 0-based position, or nullptr when the list is done or the run stopped.
+    const InputFileEntry* takeNext(int& position)
+    {
+        progress_.passGate();
+        const std::lock_guard lock(takeLock_);
+        if (next_ == end_ || !progress_.isRunning()) {
+            return nullptr;
+        }
+        position = taken_++;
+        const InputFileEntry* entry = &*next_++;
+        progress_.setProcessed(taken_, entry->path);
+        return entry;
+    }
+
+    void awaitTurn(int position)
+    {
+        std::unique_lock lock(turnLock_);
+        turnChanged_.wait(lock, [&] { return finished_ == position; });
+    }
+
+    void finishTurn()
+    {
+        {
+            const std::lock_guard lock(turnLock_);
+            ++finished_;
+        }
+        turnChanged_.notify_all();
+    }
+
+  private:
+    std::mutex takeLock_;
+    InputFileList::const_iterator next_;
+    InputFileList::const_iterator end_;
+    int taken_ = 0;
+    RunProgress& progress_;
+
+    std::mutex turnLock_;
+    std::condition_variable turnChanged_;
+    int finished_ = 0;
+};
+
+// What one converted file leaves for its turn.
+struct FileOutcome {
+    bool ok = false;
+    std::vector<QString> debugLines;
+    std::vector<std::pair<QString, QString>> pendingOutputs;  // temporary file, output name
     std::vector<QString> written;
-    const std::function<void(const QString&)> previousOnSaved = context.onSaved;
-    context.onSaved = [&written, previousOnSaved](const QString& path) {
-        written.push_back(path);
-        if (previousOnSaved) {
-            previousOnSaved(path);
-        }
-    };
+};
 
-    std::int32_t taken = 0;
-    std::int32_t converted = 0;
-    for (const InputFileEntry& entry : files) {
-        progress.passGate();
-        if (!progress.isRunning()) {
-            break;
+// Moves the deferred outputs of a file over their names; the file fails when one cannot be taken.
+void commitPendingOutputs(FileOutcome& outcome)
+{
+    for (const auto& [temp, output] : outcome.pendingOutputs) {
+        if (!outcome.ok || !commitTempFile(temp, output)) {
+            QFile::remove(temp);
+            outcome.ok = false;
         }
-        ++taken;
-        job.inputPath = entry.path;
-        job.subfolder = entry.subfolder;
-        progress.setProcessed(taken, job.inputPath);
-        if (settings.advanced.keepSubfolders != 0) {
+    }
+}
+
+// The shared state of a run: the caller's context (its job holds the counters, changed only by
+// the file whose turn it is) and the success count.
+struct SharedRun {
+    RunContext& context;
+    FileSchedule schedule;
+    std::int32_t converted = 0;
+};
+
+// Everything a file changes that a later file or the user sees, done at the file's turn.
+void finishFile(SharedRun& run, const JobState& job, FileOutcome& outcome)
+{
+    RunContext& shared = run.context;
+    commitPendingOutputs(outcome);
+    for (const QString& line : outcome.debugLines) {
+        shared.debug(line);
+    }
+    if (outcome.ok) {
+        ++run.converted;
+        shared.job.randomValue = drawRandomValue();
+        shared.job.counterValue += 1;
+        for (const QString& path : outcome.written) {
+            applyOutputTimestamp(shared.settings, job, path);
+        }
+    }
+    shared.job.inputPath = job.inputPath;
+    shared.job.subfolder = job.subfolder;
+    shared.job.outputPath = job.outputPath;
+    for (const QString& path : outcome.written) {
+        if (shared.onSaved) {
+            shared.onSaved(path);
+        }
+    }
+}
+
+// One worker: converts the files the schedule hands out, each with its own copy of the job record.
+void convertFiles(SharedRun& run, bool concurrent)
+{
+    RunContext& shared = run.context;
+    JobState job = shared.job;
+    FileOutcome outcome;
+    int position = 0;
+    bool counted = false;
+    RunContext context{shared.settings, job, shared.watermark};
+    context.onSaved = [&outcome](const QString& path) { outcome.written.push_back(path); };
+    if (!concurrent) {
+        // Alone, the worker is always in turn: lines go out as they come, outputs are renamed at once.
+        context.debugLine = shared.debugLine;
+        job.counterValue = shared.job.counterValue;
+        job.randomValue = shared.job.randomValue;
+    } else {
+        if (shared.debugLine) {
+            context.debugLine = [&outcome](const QString& line) { outcome.debugLines.push_back(line); };
+        }
+        context.deferCommit = [&outcome](const QString& temp, const QString& output) {
+            outcome.pendingOutputs.emplace_back(temp, output);
+            return true;
+        };
+        context.settleCounters = [&run, &position, &counted](JobState& fileJob) {
+            if (!counted) {
+                run.schedule.awaitTurn(position);
+                fileJob.counterValue = run.context.job.counterValue;
+                fileJob.randomValue = run.context.job.randomValue;
+                counted = true;
+            }
+        };
+    }
+
+    while (const InputFileEntry* entry = run.schedule.takeNext(position)) {
+        outcome = FileOutcome{};
+        counted = !concurrent;
+        job.inputPath = entry->path;
+        job.subfolder = entry->subfolder;
+        // A file that never gets as far as naming its output must not report the previous one's.
+        job.outputPath.clear();
+        if (shared.settings.advanced.keepSubfolders != 0) {
             createOutputSubfolders(job);
         }
         context.debug(QStringLiteral("Processing: ") + job.inputPath);
-        written.clear();
-        // A file that never gets as far as naming its output must not report the previous one's.
-        job.outputPath.clear();
-        const bool ok = processCurrentFile(context);
+        outcome.ok = processCurrentFile(context);
         context.debug(QStringLiteral("Saving As: ") + job.outputPath);
-        context.debug(ok ? QStringLiteral("OK") : QStringLiteral("Not OK"));
-        if (ok) {
-            ++converted;
-            job.randomValue = drawRandomValue();
-            job.counterValue += 1;
-            for (const QString& path : written) {
-                applyOutputTimestamp(settings, job, path);
-            }
+        context.debug(outcome.ok ? QStringLiteral("OK") : QStringLiteral("Not OK"));
+        run.schedule.awaitTurn(position);
+        finishFile(run, job, outcome);
+        if (!concurrent) {
+            job.counterValue = shared.job.counterValue;
+            job.randomValue = shared.job.randomValue;
         }
+        run.schedule.finishTurn();
     }
+}
 
-    context.onSaved = previousOnSaved;
+} // namespace
+
+int defaultWorkerCount()
+{
+    return std::max(1, QThread::idealThreadCount());
+}
+
+void conversionWorker(RunContext& context, const InputFileList& files, RunProgress& progress, int workerCount)
+{
+    SharedRun run{context, FileSchedule(files, progress)};
+    const int workers = std::clamp(workerCount, 1, std::clamp(static_cast<int>(files.size()), 1, maxWorkerCount));
+    const bool concurrent = workers > 1;
+    std::vector<std::thread> helpers;
+    for (int i = 1; i < workers; ++i) {
+        helpers.emplace_back([&run, concurrent] { convertFiles(run, concurrent); });
+    }
+    convertFiles(run, concurrent);
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
     const std::lock_guard lock(progress.progressLock);
-    progress.convertedCount = converted;
+    progress.convertedCount = run.converted;
 }

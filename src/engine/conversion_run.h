@@ -19,7 +19,19 @@ bool prepareRun(const Settings& settings, JobState& job);
 // new %rnd% value, advances %n% and sets the outputs' modification time (Advanced/File Timestamp).
 // Stops between files when progress.running is cleared and waits at the pause gate. Writes the
 // success count to progress.convertedCount at the end.
-void conversionWorker(RunContext& context, const InputFileList& files, RunProgress& progress);
+//
+// With workerCount > 1 it converts that many files at once, and everything a user can observe is
+// as in a sequential run: files are taken up and finished in list order (processedCount, debug
+// lines, counters, time stamps), outputs that share a name replace each other in list order, a
+// file whose name or watermark uses %n%/%rnd% waits for the counters of its own turn, and a stop
+// lets the files in hand finish and starts no new one.
+void conversionWorker(RunContext& context, const InputFileList& files, RunProgress& progress, int workerCount = 1);
+
+// One worker per core.
+int defaultWorkerCount();
+
+// More workers than this only cost memory (each holds one decoded page).
+inline constexpr int maxWorkerCount = 64;
 
 // Creates job.outputFolder + job.subfolder when it is missing. Failures show as failed saves.
 void createOutputSubfolders(const JobState& job);

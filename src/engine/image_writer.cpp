@@ -73,7 +73,7 @@ bool saveIcon(const Bitmap& image, int formatId, const QString& path, int flags)
     return writeIcon(image, path);
 }
 
-SaveStatus writeFile(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job)
+SaveStatus writeWithFormatWriter(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job)
 {
     const QString& key = job.outputKey;
     if (key == QLatin1String("dds") || key == QLatin1String("psd") || key == QLatin1String("pcx")) {
@@ -127,15 +127,26 @@ bool commitTempFile(const QString& tempPath, const QString& targetPath)
     return false;
 }
 
-SaveStatus saveImageStatus(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job)
+SaveStatus writeImageFile(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job)
 {
     if (!image || !FreeImage_HasPixels(image.get()) || path.isEmpty()) {
         return SaveStatus::Failed;
     }
-    const QString temp = tempFilePath(path);
-    const SaveStatus status = writeFile(image, temp, settings, job);
+    const SaveStatus status = writeWithFormatWriter(image, path, settings, job);
     if (status != SaveStatus::Saved) {
-        QFile::remove(temp);
+        QFile::remove(path);
+    }
+    return status;
+}
+
+SaveStatus saveImageStatus(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job)
+{
+    if (path.isEmpty()) {
+        return SaveStatus::Failed;
+    }
+    const QString temp = tempFilePath(path);
+    const SaveStatus status = writeImageFile(image, temp, settings, job);
+    if (status != SaveStatus::Saved) {
         return status;
     }
     return commitTempFile(temp, path) ? SaveStatus::Saved : SaveStatus::Failed;

@@ -30,5 +30,9 @@ enum class SaveStatus {
 // `path` untouched and no temporary file behind.
 SaveStatus saveImageStatus(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job);
 
+// The writer step alone: writes the page straight to `path` (a temporary name of the caller's),
+// removing whatever it wrote when the write fails. saveImageStatus is this plus commitTempFile.
+SaveStatus writeImageFile(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job);
+
 // saveImageStatus(...) == SaveStatus::Saved.
 bool saveImage(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job);

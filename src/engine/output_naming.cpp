@@ -100,6 +100,12 @@ QString outputFilePath(const Settings& settings, const JobState& job)
     return path + outputFileName(settings, job);
 }
 
+bool usesRunCounters(const QString& text)
+{
+    return text.contains(QLatin1String("%n%"), Qt::CaseInsensitive) ||
+           text.contains(QLatin1String("%rnd%"), Qt::CaseInsensitive);
+}
+
 QString expandWatermarkText(const Settings& settings, const JobState& job)
 {
     QString text = settings.watermark.text;

@@ -14,6 +14,10 @@ QString outputFileName(const Settings& settings, const JobState& job);
 // job.outputFolder, then job.subfolder when Advanced/Keep Subfolders is on, then outputFileName.
 QString outputFilePath(const Settings& settings, const JobState& job);
 
+// Whether a mask or watermark text names the run counters %n% or %rnd% (in any letter case),
+// whose values depend on how many earlier files were converted.
+bool usesRunCounters(const QString& text);
+
 // Watermark/Text with the same placeholders replaced; its literal text keeps its letter case.
 // A text with fewer than two "%" is returned unchanged. "%eol%" is left for the watermark.
 QString expandWatermarkText(const Settings& settings, const JobState& job);

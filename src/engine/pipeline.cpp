@@ -87,6 +87,20 @@ Bitmap processPage(Bitmap image, const RunContext& context, int& width, int& hei
     return convertBitDepth(std::move(image), context.job);
 }
 
+// Writes the page to a temporary file beside `path` and moves it there, now or, in a run that
+// converts several files at once, at the file's turn.
+SaveStatus savePage(const Bitmap& image, const QString& path, RunContext& context)
+{
+    JobState& job = context.job;
+    job.tempPath = tempFilePath(path);
+    const SaveStatus status = writeImageFile(image, job.tempPath, context.settings, job);
+    if (status != SaveStatus::Saved) {
+        return status;
+    }
+    const bool taken = context.deferCommit ? context.deferCommit(job.tempPath, path) : commitTempFile(job.tempPath, path);
+    return taken ? SaveStatus::Saved : SaveStatus::Failed;
+}
+
 } // namespace
 
 QString numberedOutputPath(const QString& outputPath, const QString& outputKey, int pageNumber)
@@ -127,15 +141,17 @@ bool processCurrentFile(RunContext& context)
         job.targetBpp = effectiveTargetBpp(job);
         job.imageWidth = width;
         job.imageHeight = height;
+        if (usesRunCounters(settings.advanced.filenameMask)) {
+            context.needCounters();
+        }
         job.outputPath = outputFilePath(settings, job);
         const QString path = numbered ? numberedOutputPath(job.outputPath, job.outputKey, index + 1) : job.outputPath;
-        job.tempPath = tempFilePath(path);
         // A page that could not be decoded or processed is a failed save: nothing is written.
         if (image.empty()) {
             result = false;
             continue;
         }
-        const SaveStatus status = saveImageStatus(image, path, settings, job);
+        const SaveStatus status = savePage(image, path, context);
         if (status == SaveStatus::OutOfMemory) {
             return false;
         }

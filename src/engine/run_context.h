@@ -21,6 +21,23 @@ struct RunContext {
     // saved page), so the run driver can set their time stamps.
     std::function<void(const QString& writtenPath)> onSaved{};
 
+    // A run that converts several files at once sets these two; a sequential run leaves them empty.
+    // The mask counters (%n%, %rnd%) of a file are known only once every earlier file is done:
+    // the pipeline calls needCounters() before it uses them, which waits for that and fills
+    // job.counterValue and job.randomValue.
+    std::function<void(JobState&)> settleCounters{};
+    // Outputs replace files of the same name in list order: instead of renaming a finished
+    // temporary file over its output name at once, the pipeline hands both names here and the
+    // run renames them at the file's turn. Returns false when the output cannot be taken.
+    std::function<bool(const QString& tempPath, const QString& outputPath)> deferCommit{};
+
+    void needCounters() const
+    {
+        if (settleCounters) {
+            settleCounters(job);
+        }
+    }
+
     void debug(const QString& line) const
     {
         if (debugLine) {

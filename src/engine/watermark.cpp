@@ -368,8 +368,12 @@ Bitmap drawWatermark(Bitmap image, int width, int height, const RunContext& cont
     if (context.settings.watermark.doWatermark == 0) {
         return image;
     }
-    const QString text = context.settings.watermark.doWatermark == textWatermark
-                             ? expandWatermarkText(context.settings, context.job)
-                             : QString();
+    QString text;
+    if (context.settings.watermark.doWatermark == textWatermark) {
+        if (usesRunCounters(context.settings.watermark.text)) {
+            context.needCounters();
+        }
+        text = expandWatermarkText(context.settings, context.job);
+    }
     return drawWatermarkWithText(std::move(image), width, height, context.settings, context.watermark, text);
 }

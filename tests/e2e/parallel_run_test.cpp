@@ -1,0 +1,112 @@
+// Converting several files at once must leave exactly what a sequential run leaves: the same
+// names, the same bytes, the same debug lines in the same order.
+#include "support/run_tessaline.h"
+#include "support/tiff_fixtures.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using fixtures::PageKind;
+
+struct ParallelCase {
+    const char* name;
+    QStringList options;
+};
+
+void PrintTo(const ParallelCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+// Pages of very different sizes finish in a different order than they start; two files are
+// broken; two subfolders hold files of the same name, which collide without subfolders.
+void writeInputTree(const e2e::Sandbox& sandbox)
+{
+    const QString in = sandbox.makeFolder(QStringLiteral("in"));
+    sandbox.makeFolder(QStringLiteral("in/a"));
+    sandbox.makeFolder(QStringLiteral("in/b"));
+    const int sizes[] = {900, 40, 600, 25, 300, 70, 500, 33};
+    for (int i = 0; i < 8; ++i) {
+        const QString name = in + QStringLiteral("/page-%1.tif").arg(i);
+        ASSERT_TRUE(fixtures::writeTiff(name, PageKind::Rgb24, sizes[i], sizes[i] * 3 / 4));
+    }
+    ASSERT_TRUE(fixtures::writeTiff(in + QStringLiteral("/multi.tif"), PageKind::Rgb24, 200, 150, 3));
+    ASSERT_TRUE(fixtures::writeTiff(in + QStringLiteral("/a/same.tif"), PageKind::Grey8, 400, 300));
+    ASSERT_TRUE(fixtures::writeTiff(in + QStringLiteral("/b/same.tif"), PageKind::Rgb24, 50, 40));
+    sandbox.writeFile(QStringLiteral("in/broken-1.tif"), QByteArray("II*\0garbage", 11));
+    sandbox.writeFile(QStringLiteral("in/b/broken-2.tif"), QByteArray(5000, '\x5A'));
+}
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class ParallelRun : public ::testing::TestWithParam<ParallelCase> {};
+
+TEST_P(ParallelRun, LeavesWhatASequentialRunLeaves)
+{
+    const e2e::Sandbox sandbox;
+    writeInputTree(sandbox);
+    sandbox.makeFolder(QStringLiteral("out-one"));
+    sandbox.makeFolder(QStringLiteral("out-four"));
+    const QStringList common = QStringList{QStringLiteral("-i"), QStringLiteral("in"), QStringLiteral("-d")} +
+                               GetParam().options;
+
+    const e2e::RunResult sequential =
+        sandbox.run(common + QStringList{QStringLiteral("-o"), QStringLiteral("out-one"), QStringLiteral("--threads=1")});
+    const e2e::RunResult parallel =
+        sandbox.run(common + QStringList{QStringLiteral("-o"), QStringLiteral("out-four"), QStringLiteral("--threads=4")});
+
+    // Two broken files: some converted, some not.
+    EXPECT_EQ(sequential.exitCode, 3) << sequential.err.constData();
+    EXPECT_EQ(parallel.exitCode, 3) << parallel.err.constData();
+    // The debug lines name the output folder; apart from that they are the same, in the same order.
+    EXPECT_EQ(QString::fromUtf8(sequential.out).replace(QStringLiteral("out-one"), QStringLiteral("OUT")),
+              QString::fromUtf8(parallel.out).replace(QStringLiteral("out-four"), QStringLiteral("OUT")));
+    const QString one = sandbox.path(QStringLiteral("out-one"));
+    const QString four = sandbox.path(QStringLiteral("out-four"));
+
+    const QStringList names = sandbox.filesBelow(QStringLiteral("out-one"));
+    ASSERT_FALSE(names.isEmpty());
+    EXPECT_EQ(names, sandbox.filesBelow(QStringLiteral("out-four")));
+    for (const QString& name : names) {
+        EXPECT_EQ(contentOf(one + u'/' + name), contentOf(four + u'/' + name)) << name.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Masks, ParallelRun,
+    ::testing::Values(
+        ParallelCase{"DefaultMask", {QStringLiteral("-c"), QStringLiteral("png")}},
+        ParallelCase{"CounterMask", {QStringLiteral("-c"), QStringLiteral("png"),
+                                     QStringLiteral("--filename-mask=%n%-%filename%.%ext%")}},
+        // Without subfolders a/same.tif and b/same.tif write the same name: the later one wins.
+        ParallelCase{"CollidingNames", {QStringLiteral("-c"), QStringLiteral("bmp"), QStringLiteral("--no-subfolders")}},
+        // The watermark text of each file shows its own counter.
+        ParallelCase{"CounterInWatermark", {QStringLiteral("-c"), QStringLiteral("tiff"),
+                                            QStringLiteral("--wm-text=No. %n%"), QStringLiteral("--wm-font=Arial")}},
+        // The DevIL writers share global state.
+        ParallelCase{"DevilWriter", {QStringLiteral("-c"), QStringLiteral("psd")}}),
+    [](const ::testing::TestParamInfo<ParallelCase>& info) { return std::string(info.param.name); });
+
+TEST(ParallelRunOptions, RefusesAThreadCountBelowOne)
+{
+    const e2e::Sandbox sandbox;
+    sandbox.writeTiff(QStringLiteral("a.tif"));
+    for (const QString& option : {QStringLiteral("--threads=0"), QStringLiteral("--threads=-2"),
+                                  QStringLiteral("--threads=x")}) {
+        const e2e::RunResult result = sandbox.run({QStringLiteral("-i"), QStringLiteral("a.tif"), option});
+        EXPECT_EQ(result.exitCode, 1) << option.toStdString();
+        EXPECT_EQ(result.errLines(), QStringList{QStringLiteral("Error: Invalid threads value")}) << option.toStdString();
+    }
+    const e2e::RunResult bare = sandbox.run({QStringLiteral("-i"), QStringLiteral("a.tif"), QStringLiteral("--threads")});
+    EXPECT_EQ(bare.errLines(), QStringList{QStringLiteral("Error: Incorrect number of parameters")});
+}
+
+}  // namespace
