@@ -5,6 +5,7 @@
 //   floor FORMAT OUTDIR [--resize-half] FILE...
 //   FORMAT: png (zlib level 6) | jpg (quality 95, 4:4:4) | tiff (LZW)
 #include <FreeImage.h>
+#include <tiffio.h>
 
 #include <cstdio>
 #include <cstring>
@@ -98,6 +99,9 @@ int main(int argc, char** argv)
         ++first;
     }
     FreeImage_Initialise();
+    // libtiff reports every EXIF tag FreeImage registers; a converter would not print that.
+    TIFFSetErrorHandler(nullptr);
+    TIFFSetWarningHandler(nullptr);
     int failures = 0;
     for (int i = first; i < argc; ++i) {
         failures += convert(argv[i], outdir, target, resizeHalf);
