@@ -92,11 +92,11 @@ const std::array options{
     OptionSpec{.longName = "--XPM-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.xpmBpp), .help = "XPM bit depth: 0 (auto), 24"},
 
     OptionSpec{.longName = "--ROTATION-TYPE"_n, .kind = K::Keyword, .group = G::Transform, .field = FIELD(transform.imageRotationType), .keywords = T::RotationType,
-               .help = "Rotation method: SIMPLE (multiples of 90 degrees) or ADVANCED (any angle)"},
+               .help = "Rotation method: SIMPLE (the page grows to hold the turned image) or ADVANCED (the page keeps its size, its corners filled from the image)"},
     OptionSpec{.longName = "--ROTATION"_n, .kind = K::Number, .group = G::Transform, .field = FIELD(transform.imageRotation),
                .enables = FIELD(transform.doImageRotation), .help = "Rotate by NUM degrees, 0..360 (turns rotation on)"},
     OptionSpec{.longName = "--ROTATION-BACK-COLOR"_n, .kind = K::Text, .group = G::Transform, .field = FIELD(transform.imageRotationBackColor),
-               .help = "Background colour uncovered by an advanced rotation", .valueHint = "RRGGBB"},
+               .help = "Background colour of the corners a simple rotation uncovers", .valueHint = "RRGGBB"},
     OptionSpec{.longName = "--WIDTH"_n, .kind = K::Number, .group = G::Transform, .field = FIELD(transform.imageWidth),
                .enables = FIELD(transform.doImageResize), .help = "Output width (turns resizing on; 0 is refused)"},
     OptionSpec{.longName = "--WIDTH-UNIT"_n, .kind = K::Keyword, .group = G::Transform, .field = FIELD(transform.imageWidthUnit), .keywords = T::Unit,
