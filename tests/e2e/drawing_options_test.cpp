@@ -1,6 +1,7 @@
 // Console runs with each frame and watermark option, on a plain page, with no display at all:
 // the frame bands, the text box and the picture are found in the output pixel by pixel.
 #include "support/converted_page.h"
+#include "support/no_display.h"
 #include "support/pixel_probe.h"
 
 #include <QFile>
@@ -10,12 +11,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
-#include <memory>
 #include <optional>
 
 namespace {
 
 using e2e::ConvertedPage;
+using e2e::describe;
+using e2e::near;
 using e2e::RunResult;
 using e2e::Sandbox;
 using fixtures::Rgb;
@@ -28,46 +30,6 @@ const Rgb red{255, 0, 0};
 const Rgb green{0, 255, 0};
 const Rgb blue{0, 0, 255};
 const Rgb white{255, 255, 255};
-
-std::string describe(const Rgb& c)
-{
-    return "(" + std::to_string(c.red) + "," + std::to_string(c.green) + "," + std::to_string(c.blue) + ")";
-}
-
-bool near(const Rgb& a, const Rgb& b, int tolerance)
-{
-    const auto close = [tolerance](unsigned x, unsigned y) {
-        return std::abs(static_cast<int>(x) - static_cast<int>(y)) <= tolerance;
-    };
-    return close(a.red, b.red) && close(a.green, b.green) && close(a.blue, b.blue);
-}
-
-// The console tool must draw without any display: every test here runs it with no DISPLAY, no
-// Wayland display and no platform chosen by the environment.
-class NoDisplay {
-  public:
-    NoDisplay()
-    {
-        for (const char* name : names) {
-            saved_.emplace_back(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
-            qunsetenv(name);
-        }
-    }
-    ~NoDisplay()
-    {
-        for (std::size_t i = 0; i < std::size(names); ++i) {
-            if (saved_[i]) {
-                qputenv(names[i], *saved_[i]);
-            }
-        }
-    }
-    NoDisplay(const NoDisplay&) = delete;
-    NoDisplay& operator=(const NoDisplay&) = delete;
-
-  private:
-    static constexpr const char* names[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
-    std::vector<std::optional<QByteArray>> saved_;
-};
 
 // A sandbox with the plain page in/page.tif and a 12 x 8 picture, yellow on the left half and
 // magenta on the right, as logo.png.
@@ -105,7 +67,7 @@ class DrawingRun {
         return result;
     }
 
-    NoDisplay noDisplay;
+    e2e::NoDisplay noDisplay; // the console tool must draw without any display
     Sandbox box;
     int runs = 0;
 };

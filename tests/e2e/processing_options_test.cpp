@@ -14,17 +14,13 @@
 namespace {
 
 using e2e::ConvertedPage;
+using e2e::describe;
 using e2e::Sandbox;
 using fixtures::PageKind;
 using fixtures::Rgb;
 
 constexpr int pageWidth = 60;
 constexpr int pageHeight = 40;
-
-std::string describe(const Rgb& c)
-{
-    return "(" + std::to_string(c.red) + "," + std::to_string(c.green) + "," + std::to_string(c.blue) + ")";
-}
 
 // The gradient page: every pixel tells its own position (red and green from x + y, blue from x),
 // and the top-left pixel is white, so any turn or mirror shows.

@@ -4,6 +4,8 @@
 
 #include <QFile>
 
+#include <cstdlib>
+
 namespace e2e {
 
 Bitmap loadImage(const QString& path)
@@ -54,6 +56,20 @@ std::vector<fixtures::Rgb> pixelsOf(const Bitmap& image)
         }
     }
     return pixels;
+}
+
+std::string describe(const fixtures::Rgb& colour)
+{
+    return "(" + std::to_string(colour.red) + "," + std::to_string(colour.green) + "," + std::to_string(colour.blue) +
+           ")";
+}
+
+bool near(const fixtures::Rgb& a, const fixtures::Rgb& b, int tolerance)
+{
+    const auto close = [tolerance](unsigned x, unsigned y) {
+        return std::abs(static_cast<int>(x) - static_cast<int>(y)) <= tolerance;
+    };
+    return close(a.red, b.red) && close(a.green, b.green) && close(a.blue, b.blue);
 }
 
 } // namespace e2e

@@ -7,6 +7,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+#include <vector>
+
 // Console runs that convert one page and read the written image back, for tests that check
 // what an option does to the pixels.
 namespace e2e {
@@ -29,5 +32,11 @@ ConvertedPage convertPage(const Sandbox& box, const QString& name, const QString
 // Every pixel of the image as RGB, row by row from the top-left corner (palette pages through
 // their palette).
 std::vector<fixtures::Rgb> pixelsOf(const Bitmap& image);
+
+// "(r,g,b)", for failure messages.
+std::string describe(const fixtures::Rgb& colour);
+
+// Every channel within `tolerance` levels.
+bool near(const fixtures::Rgb& a, const fixtures::Rgb& b, int tolerance);
 
 } // namespace e2e
