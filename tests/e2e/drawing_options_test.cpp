@@ -449,6 +449,17 @@ INSTANTIATE_TEST_SUITE_P(
                              [](const Mark& base, const Mark& got) {
                                  return boxIs(got, Box{4, 3, base.box.height, base.box.width});
                              }},
+                    // At other angles the corners the turn adds stay transparent: the page shows there, never black.
+                    TextCase{"RotationAnyAngle",
+                             {"--wm-text-rotation=30"},
+                             [](const Mark& base, const Mark& got) {
+                                 const long dark = std::count_if(got.pixels.begin(), got.pixels.end(),
+                                                                 [](const Rgb& p) { return near(p, black, 24); });
+                                 return dark == 0 && got.box.height > base.box.height
+                                            ? testing::AssertionSuccess()
+                                            : testing::AssertionFailure()
+                                                  << dark << " black pixels, box " << testing::PrintToString(got.box);
+                             }},
                     // Within the frame, the offsets count from the frame's inner edge.
                     TextCase{"BoundaryFrame",
                              {"--fr-solid-left=7", "--fr-solid-top=5", "--wm-text-boundary=frame"},
