@@ -9,7 +9,7 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache
   libfreeimage-dev libdevil-dev libjxr-dev libjxr-tools libtiff-dev
   qt6-base-dev libarchive-dev zlib1g-dev
-  fonts-liberation libfontconfig-dev
+  fonts-liberation fonts-dejavu-core libfontconfig-dev
   libgtest-dev libgmock-dev
   xvfb
 )
