@@ -445,7 +445,13 @@ int runConsole(const Settings& settings, JobState& job, InputFileList& inputFile
         console.line(message(QStringLiteral("Msg"), QStringLiteral("Conversion is not complete")));
         return exitStopped;
     }
-    say(message(QStringLiteral("Msg"), QStringLiteral("Conversion complete")));
+    // A run stopped by a signal before its last file is not complete, even when it converted some.
+    const bool interrupted = interruptRequested.load() && converted < total;
+    if (interrupted) {
+        console.line(message(QStringLiteral("Msg"), QStringLiteral("Conversion is not complete")));
+    } else {
+        say(message(QStringLiteral("Msg"), QStringLiteral("Conversion complete")));
+    }
     say(substituteMessage(message(QStringLiteral("Msg"), QStringLiteral("Files converted")), QString::number(converted),
                           QString::number(total)));
     return converted == total ? exitSuccess : exitPartial;

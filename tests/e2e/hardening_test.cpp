@@ -1,0 +1,349 @@
+// The console tool under hostile conditions: damaged TIFFs mixed with good ones, interruption by
+// signals (including SIGKILL at arbitrary moments), a file system that fills up, and an output
+// folder that disappears during a run.
+#include "support/malformed_tiffs.h"
+#include "support/run_tessaline.h"
+#include "support/tiff_fixtures.h"
+
+#include <FreeImage.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QThread>
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+
+using e2e::RunResult;
+using e2e::Sandbox;
+
+namespace {
+
+// The tessaline processes this test process started and that are still alive.
+QList<pid_t> childProcesses()
+{
+    QList<pid_t> children;
+    const QString self = QString::number(getpid());
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool numeric = false;
+        const pid_t pid = entry.toInt(&numeric);
+        if (!numeric) {
+            continue;
+        }
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        // "pid (comm) state ppid ...": the command may hold blanks, so read after the last ')'.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1] == self.toLatin1() && line.contains("(tessaline)")) {
+            children << pid;
+        }
+    }
+    return children;
+}
+
+bool signalTessaline(int signalNumber)
+{
+    const QList<pid_t> children = childProcesses();
+    if (children.size() != 1) {
+        return false;
+    }
+    return kill(children.front(), signalNumber) == 0;
+}
+
+// True when the file decodes completely into a page of the expected size.
+bool decodesCompletely(const QString& path, unsigned width, unsigned height)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const FREE_IMAGE_FORMAT format = FreeImage_GetFileType(name.constData(), 0);
+    if (format == FIF_UNKNOWN) {
+        return false;
+    }
+    FIBITMAP* image = FreeImage_Load(format, name.constData(), 0);
+    const bool complete =
+        image != nullptr && FreeImage_GetWidth(image) == width && FreeImage_GetHeight(image) == height;
+    FreeImage_Unload(image);
+    return complete;
+}
+
+bool isTemporaryName(const QString& fileName)
+{
+    static const QRegularExpression pattern(QStringLiteral(R"(^\..+\.tessaline-[^/]+\.tmp$)"));
+    return pattern.match(fileName).hasMatch();
+}
+
+// Files of a folder, hidden ones included.
+QStringList entriesOf(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+// Starts children with a file size limit (and SIGXFSZ ignored, so a write beyond it fails with
+// EFBIG as a full disk fails with ENOSPC): both are inherited across exec. Restored on destruction.
+class FileSizeLimitForChildren {
+  public:
+    explicit FileSizeLimitForChildren(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        previousHandler_ = signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = previous_;
+        limited.rlim_cur = bytes;
+        applied_ = setrlimit(RLIMIT_FSIZE, &limited) == 0;
+    }
+    ~FileSizeLimitForChildren() { lift(); }
+    FileSizeLimitForChildren(const FileSizeLimitForChildren&) = delete;
+    FileSizeLimitForChildren& operator=(const FileSizeLimitForChildren&) = delete;
+
+    bool applied() const { return applied_; }
+    // Lifts the limit for this process (the child keeps its own copy).
+    void lift()
+    {
+        if (!lifted_) {
+            setrlimit(RLIMIT_FSIZE, &previous_);
+            signal(SIGXFSZ, previousHandler_);
+            lifted_ = true;
+        }
+    }
+
+  private:
+    rlimit previous_{};
+    sighandler_t previousHandler_ = SIG_DFL;
+    bool applied_ = false;
+    bool lifted_ = false;
+};
+
+class Hardening : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(box.isValid()); }
+
+    // count inputs of w x h pixels (24-bit RGB) named in/pageNN.tif.
+    void writePages(int count, int width, int height, const QString& prefix = QStringLiteral("page"))
+    {
+        box.makeFolder(QStringLiteral("in"));
+        for (int i = 0; i < count; ++i) {
+            ASSERT_TRUE(
+                fixtures::writeTiff(box.path(QStringLiteral("in/%1%2.tif").arg(prefix).arg(i, 2, 10, QLatin1Char('0'))),
+                                    fixtures::PageKind::Rgb24, width, height));
+        }
+    }
+
+    Sandbox box;
+};
+
+// --- damaged input ----------------------------------------------------------------------------
+
+TEST_F(Hardening, MalformedTiffsFailWhileEveryGoodFileConverts)
+{
+    const std::vector<fixtures::MalformedTiff> malformed = fixtures::malformedTiffs();
+    ASSERT_FALSE(malformed.empty());
+    for (const fixtures::MalformedTiff& file : malformed) {
+        box.writeFile(QStringLiteral("in/") + file.name, file.bytes);
+    }
+    const int goodCount = 5;
+    for (int i = 0; i < goodCount; ++i) {
+        box.writeTiff(QStringLiteral("in/good%1.tif").arg(i), 1 + i % 2);
+    }
+    box.makeFolder(QStringLiteral("out"));
+    const RunResult run =
+        box.run({"-i", "in", "-o", "out", "-c", "png", "--tiff-frame-loading=first"}, {.timeoutMs = 300000});
+    ASSERT_FALSE(run.timedOut);
+    ASSERT_EQ(run.signal, 0) << run.err.toStdString();
+    EXPECT_EQ(run.exitCode, 3);
+
+    const QStringList written = box.filesBelow(QStringLiteral("out"));
+    int goodWritten = 0;
+    for (const QString& file : written) {
+        EXPECT_TRUE(file.endsWith(u".png")) << "no temporary file is left: " << file.toStdString();
+        EXPECT_TRUE(decodesCompletely(box.path(QStringLiteral("out/") + file), 16, 12) || !file.startsWith(u"good"))
+            << file.toStdString();
+        goodWritten += file.startsWith(u"good") ? 1 : 0;
+    }
+    EXPECT_EQ(goodWritten, goodCount);
+    // 0-byte files never enter the list; every other file is tried. Some damaged files still hold
+    // a readable page (a flipped bit in an unused tag, a truncation after the pixels): they may
+    // convert; everything else is reported as failed.
+    int emptyFiles = 0;
+    for (const fixtures::MalformedTiff& file : malformed) {
+        emptyFiles += file.bytes.isEmpty() ? 1 : 0;
+    }
+    const int total = static_cast<int>(malformed.size()) - emptyFiles + goodCount;
+    const QString summary = QStringLiteral("Files converted: %1 of %2").arg(written.size()).arg(total);
+    EXPECT_TRUE(run.outLines().contains(summary)) << run.outLines().filter("Files converted").join(u' ').toStdString();
+    std::printf("malformed corpus: %d files tried (%d good, %d empty ones refused), %lld converted, %lld failed, "
+                "0 crashes\n",
+                total, goodCount, emptyFiles, goodCount, static_cast<long long>(written.size()),
+                static_cast<long long>(total - written.size()));
+}
+
+// --- interruption -----------------------------------------------------------------------------
+
+struct StopSignalCase {
+    const char* name;
+    int signalNumber;
+};
+
+class StopSignal : public Hardening, public ::testing::WithParamInterface<StopSignalCase> {};
+
+TEST_P(StopSignal, StopsAfterTheFileInHandAndSaysSo)
+{
+    writePages(12, 64, 48);
+    box.makeFolder(QStringLiteral("out"));
+    // Resizing to a large page keeps each file busy long enough for the signal to land mid-run.
+    auto running = box.start(
+        {"-d", "-i", "in", "-o", "out", "-c", "png", "--width=2500", "--height=2500", "--resize-algorithm=lanczos"});
+    ASSERT_TRUE(running->waitForOutput("Processing: "));
+    ASSERT_TRUE(signalTessaline(GetParam().signalNumber));
+    const RunResult run = running->finish(120000);
+    EXPECT_EQ(run.signal, 0) << "the first signal only asks the run to stop";
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_TRUE(run.outLines().contains(QStringLiteral("Conversion stopped"))) << run.out.toStdString();
+    const QStringList written = entriesOf(box.path(QStringLiteral("out")));
+    EXPECT_LT(written.size(), 12);
+    for (const QString& file : written) {
+        EXPECT_TRUE(file.endsWith(u".png") && !file.startsWith(u'.')) << "no temporary file: " << file.toStdString();
+        EXPECT_TRUE(decodesCompletely(box.path(QStringLiteral("out/") + file), 2500, 2500)) << file.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, StopSignal,
+                         ::testing::Values(StopSignalCase{"Interrupt", SIGINT}, StopSignalCase{"Terminate", SIGTERM}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Hardening, SecondInterruptEndsAtOnce)
+{
+    writePages(6, 64, 48);
+    box.makeFolder(QStringLiteral("out"));
+    auto running = box.start(
+        {"-d", "-i", "in", "-o", "out", "-c", "png", "--width=4000", "--height=4000", "--resize-algorithm=lanczos"});
+    ASSERT_TRUE(running->waitForOutput("Processing: "));
+    running->interrupt();
+    QThread::msleep(50);
+    running->interrupt();
+    const auto before = std::chrono::steady_clock::now();
+    const RunResult run = running->finish(20000);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.signal, SIGINT);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(10));
+}
+
+// A run killed outright leaves, under output names, only files that decode completely, plus at
+// most the one temporary file of each save in hand (one per file converted at once).
+TEST_F(Hardening, KilledRunLeavesNoTruncatedOutput)
+{
+    writePages(4, 64, 48);
+    for (const int delayMs : {0, 40, 120, 300, 700}) {
+        for (const int threads : {1, 2}) {
+            SCOPED_TRACE(QStringLiteral("%1 ms, %2 threads").arg(delayMs).arg(threads).toStdString());
+            const QString out = QStringLiteral("out%1-%2").arg(delayMs).arg(threads);
+            box.makeFolder(out);
+            auto running = box.start({"-i", "in", "-o", out, "-c", "png", "--width=1600", "--height=1200",
+                                      QStringLiteral("--threads=%1").arg(threads)});
+            ASSERT_TRUE(running->waitForOutput("Converting..."));
+            QThread::msleep(static_cast<unsigned long>(delayMs));
+            signalTessaline(SIGKILL);
+            running->finish(20000);
+
+            int temporary = 0;
+            for (const QString& file : entriesOf(box.path(out))) {
+                if (isTemporaryName(file)) {
+                    ++temporary;
+                    continue;
+                }
+                EXPECT_TRUE(file.endsWith(u".png")) << file.toStdString();
+                EXPECT_TRUE(decodesCompletely(box.path(out + u'/' + file), 1600, 1200))
+                    << "truncated output " << file.toStdString();
+            }
+            EXPECT_LE(temporary, threads);
+        }
+    }
+}
+
+// --- full disk, vanishing folders -------------------------------------------------------------
+
+// Small pages fit under the limit and large ones do not: the run fails those, keeps no partial
+// file for them, and goes on with the next file.
+TEST_F(Hardening, FilesBeyondTheFileSizeLimitFailAndLeaveNothing)
+{
+    writePages(2, 16, 12, QStringLiteral("a-small"));
+    writePages(2, 400, 400, QStringLiteral("b-large"));
+    writePages(2, 16, 12, QStringLiteral("c-small"));
+    box.makeFolder(QStringLiteral("out"));
+    // 400 x 400 x 3 bytes of BMP is 480 kB; the small pages are well under 1 kB.
+    FileSizeLimitForChildren limit(64 * 1024);
+    ASSERT_TRUE(limit.applied());
+    auto running = box.start({"-i", "in", "-o", "out", "-c", "bmp"});
+    limit.lift();
+    const RunResult run = running->finish(120000);
+    ASSERT_EQ(run.signal, 0) << run.err.toStdString();
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_TRUE(run.outLines().contains(QStringLiteral("Files converted: 4 of 6"))) << run.out.toStdString();
+    EXPECT_EQ(entriesOf(box.path(QStringLiteral("out"))),
+              (QStringList{"a-small00.bmp", "a-small01.bmp", "c-small00.bmp", "c-small01.bmp"}));
+    for (const QString& file : entriesOf(box.path(QStringLiteral("out")))) {
+        EXPECT_TRUE(decodesCompletely(box.path(QStringLiteral("out/") + file), 16, 12)) << file.toStdString();
+    }
+}
+
+// The same on a real, small file system that fills up (tmpfs; needs the right to mount).
+TEST_F(Hardening, FullFileSystemFailsWhatDoesNotFitAndGoesOn)
+{
+    const QString mountPoint = box.makeFolder(QStringLiteral("small-disk"));
+    if (mount("tmpfs", QFile::encodeName(mountPoint).constData(), "tmpfs", 0, "size=1m") != 0) {
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root or CAP_SYS_ADMIN); the file size limit test covers "
+                        "the same behaviour";
+    }
+    struct Unmount {
+        QByteArray path;
+        ~Unmount() { umount2(path.constData(), MNT_DETACH); }
+    } unmount{QFile::encodeName(mountPoint)};
+
+    // Each large page is 640 kB as BMP: the first fits into 1 MB, the second no longer does.
+    writePages(3, 16, 12, QStringLiteral("small"));
+    writePages(3, 462, 462, QStringLiteral("large"));
+    const RunResult run = box.run({"-i", "in", "-o", "small-disk", "-c", "bmp"});
+    ASSERT_EQ(run.signal, 0) << run.err.toStdString();
+    EXPECT_EQ(run.exitCode, 3);
+    const QStringList written = entriesOf(mountPoint);
+    int large = 0;
+    for (const QString& file : written) {
+        EXPECT_FALSE(file.startsWith(u'.')) << "no temporary file is left: " << file.toStdString();
+        const bool isLarge = file.startsWith(u"large");
+        large += isLarge ? 1 : 0;
+        EXPECT_TRUE(decodesCompletely(mountPoint + u'/' + file, isLarge ? 462 : 16, isLarge ? 462 : 12))
+            << "partial file " << file.toStdString();
+    }
+    EXPECT_EQ(large, 1);
+    EXPECT_EQ(written.size(), 4) << written.join(u' ').toStdString();
+}
+
+TEST_F(Hardening, OutputFolderRemovedDuringTheRunFailsTheRemainingFiles)
+{
+    writePages(10, 64, 48);
+    box.makeFolder(QStringLiteral("out"));
+    auto running = box.start({"-d", "-i", "in", "-o", "out", "-c", "png", "--no-subfolders", "--width=1500",
+                              "--height=1500", "--resize-algorithm=lanczos"});
+    ASSERT_TRUE(running->waitForOutput("Processing: "));
+    ASSERT_TRUE(QDir(box.path(QStringLiteral("out"))).removeRecursively());
+    const RunResult run = running->finish(120000);
+    ASSERT_EQ(run.signal, 0) << run.err.toStdString();
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_FALSE(QFileInfo::exists(box.path(QStringLiteral("out")))) << "the removed folder is not made again";
+    // Any file in hand when the folder went may still have been saved before; the rest fail.
+    const QStringList summary = run.outLines().filter(QStringLiteral("Files converted: "));
+    ASSERT_EQ(summary.size(), 1) << run.out.toStdString();
+    const int converted = summary.front().section(u' ', 2, 2).toInt();
+    EXPECT_LE(converted, 1) << summary.front().toStdString();
+    EXPECT_TRUE(summary.front().endsWith(QStringLiteral(" of 10")));
+}
+
+} // namespace
