@@ -181,7 +181,7 @@ TEST_F(Hardening, MalformedTiffsFailWhileEveryGoodFileConverts)
     EXPECT_TRUE(run.outLines().contains(summary)) << run.outLines().filter("Files converted").join(u' ').toStdString();
     std::printf("malformed corpus: %d files tried (%d good, %d empty ones refused), %lld converted, %lld failed, "
                 "0 crashes\n",
-                total, goodCount, emptyFiles, goodCount, static_cast<long long>(written.size()),
+                total, goodCount, emptyFiles, static_cast<long long>(written.size()),
                 static_cast<long long>(total - written.size()));
 }
 
