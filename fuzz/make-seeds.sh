@@ -38,7 +38,7 @@ option_loop)
 list_import)
   printf 'in/a.tif\nin/sub/\nmissing.tif\n\n' >"$out/lines.txt"
   printf 'in/a.tif\r\nin/sub/b.TIFF\r\nin/empty.tif\r\nin/c.txt\r\nin/\r\n' >"$out/crlf.txt"
-  printf '\xEF\xBB\xBFin/a.tif\n"in/sub/b.TIFF"\n../\n/\n' >"$out/odd.txt"
+  printf '\xEF\xBB\xBFin/a.tif\n"in/sub/b.TIFF"\n./in/\nin/./sub/\n' >"$out/odd.txt"
   ;;
 mask)
   for mask in '%filename%.%ext%' '%FILENAME%_%n%_%rnd%.%ext%' '%bpp%-%width%x%height%.%ext%' \
