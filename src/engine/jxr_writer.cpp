@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <memory>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -29,6 +30,18 @@ struct StreamClose {
 using EncoderPtr = std::unique_ptr<PKImageEncode, EncoderRelease>;
 using DecoderPtr = std::unique_ptr<PKImageDecode, DecoderRelease>;
 using StreamPtr = std::unique_ptr<WMPStream, StreamClose>;
+
+// A file stream of jxrlib, or empty. When the file cannot be opened, jxrlib returns an error but
+// keeps the stream record it calloc'ed (with no file in it, so its Close must not run): freed here.
+StreamPtr openStream(const QString& path, const char* mode)
+{
+    WMPStream* raw = nullptr;
+    if (Failed(CreateWS_File(&raw, QFile::encodeName(path).constData(), mode))) {
+        std::free(raw);
+        return {};
+    }
+    return StreamPtr(raw);
+}
 
 bool sameGuid(const PKPixelFormatGUID& a, const PKPixelFormatGUID& b)
 {
@@ -162,11 +175,10 @@ bool writeJxr(const Bitmap& image, const QString& path)
     U32 stride = 0;
     std::vector<U8> pixels = packPixels(prepared.get(), *layout, stride);
 
-    WMPStream* rawStream = nullptr;
-    if (Failed(CreateWS_File(&rawStream, QFile::encodeName(path).constData(), "wb"))) {
+    StreamPtr stream = openStream(path, "wb");
+    if (!stream) {
         return false;
     }
-    StreamPtr stream(rawStream);
     PKImageEncode* rawEncoder = nullptr;
     if (Failed(PKImageEncode_Create_WMP(&rawEncoder))) {
         return false;
@@ -214,12 +226,11 @@ bool writeJxr(const Bitmap& image, const QString& path)
 
 Bitmap readJxr(const QString& path)
 {
-    WMPStream* rawStream = nullptr;
-    if (Failed(CreateWS_File(&rawStream, QFile::encodeName(path).constData(), "rb"))) {
+    // Declared before the decoder, so the decoder (which does not own it) is released first.
+    StreamPtr stream = openStream(path, "rb");
+    if (!stream) {
         return {};
     }
-    // Declared before the decoder, so the decoder (which does not own it) is released first.
-    StreamPtr stream(rawStream);
     PKImageDecode* rawDecoder = nullptr;
     if (Failed(PKImageDecode_Create_WMP(&rawDecoder))) {
         return {};
