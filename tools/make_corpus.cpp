@@ -5,9 +5,8 @@
 #include "engine/bitmap.h"
 #include "support/tiff_fixtures.h"
 
-#include <tiffio.h>
+#include "generator_main.h"
 
-#include <QDir>
 #include <QString>
 
 #include <algorithm>
@@ -129,19 +128,8 @@ QString name(const QString& folder, const char* stem, int index)
     return folder + QStringLiteral("/%1-%2.tif").arg(QLatin1String(stem)).arg(index, 2, 10, QLatin1Char('0'));
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+bool writeCorpus(const QString& folder)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make-corpus FOLDER\n");
-        return 2;
-    }
-    const QString folder = QString::fromLocal8Bit(argv[1]);
-    QDir().mkpath(folder);
-    FreeImage_Initialise();
-    TIFFSetErrorHandler(nullptr);
-    TIFFSetWarningHandler(nullptr);
     bool ok = true;
     for (int i = 1; ok && i <= 24; ++i) {
         std::vector<Bitmap> pages;
@@ -165,6 +153,12 @@ int main(int argc, char** argv)
         pages.push_back(faxPage(2480, 3508, 300 + i));
         ok = write(name(folder, "fax", i), std::move(pages), TIFF_CCITTFAX4);
     }
-    FreeImage_DeInitialise();
-    return ok ? 0 : 1;
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    return runGenerator(argc, argv, "make-corpus", writeCorpus);
 }

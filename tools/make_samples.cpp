@@ -3,9 +3,8 @@
 // and a bilevel fax page.
 #include "support/tiff_fixtures.h"
 
-#include <tiffio.h>
+#include "generator_main.h"
 
-#include <QDir>
 #include <QString>
 
 #include <cstdio>
@@ -35,20 +34,10 @@ bool writeSample(const QString& folder, const char* name, PageKind kind, int wid
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make-samples FOLDER\n");
-        return 2;
-    }
-    const QString folder = QString::fromLocal8Bit(argv[1]);
-    QDir().mkpath(folder);
-    FreeImage_Initialise();
-    // libtiff complains about every EXIF tag FreeImage registers; nothing here is worth reading.
-    TIFFSetErrorHandler(nullptr);
-    TIFFSetWarningHandler(nullptr);
-    const bool written = writeSample(folder, "photo-rgb.tif", PageKind::Rgb24, 320, 240, 1, TIFF_LZW) &&
-                         writeSample(folder, "document-3-pages.tif", PageKind::Rgb24, 200, 280, 3, TIFF_LZW) &&
-                         writeSample(folder, "scan-grey16.tif", PageKind::Grey16, 240, 180, 1, TIFF_ADOBE_DEFLATE) &&
-                         writeSample(folder, "fax-bilevel.tif", PageKind::Bilevel, 620, 877, 1, TIFF_CCITTFAX4);
-    FreeImage_DeInitialise();
-    return written ? 0 : 1;
+    return runGenerator(argc, argv, "make-samples", [](const QString& folder) {
+        return writeSample(folder, "photo-rgb.tif", PageKind::Rgb24, 320, 240, 1, TIFF_LZW) &&
+               writeSample(folder, "document-3-pages.tif", PageKind::Rgb24, 200, 280, 3, TIFF_LZW) &&
+               writeSample(folder, "scan-grey16.tif", PageKind::Grey16, 240, 180, 1, TIFF_ADOBE_DEFLATE) &&
+               writeSample(folder, "fax-bilevel.tif", PageKind::Bilevel, 620, 877, 1, TIFF_CCITTFAX4);
+    });
 }
