@@ -2,6 +2,7 @@
 
 #include "app/settings_table.h"
 
+#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -199,7 +200,7 @@ void loadConfiguration(Settings& settings, const QString& path, QSize desktop)
         translateCsvDelimiter(settings);
         return;
     }
-    readConfiguration(settings, file.read(maximumFileSize));
+    readConfiguration(settings, file.read(std::min(file.size(), maximumFileSize)));
 }
 
 QByteArray serialiseConfiguration(const Settings& settings)

@@ -3,6 +3,7 @@
 #include "cli/option_table.h"
 #include "cli/option_values.h"
 
+#include <algorithm>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -107,7 +108,7 @@ bool loadProfile(const QString& path, Settings& settings)
     if (!file.open(QIODevice::ReadOnly)) {
         return false;
     }
-    const QString text = decodeProfile(file.read(maximumProfileSize));
+    const QString text = decodeProfile(file.read(std::min(file.size(), maximumProfileSize)));
     file.close();
 
     for (const ProfileEntry& entry : cliEntries(text)) {
