@@ -43,12 +43,13 @@ std::string stem(const std::string& path)
 
 FIBITMAP* forFormat(FIBITMAP* page, const Target& target)
 {
-    // JPEG takes 8 or 24 bits; everything else here takes the page as it is.
-    if (target.format == FIF_JPEG && FreeImage_GetBPP(page) != 24 && FreeImage_GetBPP(page) != 8) {
-        return FreeImage_ConvertTo24Bits(page);
-    }
+    // 16-bit grey becomes 8-bit grey for PNG and JPEG; JPEG takes 8 or 24 bits; TIFF takes the
+    // page as it is.
     if (target.format != FIF_TIFF && FreeImage_GetImageType(page) == FIT_UINT16) {
         return FreeImage_ConvertToStandardType(page, TRUE);
+    }
+    if (target.format == FIF_JPEG && FreeImage_GetBPP(page) != 24 && FreeImage_GetBPP(page) != 8) {
+        return FreeImage_ConvertTo24Bits(page);
     }
     return FreeImage_Clone(page);
 }

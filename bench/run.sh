@@ -87,7 +87,8 @@ measure() {
   local script=$1 out=$2
   rm -rf "$out" && mkdir -p "$out"
   /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" sh "$script" >/dev/null 2>&1 || true
-  read -r wall user sys rss < "$work/time.txt"
+  # A failing command makes time(1) write a status line first; the figures are the last line.
+  read -r wall user sys rss < <(tail -n 1 "$work/time.txt")
   echo "$wall $(echo "$user + $sys" | bc) $rss $(du -sb "$out" | cut -f1)"
 }
 
