@@ -11,7 +11,7 @@
 // The current local time in that encoding.
 std::int32_t localSecondsNow();
 
-// A date and time (read as wall-clock time, whatever its time spec) in that encoding.
+// A date and time (read as wall-clock time, whatever its Qt::TimeSpec) in that encoding.
 std::int32_t localSecondsFrom(const QDateTime& wallClock);
 
 // The local date and time a stored value stands for (Qt::LocalTime).

@@ -1,5 +1,7 @@
 #include "engine/conversion_run.h"
 
+#include "app/local_time.h"
+
 #include "engine/format_catalogue.h"
 #include "engine/image_writer.h"
 #include "engine/pipeline.h"
@@ -42,9 +44,7 @@ constexpr BitDepthSetting bitDepthSettings[] = {
 // A local wall-clock time stored as seconds "as if UTC" becomes the real instant it names here.
 timespec instantOfLocalSeconds(std::int32_t localSeconds)
 {
-    const QDateTime wallClock = QDateTime::fromSecsSinceEpoch(localSeconds, Qt::UTC);
-    const QDateTime local(wallClock.date(), wallClock.time(), Qt::LocalTime);
-    return timespec{static_cast<time_t>(local.toSecsSinceEpoch()), 0};
+    return timespec{static_cast<time_t>(localDateTimeFrom(localSeconds).toSecsSinceEpoch()), 0};
 }
 
 bool setModificationTime(const QString& file, const timespec& modified)
