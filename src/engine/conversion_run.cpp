@@ -209,11 +209,11 @@ void finishFile(SharedRun& run, const JobState& job, FileOutcome& outcome)
     }
 }
 
-// One worker: converts the files the schedule hands out, each with its own copy of the job record.
-void convertFiles(SharedRun& run, bool concurrent)
+// One worker: converts the files the schedule hands out in its own copy of the job record (taken
+// before any worker starts, since finished files change the shared one).
+void convertFiles(SharedRun& run, JobState job, bool concurrent)
 {
     RunContext& shared = run.context;
-    JobState job = shared.job;
     FileOutcome outcome;
     int position = 0;
     bool counted = false;
@@ -278,11 +278,13 @@ void conversionWorker(RunContext& context, const InputFileList& files, RunProgre
     SharedRun run{context, FileSchedule(files, progress)};
     const int workers = std::clamp(workerCount, 1, std::clamp(static_cast<int>(files.size()), 1, maxWorkerCount));
     const bool concurrent = workers > 1;
+    // Every worker's copy is taken before the first one starts: finished files change context.job.
+    std::vector<JobState> jobs(static_cast<std::size_t>(workers), context.job);
     std::vector<std::thread> helpers;
     for (int i = 1; i < workers; ++i) {
-        helpers.emplace_back([&run, concurrent] { convertFiles(run, concurrent); });
+        helpers.emplace_back([&run, &jobs, i, concurrent] { convertFiles(run, std::move(jobs[i]), concurrent); });
     }
-    convertFiles(run, concurrent);
+    convertFiles(run, std::move(jobs[0]), concurrent);
     for (std::thread& helper : helpers) {
         helper.join();
     }
