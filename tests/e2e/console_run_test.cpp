@@ -314,9 +314,9 @@ TEST_F(ConsoleRun, InterruptStopsAfterTheFileInHand)
         box.writeTiff(QStringLiteral("in/page%1.tif").arg(i, 2, 10, QLatin1Char('0')));
     }
     box.makeFolder(QStringLiteral("out"));
-    // Large pages, so that the run is still busy when the interrupt arrives.
-    auto running = box.start(
-        {"-d", "-i", "in", "-o", "out", "-c", "png", "--width=2500", "--height=2500", "--resize-algorithm=lanczos"});
+    // Large pages and two workers, so that the run is still busy when the interrupt arrives.
+    auto running = box.start({"-d", "-i", "in", "-o", "out", "-c", "png", "--width=2500", "--height=2500",
+                              "--resize-algorithm=lanczos", "--threads=2"});
     ASSERT_TRUE(running->waitForOutput("Processing: "));
     running->interrupt();
     const RunResult run = running->finish(120000);
