@@ -1,5 +1,6 @@
 // The floor: the least work any converter built on FreeImage must do. Opens each TIFF as a
-// multi-page container, clones every page, optionally rescales it, saves it, single-threaded.
+// multi-page container, clones every page, optionally rescales it, brings it to the depth
+// Tessaline writes by default, saves it, single-threaded. It writes the same files as Tessaline.
 // Tessaline's benchmark compares its own runs against this loop.
 //
 //   floor FORMAT OUTDIR [--resize-half] FILE...
@@ -41,17 +42,33 @@ std::string stem(const std::string& path)
     return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
-FIBITMAP* forFormat(FIBITMAP* page, const Target& target)
+// Replaces image by converted (when the conversion made a new bitmap).
+void replace(FIBITMAP*& image, FIBITMAP* converted)
 {
-    // 16-bit grey becomes 8-bit grey for PNG and JPEG; JPEG takes 8 or 24 bits; TIFF takes the
-    // page as it is.
-    if (target.format != FIF_TIFF && FreeImage_GetImageType(page) == FIT_UINT16) {
-        return FreeImage_ConvertToStandardType(page, TRUE);
+    if (converted != image) {
+        FreeImage_Unload(image);
+        image = converted;
     }
-    if (target.format == FIF_JPEG && FreeImage_GetBPP(page) != 24 && FreeImage_GetBPP(page) != 8) {
-        return FreeImage_ConvertTo24Bits(page);
+}
+
+// 16-bit grey becomes 8-bit grey, after the resize as in Tessaline's chain of steps.
+FIBITMAP* ordinaryGrey(FIBITMAP* image)
+{
+    return FreeImage_GetImageType(image) == FIT_UINT16 ? FreeImage_ConvertToStandardType(image, TRUE) : image;
+}
+
+// The depth Tessaline's Auto setting writes, so that both write the same files: a page whose
+// source had 16 bits is written with 24; JPEG takes 8 or 24 bits.
+FIBITMAP* inOutputDepth(FIBITMAP* image, unsigned sourceBpp, const Target& target)
+{
+    const unsigned bpp = FreeImage_GetBPP(image);
+    if (sourceBpp == 16 || (target.format == FIF_JPEG && bpp > 8 && bpp != 24)) {
+        return FreeImage_ConvertTo24Bits(image);
     }
-    return FreeImage_Clone(page);
+    if (target.format == FIF_JPEG && bpp < 8) {
+        return FreeImage_ConvertTo8Bits(image);
+    }
+    return image;
 }
 
 int convert(const std::string& input, const std::string& outdir, const Target& target, bool resizeHalf)
@@ -64,14 +81,15 @@ int convert(const std::string& input, const std::string& outdir, const Target& t
     int failures = 0;
     for (int i = 0; i < pages; ++i) {
         FIBITMAP* page = FreeImage_LockPage(container, i);
-        FIBITMAP* image = forFormat(page, target);
+        const unsigned sourceBpp = FreeImage_GetBPP(page);
+        FIBITMAP* image = FreeImage_Clone(page);
         FreeImage_UnlockPage(container, page, FALSE);
         if (resizeHalf) {
-            FIBITMAP* scaled = FreeImage_Rescale(image, FreeImage_GetWidth(image) / 2,
-                                                 FreeImage_GetHeight(image) / 2, FILTER_BICUBIC);
-            FreeImage_Unload(image);
-            image = scaled;
+            replace(image, FreeImage_Rescale(image, FreeImage_GetWidth(image) / 2, FreeImage_GetHeight(image) / 2,
+                                             FILTER_BICUBIC));
         }
+        replace(image, ordinaryGrey(image));
+        replace(image, inOutputDepth(image, sourceBpp, target));
         std::string name = outdir + "/" + stem(input);
         if (pages > 1) {
             name += "[" + std::to_string(i + 1) + "]";

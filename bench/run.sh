@@ -95,7 +95,7 @@ measure() {
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 tools=(tessaline-all tessaline-one floor gm imagemagick vips)
-declare -A result
+declare -A result same_as_floor
 for workload in "${workloads[@]}"; do
   out=$work/out
   write_commands "$workload" "$out"
@@ -111,6 +111,12 @@ for workload in "${workloads[@]}"; do
     bytes=$(cut -d' ' -f4 "$work/samples.txt" | median)
     result[$workload,$tool]="$wall $cpu $rss $bytes"
     echo "bench: $workload $tool wall=${wall}s cpu=${cpu}s rss=${rss}KB out=${bytes}B" >&2
+    # The floor must do the same job: it has to leave exactly the files Tessaline leaves.
+    if [ "$tool" = tessaline-one ]; then
+      rm -rf "$work/tessaline-files" && cp -r "$out" "$work/tessaline-files"
+    elif [ "$tool" = floor ]; then
+      diff -r -q "$work/tessaline-files" "$out" >/dev/null && same_as_floor[$workload]=yes || same_as_floor[$workload]=no
+    fi
   done
 done
 
@@ -125,6 +131,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else
   echo "- Versions: tessaline $("$tessaline" -v), $(gm version | head -1 | cut -d' ' -f1-2), $(convert -version | head -1 | cut -d' ' -f2-3), $(vips --version)"
   echo "- Corpus: $(ls "$corpus"/*.tif | wc -l) TIFFs, $(du -sh "$corpus" | cut -f1) (bench/make-corpus.sh); median of $runs runs after one warm-up"
   echo "- Tessaline all cores: one worker per core ($cores); one worker: --threads=1"
+  echo "- The floor writes what Tessaline writes by default (16-bit grey pages as 24-bit RGB, bilevel pages as 8-bit grey JPEG); byte-identical files from both: $(for w in "${workloads[@]}"; do printf '%s %s; ' "$w" "${same_as_floor[$w]}"; done | sed 's/; $//')"
   echo
   echo "Commands per workload (\$IN = the corpus, \$OUT = a fresh folder):"
   echo
