@@ -8,5 +8,5 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-tsan
 "$root/scripts/install-deps.sh"
 TESSALINE_BUILD_DIR=$build "$root/scripts/build.sh" -DTESSALINE_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
-export TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1"
+export TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1 suppressions=$root/scripts/tsan.supp"
 "$build/tests/e2e_tests" --gtest_filter="${1:-*}"
