@@ -91,88 +91,55 @@ TEST_P(Geometry, EveryPixelComesFromItsSourcePixel)
 constexpr int W = pageWidth;
 constexpr int H = pageHeight;
 
-INSTANTIATE_TEST_SUITE_P(Console, Geometry,
-                         testing::Values(GeometryCase{"NoOption",
-                                                      {},
-                                                      W,
-                                                      H,
-                                                      [](int x, int y) {
-                                                          return Position{x, y};
-                                                      }},
-                                         // FreeImage turns anticlockwise: the top-right corner comes to the top-left.
-                                         GeometryCase{"Rotation90",
-                                                      {"--rotation=90"},
-                                                      H,
-                                                      W,
-                                                      [](int x, int y) {
-                                                          return Position{W - 1 - y, x};
-                                                      }},
-                                         GeometryCase{"Rotation180",
-                                                      {"--rotation=180"},
-                                                      W,
-                                                      H,
-                                                      [](int x, int y) {
-                                                          return Position{W - 1 - x, H - 1 - y};
-                                                      }},
-                                         GeometryCase{"Rotation270",
-                                                      {"--rotation=270"},
-                                                      H,
-                                                      W,
-                                                      [](int x, int y) {
-                                                          return Position{y, H - 1 - x};
-                                                      }},
-                                         GeometryCase{"RotationSimpleKeyword",
-                                                      {"--rotation-type=simple", "--rotation=90"},
-                                                      H,
-                                                      W,
-                                                      [](int x, int y) {
-                                                          return Position{W - 1 - y, x};
-                                                      }},
-                                         // 0 and 360 are no turn at all.
-                                         GeometryCase{"Rotation0",
-                                                      {"--rotation=0"},
-                                                      W,
-                                                      H,
-                                                      [](int x, int y) {
-                                                          return Position{x, y};
-                                                      }},
-                                         GeometryCase{"Rotation360",
-                                                      {"--rotation=360"},
-                                                      W,
-                                                      H,
-                                                      [](int x, int y) {
-                                                          return Position{x, y};
-                                                      }},
-                                         GeometryCase{"FlipHorizontal",
-                                                      {"--flip-horizontal"},
-                                                      W,
-                                                      H,
-                                                      [](int x, int y) {
-                                                          return Position{W - 1 - x, y};
-                                                      }},
-                                         GeometryCase{"FlipVertical",
-                                                      {"--flip-vertical"},
-                                                      W,
-                                                      H,
-                                                      [](int x, int y) {
-                                                          return Position{x, H - 1 - y};
-                                                      }},
-                                         GeometryCase{"FlipBoth",
-                                                      {"--flip-horizontal", "--flip-vertical"},
-                                                      W,
-                                                      H,
-                                                      [](int x, int y) {
-                                                          return Position{W - 1 - x, H - 1 - y};
-                                                      }},
-                                         // The turn comes before the flip.
-                                         GeometryCase{"RotationThenFlip",
-                                                      {"--rotation=90", "--flip-vertical"},
-                                                      H,
-                                                      W,
-                                                      [](int x, int y) {
-                                                          return Position{W - 1 - (W - 1 - y), x};
-                                                      }}),
-                         [](const testing::TestParamInfo<GeometryCase>& info) { return std::string(info.param.name); });
+// Where each output pixel comes from, for the ways the page can end up.
+Position unchanged(int x, int y)
+{
+    return {x, y};
+}
+// FreeImage turns anticlockwise: the top-right corner comes to the top-left.
+Position quarterTurned(int x, int y)
+{
+    return {W - 1 - y, x};
+}
+Position halfTurned(int x, int y)
+{
+    return {W - 1 - x, H - 1 - y};
+}
+Position threeQuartersTurned(int x, int y)
+{
+    return {y, H - 1 - x};
+}
+Position mirroredLeftRight(int x, int y)
+{
+    return {W - 1 - x, y};
+}
+Position mirroredTopBottom(int x, int y)
+{
+    return {x, H - 1 - y};
+}
+// The turn comes before the flip.
+Position quarterTurnedThenMirroredTopBottom(int x, int y)
+{
+    return quarterTurned(x, W - 1 - y);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Console, Geometry,
+    testing::Values(GeometryCase{"NoOption", {}, W, H, unchanged},
+                    GeometryCase{"Rotation90", {"--rotation=90"}, H, W, quarterTurned},
+                    GeometryCase{"Rotation180", {"--rotation=180"}, W, H, halfTurned},
+                    GeometryCase{"Rotation270", {"--rotation=270"}, H, W, threeQuartersTurned},
+                    GeometryCase{"RotationSimpleKeyword", {"--rotation-type=simple", "--rotation=90"}, H, W, quarterTurned},
+                    // 0 and 360 are no turn at all.
+                    GeometryCase{"Rotation0", {"--rotation=0"}, W, H, unchanged},
+                    GeometryCase{"Rotation360", {"--rotation=360"}, W, H, unchanged},
+                    GeometryCase{"FlipHorizontal", {"--flip-horizontal"}, W, H, mirroredLeftRight},
+                    GeometryCase{"FlipVertical", {"--flip-vertical"}, W, H, mirroredTopBottom},
+                    // Both flips are the half turn.
+                    GeometryCase{"FlipBoth", {"--flip-horizontal", "--flip-vertical"}, W, H, halfTurned},
+                    GeometryCase{"RotationThenFlip", {"--rotation=90", "--flip-vertical"}, H, W,
+                                 quarterTurnedThenMirroredTopBottom}),
+    [](const testing::TestParamInfo<GeometryCase>& info) { return std::string(info.param.name); });
 
 // ---- Turns by other angles.
 
