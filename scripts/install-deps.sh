@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config ccache
   libfreeimage-dev libdevil-dev libjxr-dev libjxr-tools libtiff-dev
-  qt6-base-dev libarchive-dev zlib1g-dev
+  qt6-base-dev qt6-svg-dev libarchive-dev zlib1g-dev
   fonts-liberation fonts-dejavu-core libfontconfig-dev
   libgtest-dev libgmock-dev
   xvfb
