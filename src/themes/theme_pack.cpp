@@ -52,7 +52,8 @@ QString packPath(const QString& gfxFolder, const QString& packName)
 // end of a partial read does not count), Latin-1 otherwise. Text ends at a zero byte.
 QString themeConfigText(const QByteArray& bytes)
 {
-    const QByteArray text = bytes.left(bytes.indexOf('\0') < 0 ? bytes.size() : bytes.indexOf('\0'));
+    const qsizetype zero = bytes.indexOf('\0');
+    const QByteArray text = zero < 0 ? bytes : bytes.left(zero);
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString decoded = utf8.decode(text);
     return utf8.hasError() ? QString::fromLatin1(text) : decoded;
@@ -79,9 +80,11 @@ bool PackNameLess::operator()(const QString& left, const QString& right) const
     return folded != 0 ? folded < 0 : left < right;
 }
 
-QString themeDisplayName(const QString& gfxFolder, const QString& packName)
+namespace {
+
+QString displayNameOfPack(const QString& path, const QString& packName)
 {
-    const std::optional<ZipArchive> pack = ZipArchive::open(packPath(gfxFolder, packName));
+    const std::optional<ZipArchive> pack = ZipArchive::open(path);
     if (!pack || !pack->index().contains(themeConfigEntry)) {
         return packName;
     }
@@ -89,11 +92,19 @@ QString themeDisplayName(const QString& gfxFolder, const QString& packName)
     return iniValue(config, QStringLiteral("Theme"), QStringLiteral("Name"));
 }
 
+} // namespace
+
+QString themeDisplayName(const QString& gfxFolder, const QString& packName)
+{
+    return displayNameOfPack(packPath(gfxFolder, packName), packName);
+}
+
 ThemeTable discoverThemes(const QString& gfxFolder)
 {
     ThemeTable themes;
+    // Later files replace earlier ones with the same pack name (x.ZIP, then x.zip).
     for (const QFileInfo& file : packFiles(gfxFolder)) {
-        themes[packNameOf(file)] = themeDisplayName(gfxFolder, packNameOf(file));
+        themes[packNameOf(file)] = displayNameOfPack(file.filePath(), packNameOf(file));
     }
     return themes;
 }
