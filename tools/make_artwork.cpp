@@ -11,7 +11,6 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QSaveFile>
@@ -184,10 +183,11 @@ int usage()
 
 int main(int argc, char** argv)
 {
-    // Rendering needs no display.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication application(argc, argv);
-    const QStringList arguments = QGuiApplication::arguments().mid(1);
+    // The drawings hold no text, so rendering needs neither fonts nor an application object.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
     if (arguments.size() == 3 && arguments[0] == "builtin") {
         return writeBuiltIn(Artwork(arguments[1]), arguments[2]) ? 0 : 1;
     }
