@@ -1,7 +1,5 @@
 #include "themes/image_sets.h"
 
-#include <QFile>
-
 namespace {
 
 std::size_t setIndex(ImageSet set)

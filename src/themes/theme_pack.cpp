@@ -138,7 +138,7 @@ QString iniValue(const QString& text, const QString& section, const QString& key
     }
     const qsizetype secondEquals = line.indexOf('=', firstEquals + 1);
     QString value = line.mid(firstEquals + 1, secondEquals < 0 ? -1 : secondEquals - firstEquals - 1);
-    // One character kind after the other: " \tx\t " keeps its inner blank and tab.
+    // One character kind after the other, so blanks inside tabs stay: "\t x \t" gives " x ".
     for (QChar character : {QChar(' '), QChar('\t'), QChar('\r'), QChar('\n')}) {
         trimBoth(value, character);
     }
@@ -189,6 +189,32 @@ QString chosenPackPath(Settings& settings, const ThemeTable& themes, const QStri
 
 } // namespace
 
+namespace {
+
+// Which pack file becomes which picture: the files of the chosen sets that the pack holds.
+struct Assignment {
+    ImageSet set;
+    QString name;
+    QString file;
+};
+
+std::vector<Assignment> plannedPictures(const QString& config, const QHash<QString, qint64>& index,
+                                        ThemeImageChoice which, int toolbarPixels)
+{
+    std::vector<Assignment> assignments;
+    for (const SetRequest& request : requestedSets(which, toolbarPixels)) {
+        for (const QString& name : imageNames(request.set)) {
+            const QString file = pictureFileName(iniValue(config, request.section, name), request.pixels);
+            if (index.contains(file)) {
+                assignments.push_back({request.set, name, file});
+            }
+        }
+    }
+    return assignments;
+}
+
+} // namespace
+
 void loadThemeImages(ImageSets& images, Settings& settings, const ThemeTable& themes, const QString& gfxFolder,
                      ThemeImageChoice which)
 {
@@ -197,24 +223,13 @@ void loadThemeImages(ImageSets& images, Settings& settings, const ThemeTable& th
         return;
     }
     const QString config = themeConfigText(pack->read(themeConfigEntry));
+    const std::vector<Assignment> assignments =
+        plannedPictures(config, pack->index(), which, iconPixels(settings.interface.uiSize));
 
-    struct Assignment {
-        ImageSet set;
-        QString name;
-        QString file;
-    };
-    std::vector<Assignment> assignments;
     QSet<QString> files;
-    for (const SetRequest& request : requestedSets(which, iconPixels(settings.interface.uiSize))) {
-        for (const QString& name : imageNames(request.set)) {
-            const QString file = pictureFileName(iniValue(config, request.section, name), request.pixels);
-            if (pack->index().contains(file)) {
-                assignments.push_back({request.set, name, file});
-                files.insert(file);
-            }
-        }
+    for (const Assignment& assignment : assignments) {
+        files.insert(assignment.file);
     }
-
     const QHash<QString, QByteArray> pictures = pack->read(files);
     for (const Assignment& assignment : assignments) {
         // A picture that does not decode keeps the name's present picture rather than none.
