@@ -33,23 +33,56 @@ bool hasMasks555(FIBITMAP* dib)
            FreeImage_GetBlueMask(dib) == FI16_555_BLUE_MASK;
 }
 
+// What the writer of the output key can hold at the low depths.
+struct WriterForm {
+    bool wants555 = false;   // 16 bits are 5-5-5, not 5-6-5
+    bool greyEight = false;  // 8 bits are grey levels, not palette indices
+    bool bilevelOne = false; // 1 bit is black and white: the format has no palette
+};
+
+WriterForm writerFormOf(const QString& key)
+{
+    return {isOneOf(key, {"ico", "tga"}), isOneOf(key, {"j2k", "jp2", "jpg", "jxr", "pgm"}),
+            isOneOf(key, {"jxr", "pbm", "wbmp"})};
+}
+
+bool isBlackAndWhite(FIBITMAP* dib)
+{
+    const FREE_IMAGE_COLOR_TYPE colour = FreeImage_GetColorType(dib);
+    return colour == FIC_MINISBLACK || colour == FIC_MINISWHITE;
+}
+
 // Whether a page that already has the target depth is in the form its writer expects: 16-bit
-// pages in the channel layout of the key, 8-bit pages of the grey keys grey, 1-bit pages black and
-// white (the writers of those keys store indices, not colours).
-bool alreadyWritable(FIBITMAP* dib, int target, bool wants555, bool greyEight)
+// pages in the channel layout of the key, 8-bit pages of the grey keys grey, 1-bit pages of the
+// formats without a palette black and white. Every other palette page keeps its palette.
+bool alreadyWritable(FIBITMAP* dib, int target, const WriterForm& form)
 {
     switch (target) {
     case 16:
-        return hasMasks555(dib) == wants555;
+        return hasMasks555(dib) == form.wants555;
     case 8:
-        return !greyEight || FreeImage_GetColorType(dib) == FIC_MINISBLACK;
-    case 1: {
-        const FREE_IMAGE_COLOR_TYPE colour = FreeImage_GetColorType(dib);
-        return colour == FIC_MINISBLACK || colour == FIC_MINISWHITE;
-    }
+        return !form.greyEight || FreeImage_GetColorType(dib) == FIC_MINISBLACK;
+    case 1:
+        return !form.bilevelOne || isBlackAndWhite(dib);
     default:
         return true;
     }
+}
+
+// A palette page (1, 4 or 8 bits) with at least one entry that is not grey.
+bool isColourPalettePage(FIBITMAP* dib)
+{
+    if (FreeImage_GetImageType(dib) != FIT_BITMAP || FreeImage_GetBPP(dib) > 8) {
+        return false;
+    }
+    const RGBQUAD* palette = FreeImage_GetPalette(dib);
+    const unsigned colours = FreeImage_GetColorsUsed(dib);
+    for (unsigned i = 0; i < colours; ++i) {
+        if (palette[i].rgbRed != palette[i].rgbGreen || palette[i].rgbGreen != palette[i].rgbBlue) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // FreeImage converts most depths only from standard bitmaps. Loaded pages that are not (16-bit
@@ -100,6 +133,17 @@ Bitmap toGrey8(Bitmap image)
     return grey;
 }
 
+// 8 bits for the grey keys. Their writers would store a palette page's indices as grey levels, so
+// a page with a coloured palette is expanded to 24 bits and keeps its colours (PGM holds nothing
+// but grey). A palette of greys and a page of more bits become grey.
+Bitmap toGreyEightForm(Bitmap image, const QString& key)
+{
+    if (key != QLatin1String("pgm") && isColourPalettePage(image.get())) {
+        return to24Bits(std::move(image));
+    }
+    return toGrey8(std::move(image));
+}
+
 Bitmap toQuantised8(Bitmap image)
 {
     Bitmap rgb = to24Bits(std::move(image));
@@ -123,11 +167,10 @@ Bitmap convertBitDepth(Bitmap image, const JobState& job)
     }
     const int target = effectiveTargetBpp(job);
     const QString& key = job.outputKey;
-    const bool wants555 = isOneOf(key, {"ico", "tga"});
-    const bool greyEight = isOneOf(key, {"j2k", "jp2", "jpg", "jxr", "pgm"});
+    const WriterForm form = writerFormOf(key);
 
     if (static_cast<int>(image.bpp()) == target && FreeImage_GetImageType(image.get()) == typeOfDepth(target) &&
-        alreadyWritable(image.get(), target, wants555, greyEight)) {
+        alreadyWritable(image.get(), target, form)) {
         return image;
     }
 
@@ -155,11 +198,11 @@ Bitmap convertBitDepth(Bitmap image, const JobState& job)
         if (standard.bpp() > 32) {
             standard = to24Bits(std::move(standard));
         }
-        return Bitmap(wants555 ? FreeImage_ConvertTo16Bits555(standard.get())
-                               : FreeImage_ConvertTo16Bits565(standard.get()));
+        return Bitmap(form.wants555 ? FreeImage_ConvertTo16Bits555(standard.get())
+                                    : FreeImage_ConvertTo16Bits565(standard.get()));
     }
     case 8:
-        return greyEight ? toGrey8(std::move(image)) : toQuantised8(std::move(image));
+        return form.greyEight ? toGreyEightForm(std::move(image), key) : toQuantised8(std::move(image));
     case 4: {
         Bitmap standard = toStandardBitmap(std::move(image));
         return standard ? Bitmap(FreeImage_ConvertTo4Bits(standard.get())) : Bitmap();
