@@ -85,6 +85,26 @@ bool isColourPalettePage(FIBITMAP* dib)
     return false;
 }
 
+// Whether a page of 16 bits or more has a pixel whose channels differ.
+bool hasColourPixels(FIBITMAP* dib)
+{
+    if (FreeImage_GetImageType(dib) != FIT_BITMAP || FreeImage_GetBPP(dib) < 16) {
+        return false;
+    }
+    const unsigned width = FreeImage_GetWidth(dib);
+    const unsigned height = FreeImage_GetHeight(dib);
+    for (unsigned y = 0; y < height; ++y) {
+        for (unsigned x = 0; x < width; ++x) {
+            RGBQUAD pixel{};
+            FreeImage_GetPixelColor(dib, x, y, &pixel);
+            if (pixel.rgbRed != pixel.rgbGreen || pixel.rgbGreen != pixel.rgbBlue) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 // FreeImage converts most depths only from standard bitmaps. Loaded pages that are not (16-bit
 // grey, 48/64-bit RGB, float) are brought to an 8-, 24- or 32-bit bitmap first, the way the
 // pipeline's normalisation would.
@@ -134,14 +154,19 @@ Bitmap toGrey8(Bitmap image)
 }
 
 // 8 bits for the grey keys. Their writers would store a palette page's indices as grey levels, so
-// a page with a coloured palette is expanded to 24 bits and keeps its colours (PGM holds nothing
-// but grey). A palette of greys and a page of more bits become grey.
-Bitmap toGreyEightForm(Bitmap image, const QString& key)
+// a page with a coloured palette is expanded to 24 bits and keeps its colours. The automatic
+// depth keeps colour too: it picks 8 for a palette source, and a step on the way (resize, frame,
+// watermark) may have made that page 24-bit. Only a depth of 8 chosen for a colour page of more
+// bits means grey, and PGM holds nothing but grey.
+Bitmap toGreyEightForm(Bitmap image, const QString& key, bool automatic)
 {
-    if (key != QLatin1String("pgm") && isColourPalettePage(image.get())) {
-        return to24Bits(std::move(image));
+    Bitmap standard = toStandardBitmap(std::move(image));
+    if (!standard) {
+        return {};
     }
-    return toGrey8(std::move(image));
+    const bool keepColour = key != QLatin1String("pgm") &&
+                            (isColourPalettePage(standard.get()) || (automatic && hasColourPixels(standard.get())));
+    return keepColour ? to24Bits(std::move(standard)) : toGrey8(std::move(standard));
 }
 
 Bitmap toQuantised8(Bitmap image)
@@ -202,7 +227,8 @@ Bitmap convertBitDepth(Bitmap image, const JobState& job)
                                     : FreeImage_ConvertTo16Bits565(standard.get()));
     }
     case 8:
-        return form.greyEight ? toGreyEightForm(std::move(image), key) : toQuantised8(std::move(image));
+        return form.greyEight ? toGreyEightForm(std::move(image), key, job.autoBpp != 0)
+                              : toQuantised8(std::move(image));
     case 4: {
         Bitmap standard = toStandardBitmap(std::move(image));
         return standard ? Bitmap(FreeImage_ConvertTo4Bits(standard.get())) : Bitmap();

@@ -40,19 +40,35 @@ Bitmap readOutput(const e2e::Sandbox& box, const QString& relative, const QStrin
     return key == QLatin1String("jxr") ? readJxr(path) : e2e::loadImage(path);
 }
 
-e2e::RunResult convert(const e2e::Sandbox& box, const QString& input, const QString& key)
+e2e::RunResult convert(const e2e::Sandbox& box, const QString& input, const QString& key,
+                       const QStringList& options = {})
 {
     box.makeFolder(QStringLiteral("out"));
-    return box.run({QStringLiteral("-q"), QStringLiteral("-i"), input, QStringLiteral("-o"), QStringLiteral("out"),
-                    QStringLiteral("-c"), key});
+    return box.run(QStringList{QStringLiteral("-q"), QStringLiteral("-i"), input, QStringLiteral("-o"),
+                               QStringLiteral("out"), QStringLiteral("-c"), key} +
+                   options);
 }
 
-class EightBitPalette : public testing::TestWithParam<const char*> {};
+struct PaletteCase {
+    const char* name;
+    const char* key;
+    QStringList options;
+    int scale; // 2 when the options halve the page
+};
 
-// Auto picks 8 bits for these writers; the page is written in colour, as its palette says.
+void PrintTo(const PaletteCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class EightBitPalette : public testing::TestWithParam<PaletteCase> {};
+
+// Auto picks 8 bits for these writers; the page is written in colour, as its palette says, also
+// when a step on the way has made it a 24-bit page.
 TEST_P(EightBitPalette, IsWrittenInColour)
 {
-    const QString key = QString::fromLatin1(GetParam());
+    const PaletteCase& c = GetParam();
+    const QString key = QString::fromLatin1(c.key);
     const e2e::Sandbox box;
     const std::vector<Rgb> colours = twoHundredColours();
     const int blocksPerRow = 20;
@@ -60,12 +76,14 @@ TEST_P(EightBitPalette, IsWrittenInColour)
     ASSERT_EQ(page.bpp(), 8u);
     e2e::writePage(box, QStringLiteral("palette"), page);
 
-    const e2e::RunResult run = convert(box, QStringLiteral("in/palette.tif"), key);
+    const e2e::RunResult run = convert(box, QStringLiteral("in/palette.tif"), key, c.options);
     ASSERT_EQ(run.exitCode, 0) << run.err.constData();
     const Bitmap written = readOutput(box, QStringLiteral("out/palette.") + key, key);
     ASSERT_TRUE(written);
     for (const int k : {0, 1, 2, 3, 57, 123, 199}) {
-        const auto [x, y] = blockCentre(k, blocksPerRow);
+        auto [x, y] = blockCentre(k, blocksPerRow);
+        x /= c.scale;
+        y /= c.scale;
         const Rgb found = fixtures::colourAt(written, x, y);
         // Lossy codecs move a flat block's colour a little, grey would move it a lot.
         EXPECT_TRUE(e2e::near(found, colours[static_cast<std::size_t>(k)], 24))
@@ -74,8 +92,16 @@ TEST_P(EightBitPalette, IsWrittenInColour)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(GreyEightWriters, EightBitPalette, testing::Values("jpg", "jp2", "j2k", "jxr"),
-                         [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
+INSTANTIATE_TEST_SUITE_P(
+    GreyEightWriters, EightBitPalette,
+    testing::Values(PaletteCase{"jpg", "jpg", {}, 1}, PaletteCase{"jp2", "jp2", {}, 1},
+                    PaletteCase{"j2k", "j2k", {}, 1}, PaletteCase{"jxr", "jxr", {}, 1},
+                    PaletteCase{"jpgResized",
+                                "jpg",
+                                {"--width=50", "--width-unit=percent", "--height=50", "--height-unit=percent"},
+                                2},
+                    PaletteCase{"jpgFramed", "jpg", {"--fr-solid-left=2", "--fr-solid-left-color=000000"}, 1}),
+    [](const testing::TestParamInfo<PaletteCase>& info) { return std::string(info.param.name); });
 
 class TwoColourPalette : public testing::TestWithParam<const char*> {};
 

@@ -465,6 +465,28 @@ INSTANTIATE_TEST_SUITE_P(Table, ColourPalette,
                                     std::to_string(info.param.sourceColours) + "Colours";
                          });
 
+// Auto picks 8 bits for a palette source; a step on the way (resize, frame, watermark) may have
+// made the page 24-bit. A colour page stays colour then, a grey one becomes 8-bit grey.
+TEST(ConvertBitDepth, AutoKeepsAColourPageInColourForTheGreyKeys)
+{
+    const Bitmap colour = fixtures::makePage(PageKind::Rgb24, 12, 8);
+    const Bitmap grey(FreeImage_ConvertTo24Bits(fixtures::makePage(PageKind::Grey8, 12, 8).get()));
+    for (const char* key : {"jpg", "j2k", "jp2", "jxr", "pgm"}) {
+        const bool greyOnly = std::string(key) == "pgm";
+        JobState job;
+        job.outputKey = QString::fromLatin1(key);
+        job.autoBpp = 1;
+        job.sourceBpp = 8;
+        ASSERT_EQ(effectiveTargetBpp(job), 8) << key;
+        const Bitmap fromColour = convertBitDepth(Bitmap(FreeImage_Clone(colour.get())), job);
+        EXPECT_EQ(fromColour.bpp(), greyOnly ? 8u : 24u) << key;
+        EXPECT_TRUE(greyOnly ? isGrey(fromColour) : sameColours(fromColour, colour)) << key;
+        const Bitmap fromGrey = convertBitDepth(Bitmap(FreeImage_Clone(grey.get())), job);
+        EXPECT_EQ(FreeImage_GetColorType(fromGrey.get()), FIC_MINISBLACK) << key;
+        EXPECT_TRUE(sameColours(fromGrey, grey)) << key;
+    }
+}
+
 TEST(ConvertBitDepth, PaletteOfGreysStaysGreyForTheGreyKeys)
 {
     // Greys in no particular order: the indices are resolved to their levels.
