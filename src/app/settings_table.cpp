@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -254,6 +255,14 @@ QString trimmedBlanks(const QString& text)
     return text.mid(begin, end - begin);
 }
 
+// Calls read with the setting's member, read-only. The accessors hand out references for writing;
+// reading through them changes nothing.
+template <typename Read> auto readSetting(const Settings& settings, const SettingDescriptor& setting, Read read)
+{
+    Settings& record = const_cast<Settings&>(settings);
+    return std::visit([&](auto access) { return read(std::as_const(access(record))); }, setting.access);
+}
+
 } // namespace
 
 std::span<const SettingDescriptor> settingsTable()
@@ -308,21 +317,65 @@ void setSettingFromText(Settings& settings, const SettingDescriptor& setting, co
 
 QString settingToText(const Settings& settings, const SettingDescriptor& setting)
 {
-    // The accessors hand out references for writing; reading through them changes nothing.
-    Settings& record = const_cast<Settings&>(settings);
-    return std::visit(
-        [&](auto access) -> QString {
-            const auto& member = access(record);
-            using Member = std::remove_cvref_t<decltype(member)>;
-            if constexpr (std::is_same_v<Member, QString>) {
-                return member;
-            } else if constexpr (std::is_same_v<Member, float>) {
-                return formatReal(member);
-            } else {
-                return QString::number(static_cast<int>(member));
+    return readSetting(settings, setting, [](const auto& member) -> QString {
+        using Member = std::remove_cvref_t<decltype(member)>;
+        if constexpr (std::is_same_v<Member, QString>) {
+            return member;
+        } else if constexpr (std::is_same_v<Member, float>) {
+            return formatReal(member);
+        } else {
+            return QString::number(static_cast<int>(member));
+        }
+    });
+}
+
+std::int32_t settingInteger(const Settings& settings, const SettingDescriptor& setting)
+{
+    return readSetting(settings, setting, [](const auto& member) -> std::int32_t {
+        using Member = std::remove_cvref_t<decltype(member)>;
+        if constexpr (std::is_same_v<Member, QString> || std::is_same_v<Member, float>) {
+            return 0;
+        } else {
+            return member;
+        }
+    });
+}
+
+void setSettingNumber(Settings& settings, const SettingDescriptor& setting, std::int32_t value)
+{
+    std::visit(
+        [&](auto access) {
+            auto& member = access(settings);
+            using Member = std::remove_reference_t<decltype(member)>;
+            if constexpr (std::is_same_v<Member, float>) {
+                member = static_cast<float>(value);
+            } else if constexpr (!std::is_same_v<Member, QString>) {
+                // 8-bit settings keep the low 8 bits as a signed number: 300 becomes 44.
+                member = static_cast<Member>(value);
             }
         },
         setting.access);
+}
+
+void setSettingReal(Settings& settings, const SettingDescriptor& setting, double value)
+{
+    if (auto* access = std::get_if<float& (*)(Settings&)>(&setting.access)) {
+        // A double beyond the float range has no float value; it becomes infinite explicitly.
+        if (value > std::numeric_limits<float>::max()) {
+            (*access)(settings) = std::numeric_limits<float>::infinity();
+        } else if (value < std::numeric_limits<float>::lowest()) {
+            (*access)(settings) = -std::numeric_limits<float>::infinity();
+        } else {
+            (*access)(settings) = static_cast<float>(value);
+        }
+    }
+}
+
+void setSettingText(Settings& settings, const SettingDescriptor& setting, const QString& value)
+{
+    if (auto* access = std::get_if<QString& (*)(Settings&)>(&setting.access)) {
+        (*access)(settings) = value;
+    }
 }
 
 bool settingInRange(const Settings& settings, const SettingDescriptor& setting)
@@ -330,22 +383,18 @@ bool settingInRange(const Settings& settings, const SettingDescriptor& setting)
     if (!setting.valid.declared()) {
         return true;
     }
-    Settings& record = const_cast<Settings&>(settings);
-    return std::visit(
-        [&](auto access) {
-            const auto& member = access(record);
-            using Member = std::remove_cvref_t<decltype(member)>;
-            if constexpr (std::is_same_v<Member, QString>) {
-                return true;
-            } else if constexpr (std::is_same_v<Member, float>) {
-                // Written so that NaN fails too.
-                return member >= static_cast<float>(setting.valid.minimum) &&
-                       member <= static_cast<float>(setting.valid.maximum);
-            } else {
-                return member >= setting.valid.minimum && member <= setting.valid.maximum;
-            }
-        },
-        setting.access);
+    return readSetting(settings, setting, [&](const auto& member) {
+        using Member = std::remove_cvref_t<decltype(member)>;
+        if constexpr (std::is_same_v<Member, QString>) {
+            return true;
+        } else if constexpr (std::is_same_v<Member, float>) {
+            // Written so that NaN fails too.
+            return member >= static_cast<float>(setting.valid.minimum) &&
+                   member <= static_cast<float>(setting.valid.maximum);
+        } else {
+            return member >= setting.valid.minimum && member <= setting.valid.maximum;
+        }
+    });
 }
 
 std::int32_t parseInteger(const QString& text)

@@ -103,6 +103,17 @@ void setSettingFromText(Settings& settings, const SettingDescriptor& setting, co
 // they are.
 QString settingToText(const Settings& settings, const SettingDescriptor& setting);
 
+// The value of an integer setting of any width (flags, choices, numbers, dates, depths); 0 for a
+// real or a text.
+std::int32_t settingInteger(const Settings& settings, const SettingDescriptor& setting);
+
+// Store a value as given into a setting of the matching kind; a setting of another kind is left
+// alone. Integers wrap to the setting's width (8-bit settings keep the low 8 bits); a real beyond
+// the 32-bit range becomes infinite.
+void setSettingNumber(Settings& settings, const SettingDescriptor& setting, std::int32_t value);
+void setSettingReal(Settings& settings, const SettingDescriptor& setting, double value);
+void setSettingText(Settings& settings, const SettingDescriptor& setting, const QString& value);
+
 // Whether the setting's value lies in its declared range (always, without one). A real is
 // compared at its own 32-bit precision, so 0.01 typed as gamma is in 0.01..9.99; NaN is in no
 // range.

@@ -1,7 +1,8 @@
 #include "cli/console_echo.h"
 
 #include "cli/keywords.h"
-#include "engine/conversion_run.h"
+#include "cli/option_table.h"
+#include "engine/format_catalogue.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -17,6 +18,25 @@ QString flag(std::int32_t value)
 QString number(std::int32_t value)
 {
     return QString::number(value);
+}
+
+// An encoder setting's value as the echo shows it; a keyword is named by the table of the option
+// that sets the setting.
+QString echoValue(const Settings& settings, const FormatSetting& setting, const QString& key)
+{
+    const std::int32_t value = settingInteger(settings, *setting.setting);
+    switch (setting.echo) {
+    case EchoStyle::Flag:
+        return flag(value);
+    case EchoStyle::Keyword:
+        if (const OptionSpec* option = findSettingOption(setting.setting)) {
+            return keywordText(option->keywords, value, key);
+        }
+        return {};
+    case EchoStyle::Number:
+        break;
+    }
+    return number(value);
 }
 
 // Lines of the echo followed by the checks made on what they show.
@@ -181,26 +201,13 @@ std::vector<EchoSection> echoSections(const Settings& settings, const JobState& 
 
 QStringList outputFormatEcho(const Settings& settings, const QString& key)
 {
-    const OutputSettings& output = settings.output;
-    QStringList lines{key.toUpper() + QStringLiteral(" BPP: ") + number(formatBitDepthSetting(settings, key))};
-    const auto compression = [&key](std::int32_t value) { return keywordText(KeywordTable::Compression, value, key); };
-    if (key == u"bmp") {
-        lines << QStringLiteral("BMP Compression: ") + compression(output.bmpCompression)
-              << QStringLiteral("BMP Color Table: ") + keywordText(KeywordTable::ColourTable, output.bmpColorTable);
-    } else if (key == u"exr") {
-        lines << QStringLiteral("EXR Compression: ") + compression(output.exrCompression);
-    } else if (key == u"jpg") {
-        lines << QStringLiteral("JPG Quality: ") + number(output.jpgQuality)
-              << QStringLiteral("JPG Chroma Subsampling: ") + keywordText(KeywordTable::Chroma, output.jpgChroma)
-              << QStringLiteral("JPG Save As: ") + keywordText(KeywordTable::JpegSaveMode, output.jpgSaveAs);
-    } else if (key == u"png") {
-        lines << QStringLiteral("PNG Compression: ") + compression(output.pngCompression)
-              << QStringLiteral("PNG Interlaced: ") + flag(output.pngInterlaced);
-    } else if (key == u"tga") {
-        lines << QStringLiteral("TGA Compression: ") + compression(output.tgaCompression);
-    } else if (key == u"tiff") {
-        lines << QStringLiteral("TIFF Compression: ") + compression(output.tiffCompression)
-              << QStringLiteral("TIFF Color Model: ") + keywordText(KeywordTable::ColourModel, output.tiffColorModel);
+    const OutputFormat* format = findOutputFormat(key);
+    if (format == nullptr) {
+        return {};
+    }
+    QStringList lines{key.toUpper() + QStringLiteral(" BPP: ") + number(format->bitDepthOf(settings))};
+    for (const FormatSetting& setting : format->encoderSettings) {
+        lines << setting.echoLabel + QStringLiteral(": ") + echoValue(settings, setting, key);
     }
     return lines;
 }

@@ -2,7 +2,6 @@
 
 #include "app/message_catalogue.h"
 #include "app/settings_table.h"
-#include "engine/conversion_run.h"
 #include "engine/format_catalogue.h"
 #include "engine/input_file_list.h"
 
@@ -134,7 +133,7 @@ RunProblem checkOutputFormat(const Settings& settings, const QString& outputKey)
     if (format == nullptr) {
         return problem(RunProblemKind::InvalidConversionType, outputKey);
     }
-    const int depth = formatBitDepthSetting(settings, outputKey);
+    const int depth = format->bitDepthOf(settings);
     const std::vector<int> permitted = readBitDepths(format->bitDepths);
     if (depth != 0 && std::find(permitted.begin(), permitted.end(), depth) == permitted.end()) {
         return problem(RunProblemKind::InvalidBitDepth, outputKey);

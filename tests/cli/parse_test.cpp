@@ -256,14 +256,15 @@ TEST(OptionTable, NamesAreUniqueAndProfileKeysResolve)
 {
     QStringList names;
     for (const OptionSpec& option : optionTable()) {
-        names << QString(option.longName);
+        names << option.longName;
         if (!option.shortName.isEmpty()) {
-            names << QString(option.shortName);
+            names << option.shortName;
         }
-        EXPECT_EQ(findOption(QString(option.longName)), &option);
+        EXPECT_EQ(findOption(option.longName), &option);
         if (option.isSetting()) {
-            EXPECT_EQ(findProfileKey(QString(option.profileName())), &option);
-            EXPECT_FALSE(std::holds_alternative<std::monostate>(option.field)) << option.longName.data();
+            EXPECT_EQ(findProfileKey(option.profileName()), &option);
+            EXPECT_NE(option.setting, nullptr) << option.longName.toStdString();
+            EXPECT_EQ(findSettingOption(option.setting), &option) << "one option per setting";
         }
     }
     EXPECT_EQ(names.removeDuplicates(), 0);
