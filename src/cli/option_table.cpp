@@ -37,7 +37,7 @@ std::vector<OptionSpec> leadingOptions()
     OptionSpec{.shortName = "-O"_n, .longName = "--OUTPUT"_n, .kind = K::Output, .group = G::Main,
                .help = "Output folder (must exist); default: the folder of the input", .valueHint = "PATH"},
     OptionSpec{.shortName = "-C"_n, .longName = "--CONVERSION"_n, .kind = K::Conversion, .group = G::Main,
-               .help = "Output format, in lower case: bmp dds exr gif hdr ico j2k jng jp2 jpg jxr pbm pcx pfm pgm png ppm psd tga tiff wbmp webp xpm; default bmp", .valueHint = "STR"},
+               .help = "Output format, in lower case: " + outputFormatList().join(u' ') + "; default " + outputFormatList().value(0), .valueHint = "STR"},
 
     OptionSpec{.longName = "--DDS-LOAD-AS"_n, .kind = K::Keyword, .group = G::Input, .setting = S("Input/DDS Load As"), .keywords = T::DdsLoad,
                .help = "Channel order of DDS input"},
@@ -70,7 +70,7 @@ std::vector<OptionSpec> encoderOptions()
                .help = "BMP colour table"},
     OptionSpec{.longName = "--EXR-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/EXR Compression"), .keywords = T::Compression,
                .help = "EXR compression: NONE, ZIP, PIZ, PXR24 or B44"},
-    OptionSpec{.longName = "--JPG-QUALITY"_n, .kind = K::Number, .group = G::Output, .setting = S("Output/JPG Quality"), .help = "JPG quality, 1..100"},
+    OptionSpec{.longName = "--JPG-QUALITY"_n, .kind = K::Number, .group = G::Output, .setting = S("Output/JPG Quality"), .help = "JPG quality, %range%"},
     OptionSpec{.longName = "--JPG-CHROMA"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/JPG Chroma"), .keywords = T::Chroma,
                .help = "JPG chroma subsampling"},
     OptionSpec{.longName = "--JPG-SAVE-AS"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/JPG Save As"), .keywords = T::JpegSaveMode,
@@ -94,7 +94,7 @@ std::vector<OptionSpec> trailingOptions()
     OptionSpec{.longName = "--ROTATION-TYPE"_n, .kind = K::Keyword, .group = G::Transform, .setting = S("Transform/Image Rotation Type"), .keywords = T::RotationType,
                .help = "Rotation method: SIMPLE (the page grows to hold the turned image) or ADVANCED (the page keeps its size, its corners filled from the image)"},
     OptionSpec{.longName = "--ROTATION"_n, .kind = K::Number, .group = G::Transform, .setting = S("Transform/Image Rotation"),
-               .enables = S("Transform/Do Image Rotation"), .help = "Rotate by NUM degrees, 0..360 (turns rotation on)"},
+               .enables = S("Transform/Do Image Rotation"), .help = "Rotate by NUM degrees, %range% (turns rotation on)"},
     OptionSpec{.longName = "--ROTATION-BACK-COLOR"_n, .kind = K::Text, .group = G::Transform, .setting = S("Transform/Image Rotation Back Color"),
                .help = "Background colour of the corners a simple rotation uncovers", .valueHint = "RRGGBB"},
     OptionSpec{.longName = "--WIDTH"_n, .kind = K::Number, .group = G::Transform, .setting = S("Transform/Image Width"),
@@ -117,17 +117,17 @@ std::vector<OptionSpec> trailingOptions()
                .help = "Flip the output image vertically"},
 
     OptionSpec{.longName = "--BRIGHTNESS"_n, .kind = K::Number, .group = G::Adjustment, .setting = S("Adjustment/Image Brightness"),
-               .enables = S("Adjustment/Do Image Color Correction"), .help = "Brightness, -100..100 (turns colour correction on)"},
+               .enables = S("Adjustment/Do Image Color Correction"), .help = "Brightness, %range% (turns colour correction on)"},
     OptionSpec{.longName = "--CONTRAST"_n, .kind = K::Number, .group = G::Adjustment, .setting = S("Adjustment/Image Contrast"),
-               .enables = S("Adjustment/Do Image Color Correction"), .help = "Contrast, -100..100 (turns colour correction on)"},
+               .enables = S("Adjustment/Do Image Color Correction"), .help = "Contrast, %range% (turns colour correction on)"},
     OptionSpec{.longName = "--GAMMA"_n, .kind = K::Real, .group = G::Adjustment, .setting = S("Adjustment/Image Gamma"),
-               .enables = S("Adjustment/Do Image Color Correction"), .help = "Gamma, 0.01..9.99, with \".\" as decimal point (turns colour correction on)"},
+               .enables = S("Adjustment/Do Image Color Correction"), .help = "Gamma, %range%, with \".\" as decimal point (turns colour correction on)"},
     OptionSpec{.longName = "--INVERT"_n, .kind = K::Switch, .group = G::Adjustment, .setting = S("Adjustment/Image Invert"),
                .enables = S("Adjustment/Do Image Color Correction"), .help = "Invert the colours (turns colour correction on)"},
     OptionSpec{.longName = "--GREYSCALE"_n, .kind = K::Switch, .group = G::Adjustment, .setting = S("Adjustment/Do Image Greyscale"),
                .help = "Convert to greyscale"},
     OptionSpec{.longName = "--THRESHOLD"_n, .kind = K::Number, .group = G::Adjustment, .setting = S("Adjustment/Image Threshold"),
-               .enables = S("Adjustment/Do Image Threshold"), .help = "Convert to black and white at threshold NUM, 0..255"},
+               .enables = S("Adjustment/Do Image Threshold"), .help = "Convert to black and white at threshold NUM, %range%"},
 
     OptionSpec{.longName = "--FR-SOLID-LEFT"_n, .kind = K::Number, .group = G::Frame, .setting = S("Frame/Solid Left"),
                .enables = S("Frame/Do Frame"), .help = "Left frame width in pixels (turns the frame on)"},
@@ -146,7 +146,7 @@ std::vector<OptionSpec> trailingOptions()
     OptionSpec{.longName = "--FR-SOLID-BOTTOM-COLOR"_n, .kind = K::Text, .group = G::Frame, .setting = S("Frame/Solid Bottom Color"),
                .help = "Bottom frame colour", .valueHint = "RRGGBB"},
     OptionSpec{.longName = "--FR-SOLID-OPACITY"_n, .kind = K::Number, .group = G::Frame, .setting = S("Frame/Solid Opacity"),
-               .profileKey = "--WM-SOLID-OPACITY"_n, .help = "Frame opacity, 1..255 (255 = opaque)"},
+               .profileKey = "--WM-SOLID-OPACITY"_n, .help = "Frame opacity, %range% (255 = opaque)"},
 
     OptionSpec{.longName = "--WM-TEXT"_n, .kind = K::Text, .group = G::Watermark, .setting = S("Watermark/Text"),
                .enables = S("Watermark/Do Watermark"), .help = "Text watermark (turns the text watermark on)", .valueHint = "TEXT"},
@@ -165,10 +165,10 @@ std::vector<OptionSpec> trailingOptions()
     OptionSpec{.longName = "--WM-TEXT-ALIGNMENT"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Text Alignment"), .keywords = T::Alignment,
                .help = "Alignment of the text lines"},
     OptionSpec{.longName = "--WM-TEXT-PADDING"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Text Padding"), .help = "Padding around the text in pixels"},
-    OptionSpec{.longName = "--WM-TEXT-OPACITY"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Text Opacity"), .help = "Text opacity, 1..255 (255 = opaque)"},
+    OptionSpec{.longName = "--WM-TEXT-OPACITY"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Text Opacity"), .help = "Text opacity, %range% (255 = opaque)"},
     OptionSpec{.longName = "--WM-BACK-COLOR"_n, .kind = K::Text, .group = G::Watermark, .setting = S("Watermark/Back Color"),
                .help = "Background colour behind the text", .valueHint = "RRGGBB"},
-    OptionSpec{.longName = "--WM-BACK-OPACITY"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Back Opacity"), .help = "Opacity of the box behind the text, 1..255"},
+    OptionSpec{.longName = "--WM-BACK-OPACITY"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Back Opacity"), .help = "Opacity of the box behind the text, %range%"},
     OptionSpec{.longName = "--WM-TEXT-BOUNDARY"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Text Boundary"), .keywords = T::Boundary,
                .help = "Place the text within the image or within the frame"},
     OptionSpec{.longName = "--WM-TEXT-POSITION"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Text Position"), .keywords = T::Position,
@@ -182,7 +182,7 @@ std::vector<OptionSpec> trailingOptions()
                .enables = S("Watermark/Do Watermark"), .enableValue = 2, .help = "Picture watermark, a PNG or JPEG file (turns the picture watermark on)", .valueHint = "FILE"},
     OptionSpec{.longName = "--WM-IMAGE-GREYSCALE"_n, .kind = K::Switch, .group = G::Watermark, .setting = S("Watermark/Image Greyscale"),
                .help = "Draw the picture in greyscale"},
-    OptionSpec{.longName = "--WM-IMAGE-OPACITY"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Image Opacity"), .help = "Picture opacity, 1..255 (255 = opaque)"},
+    OptionSpec{.longName = "--WM-IMAGE-OPACITY"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Image Opacity"), .help = "Picture opacity, %range% (255 = opaque)"},
     OptionSpec{.longName = "--WM-IMAGE-BOUNDARY"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Image Boundary"), .keywords = T::Boundary,
                .help = "Place the picture within the image or within the frame"},
     OptionSpec{.longName = "--WM-IMAGE-POSITION"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Image Position"), .keywords = T::Position,
@@ -228,6 +228,16 @@ OptionSpec bitDepthOption(const OutputFormat& format)
                           format.key.toUpper() + QStringLiteral(" bit depth: ") + depths.join(QStringLiteral(", "))};
 }
 
+// "%range%" in a help text names the range the settings table declares for the option's setting.
+void nameRange(OptionSpec& option)
+{
+    if (option.setting != nullptr && option.setting->valid.declared()) {
+        const SettingRange& range = option.setting->valid;
+        option.help.replace(QStringLiteral("%range%"),
+                            QString::number(range.minimum) + QStringLiteral("..") + QString::number(range.maximum));
+    }
+}
+
 std::vector<OptionSpec> makeOptionTable()
 {
     std::vector<OptionSpec> table = leadingOptions();
@@ -247,6 +257,7 @@ std::vector<OptionSpec> makeOptionTable()
     for (OptionSpec& option : trailingOptions()) {
         table.push_back(std::move(option));
     }
+    std::for_each(table.begin(), table.end(), nameRange);
     return table;
 }
 
