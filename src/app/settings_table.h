@@ -57,7 +57,7 @@ struct SettingRange {
     constexpr bool declared() const { return step > 0; }
 };
 
-constexpr SettingRange range(double minimum, double maximum, double step = 1)
+constexpr SettingRange validRange(double minimum, double maximum, double step = 1)
 {
     return {minimum, maximum, step};
 }

@@ -13,9 +13,7 @@
 #include "engine/watermark.h"
 
 #include <QDir>
-#include <QFileInfo>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>

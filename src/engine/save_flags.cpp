@@ -1,5 +1,6 @@
 #include "engine/save_flags.h"
 
+#include "app/settings_table.h"
 #include "engine/format_catalogue.h"
 
 #include <FreeImage.h>
@@ -31,7 +32,10 @@ int jpegSaveFlags(const OutputSettings& output)
     static constexpr std::array<int, 4> chroma{JPEG_SUBSAMPLING_444, JPEG_SUBSAMPLING_422, JPEG_SUBSAMPLING_420,
                                                JPEG_SUBSAMPLING_411};
     static constexpr std::array<int, 4> saveAs{0, JPEG_BASELINE, JPEG_OPTIMIZE, JPEG_PROGRESSIVE};
-    const int quality = output.jpgQuality >= 1 && output.jpgQuality <= 100 ? output.jpgQuality : 0;
+    // A quality outside its declared range adds nothing, so the library's default quality applies.
+    static const SettingRange& qualities = findSetting(QStringLiteral("Output"), QStringLiteral("JPG Quality"))->valid;
+    const int quality =
+        output.jpgQuality >= qualities.minimum && output.jpgQuality <= qualities.maximum ? output.jpgQuality : 0;
     return quality | flagOf(chroma, output.jpgChroma) | flagOf(saveAs, output.jpgSaveAs);
 }
 
