@@ -5,6 +5,7 @@
 #include "engine/format_catalogue.h"
 #include "engine/input_file_list.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -187,4 +188,19 @@ RunProblem checkWatermark(const Settings& settings, WatermarkAssets& assets)
         break;
     }
     return {};
+}
+
+RunProblem checkWindowedConversion(const Settings& settings, JobState& job, const InputFileList& inputFiles,
+                                   WatermarkAssets& assets)
+{
+    if (RunProblem problem = checkInputList(inputFiles)) {
+        return problem;
+    }
+    if (RunProblem problem = checkOutputFolder(job, QDir::currentPath())) {
+        return problem;
+    }
+    if (RunProblem problem = checkResize(settings)) {
+        return problem;
+    }
+    return checkWatermark(settings, assets);
 }

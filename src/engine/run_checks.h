@@ -84,6 +84,12 @@ RunProblem checkResize(const Settings& settings);
 // With colour correction on, brightness, contrast and gamma lie in their ranges.
 RunProblem checkColourCorrection(const Settings& settings);
 
+// The checks of the windowed Convert command, in its order: the list, the output folder (completed
+// in job), the resize values and the watermark (loaded into assets). The window shows the problem's
+// runProblemMessage.
+RunProblem checkWindowedConversion(const Settings& settings, JobState& job, const InputFileList& inputFiles,
+                                   WatermarkAssets& assets);
+
 // Loads what the watermark needs for the run (the text watermark's font) into assets, or says why
 // it cannot be used. Needs a QGuiApplication for the font (see draw/gui_app.h).
 RunProblem checkWatermark(const Settings& settings, WatermarkAssets& assets);

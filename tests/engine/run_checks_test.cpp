@@ -140,6 +140,32 @@ INSTANTIATE_TEST_SUITE_P(
                      "bmp", RunProblemKind::InvalidGamma}),
     [](const testing::TestParamInfo<SettingsCase>& info) { return std::string(info.param.name); });
 
+TEST(RunChecks, WindowedConvertChecksListFolderSizesAndWatermarkInThatOrder)
+{
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    Settings settings;
+    resetToDefaults(settings, false);
+    settings.transform.doImageResize = 1;
+    settings.watermark.doWatermark = 2;
+    JobState job;
+    job.outputFolder = root.path() + QStringLiteral("/missing");
+    InputFileList list;
+    WatermarkAssets assets;
+
+    EXPECT_EQ(checkWindowedConversion(settings, job, list, assets).kind, RunProblemKind::EmptyInputList);
+    list.insert(QStringLiteral("/a.tif"), QString());
+    EXPECT_EQ(checkWindowedConversion(settings, job, list, assets).kind, RunProblemKind::InvalidOutputFolder);
+    job.outputFolder = root.path();
+    EXPECT_EQ(checkWindowedConversion(settings, job, list, assets).kind, RunProblemKind::InvalidWidth);
+    settings.transform.imageWidth = 10;
+    settings.transform.imageHeight = 10;
+    EXPECT_EQ(checkWindowedConversion(settings, job, list, assets).kind, RunProblemKind::EmptyWatermarkImage);
+    settings.watermark.doWatermark = 0;
+    EXPECT_FALSE(checkWindowedConversion(settings, job, list, assets));
+    EXPECT_EQ(job.outputFolder, root.path() + u'/');
+}
+
 TEST(RunChecks, WindowMessagesComeFromTheCatalogue)
 {
     loadMessageCatalogue();
