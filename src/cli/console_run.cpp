@@ -7,9 +7,11 @@
 #include "cli/console_output.h"
 #include "cli/progress_line.h"
 #include "engine/conversion_run.h"
+#include "engine/file_failure.h"
 #include "engine/format_catalogue.h"
 #include "engine/input_file_list.h"
 #include "engine/run_progress.h"
+#include "engine/temp_file_claims.h"
 #include "engine/watermark.h"
 
 #include <QDir>
@@ -26,20 +28,42 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Ctrl+C (or SIGTERM, as a session manager or `kill` sends) during a worker asks it to stop after
-// the file in hand, so no output is left half written; a second one ends the process as usual.
-std::atomic<bool> interruptRequested{false};
+// the file in hand, so no output is left half written; the run then ends with 128 + the signal's
+// number, as shells report it. A second signal ends the process at once: the temporary files in
+// hand are removed first and the signal then takes its default course.
+std::atomic<int> stopSignal{0};
 
-extern "C" void onInterrupt(int signalNumber)
+extern "C" void onStopSignal(int signalNumber)
 {
-    interruptRequested.store(true);
-    std::signal(signalNumber, SIG_DFL);
+    int none = 0;
+    if (stopSignal.compare_exchange_strong(none, signalNumber)) {
+        return;
+    }
+    removeClaimedTempFiles();
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    sigaction(signalNumber, &fallback, nullptr);
+    // Blocked while this handler runs, so it is delivered, with its default effect, on return.
+    raise(signalNumber);
+}
+
+bool interruptRequested()
+{
+    return stopSignal.load() != 0;
+}
+
+// The status of a run a signal stopped: 130 for SIGINT, 143 for SIGTERM.
+int interruptedStatus()
+{
+    return 128 + stopSignal.load();
 }
 
 class InterruptGuard {
   public:
     InterruptGuard()
     {
-        interruptRequested.store(false);
+        stopSignal.store(0);
         install(SIGINT, previousInterrupt_);
         install(SIGTERM, previousTerminate_);
     }
@@ -55,7 +79,7 @@ class InterruptGuard {
     static void install(int signalNumber, struct sigaction& previous)
     {
         struct sigaction action {};
-        action.sa_handler = onInterrupt;
+        action.sa_handler = onStopSignal;
         sigemptyset(&action.sa_mask);
         sigaction(signalNumber, &action, &previous);
         // A process started with the signal ignored (a background job, nohup) keeps ignoring it.
@@ -76,7 +100,7 @@ void runWorker(Work work, RunProgress& progress, ConsoleOutput& console, bool sh
                std::int32_t total)
 {
     progress.start();
-    if (interruptRequested.load()) {
+    if (interruptRequested()) {
         progress.stop();
     }
     std::mutex doneLock;
@@ -91,7 +115,7 @@ void runWorker(Work work, RunProgress& progress, ConsoleOutput& console, bool sh
     const Clock::time_point started = Clock::now();
     std::unique_lock lock(doneLock);
     while (!doneSignal.wait_for(lock, std::chrono::milliseconds(100), [&] { return done; })) {
-        if (interruptRequested.load()) {
+        if (interruptRequested()) {
             progress.stop();
         }
         if (showProgress) {
@@ -189,16 +213,19 @@ int convertInputFiles(const Settings& settings, JobState& job, const InputFileLi
     if (job.mode == u"DEBUG") {
         context.debugLine = [&console](const QString& line) { console.line(line); };
     }
+    context.fileFailed = [&console](const QString& inputPath, const FileFailure& failure) {
+        console.errorLine(inputPath + QStringLiteral(": ") + describeFailure(failure));
+    };
     RunProgress progress;
     runWorker([&]() { conversionWorker(context, inputFiles, progress, workerCount); }, progress, console,
               !options.quiet && console.canShowProgress(), QStringLiteral("Converting"), total);
     const std::int32_t converted = progress.snapshot().convertedCount;
+    // A run stopped by a signal before its last file is not complete, even when it converted some.
+    const bool interrupted = interruptRequested() && converted < total;
     if (converted == 0) {
         console.line(message(QStringLiteral("Msg"), QStringLiteral("Conversion is not complete")));
-        return exitStopped;
+        return interrupted ? interruptedStatus() : exitStopped;
     }
-    // A run stopped by a signal before its last file is not complete, even when it converted some.
-    const bool interrupted = interruptRequested.load() && converted < total;
     if (interrupted) {
         console.line(message(QStringLiteral("Msg"), QStringLiteral("Conversion is not complete")));
     } else {
@@ -206,6 +233,9 @@ int convertInputFiles(const Settings& settings, JobState& job, const InputFileLi
     }
     say(substituteMessage(message(QStringLiteral("Msg"), QStringLiteral("Files converted")), QString::number(converted),
                           QString::number(total)));
+    if (interrupted) {
+        return interruptedStatus();
+    }
     return converted == total ? exitSuccess : exitPartial;
 }
 
@@ -292,7 +322,7 @@ int runConsole(const Settings& settings, JobState& job, InputFileList& inputFile
     if (total == 0) {
         console.line(message(QStringLiteral("Msg"), QStringLiteral("Conversion is not complete")));
         console.line(message(QStringLiteral("Msg"), QStringLiteral("Empty input files")));
-        return exitStopped;
+        return interruptRequested() ? interruptedStatus() : exitStopped;
     }
     return convertInputFiles(settings, job, inputFiles, checked.watermark, console, options, total);
 }

@@ -17,6 +17,7 @@ enum ExitStatus : int {
     exitError = 1,   // an "Error: " line was written
     exitStopped = 2, // "Conversion stopped": no input files, or no file converted
     exitPartial = 3, // some but not all files converted
+    // A run stopped by a signal ends with 128 + its number: 130 for SIGINT, 143 for SIGTERM.
 };
 
 // The console run of an -i command line: checks the input, output folder and settings (each

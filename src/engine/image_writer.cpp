@@ -6,11 +6,13 @@
 #include "engine/freeimage_file.h"
 #include "engine/ico_writer.h"
 #include "engine/jxr_writer.h"
+#include "engine/temp_file_claims.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <cerrno>
 #include <cstdio>
 #include <utility>
 
@@ -102,6 +104,14 @@ SaveStatus writeWithFormatWriter(const Bitmap& image, const QString& path, const
     return saved ? SaveStatus::Saved : SaveStatus::Failed;
 }
 
+// Removes a file the write left, keeping the writer's errno for the caller to explain the failure.
+void removeKeepingErrno(const QString& path)
+{
+    const int savedErrno = errno;
+    QFile::remove(path);
+    errno = savedErrno;
+}
+
 } // namespace
 
 QString tempFilePath(const QString& outputPath)
@@ -123,7 +133,7 @@ bool commitTempFile(const QString& tempPath, const QString& targetPath)
     if (std::rename(QFile::encodeName(tempPath).constData(), QFile::encodeName(targetPath).constData()) == 0) {
         return true;
     }
-    QFile::remove(tempPath);
+    removeKeepingErrno(tempPath);
     return false;
 }
 
@@ -134,7 +144,7 @@ SaveStatus writeImageFile(const Bitmap& image, const QString& path, const Settin
     }
     const SaveStatus status = writeWithFormatWriter(image, path, settings, job);
     if (status != SaveStatus::Saved) {
-        QFile::remove(path);
+        removeKeepingErrno(path);
     }
     return status;
 }
@@ -145,6 +155,7 @@ SaveStatus saveImageStatus(const Bitmap& image, const QString& path, const Setti
         return SaveStatus::Failed;
     }
     const QString temp = tempFilePath(path);
+    const TempFileClaim claim(temp);
     const SaveStatus status = writeImageFile(image, temp, settings, job);
     if (status != SaveStatus::Saved) {
         return status;
