@@ -32,7 +32,7 @@ int startWindowedMode()
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -15,6 +15,7 @@
 #include "engine/watermark.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <atomic>
 #include <chrono>
@@ -177,24 +178,67 @@ CheckedRun checkConsoleRun(const Settings& settings, JobState& job, const Consol
     return run;
 }
 
+bool isListFile(const QString& path)
+{
+    const QString extension = inputExtensionOf(path).toLower();
+    return extension == u"txt" || extension == u"lst";
+}
+
 // Collects the input files named by -i into the list: a folder with its subfolders, a list file
 // (.txt or .lst) line by line, or the one image file. Returns how many were added.
-std::int32_t collectInputFiles(JobState& job, InputFileList& inputFiles, RunProgress& progress, ConsoleOutput& console,
-                               bool showProgress)
+std::int32_t collectNamedInput(JobState& job, InputFileList& inputFiles, RunProgress& progress, ConsoleOutput& console,
+                               const InputListHooks& hooks, bool showProgress)
 {
     const QString label = QStringLiteral("Importing");
     if (job.inputPath.isEmpty()) {
-        runWorker([&]() { folderImportWorker(inputFiles, job, progress); }, progress, console, showProgress, label,
-                  topLevelEntryCount(job.inputFolder));
+        runWorker([&]() { folderImportWorker(inputFiles, job, progress, &hooks); }, progress, console, showProgress,
+                  label, topLevelEntryCount(job.inputFolder));
         return progress.snapshot().convertedCount;
     }
-    if (const QString extension = inputExtensionOf(job.inputPath).toLower();
-        extension == u"txt" || extension == u"lst") {
-        runWorker([&]() { listImportWorker(inputFiles, job, progress); }, progress, console, showProgress, label,
-                  listLineEstimate(job.inputPath));
+    if (isListFile(job.inputPath)) {
+        runWorker([&]() { listImportWorker(inputFiles, job, progress, &hooks); }, progress, console, showProgress,
+                  label, listLineEstimate(job.inputPath));
         return progress.snapshot().convertedCount;
     }
     return addInputFile(inputFiles, job, job.inputPath) ? 1 : 0;
+}
+
+// A further input is taken as a line of a list file is: a folder is scanned, a file added; a list
+// file adds what its own lines name.
+std::int32_t collectFurtherInput(const QString& path, const JobState& job, InputFileList& inputFiles,
+                                 const InputListHooks& hooks)
+{
+    if (QFileInfo(path).isDir()) {
+        return scanFolder(inputFiles, job, path, &hooks);
+    }
+    if (isListFile(path)) {
+        JobState listJob = job;
+        listJob.inputPath = path;
+        RunProgress progress;
+        progress.start();
+        listImportWorker(inputFiles, listJob, progress, &hooks);
+        return progress.snapshot().convertedCount;
+    }
+    return addInputFile(inputFiles, job, path) ? 1 : 0;
+}
+
+std::int32_t collectInputFiles(JobState& job, InputFileList& inputFiles, ConsoleOutput& console,
+                               const ConsoleRunOptions& options)
+{
+    InputListHooks hooks;
+    hooks.lineSkipped = [&console](const QString& line) {
+        console.warningLine(QStringLiteral("list line skipped, no such file or folder: ") + line);
+    };
+    RunProgress progress;
+    std::int32_t total =
+        collectNamedInput(job, inputFiles, progress, console, hooks, !options.quiet && console.canShowProgress());
+    for (const QString& path : options.furtherInputs) {
+        if (interruptRequested()) {
+            break;
+        }
+        total += collectFurtherInput(path, job, inputFiles, hooks);
+    }
+    return total;
 }
 
 // Converts the collected files and writes the summary. Returns the exit status.
@@ -310,14 +354,16 @@ int runConsole(const Settings& settings, JobState& job, InputFileList& inputFile
     }
     if (checked.problem) {
         console.errorLine(consoleProblemText(checked.problem));
+        if (checked.problem.kind == RunProblemKind::InvalidConversionType) {
+            console.errorDetail(QStringLiteral("Conversion types (in lower case): ") +
+                                outputFormatList().join(QStringLiteral(", ")));
+        }
         return exitError;
     }
     prepareRun(settings, job);
 
     say(message(QStringLiteral("General"), QStringLiteral("Importing")));
-    RunProgress progress;
-    const std::int32_t total =
-        collectInputFiles(job, inputFiles, progress, console, !options.quiet && console.canShowProgress());
+    const std::int32_t total = collectInputFiles(job, inputFiles, console, options);
     say(substituteMessage(message(QStringLiteral("Msg"), QStringLiteral("Import complete")), QString::number(total)));
     if (total == 0) {
         console.line(message(QStringLiteral("Msg"), QStringLiteral("Conversion is not complete")));

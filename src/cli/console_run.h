@@ -27,6 +27,9 @@ enum ExitStatus : int {
 struct ConsoleRunOptions {
     bool quiet = false;
     int threads = 0; // files converted at once; 0 = one per core
+    // Further inputs named after -i (files, folders or list files), collected after it as if
+    // they were lines of a list file.
+    QStringList furtherInputs;
     // Called once before the first drawing work (the watermark font check, the worker of a run
     // with a frame or watermark): creates the offscreen QGuiApplication. False when it cannot.
     std::function<bool()> startDrawing;

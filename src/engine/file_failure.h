@@ -7,21 +7,21 @@
 // the starter, which tells the user; nobody reads a library's message text to find it.
 enum class FileFailureKind {
     None,
-    InputMissing,       // the input file vanished or cannot be found
-    InputUnreadable,    // permission denied or an I/O error while reading it
-    NotTiff,            // the file does not begin like a TIFF
-    Damaged,            // a TIFF, but truncated or damaged (detail: the page, when known)
-    PageTooLarge,       // a page beyond the size limit (detail: "W x H")
-    NoPages,            // every selected page is empty (0 x 0)
-    ProcessingFailed,   // an image step gave no image (usually memory)
-    OutOfMemory,        // the writer could not allocate its buffers
+    InputMissing,        // the input file vanished or cannot be found
+    InputUnreadable,     // permission denied or an I/O error while reading it
+    NotTiff,             // the file does not begin like a TIFF
+    Damaged,             // a TIFF, but truncated or damaged (detail: the page, when known)
+    PageTooLarge,        // a page beyond the size limit (detail: "W x H")
+    NoPages,             // every selected page is empty (0 x 0)
+    ProcessingFailed,    // an image step gave no image (usually memory)
+    OutOfMemory,         // the writer could not allocate its buffers
     OutputFolderMissing, // the output folder (or subfolder) does not exist
-    PermissionDenied,   // the output folder or file may not be written
-    DiskFull,           // no space (or quota) left
-    FileTooLarge,       // the file size limit of the process or file system
-    WriteFailed,        // the writer failed for another reason (detail: the format key)
-    RenameFailed,       // the finished temporary file could not take the output name
-    OutputNameUsed,     // an earlier file of the run wrote this name (detail: that input)
+    PermissionDenied,    // the output folder or file may not be written
+    DiskFull,            // no space (or quota) left
+    FileTooLarge,        // the file size limit of the process or file system
+    WriteFailed,         // the writer failed for another reason (detail: the format key)
+    RenameFailed,        // the finished temporary file could not take the output name
+    OutputNameUsed,      // an earlier file of the run wrote this name (detail: that input)
     WouldOverwriteInput, // the output name is an input file of the run (detail: the output)
 };
 

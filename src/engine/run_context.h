@@ -8,7 +8,7 @@
 
 #include <functional>
 
-struct WatermarkAssets;  // engine/watermark.h: what a run loads once for its watermark (the font)
+struct WatermarkAssets; // engine/watermark.h: what a run loads once for its watermark (the font)
 
 // What one conversion run hands to the pipeline: the settings it reads, the job record it fills
 // per file, the watermark assets loaded once by the starter, and where debug lines go.
