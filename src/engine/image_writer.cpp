@@ -75,7 +75,8 @@ bool saveIcon(const Bitmap& image, int formatId, const QString& path, int flags)
     return writeIcon(image, path);
 }
 
-SaveStatus writeWithFormatWriter(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job)
+SaveStatus writeWithFormatWriter(const Bitmap& image, const QString& path, const Settings& settings,
+                                 const JobState& job)
 {
     const QString& key = job.outputKey;
     if (key == QLatin1String("dds") || key == QLatin1String("psd") || key == QLatin1String("pcx")) {

@@ -2,8 +2,8 @@
 
 #include "engine/bit_depth.h"
 #include "engine/colour.h"
-#include "engine/frame.h"
 #include "engine/file_failure.h"
+#include "engine/frame.h"
 #include "engine/image_writer.h"
 #include "engine/output_naming.h"
 #include "engine/temp_file_claims.h"

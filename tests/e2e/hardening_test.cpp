@@ -206,7 +206,7 @@ TEST_P(StopSignal, StopsAfterTheFileInHandAndSaysSo)
     ASSERT_TRUE(signalTessaline(GetParam().signalNumber));
     const RunResult run = running->finish(120000);
     EXPECT_EQ(run.signal, 0) << "the first signal only asks the run to stop";
-    EXPECT_NE(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 128 + GetParam().signalNumber) << "130 for SIGINT, 143 for SIGTERM";
     EXPECT_TRUE(run.outLines().contains(QStringLiteral("Conversion stopped"))) << run.out.toStdString();
     const QStringList written = entriesOf(box.path(QStringLiteral("out")));
     EXPECT_LT(written.size(), 12);
@@ -235,6 +235,9 @@ TEST_F(Hardening, SecondInterruptEndsAtOnce)
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.signal, SIGINT);
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(10));
+    for (const QString& file : entriesOf(box.path(QStringLiteral("out")))) {
+        EXPECT_FALSE(isTemporaryName(file)) << "temporary file left behind: " << file.toStdString();
+    }
 }
 
 // A run killed outright leaves, under output names, only files that decode completely, plus at
