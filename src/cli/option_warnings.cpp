@@ -10,9 +10,13 @@
 
 namespace {
 
-// A name this far from a known one is taken for a typing mistake of it.
+// A name this far from a known one is taken for a typing mistake of it. Every short option is one
+// letter away from every other, so a short name gets no hint.
 int tolerableDistance(QStringView name)
 {
+    if (name.size() <= 2) {
+        return 0;
+    }
     return name.size() <= 4 ? 1 : 2;
 }
 
