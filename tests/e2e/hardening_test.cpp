@@ -232,23 +232,30 @@ INSTANTIATE_TEST_SUITE_P(Signals, StopSignal,
                          ::testing::Values(StopSignalCase{"Interrupt", SIGINT}, StopSignalCase{"Terminate", SIGTERM}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Hardening, SecondInterruptEndsAtOnce)
+// The second interrupt ends the process at once, wherever it lands (decoding, resizing, encoding
+// or waiting for a turn), and removes the temporary files of the saves in hand.
+TEST_F(Hardening, SecondInterruptEndsAtOnceAndLeavesNoTemporaryFile)
 {
     writePages(6, 64, 48);
-    box.makeFolder(QStringLiteral("out"));
-    auto running = box.start(
-        {"-d", "-i", "in", "-o", "out", "-c", "png", "--width=4000", "--height=4000", "--resize-algorithm=lanczos"});
-    ASSERT_TRUE(running->waitForOutput("Processing: "));
-    running->interrupt();
-    QThread::msleep(50);
-    running->interrupt();
-    const auto before = std::chrono::steady_clock::now();
-    const RunResult run = running->finish(20000);
-    EXPECT_FALSE(run.timedOut);
-    EXPECT_EQ(run.signal, SIGINT);
-    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(10));
-    for (const QString& file : entriesOf(box.path(QStringLiteral("out")))) {
-        EXPECT_FALSE(isTemporaryName(file)) << "temporary file left behind: " << file.toStdString();
+    for (const int delayMs : {0, 150, 500, 900, 1400}) {
+        SCOPED_TRACE(QStringLiteral("%1 ms").arg(delayMs).toStdString());
+        const QString out = QStringLiteral("out%1").arg(delayMs);
+        box.makeFolder(out);
+        auto running = box.start({"-d", "-i", "in", "-o", out, "-c", "png", "--width=4000", "--height=4000",
+                                  "--resize-algorithm=lanczos", "--threads=2"});
+        ASSERT_TRUE(running->waitForOutput("Processing: "));
+        QThread::msleep(static_cast<unsigned long>(delayMs));
+        running->interrupt();
+        QThread::msleep(50);
+        running->interrupt();
+        const auto before = std::chrono::steady_clock::now();
+        const RunResult run = running->finish(20000);
+        EXPECT_FALSE(run.timedOut);
+        EXPECT_EQ(run.signal, SIGINT) << "the shell reports 130";
+        EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(10));
+        for (const QString& file : entriesOf(box.path(out))) {
+            EXPECT_FALSE(isTemporaryName(file)) << "temporary file left behind: " << file.toStdString();
+        }
     }
 }
 
