@@ -2,6 +2,7 @@
 
 #include "cli/keywords.h"
 #include "cli/option_values.h"
+#include "engine/format_catalogue.h"
 
 #include <QRegularExpression>
 
@@ -74,11 +75,40 @@ QString rangeText(const SettingRange& range)
     return QString::number(range.minimum) + QStringLiteral("..") + QString::number(range.maximum);
 }
 
+// The output format an option belongs to ("png" for --png-compression), empty for others.
+QString formatKeyOf(const OptionSpec& option)
+{
+    for (const OutputFormat& format : outputFormatTable()) {
+        if (option.longName.startsWith(QStringLiteral("--") + format.key.toUpper() + u'-')) {
+            return format.key;
+        }
+    }
+    return {};
+}
+
+// A keyword of the shared compression table that names nothing in the option's own format
+// ("--png-compression=lzw").
+std::optional<QString> choiceWarning(const OptionSpec& option, std::int32_t number, const QString& subject)
+{
+    const SettingRange& range = option.setting->valid;
+    if (!range.declared() || (number >= range.minimum && number <= range.maximum)) {
+        return std::nullopt;
+    }
+    QStringList choices;
+    const QString formatKey = formatKeyOf(option);
+    for (auto choice = static_cast<std::int32_t>(range.minimum); choice <= range.maximum; ++choice) {
+        choices << keywordText(option.keywords, choice, formatKey);
+    }
+    return QStringLiteral("%1 is not one of %2 for this option; used as given")
+        .arg(subject, choices.join(QStringLiteral(", ")));
+}
+
 std::optional<QString> keywordWarning(const OptionSpec& option, const QString& value, const QString& subject)
 {
     const QStringList keywords = keywordNames(option.keywords);
     if (keywords.contains(value.toUpper())) {
-        return std::nullopt;
+        return option.setting != nullptr ? choiceWarning(option, keywordValue(option.keywords, value), subject)
+                                         : std::nullopt;
     }
     QStringList lower;
     for (const QString& keyword : keywords) {
@@ -88,6 +118,26 @@ std::optional<QString> keywordWarning(const OptionSpec& option, const QString& v
     return QStringLiteral("%1 is not one of %2%3; using %4")
         .arg(subject, lower.join(QStringLiteral(", ")), didYouMean(nearest(value.toLower(), lower)),
              fallback.isEmpty() ? QStringLiteral("0") : fallback);
+}
+
+// A bit depth that is neither 0 (automatic) nor one the option's format can write.
+std::optional<QString> bitDepthWarning(const OptionSpec& option, std::int32_t depth, const QString& subject)
+{
+    for (const OutputFormat& format : outputFormatTable()) {
+        if (format.bitDepthSetting != option.setting) {
+            continue;
+        }
+        const std::vector<int> depths = readBitDepths(format.bitDepths);
+        if (depth == 0 || std::find(depths.begin(), depths.end(), depth) != depths.end()) {
+            return std::nullopt;
+        }
+        QStringList names{QStringLiteral("0")};
+        for (const int allowed : depths) {
+            names << QString::number(allowed);
+        }
+        return QStringLiteral("%1 is not one of %2; used as given").arg(subject, names.join(QStringLiteral(", ")));
+    }
+    return std::nullopt;
 }
 
 std::optional<QString> numberWarning(const OptionSpec& option, const QString& value, const QString& subject)
@@ -102,7 +152,7 @@ std::optional<QString> numberWarning(const OptionSpec& option, const QString& va
     if (range.declared() && !(number >= range.minimum && number <= range.maximum)) {
         return QStringLiteral("%1 is outside %2; used as given").arg(subject, rangeText(range));
     }
-    return std::nullopt;
+    return real ? std::nullopt : bitDepthWarning(option, readNumber(value), subject);
 }
 
 std::optional<QString> colourWarning(const QString& value, const QString& subject)

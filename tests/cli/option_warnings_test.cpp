@@ -54,6 +54,12 @@ TEST(OptionWarnings, ValuesThatAreNotWhatTheOptionTakes)
         {"--WM-FONT-COLOR", "#ff8000",
          "--wm-font-color=#ff8000 is not a colour of six hexadecimal digits RRGGBB; using black (000000)"},
         {"--WM-TEXT", "anything at all", ""},
+        {"--PNG-COMPRESSION", "zlib9", ""},
+        {"--PNG-COMPRESSION", "lzw",
+         "--png-compression=lzw is not one of none, zlib1, zlib6, zlib9 for this option; used as given"},
+        {"--PNG-BPP", "24", ""},
+        {"--PNG-BPP", "0", ""},
+        {"--PNG-BPP", "12", "--png-bpp=12 is not one of 0, 1, 4, 8, 24, 32, 48; used as given"},
     };
     for (const Case& c : cases) {
         const OptionSpec* option = findOption(QString::fromLatin1(c.option));
