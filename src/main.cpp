@@ -2,6 +2,7 @@
 #include "app/instance_guard.h"
 #include "cli/command_line.h"
 #include "engine/devil_writer.h"
+#include "gui/windowed_start.h"
 
 #include <QString>
 #include <QStringList>
@@ -19,13 +20,7 @@ QStringList parametersOf(int argc, char** argv)
     return parameters;
 }
 
-int startWindowedMode()
-{
-    std::puts("The desktop interface of Tessaline is not built yet; use the command line (tessaline --help).");
-    return 0;
-}
-
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -47,5 +42,5 @@ int main(int argc, char** argv)
             return *status;
         }
     }
-    return startWindowedMode();
+    return runWindowedMode(argc, argv);
 }
