@@ -2,6 +2,7 @@
 #include "app/instance_guard.h"
 #include "cli/command_line.h"
 #include "engine/devil_writer.h"
+#include "gui/windowed_start.h"
 
 #include <QString>
 #include <QStringList>
@@ -23,12 +24,6 @@ QStringList parametersOf(int argc, char** argv)
 int startHiddenMode()
 {
     std::puts("This mode belongs to the desktop interface, which this build does not include yet.");
-    return 0;
-}
-
-int startWindowedMode()
-{
-    std::puts("The desktop interface of Tessaline is not built yet; use the command line (tessaline --help).");
     return 0;
 }
 
@@ -64,5 +59,5 @@ int main(int argc, char** argv)
     case CommandLineOutcome::Next::StartWindowed:
         break;
     }
-    return startWindowedMode();
+    return runWindowedMode(argc, argv);
 }
