@@ -184,14 +184,14 @@ int convertInputFiles(const Settings& settings, JobState& job, const InputFileLi
         }
     };
     say(message(QStringLiteral("General"), QStringLiteral("Converting")));
-    const int workerCount = options.threads > 0 ? options.threads : defaultWorkerCount();
+    const int workerCount = options.limits.threads > 0 ? options.limits.threads : defaultWorkerCount();
     RunContext context{settings, job, &watermark, nullptr, nullptr};
     if (job.mode == u"DEBUG") {
         context.debugLine = [&console](const QString& line) { console.line(line); };
     }
     RunProgress progress;
-    runWorker([&]() { conversionWorker(context, inputFiles, progress, workerCount); }, progress, console,
-              !options.quiet && console.canShowProgress(), QStringLiteral("Converting"), total);
+    runWorker([&]() { conversionWorker(context, inputFiles, progress, workerCount, options.limits.memoryBudget); },
+              progress, console, !options.quiet && console.canShowProgress(), QStringLiteral("Converting"), total);
     const std::int32_t converted = progress.snapshot().convertedCount;
     if (converted == 0) {
         console.line(message(QStringLiteral("Msg"), QStringLiteral("Conversion is not complete")));

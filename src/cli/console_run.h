@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/settings.h"
+#include "cli/option_table.h"
 #include "engine/job_state.h"
 #include "engine/run_checks.h"
 
@@ -25,7 +26,7 @@ enum ExitStatus : int {
 // Returns the exit status.
 struct ConsoleRunOptions {
     bool quiet = false;
-    int threads = 0; // files converted at once; 0 = one per core
+    RunLimits limits; // files converted at once and their memory budget; 0 = the defaults
     // Called once before the first drawing work (the watermark font check, the worker of a run
     // with a frame or watermark): creates the offscreen QGuiApplication. False when it cannot.
     std::function<bool()> startDrawing;

@@ -3,10 +3,10 @@
 #include "cli/option_table.h"
 #include "cli/option_values.h"
 
-#include <algorithm>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <algorithm>
 
 namespace {
 
@@ -99,14 +99,15 @@ QString withoutQuotes(QString value)
 
 } // namespace
 
-bool loadProfile(const QString& path, Settings& settings)
+QString loadProfile(const QString& path, Settings& settings, RunLimits& limits)
 {
+    const QString invalidFile = QStringLiteral("Invalid profile file");
     if (path.isEmpty() || QFileInfo(path).isDir()) {
-        return false;
+        return invalidFile;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return false;
+        return invalidFile;
     }
     const QString text = decodeProfile(file.read(std::min(file.size(), maximumProfileSize)));
     file.close();
@@ -114,6 +115,12 @@ bool loadProfile(const QString& path, Settings& settings)
     for (const ProfileEntry& entry : cliEntries(text)) {
         const OptionSpec* option = findProfileKey(entry.key);
         if (option == nullptr) {
+            continue;
+        }
+        if (option->isRunLimit()) {
+            if (QString error = applyRunLimit(*option, stripBlanks(entry.value), limits); !error.isEmpty()) {
+                return error;
+            }
             continue;
         }
         QString value = entry.value;
@@ -124,5 +131,5 @@ bool loadProfile(const QString& path, Settings& settings)
         }
         applySetting(*option, value, settings);
     }
-    return true;
+    return QString();
 }

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "app/settings.h"
+#include "cli/option_table.h"
 
 #include <QString>
 
-// Applies the [CLI] group of a profile file to the settings: each key is a long option name
-// ("--JPG-QUALITY = 90"), taken in file order. False only when the file cannot be opened; a file
-// without the group changes nothing and still succeeds.
-bool loadProfile(const QString& path, Settings& settings);
+// Applies the [CLI] group of a profile file to the settings and the run limits (--THREADS,
+// --MEMORY): each key is a long option name ("--JPG-QUALITY = 90"), taken in file order. A file
+// without the group changes nothing and still succeeds. Returns the "Error: " text of a failure
+// ("Invalid profile file" when the file cannot be opened, "Invalid memory value" for a bad run
+// limit, which ends the reading there); empty on success.
+QString loadProfile(const QString& path, Settings& settings, RunLimits& limits);

@@ -4,6 +4,7 @@
 
 #include "engine/format_catalogue.h"
 #include "engine/image_writer.h"
+#include "engine/memory_budget.h"
 #include "engine/pipeline.h"
 #include "engine/save_flags.h"
 
@@ -134,7 +135,7 @@ class FileSchedule {
 struct FileOutcome {
     bool ok = false;
     std::vector<QString> debugLines;
-    std::vector<std::pair<QString, QString>> pendingOutputs;  // temporary file, output name
+    std::vector<std::pair<QString, QString>> pendingOutputs; // temporary file, output name
     std::vector<QString> written;
 };
 
@@ -154,6 +155,7 @@ void commitPendingOutputs(FileOutcome& outcome)
 struct SharedRun {
     RunContext& context;
     FileSchedule schedule;
+    MemoryBudget memory;
     std::int32_t converted = 0;
 };
 
@@ -227,7 +229,15 @@ void convertFiles(SharedRun& run, JobState job, bool concurrent)
             createOutputSubfolders(job);
         }
         context.debug(QStringLiteral("Processing: ") + job.inputPath);
+        // --- memory budget: the file's pages are held from here until it is converted; the
+        // memory is given back before the file waits for its turn.
+        MemoryBudget::Reservation pages;
+        if (concurrent) {
+            pages = run.memory.admit(position, fileMemoryEstimate(job.inputPath, shared.settings, job));
+        }
         outcome.ok = processCurrentFile(context);
+        pages.release();
+        // --- end of memory budget
         context.debug(QStringLiteral("Saving As: ") + job.outputPath);
         context.debug(outcome.ok ? QStringLiteral("OK") : QStringLiteral("Not OK"));
         run.schedule.awaitTurn(position);
@@ -247,9 +257,11 @@ int defaultWorkerCount()
     return std::max(1, QThread::idealThreadCount());
 }
 
-void conversionWorker(RunContext& context, const InputFileList& files, RunProgress& progress, int workerCount)
+void conversionWorker(RunContext& context, const InputFileList& files, RunProgress& progress, int workerCount,
+                      std::uint64_t memoryBudget)
 {
-    SharedRun run{context, FileSchedule(files, progress)};
+    SharedRun run{context, FileSchedule(files, progress),
+                  MemoryBudget(memoryBudget > 0 ? memoryBudget : defaultMemoryBudget())};
     const int workers = std::clamp(workerCount, 1, std::clamp(static_cast<int>(files.size()), 1, maxWorkerCount));
     const bool concurrent = workers > 1;
     // Every worker's copy is taken before the first one starts: finished files change context.job.
