@@ -11,8 +11,9 @@
 
 namespace {
 
-// Measured factors (peak resident size of a single-page run over that of a tiny page, on a 6000 x
-// 4000 24-bit page; bench/memory_factors.sh). Each is in bytes per pixel of the image named.
+// Measured factors: the peak resident size of converting one 6000 x 4000 page beyond that of a
+// 16 x 16 page, as bench/memory_factors.sh prints them. Each is in bytes per pixel of the image
+// named; the other steps hold just their input and their output, which the model counts itself.
 
 // FreeImage_Rotate by an angle that is not a right angle shears the page three times; working
 // copies and result together, per pixel of the enlarged result.
@@ -24,8 +25,9 @@ constexpr double splineRotationPerPixel = 13.0;
 constexpr double frameLayersPerPixel = 8.0;
 // Wu quantisation to 8 bits and Floyd-Steinberg dithering to 1 bit: their working copies.
 constexpr double lowDepthWorkingPerPixel = 2.0;
-// FreeImage_TmoDrago03: the floating-point copy, its luminance working copy and the 24-bit result.
-constexpr double toneMappingPerPixel = 27.0;
+// FreeImage_TmoDrago03: its floating-point working copy, per pixel, besides the page and the
+// 24-bit result.
+constexpr double toneMappingWorkingPerPixel = 12.0;
 
 // What a writer holds besides the page it is given, per pixel of that page: its own converted
 // copy of the pixels (DevIL's buffer, OpenJPEG's 32-bit samples, WebP's planes, float copies).
@@ -37,7 +39,7 @@ double writerPerPixel(const QString& key)
     };
     static constexpr WriterCost costs[] = {
         {"j2k", 19.0}, {"jp2", 19.0}, {"webp", 18.6}, {"psd", 16.9},
-        {"dds", 17.3}, {"pcx", 12.0}, {"exr", 6.0},   {"jxr", 6.7},
+        {"dds", 17.3}, {"pcx", 12.0}, {"exr", 6.0},   {"jxr", 3.7},
     };
     for (const WriterCost& cost : costs) {
         if (key == QLatin1String(cost.key)) {
@@ -151,10 +153,11 @@ void followIconCap(PeakTracker& tracker, const JobState& job)
 void followNormalisation(PeakTracker& tracker, int sourceBits)
 {
     const PageShape page = tracker.page();
-    if (sourceBits == 16) {
-        tracker.replace(page.withDepth(1));
+    if (sourceBits == 16 && page.bytesPerPixel == 2) {
+        // Measured: about one more 8-bit page besides the 16-bit page and its 8-bit result.
+        tracker.replace(page.withDepth(1), page.pixels());
     } else if (page.bytesPerPixel > 4) {
-        tracker.replace(page.withDepth(3), toneMappingPerPixel * page.pixels() - 3 * page.pixels());
+        tracker.replace(page.withDepth(3), toneMappingWorkingPerPixel * page.pixels());
     }
 }
 
