@@ -1,7 +1,5 @@
 #include "engine/memory_budget.h"
 
-#include "engine/page_memory.h"
-
 #include <QFile>
 
 #include <unistd.h>
@@ -114,11 +112,6 @@ std::optional<std::uint64_t> readMemorySize(QStringView text)
         return std::nullopt;
     }
     return static_cast<std::uint64_t>(bytes);
-}
-
-std::uint64_t pageMemoryEstimate(const TiffPageHeader& header, const Settings& settings, const JobState& job)
-{
-    return pagePeakBytes(header, settings, job);
 }
 
 std::uint64_t fileMemoryEstimate(std::span<const TiffPageHeader> headers, const Settings& settings, const JobState& job)

@@ -3,6 +3,7 @@
 #include "app/settings.h"
 #include "engine/job_state.h"
 #include "engine/page_loader.h"
+#include "engine/page_memory.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -34,11 +35,6 @@ std::optional<std::uint64_t> readGroupLimit(QByteArrayView text);
 // binary units K, M, G or T (case-insensitive, an optional trailing "B" or "iB": 512M, 2G,
 // 1.5GiB). Empty for anything else, for 0 and for sizes beyond 2^60 bytes.
 std::optional<std::uint64_t> readMemorySize(QStringView text);
-
-// What converting a page of this header needs at its peak, in bytes: the decoded page and the
-// largest set of page-sized images alive at once in any enabled step, including the writer's own.
-// job supplies the output key and the target depth (the run fields prepareRun fills).
-std::uint64_t pageMemoryEstimate(const TiffPageHeader& header, const Settings& settings, const JobState& job);
 
 // The estimate of the largest page a file converts (Input/TIFF Frame Loading picks them; pages are
 // converted one at a time). 0 when there are no headers (such a file fails before it decodes).

@@ -135,10 +135,15 @@ void followResize(PeakTracker& tracker, const Settings& settings)
     if (target == ResizeTarget{width, height}) {
         return;
     }
+    // 1- and 4-bit pages are rescaled as 8-bit ones and come back with 8 bits.
+    const double bytesPerPixel = std::max(page.bytesPerPixel, 1.0);
+    if (bytesPerPixel != page.bytesPerPixel) {
+        tracker.replace(page.withDepth(bytesPerPixel));
+    }
     const double targetWidth = target.width;
     const double targetHeight = target.height;
-    const double working = std::min(targetWidth * page.height, page.width * targetHeight) * page.bytesPerPixel;
-    tracker.replace({targetWidth, targetHeight, page.bytesPerPixel}, working);
+    const double working = std::min(targetWidth * page.height, page.width * targetHeight) * bytesPerPixel;
+    tracker.replace({targetWidth, targetHeight, bytesPerPixel}, working);
 }
 
 void followIconCap(PeakTracker& tracker, const JobState& job)
@@ -208,7 +213,7 @@ void followBitDepth(PeakTracker& tracker, int targetBits)
 
 } // namespace
 
-std::uint64_t pagePeakBytes(const TiffPageHeader& header, const Settings& settings, const JobState& job)
+std::uint64_t pageMemoryEstimate(const TiffPageHeader& header, const Settings& settings, const JobState& job)
 {
     if (header.width == 0 || header.height == 0 || !pageSizeAllowed(header.width, header.height)) {
         return 0;
