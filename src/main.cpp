@@ -20,7 +20,14 @@ QStringList parametersOf(int argc, char** argv)
     return parameters;
 }
 
-} // namespace
+// The hidden modes belong to the desktop interface, which does not show them yet.
+int startHiddenMode()
+{
+    std::puts("This mode belongs to the desktop interface, which this build does not include yet.");
+    return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -38,8 +45,15 @@ int main(int argc, char** argv)
     }
 
     if (!parameters.isEmpty()) {
-        if (const std::optional<int> status = runCommandLine(argc, argv, parameters)) {
-            return *status;
+        const CommandLineOutcome outcome = runCommandLine(argc, argv, parameters);
+        switch (outcome.next) {
+        case CommandLineOutcome::Next::Exit:
+            return outcome.exitStatus;
+        case CommandLineOutcome::Next::StartUninstallPage:
+        case CommandLineOutcome::Next::StartScreenshots:
+            return startHiddenMode();
+        case CommandLineOutcome::Next::StartWindowed:
+            break;
         }
     }
     return runWindowedMode(argc, argv);
