@@ -2,10 +2,14 @@
 
 #include "engine/format_catalogue.h"
 
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSlider>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -24,6 +28,38 @@ QVBoxLayout* rowColumn(QWidget* widget, int top)
     layout->setContentsMargins(pageMargin, top, pageMargin, 0);
     layout->setSpacing(0);
     return layout;
+}
+
+// In a scrolling area the wheel scrolls: a list, spin box or slider under the mouse takes it only
+// once the user has clicked into it, so that scrolling past never changes a value.
+class WheelGuard : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Wheel && !static_cast<QWidget*>(watched)->hasFocus()) {
+            // Ignored, the event goes on to the scrolling area.
+            event->ignore();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+void guardWheel(QWidget& rows)
+{
+    auto* guard = new WheelGuard(&rows);
+    const auto protect = [guard](const auto& widgets) {
+        for (QWidget* widget : widgets) {
+            widget->setFocusPolicy(Qt::StrongFocus);
+            widget->installEventFilter(guard);
+        }
+    };
+    protect(rows.findChildren<QComboBox*>());
+    protect(rows.findChildren<QAbstractSpinBox*>());
+    protect(rows.findChildren<QSlider*>());
 }
 
 // Every label key of the tables, for measuring.
@@ -185,6 +221,7 @@ QWidget* PreferencePages::buildArea(const PreferenceArea& area, QWidget* parent)
     QWidget* rows = buildRows(area.rows, scroll);
     // The page's own rows start at its top margin; an area's rows continue their spacing.
     rows->layout()->setContentsMargins(pageMargin, area.shownWhen.always() ? pageMargin : 0, pageMargin, pageMargin);
+    guardWheel(*rows);
     scroll->setWidget(rows);
     if (!area.shownWhen.always()) {
         rules_.push_back({scroll, area.shownWhen, true});

@@ -142,8 +142,8 @@ void PreferencesDialog::buildFrame()
     layout->setSpacing(margin);
     layout->addLayout(top, 1);
     layout->addLayout(buttons);
-    setMinimumSize(minimumDialogSize.expandedTo(sizeHint()));
-    resize(minimumSize());
+    // The taller pages scroll: the dialog keeps its size whatever the longest page would like.
+    setFixedSize(minimumDialogSize.expandedTo(minimumSizeHint()));
 }
 
 QWidget* PreferencesDialog::buildTitleStrip()

@@ -24,6 +24,7 @@ std::unique_ptr<QObject> makeMessageBoxTest();
 std::unique_ptr<QObject> makeWindowedSessionTest();
 std::unique_ptr<QObject> makePreferencesDialogTest();
 std::unique_ptr<QObject> makePreferenceRowsTest();
+std::unique_ptr<QObject> makePreferenceListsTest();
 
 int main(int argc, char** argv)
 {
@@ -33,7 +34,7 @@ int main(int argc, char** argv)
         {"CommandRoutingTest", makeCommandRoutingTest},   {"FileListTest", makeFileListTest},
         {"AddChooserTest", makeAddChooserTest},           {"MessageBoxTest", makeMessageBoxTest},
         {"WindowedSessionTest", makeWindowedSessionTest}, {"PreferencesDialogTest", makePreferencesDialogTest},
-        {"PreferenceRowsTest", makePreferenceRowsTest},
+        {"PreferenceRowsTest", makePreferenceRowsTest},   {"PreferenceListsTest", makePreferenceListsTest},
     };
 
     const QTemporaryDir scratch;
