@@ -92,7 +92,11 @@ PreferencesDialog::PreferencesDialog(DesktopRecords& records, PreferencePickers 
     pageList_->setFocus();
 }
 
-PreferencesDialog::~PreferencesDialog() = default;
+PreferencesDialog::~PreferencesDialog()
+{
+    // The controls outlive the pages' binders by a moment; no change of theirs asks for the rules now.
+    filled_ = false;
+}
 
 void PreferencesDialog::buildFrame()
 {

@@ -1,11 +1,17 @@
 // The Preferences dialog as a window: where it opens, the page list and title strip, the buttons,
 // the interface change flags, Defaults, and that a change reaches the main window and the next start.
 #include "app/message_catalogue.h"
+#include "engine/conversion_run.h"
 #include "gui/windowed_start.h"
 #include "preferences_fixture.h"
+#include "support/tiff_fixtures.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -13,6 +19,8 @@
 #include <QStackedWidget>
 #include <QTest>
 #include <QToolBar>
+
+#include <FreeImage.h>
 
 #include <memory>
 
@@ -240,6 +248,40 @@ class PreferencesDialogTest : public QObject {
             QCOMPARE(fixture.window->mainToolbar().iconSize(), QSize(32, 32));
             QCOMPARE(fixture.window->outputFormatChooser().currentIndex(), 0);
         }
+    }
+
+    void aChangeReachesTheNextConversion()
+    {
+        PreferencesFixture fixture;
+        PreferencesDialog& dialog = fixture.open();
+        control<QComboBox>(dialog, "Output/Format")->setCurrentIndex(9);
+        control<QCheckBox>(dialog, "Transform/Do Image Resize")->setChecked(true);
+        control<QLineEdit>(dialog, "Transform/Image Width")->setText(QStringLiteral("4"));
+        control<QLineEdit>(dialog, "Transform/Image Height")->setText(QStringLiteral("3"));
+        control<QCheckBox>(dialog, "Transform/Keep Aspect Ratio")->setChecked(false);
+        dialog.accept();
+
+        // A run as the window starts it: the session's settings, job and input list.
+        const QString input = fixture.scratch.filePath(QStringLiteral("page.tif"));
+        QVERIFY(fixtures::writeTiff(input, fixtures::PageKind::Rgb24, 8, 6));
+        JobState& job = fixture.records.job;
+        QVERIFY(addInputFile(fixture.records.inputFiles, job, input));
+        job.outputFolder = fixture.scratch.filePath(QStringLiteral("out/"));
+        QVERIFY(QDir().mkpath(job.outputFolder));
+        job.outputKey = fixture.records.settings.output.format;
+        QVERIFY(prepareRun(fixture.records.settings, job));
+        RunContext context{fixture.records.settings, job};
+        RunProgress progress;
+        progress.start();
+        conversionWorker(context, fixture.records.inputFiles, progress);
+
+        const QByteArray output = QFile::encodeName(job.outputFolder + QStringLiteral("page.jpg"));
+        QCOMPARE(FreeImage_GetFileType(output.constData(), 0), FIF_JPEG);
+        FIBITMAP* written = FreeImage_Load(FIF_JPEG, output.constData(), 0);
+        QVERIFY(written != nullptr);
+        const QSize size(int(FreeImage_GetWidth(written)), int(FreeImage_GetHeight(written)));
+        FreeImage_Unload(written);
+        QCOMPARE(size, QSize(4, 3));
     }
 
     void aChangeReachesTheRecordsAndSurvivesARestart()
