@@ -28,7 +28,7 @@ constexpr int controlWidth = 240;
 constexpr int numberWidth = 160;
 constexpr int unitWidth = 70;
 constexpr int unitGap = controlWidth - numberWidth - unitWidth;
-// Enough digits for every value a 32-bit setting holds; more would wrap around.
+// Nine digits fit every 32-bit setting; more would wrap around.
 constexpr int numberDigits = 9;
 
 // A drop-down list of catalogue entries.
@@ -51,16 +51,12 @@ class ComboBinder : public PreferenceBinder {
         QObject::connect(combo_, &QComboBox::currentIndexChanged, combo_, [&context] { context.changed(); });
     }
 
-    void fill(const Settings& settings) override
-    {
-        // A value outside the list (a hand-edited file) shows no selection.
-        combo_->setCurrentIndex(
-            settingInteger(settings, *setting()) < combo_->count() ? settingInteger(settings, *setting()) : -1);
-    }
+    void fill(const Settings& settings) override { showValue(settingInteger(settings, *setting())); }
     // Readers expect an index within the list: a list without selection stores its first entry.
     void store(Settings& settings) const override { setSettingNumber(settings, *setting(), std::max(0, shownValue())); }
     int shownValue() const override { return combo_->currentIndex(); }
-    void showValue(int value) override { combo_->setCurrentIndex(value < combo_->count() ? value : -1); }
+    // A value outside the list (a hand-edited file) shows no selection.
+    void showValue(int value) override { combo_->setCurrentIndex(value >= 0 && value < combo_->count() ? value : -1); }
 
   private:
     QComboBox* combo_;
@@ -143,8 +139,9 @@ class NumberBinder : public PreferenceBinder {
           unit_(addControl(listOf(row.entries, this->row()), unitWidth, unitGap)),
           unitSetting_(row.companion != nullptr ? &settingNamed(QLatin1String(row.companion)) : nullptr)
     {
-        field_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), field_));
-        field_->setMaxLength(numberDigits);
+        // Typing stops at as many digits as every setting holds; a longer stored number still shows whole.
+        field_->setValidator(new QRegularExpressionValidator(
+            QRegularExpression(QStringLiteral("[0-9]{0,%1}").arg(numberDigits)), field_));
         unit_->setAccessibleName(labelText());
     }
 

@@ -82,8 +82,7 @@ QStringList allLabelKeys()
     }
     for (const OutputFormat& format : outputFormatTable()) {
         for (const FormatSetting& encoder : format.encoderSettings) {
-            const QString name = QLatin1String(encoder.setting->group) + u'/' + QLatin1String(encoder.setting->key);
-            if (const PreferenceRow* row = encoderRow(name.toLatin1().constData())) {
+            if (const PreferenceRow* row = encoderRow(*encoder.setting)) {
                 keys << QLatin1String(row->label);
             }
         }
@@ -254,9 +253,9 @@ QWidget* PreferencePages::buildOutputSubPage(const OutputFormat& format)
     layout->setContentsMargins(0, 0, 0, 0);
     addBinder(makeBitDepthBinder(format, context_), nullptr, *layout);
     for (const FormatSetting& encoder : format.encoderSettings) {
-        const QString name = QLatin1String(encoder.setting->group) + u'/' + QLatin1String(encoder.setting->key);
-        const PreferenceRow* row = encoderRow(name.toLatin1().constData());
-        Q_ASSERT_X(row != nullptr, "buildOutputSubPage", qPrintable(name));
+        // Every encoder setting of the catalogue has its row in the tables.
+        const PreferenceRow* row = encoderRow(*encoder.setting);
+        Q_ASSERT_X(row != nullptr, "buildOutputSubPage", encoder.setting->key);
         addBinder(makeBinder(*row, context_), row, *layout);
     }
     for (const PreferenceRow& row : fixedOutputRows(format.key.toLatin1().constData())) {

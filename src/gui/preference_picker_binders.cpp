@@ -28,8 +28,8 @@ constexpr int listWidth = 214;
 constexpr int moreButtonSize = 22;
 constexpr int moreButtonGap = 5;
 
-// A spin box that takes any text: the value is the number the text begins with (none gives the
-// minimum's neighbour 0), clamped to the range, and the text is rewritten when editing ends.
+// A spin box that takes any text: the value is the number the text begins with (no digits read
+// 0), clamped to the range, and the text is rewritten that way when editing ends.
 // In hundredths, the text is a decimal number shown with two decimals and the value is it x 100.
 class ValueSpinBox : public QSpinBox {
   public:

@@ -95,7 +95,9 @@ struct InputSubPage {
 };
 std::span<const InputSubPage> inputSubPages();
 
-// The row that edits an output format's encoder setting ("Output/JPG Quality"); nullptr when there is none.
-const PreferenceRow* encoderRow(const char* settingName);
+struct SettingDescriptor;
+
+// The row that edits an output format's encoder setting (Output/JPG Quality); nullptr when there is none.
+const PreferenceRow* encoderRow(const SettingDescriptor& setting);
 // Rows of an output sub-page that store nothing (the PCX compression), after the encoder rows.
 std::span<const PreferenceRow> fixedOutputRows(const char* format);

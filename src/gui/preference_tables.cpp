@@ -1,6 +1,9 @@
 #include "gui/preference_rows.h"
 
+#include "app/settings_table.h"
+
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -188,10 +191,11 @@ std::span<const InputSubPage> inputSubPages()
     return inputPages;
 }
 
-const PreferenceRow* encoderRow(const char* settingName)
+const PreferenceRow* encoderRow(const SettingDescriptor& setting)
 {
+    const std::string name = std::string(setting.group) + '/' + setting.key;
     for (const PreferenceRow& row : encoderRows) {
-        if (std::strcmp(row.setting, settingName) == 0) {
+        if (name == row.setting) {
             return &row;
         }
     }

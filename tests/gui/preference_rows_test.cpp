@@ -494,7 +494,11 @@ class PreferenceRowsTest : public QObject {
     void numberFieldsTakeDigitsOnly()
     {
         PreferencesFixture fixture;
+        // Stored numbers a user could not type (a hand-edited file) show whole and stay as they are.
+        fixture.records.settings.frame.solidTop = 1234567890;
+        fixture.records.settings.watermark.textXOffset = -5;
         PreferencesDialog& dialog = fixture.open();
+        QCOMPARE(control<QLineEdit>(dialog, "Frame/Solid Top")->text(), QStringLiteral("1234567890"));
         auto* field = control<QLineEdit>(dialog, "Frame/Solid Left");
         field->clear();
         QTest::keyClicks(field, QStringLiteral("1a2-3 4"));
@@ -507,6 +511,8 @@ class PreferenceRowsTest : public QObject {
         dialog.accept();
         QCOMPARE(fixture.records.settings.frame.solidLeft, 999999999);
         QCOMPARE(fixture.records.settings.frame.solidRight, 0);
+        QCOMPARE(fixture.records.settings.frame.solidTop, 1234567890);
+        QCOMPARE(fixture.records.settings.watermark.textXOffset, -5);
     }
 
     void theCustomTimestampKeepsItsMinute()
