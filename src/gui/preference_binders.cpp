@@ -45,8 +45,7 @@ QComboBox* listOf(const char* entries, QWidget* parent)
 class ComboBinder : public PreferenceBinder {
   public:
     ComboBinder(const PreferenceRow& row, BinderContext& context)
-        : PreferenceBinder(QLatin1String(row.label), &settingNamed(QLatin1String(row.setting)), context),
-          combo_(addControl(listOf(row.entries, this->row()), controlWidth))
+        : PreferenceBinder(row, context), combo_(addControl(listOf(row.entries, this->row()), controlWidth))
     {
         QObject::connect(combo_, &QComboBox::currentIndexChanged, combo_, [&context] { context.changed(); });
     }
@@ -66,9 +65,7 @@ class ComboBinder : public PreferenceBinder {
 class FixedComboBinder : public PreferenceBinder {
   public:
     FixedComboBinder(const PreferenceRow& row, const QString& entry, QString stored, BinderContext& context)
-        : PreferenceBinder(QLatin1String(row.label),
-                           row.setting != nullptr ? &settingNamed(QLatin1String(row.setting)) : nullptr, context),
-          stored_(std::move(stored))
+        : PreferenceBinder(row, context), stored_(std::move(stored))
     {
         addControl(new QComboBox(this->row()), controlWidth)->addItem(entry);
     }
@@ -89,8 +86,7 @@ class FixedComboBinder : public PreferenceBinder {
 class ThemeBinder : public PreferenceBinder {
   public:
     ThemeBinder(const PreferenceRow& row, BinderContext& context)
-        : PreferenceBinder(QLatin1String(row.label), &settingNamed(QLatin1String(row.setting)), context),
-          combo_(addControl(new QComboBox(this->row()), controlWidth))
+        : PreferenceBinder(row, context), combo_(addControl(new QComboBox(this->row()), controlWidth))
     {
         for (const auto& [pack, name] : context.themes) {
             if (!name.isEmpty()) {
@@ -116,8 +112,7 @@ class ThemeBinder : public PreferenceBinder {
 class CheckBinder : public PreferenceBinder {
   public:
     CheckBinder(const PreferenceRow& row, BinderContext& context)
-        : PreferenceBinder(QLatin1String(row.label), &settingNamed(QLatin1String(row.setting)), context),
-          check_(addControl(new QCheckBox(this->row()), controlWidth))
+        : PreferenceBinder(row, context), check_(addControl(new QCheckBox(this->row()), controlWidth))
     {
         QObject::connect(check_, &QCheckBox::toggled, check_, [&context] { context.changed(); });
     }
@@ -134,8 +129,7 @@ class CheckBinder : public PreferenceBinder {
 class NumberBinder : public PreferenceBinder {
   public:
     NumberBinder(const PreferenceRow& row, BinderContext& context)
-        : PreferenceBinder(QLatin1String(row.label), &settingNamed(QLatin1String(row.setting)), context),
-          field_(addControl(new QLineEdit(this->row()), numberWidth)),
+        : PreferenceBinder(row, context), field_(addControl(new QLineEdit(this->row()), numberWidth)),
           unit_(addControl(listOf(row.entries, this->row()), unitWidth, unitGap)),
           unitSetting_(row.companion != nullptr ? &settingNamed(QLatin1String(row.companion)) : nullptr)
     {
@@ -173,8 +167,7 @@ class NumberBinder : public PreferenceBinder {
 class TextBinder : public PreferenceBinder {
   public:
     TextBinder(const PreferenceRow& row, BinderContext& context)
-        : PreferenceBinder(QLatin1String(row.label), &settingNamed(QLatin1String(row.setting)), context),
-          field_(addControl(new QLineEdit(this->row()), controlWidth))
+        : PreferenceBinder(row, context), field_(addControl(new QLineEdit(this->row()), controlWidth))
     {
     }
 
@@ -190,8 +183,7 @@ class TextBinder : public PreferenceBinder {
 class DateTimeBinder : public PreferenceBinder {
   public:
     DateTimeBinder(const PreferenceRow& row, BinderContext& context)
-        : PreferenceBinder(QLatin1String(row.label), &settingNamed(QLatin1String(row.setting)), context),
-          field_(addControl(new QDateTimeEdit(this->row()), controlWidth))
+        : PreferenceBinder(row, context), field_(addControl(new QDateTimeEdit(this->row()), controlWidth))
     {
         field_->setTimeSpec(Qt::UTC);
         field_->setDisplayFormat(QStringLiteral("yyyy/MM/dd hh:mm"));
@@ -324,6 +316,12 @@ PreferenceBinder::PreferenceBinder(const QString& labelKey, const SettingDescrip
     label_->setFixedWidth(context.labelWidth);
     layout_->addWidget(label_);
     layout_->addStretch(1);
+}
+
+PreferenceBinder::PreferenceBinder(const PreferenceRow& row, BinderContext& context)
+    : PreferenceBinder(QLatin1String(row.label),
+                       row.setting != nullptr ? &settingNamed(QLatin1String(row.setting)) : nullptr, context)
+{
 }
 
 QString PreferenceBinder::settingName() const

@@ -55,6 +55,8 @@ class PreferenceBinder {
   public:
     // `setting` may be null for a row that stores nothing.
     PreferenceBinder(const QString& labelKey, const SettingDescriptor* setting, BinderContext& context);
+    // The label and setting of a table row.
+    PreferenceBinder(const PreferenceRow& row, BinderContext& context);
     virtual ~PreferenceBinder() = default;
     PreferenceBinder(const PreferenceBinder&) = delete;
     PreferenceBinder& operator=(const PreferenceBinder&) = delete;

@@ -69,8 +69,8 @@ class ValueSpinBox : public QSpinBox {
 class SliderSpinBinder : public PreferenceBinder {
   public:
     SliderSpinBinder(const PreferenceRow& row, BinderContext& context)
-        : PreferenceBinder(QLatin1String(row.label), &settingNamed(QLatin1String(row.setting)), context),
-          scale_(row.scale), slider_(addControl(new QSlider(Qt::Horizontal, this->row()), sliderWidth)),
+        : PreferenceBinder(row, context), scale_(row.scale),
+          slider_(addControl(new QSlider(Qt::Horizontal, this->row()), sliderWidth)),
           spin_(addControl(new ValueSpinBox(scale_ == SliderScale::Hundredths, this->row()), spinWidth))
     {
         const SettingRange range = setting()->valid;
@@ -118,8 +118,7 @@ class SliderSpinBinder : public PreferenceBinder {
 class ColourButtonBinder : public PreferenceBinder {
   public:
     ColourButtonBinder(const PreferenceRow& row, BinderContext& context)
-        : PreferenceBinder(QLatin1String(row.label), &settingNamed(QLatin1String(row.setting)), context),
-          button_(addControl(new QPushButton(this->row()), colourButtonWidth)),
+        : PreferenceBinder(row, context), button_(addControl(new QPushButton(this->row()), colourButtonWidth)),
           field_(addControl(new QLineEdit(this->row()), hexFieldWidth, hexFieldGap))
     {
         button_->setFixedHeight(colourButtonHeight);
@@ -170,8 +169,8 @@ void appendToListSetting(Settings& settings, const SettingDescriptor& list, cons
 class ColourListBinder : public PreferenceBinder {
   public:
     ColourListBinder(const PreferenceRow& row, BinderContext& context)
-        : PreferenceBinder(QLatin1String(row.label), &settingNamed(QLatin1String(row.setting)), context),
-          list_(settingNamed(QLatin1String(row.companion))), combo_(addControl(new QComboBox(this->row()), listWidth)),
+        : PreferenceBinder(row, context), list_(settingNamed(QLatin1String(row.companion))),
+          combo_(addControl(new QComboBox(this->row()), listWidth)),
           button_(addControl(moreButton(this->row()), moreButtonSize, moreButtonGap))
     {
         combo_->setIconSize(listSwatch);
@@ -227,8 +226,8 @@ class ColourListBinder : public PreferenceBinder {
 class FontListBinder : public PreferenceBinder {
   public:
     FontListBinder(const PreferenceRow& row, BinderContext& context)
-        : PreferenceBinder(QLatin1String(row.label), &settingNamed(QLatin1String(row.setting)), context),
-          list_(settingNamed(QLatin1String(row.companion))), combo_(addControl(new QComboBox(this->row()), listWidth)),
+        : PreferenceBinder(row, context), list_(settingNamed(QLatin1String(row.companion))),
+          combo_(addControl(new QComboBox(this->row()), listWidth)),
           button_(addControl(moreButton(this->row()), moreButtonSize, moreButtonGap))
     {
         combo_->setEditable(true);
@@ -326,8 +325,7 @@ QStringList watermarkImageFilters()
 class ImageFileBinder : public PreferenceBinder {
   public:
     ImageFileBinder(const PreferenceRow& row, BinderContext& context)
-        : PreferenceBinder(QLatin1String(row.label), &settingNamed(QLatin1String(row.setting)), context),
-          field_(addControl(new QLineEdit(this->row()), listWidth)),
+        : PreferenceBinder(row, context), field_(addControl(new QLineEdit(this->row()), listWidth)),
           button_(addControl(moreButton(this->row()), moreButtonSize, moreButtonGap))
     {
         button_->setAccessibleName(labelText());
