@@ -313,6 +313,13 @@ void MainWindow::showAddDialog()
 
 void MainWindow::openPreferences()
 {
+    // One Preferences window at a time.
+    for (PreferencesDialog* open : findChildren<PreferencesDialog*>()) {
+        if (open->isVisible()) {
+            open->activateWindow();
+            return;
+        }
+    }
     ::openPreferences(
         records_, preferencePickers_, [this](int formatPosition) { rebuildAfterPreferences(formatPosition); }, this);
 }

@@ -71,6 +71,10 @@ class PreferencesDialogTest : public QObject {
         QVERIFY(dialog.defaultsButton().x() < dialog.okButton().x());
         QVERIFY(dialog.okButton().x() < dialog.cancelButton().x());
         QCOMPARE(dialog.titleText().font().bold(), true);
+
+        // Only one Preferences window exists at a time.
+        fixture.window->dispatch(Command::Preferences);
+        QCOMPARE(fixture.window->findChildren<PreferencesDialog*>().size(), 1);
     }
 
     void selectingAPageShowsItAndItsName()
