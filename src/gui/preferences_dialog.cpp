@@ -53,10 +53,9 @@ std::int32_t interfaceChangeFlags(const Settings& before, const Settings& after)
 // Colour correction runs exactly when one of its four settings does something.
 void deriveColourCorrection(AdjustmentSettings& adjustment)
 {
-    adjustment.doImageColorCorrection = adjustment.imageBrightness != 0 || adjustment.imageContrast != 0 ||
-                                                adjustment.imageGamma != 1.0F || adjustment.imageInvert != 0
-                                            ? 1
-                                            : 0;
+    const bool active = adjustment.imageBrightness != 0 || adjustment.imageContrast != 0 ||
+                        adjustment.imageGamma != 1.0F || adjustment.imageInvert != 0;
+    adjustment.doImageColorCorrection = active ? 1 : 0;
 }
 
 QSize primaryDesktopSize()
@@ -70,11 +69,16 @@ QSize primaryDesktopSize()
 PreferencesDialog::PreferencesDialog(DesktopRecords& records, PreferencePickers pickers, AppliedHook applied,
                                      QWidget* parent)
     : QDialog(parent), records_(records), pickers_(std::move(pickers)),
-      applied_(std::move(applied)), context_{records.settings, records.themes, records.images, pickers_, 160, {}, {}}
+      applied_(std::move(applied)), context_{records.settings,
+                                             records.themes,
+                                             records.images,
+                                             pickers_,
+                                             PreferencePages::labelWidthFor(fontMetrics()),
+                                             {},
+                                             {}}
 {
     setWindowTitle(message(QStringLiteral("Preferences/Title")));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    context_.labelWidth = PreferencePages::labelWidthFor(fontMetrics());
     context_.find = [this](const QString& setting) { return pages_ ? pages_->find(setting) : nullptr; };
     context_.changed = [this] {
         if (filled_) {
