@@ -48,6 +48,15 @@ QString withTrailingSlash(const QString& folder)
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
+// The stored size, but no larger than the primary screen's free area (a hand-edited file, a
+// smaller monitor than last time); never below the minimum.
+QSize visibleSize(QSize stored)
+{
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    const QSize room = primary != nullptr ? primary->availableGeometry().size() : stored;
+    return stored.boundedTo(room).expandedTo(mainWindowMinimumSize);
+}
+
 // The stored position, unless it would put the title bar on no screen (a monitor that has been
 // unplugged since, a hand-edited file): then the window is centred on the primary screen.
 QPoint visiblePosition(QPoint stored, QSize size)
@@ -88,7 +97,7 @@ MainWindow::MainWindow(DesktopRecords& records, QWidget* parent)
     const WindowSettings& window = records_.settings.window;
     setWindowTitle(programTitle());
     setMinimumSize(mainWindowMinimumSize);
-    resize(window.width, window.height);
+    resize(visibleSize(QSize(window.width, window.height)));
     move(visiblePosition(QPoint(window.x, window.y), size()));
     buildMenus();
     buildToolbar();

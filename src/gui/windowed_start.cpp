@@ -25,12 +25,12 @@ int runWindowedMode(int& argc, char** argv)
 {
     QApplication application(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("tessaline"));
-    WindowedSession session(configurationPath(), programFolder() + QStringLiteral("gfx/"));
+    const QString configPath = configurationPath();
+    WindowedSession session(configPath, programFolder() + QStringLiteral("gfx/"));
     session.window().completeWindowedStart();
     QApplication::exec();
     if (!session.finish()) {
-        std::fprintf(stderr, "Tessaline: the settings could not be written to %s\n",
-                     qUtf8Printable(configurationPath()));
+        std::fprintf(stderr, "Tessaline: the settings could not be written to %s\n", qUtf8Printable(configPath));
     }
     return 0;
 }
