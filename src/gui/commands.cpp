@@ -131,17 +131,17 @@ bool commandIsAvailable(Command command)
     case Command::Copy:
     case Command::Delete:
     case Command::SelectAll:
+    case Command::OutputFormatOptions:
+    case Command::Preferences:
         return true;
-    // Built together with the input list commands, the progress windows, Preferences, the small
-    // dialogs and the update check.
+    // Built together with the input list commands, the progress windows, the small dialogs and the
+    // update check.
     case Command::SelectInputFiles:
     case Command::SelectInputFolder:
-    case Command::OutputFormatOptions:
     case Command::ImportList:
     case Command::ExportList:
     case Command::Convert:
     case Command::CustomConverter:
-    case Command::Preferences:
     case Command::Manual:
     case Command::SendFeedback:
     case Command::VisitHomepage:

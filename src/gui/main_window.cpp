@@ -11,6 +11,7 @@
 #include "gui/file_list_model.h"
 #include "gui/main_window_layout.h"
 #include "gui/output_choosers.h"
+#include "gui/preferences_dialog.h"
 #include "gui/theme_icons.h"
 
 #include <QComboBox>
@@ -90,7 +91,8 @@ void onInterfaceThread(QObject* context, const std::function<void()>& change)
 } // namespace
 
 MainWindow::MainWindow(DesktopRecords& records, QWidget* parent)
-    : QMainWindow(parent), records_(records), chooseFolder_(chooseFolderWithSystemDialog)
+    : QMainWindow(parent), records_(records), chooseFolder_(chooseFolderWithSystemDialog),
+      preferencePickers_(systemPickers())
 {
     const WindowSettings& window = records_.settings.window;
     setWindowTitle(programTitle());
@@ -243,6 +245,13 @@ void MainWindow::dispatch(Command command)
     case Command::SelectOutputFolder:
         selectOutputFolder();
         return;
+    case Command::OutputFormatOptions:
+        records_.job.preferencesStartPage = outputPreferencesPage;
+        openPreferences();
+        return;
+    case Command::Preferences:
+        openPreferences();
+        return;
     case Command::Copy:
         if (fileListHasFocus()) {
             copySelection(*fileList_, *rows_);
@@ -263,12 +272,10 @@ void MainWindow::dispatch(Command command)
     // part of the program, commandIsAvailable() keeps their items disabled.
     case Command::SelectInputFiles:
     case Command::SelectInputFolder:
-    case Command::OutputFormatOptions:
     case Command::ImportList:
     case Command::ExportList:
     case Command::Convert:
     case Command::CustomConverter:
-    case Command::Preferences:
     case Command::Manual:
     case Command::SendFeedback:
     case Command::VisitHomepage:
@@ -314,6 +321,19 @@ void MainWindow::showAddDialog()
     if (const std::optional<Command> chosen = chooser.chosenCommand()) {
         dispatch(*chosen);
     }
+}
+
+void MainWindow::openPreferences()
+{
+    // One Preferences window at a time.
+    for (PreferencesDialog* open : findChildren<PreferencesDialog*>()) {
+        if (open->isVisible()) {
+            open->activateWindow();
+            return;
+        }
+    }
+    ::openPreferences(
+        records_, preferencePickers_, [this](int formatPosition) { rebuildAfterPreferences(formatPosition); }, this);
 }
 
 void MainWindow::rebuildAfterPreferences(int preferencesFormatIndex)

@@ -2,6 +2,7 @@
 
 #include "engine/input_file_list.h"
 #include "gui/commands.h"
+#include "gui/preference_binders.h"
 
 #include <QMainWindow>
 
@@ -54,6 +55,11 @@ class MainWindow : public QMainWindow {
     InputListHooks inputListHooks();
 
     void setFolderChooser(FolderChooser chooser) { chooseFolder_ = std::move(chooser); }
+    // The system dialogs the Preferences dialog opens.
+    void setPreferencePickers(PreferencePickers pickers) { preferencePickers_ = std::move(pickers); }
+
+    // Opens Preferences on JobState's start page; returns at once.
+    void openPreferences();
 
     // For the windows and tests that drive the main window.
     QTreeView& fileList() const { return *fileList_; }
@@ -86,6 +92,7 @@ class MainWindow : public QMainWindow {
 
     DesktopRecords& records_;
     FolderChooser chooseFolder_;
+    PreferencePickers preferencePickers_;
     QToolBar* toolbar_ = nullptr;
     QMenu* contextMenu_ = nullptr;
     QLabel* statusText_ = nullptr;

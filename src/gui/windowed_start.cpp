@@ -38,6 +38,7 @@ int runWindowedMode(int& argc, char** argv)
 WindowedSession::WindowedSession(const QString& configPath, const QString& gfxFolder) : configPath_(configPath)
 {
     records_.gfxFolder = gfxFolder;
+    records_.configPath = configPath_;
     loadConfiguration(records_.settings, configPath_, primaryDesktopSize());
     loadMessageCatalogue();
     loadBuiltInImages(records_.images);

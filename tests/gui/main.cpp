@@ -22,6 +22,9 @@ std::unique_ptr<QObject> makeFileListTest();
 std::unique_ptr<QObject> makeAddChooserTest();
 std::unique_ptr<QObject> makeMessageBoxTest();
 std::unique_ptr<QObject> makeWindowedSessionTest();
+std::unique_ptr<QObject> makePreferencesDialogTest();
+std::unique_ptr<QObject> makePreferenceRowsTest();
+std::unique_ptr<QObject> makePreferenceListsTest();
 
 int main(int argc, char** argv)
 {
@@ -30,7 +33,8 @@ int main(int argc, char** argv)
         {"OutputChoosersTest", makeOutputChoosersTest},   {"MainWindowTest", makeMainWindowTest},
         {"CommandRoutingTest", makeCommandRoutingTest},   {"FileListTest", makeFileListTest},
         {"AddChooserTest", makeAddChooserTest},           {"MessageBoxTest", makeMessageBoxTest},
-        {"WindowedSessionTest", makeWindowedSessionTest},
+        {"WindowedSessionTest", makeWindowedSessionTest}, {"PreferencesDialogTest", makePreferencesDialogTest},
+        {"PreferenceRowsTest", makePreferenceRowsTest},   {"PreferenceListsTest", makePreferenceListsTest},
     };
 
     const QTemporaryDir scratch;
