@@ -131,15 +131,14 @@ bool commandIsAvailable(Command command)
     case Command::Copy:
     case Command::Delete:
     case Command::SelectAll:
-        return true;
-    // Built together with the input list commands, the progress windows, Preferences, the small
-    // dialogs and the update check.
     case Command::SelectInputFiles:
     case Command::SelectInputFolder:
-    case Command::OutputFormatOptions:
     case Command::ImportList:
     case Command::ExportList:
     case Command::Convert:
+        return true;
+    // Built together with Preferences, the small dialogs and the update check.
+    case Command::OutputFormatOptions:
     case Command::CustomConverter:
     case Command::Preferences:
     case Command::Manual:

@@ -9,11 +9,14 @@
 #include "gui/desktop_records.h"
 #include "gui/file_list_commands.h"
 #include "gui/file_list_model.h"
+#include "gui/gui_conversion.h"
+#include "gui/list_commands.h"
 #include "gui/main_window_layout.h"
 #include "gui/output_choosers.h"
 #include "gui/theme_icons.h"
 
 #include <QComboBox>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -21,6 +24,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStatusBar>
@@ -63,7 +67,8 @@ void onInterfaceThread(QObject* context, const std::function<void()>& change)
 } // namespace
 
 MainWindow::MainWindow(DesktopRecords& records, QWidget* parent)
-    : QMainWindow(parent), records_(records), chooseFolder_(chooseFolderWithSystemDialog)
+    : QMainWindow(parent), records_(records), chooseFolder_(chooseFolderWithSystemDialog),
+      requesters_(systemRequesters()), listCommands_(std::make_unique<ListCommands>(*this, records_, requesters_))
 {
     const WindowSettings& window = records_.settings.window;
     setWindowTitle(programTitle());
@@ -77,6 +82,7 @@ MainWindow::MainWindow(DesktopRecords& records, QWidget* parent)
     buildPanel();
     buildShortcuts();
     refreshControlImages();
+    setAcceptDrops(true);
 }
 
 MainWindow::~MainWindow() = default;
@@ -246,15 +252,24 @@ void MainWindow::dispatch(Command command)
             selectAllRows(*fileList_, *rows_);
         }
         return;
-    // Handled by the input list commands, Preferences, the conversion with its progress window,
-    // the converter finder, About, the help and web links and the update check; until those are
-    // part of the program, commandIsAvailable() keeps their items disabled.
     case Command::SelectInputFiles:
+        listCommands_->selectInputFiles();
+        return;
     case Command::SelectInputFolder:
-    case Command::OutputFormatOptions:
+        listCommands_->selectInputFolder();
+        return;
     case Command::ImportList:
+        listCommands_->importList();
+        return;
     case Command::ExportList:
+        listCommands_->exportList();
+        return;
     case Command::Convert:
+        startGuiConversion(*this, records_, requesters_);
+        return;
+    // Handled by Preferences, the converter finder, About, the help and web links and the update
+    // check; until those are part of the program, commandIsAvailable() keeps their items disabled.
+    case Command::OutputFormatOptions:
     case Command::CustomConverter:
     case Command::Preferences:
     case Command::Manual:
@@ -397,6 +412,29 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    // Only files: dropped text or pictures are not taken.
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            paths.append(url.toLocalFile());
+        }
+    }
+    if (paths.isEmpty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    listCommands_->addDroppedPaths(paths);
 }
 
 bool MainWindow::fileListHasFocus() const

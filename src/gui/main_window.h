@@ -2,14 +2,19 @@
 
 #include "engine/input_file_list.h"
 #include "gui/commands.h"
+#include "gui/requesters.h"
 
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 
 struct DesktopRecords;
 class FileListModel;
+class ListCommands;
 class QComboBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -53,6 +58,9 @@ class MainWindow : public QMainWindow {
     InputListHooks inputListHooks();
 
     void setFolderChooser(FolderChooser chooser) { chooseFolder_ = std::move(chooser); }
+    // The requesters and the yes/no warning of the list commands and the progress windows.
+    Requesters& requesters() { return requesters_; }
+    ListCommands& listCommands() { return *listCommands_; }
 
     // For the windows and tests that drive the main window.
     QTreeView& fileList() const { return *fileList_; }
@@ -70,6 +78,8 @@ class MainWindow : public QMainWindow {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void buildMenus();
@@ -86,6 +96,8 @@ class MainWindow : public QMainWindow {
 
     DesktopRecords& records_;
     FolderChooser chooseFolder_;
+    Requesters requesters_;
+    std::unique_ptr<ListCommands> listCommands_;
     QToolBar* toolbar_ = nullptr;
     QMenu* contextMenu_ = nullptr;
     QLabel* statusText_ = nullptr;
