@@ -55,6 +55,8 @@ class ProgressWindow : public QDialog {
     std::int32_t addedCount() const { return added_; }
     bool stopped() const { return stopAnswer_; }
 
+    // The record the worker shares with the window (a stop question may look whether it waits).
+    const RunProgress& progress() const { return progress_; }
     // The text line of the conversion window; null for the others.
     QLabel* textLine() const { return text_; }
     QProgressBar& bar() const { return *bar_; }
