@@ -168,6 +168,7 @@ std::int32_t ListCommands::runTask(ProgressTask task, int maximum, std::int32_t 
     setup.askToStop = requesters_.askWarning;
     ProgressWindow progressWindow(std::move(setup), &window_);
     progressWindow.run(std::move(work));
+    window_.fileRows().showPendingRows();
     window_.activateWindow();
     return progressWindow.addedCount();
 }

@@ -393,7 +393,12 @@ InputListHooks MainWindow::inputListHooks()
 {
     InputListHooks hooks;
     hooks.rowAppended = [this](const QString& path) {
-        onInterfaceThread(this, [this, path] { rows_->appendRow(path); });
+        if (QThread::currentThread() == thread()) {
+            rows_->appendRow(path);
+            return;
+        }
+        // A worker adds files in a stream: its rows are drawn in batches.
+        onInterfaceThread(this, [this, path] { rows_->appendRowSoon(path); });
     };
     hooks.outputFolderProposed = [this](const QString& folder) {
         onInterfaceThread(this, [this, folder] { acceptProposedOutputFolder(folder); });

@@ -3,6 +3,7 @@
 #include "engine/input_file_list.h"
 #include "gui/file_list_model.h"
 #include "gui/list_commands.h"
+#include "gui/windowed_start.h"
 #include "gui_fixture.h"
 #include "modal_watch.h"
 
@@ -12,6 +13,7 @@
 #include <QFile>
 #include <QMimeData>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
 
@@ -140,6 +142,27 @@ class ListCommandsTest : public QObject {
         QVERIFY(fixture.window->isEnabled());
     }
 
+    void rowsFromAWorkerAreShownInBatches()
+    {
+        FileListModel rows;
+        QSignalSpy inserted(&rows, &QAbstractItemModel::rowsInserted);
+        for (int i = 0; i < 50; ++i) {
+            rows.appendRowSoon(QStringLiteral("/in/%1.tif").arg(i));
+        }
+        QCOMPARE(rows.rowCount(), 0);
+        QTRY_COMPARE(rows.rowCount(), 50);
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(rows.path(49), QStringLiteral("/in/49.tif"));
+
+        rows.appendRowSoon(QStringLiteral("/in/late.tif"));
+        rows.showPendingRows();
+        QCOMPARE(rows.rowCount(), 51);
+        rows.appendRowSoon(QStringLiteral("/in/dropped.tif"));
+        rows.clear();
+        QTest::qWait(50);
+        QCOMPARE(rows.rowCount(), 0);
+    }
+
     void aCancelledOrMissingFolderChangesNothing_data()
     {
         QTest::addColumn<QString>("chosen");
@@ -172,6 +195,17 @@ class ListCommandsTest : public QObject {
         QCOMPARE(fixture.window->statusText(), QStringLiteral("Import complete, new files added: 3"));
         // The files of the first folder chose the output folder.
         QCOMPARE(fixture.window->outputFolderChooser().currentText(), first + QLatin1Char('/'));
+    }
+
+    void startParametersThatNameFilesOrFoldersAreDropped()
+    {
+        ListFixture fixture;
+        const QString file = makeFile(fixture.in(QStringLiteral("a.tif")));
+        const QString folder = fixture.in(QStringLiteral("folder"));
+        QDir().mkpath(folder);
+        QCOMPARE(namedStartPaths({QStringLiteral("-d"), file, QStringLiteral("/no/such/file.tif"), folder,
+                                  QStringLiteral("--quiet")}),
+                 QStringList({file, folder}));
     }
 
     void aDropOfNoFilesIsIgnored()
