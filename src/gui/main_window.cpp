@@ -439,7 +439,9 @@ void MainWindow::dropEvent(QDropEvent* event)
         return;
     }
     event->acceptProposedAction();
-    listCommands_->addDroppedPaths(paths);
+    // The drop ends first, so the program the files came from is not kept waiting by an import.
+    QMetaObject::invokeMethod(
+        this, [this, paths] { listCommands_->addDroppedPaths(paths); }, Qt::QueuedConnection);
 }
 
 bool MainWindow::fileListHasFocus() const

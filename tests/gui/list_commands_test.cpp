@@ -12,8 +12,8 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
-#include <QTemporaryDir>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
@@ -189,6 +189,7 @@ class ListCommandsTest : public QObject {
         makeFile(second + QStringLiteral("3.tif"));
         const QString single = makeFile(fixture.in(QStringLiteral("single.tif")));
         dropPaths(*fixture.window, {first, second, single});
+        QTRY_COMPARE_WITH_TIMEOUT(fixture.rows().size(), 4, 20000);
         QCOMPARE(fixture.rows(), QStringList({first + QStringLiteral("/1.tif"), first + QStringLiteral("/2.tif"),
                                               second + QStringLiteral("3.tif"), single}));
         // One count for the whole drop: the second folder's message counts the first one's files.
@@ -218,6 +219,7 @@ class ListCommandsTest : public QObject {
         QVERIFY(!enter.isAccepted());
         QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         deliver(*fixture.window, drop);
+        QCoreApplication::processEvents();
         QVERIFY(fixture.rows().isEmpty());
     }
 
