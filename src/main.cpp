@@ -27,7 +27,7 @@ int startHiddenMode()
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -22,6 +22,8 @@ QAction* makeAction(Command command, const QIcon& icon, const QString& text, QOb
     action->setData(static_cast<int>(command));
     action->setEnabled(commandIsAvailable(command));
     action->setToolTip(commandLabel(command));
+    // Toolbar buttons and screen readers name the button by this; the label exactly, dots included.
+    action->setIconText(commandLabel(command));
     QObject::connect(action, &QAction::triggered, parent, [raise, command] { raise(command); });
     return action;
 }

@@ -13,6 +13,15 @@
 #include <utility>
 #include <vector>
 
+std::unique_ptr<QObject> makeCommandTableTest();
+std::unique_ptr<QObject> makeFolderHistoryTest();
+std::unique_ptr<QObject> makeOutputChoosersTest();
+std::unique_ptr<QObject> makeMainWindowTest();
+std::unique_ptr<QObject> makeCommandRoutingTest();
+std::unique_ptr<QObject> makeFileListTest();
+std::unique_ptr<QObject> makeAddChooserTest();
+std::unique_ptr<QObject> makeMessageBoxTest();
+std::unique_ptr<QObject> makeWindowedSessionTest();
 std::unique_ptr<QObject> makeProgressWindowTest();
 std::unique_ptr<QObject> makeListCommandsTest();
 std::unique_ptr<QObject> makeConvertCommandTest();
@@ -20,9 +29,12 @@ std::unique_ptr<QObject> makeConvertCommandTest();
 int main(int argc, char** argv)
 {
     const std::vector<std::pair<const char*, std::function<std::unique_ptr<QObject>()>>> classes{
-        {"ProgressWindowTest", makeProgressWindowTest},
-        {"ListCommandsTest", makeListCommandsTest},
-        {"ConvertCommandTest", makeConvertCommandTest},
+        {"CommandTableTest", makeCommandTableTest},       {"FolderHistoryTest", makeFolderHistoryTest},
+        {"OutputChoosersTest", makeOutputChoosersTest},   {"MainWindowTest", makeMainWindowTest},
+        {"CommandRoutingTest", makeCommandRoutingTest},   {"FileListTest", makeFileListTest},
+        {"AddChooserTest", makeAddChooserTest},           {"MessageBoxTest", makeMessageBoxTest},
+        {"WindowedSessionTest", makeWindowedSessionTest}, {"ProgressWindowTest", makeProgressWindowTest},
+        {"ListCommandsTest", makeListCommandsTest},       {"ConvertCommandTest", makeConvertCommandTest},
     };
 
     const QTemporaryDir scratch;
