@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts the desktop application on a virtual X display and saves pictures of its main window:
 # icon sizes Small and Huge, with the default theme pack and with no theme pack at all, each with a
-# fresh configuration folder; for each also the open File menu.
+# fresh configuration folder; for each also the open File menu and the Add chooser.
 #   scripts/screenshot.sh OUTDIR
 # Small at the smallest window (510 x 330), Huge in a window wide enough for the whole toolbar.
 set -euo pipefail
@@ -60,10 +60,16 @@ shoot() {
   import -window root -crop "$((WIDTH + 40))x$((HEIGHT + 60))+$((X - 20))+$((Y - 40))" "$out/$name-menu.png"
   xdotool key Escape Escape
   sleep 0.3
+  # A double click in the file list opens the Add chooser over the window.
+  xdotool mousemove --window "$window" 100 200 click --repeat 2 --delay 80 1
+  sleep 1
+  import -window root -crop "$((WIDTH + 40))x$((HEIGHT + 60))+$((X - 20))+$((Y - 40))" "$out/$name-add.png"
+  xdotool key Escape
+  sleep 0.3
   xdotool windowactivate --sync "$window" key alt+x
   local status=0
   wait "$app" || status=$?
-  echo "$name: $out/$name.png $out/$name-menu.png, exit status $status"
+  echo "$name: $out/$name.png $out/$name-menu.png $out/$name-add.png, exit status $status"
   cat "$home/out.log"
 }
 

@@ -28,7 +28,8 @@ int runWindowedMode(int& argc, char** argv)
 {
     QApplication application(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("tessaline"));
-    WindowedSession session(configurationPath(), programFolder() + QStringLiteral("gfx/"));
+    const QString configPath = configurationPath();
+    WindowedSession session(configPath, programFolder() + QStringLiteral("gfx/"));
     session.window().completeWindowedStart();
     // Files and folders named on the command line ("Open With") arrive as a drop once the window shows.
     const QStringList named = namedStartPaths(QApplication::arguments().mid(1));
@@ -38,8 +39,7 @@ int runWindowedMode(int& argc, char** argv)
     }
     QApplication::exec();
     if (!session.finish()) {
-        std::fprintf(stderr, "Tessaline: the settings could not be written to %s\n",
-                     qUtf8Printable(configurationPath()));
+        std::fprintf(stderr, "Tessaline: the settings could not be written to %s\n", qUtf8Printable(configPath));
     }
     return 0;
 }
