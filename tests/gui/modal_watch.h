@@ -9,8 +9,8 @@
 #include <memory>
 
 // Acts on the next modal window of type W as soon as it is open (the code under test runs its own
-// event loop for it): `act` looks at it and closes it. Holds on until then; the returned flag
-// tells whether it came.
+// event loop for it): `act` looks at it and closes it. Watches for a minute at most, so that a
+// window that never came cannot be taken for a later test's; the returned flag tells whether it came.
 template <typename W> std::shared_ptr<bool> whenModalOpens(const std::function<void(W&)>& act)
 {
     auto came = std::make_shared<bool>(false);
@@ -27,6 +27,7 @@ template <typename W> std::shared_ptr<bool> whenModalOpens(const std::function<v
         act(*window);
     });
     timer->start();
+    QTimer::singleShot(60000, timer, [timer] { timer->deleteLater(); });
     return came;
 }
 
