@@ -133,14 +133,13 @@ bool commandIsAvailable(Command command)
     case Command::SelectAll:
     case Command::OutputFormatOptions:
     case Command::Preferences:
-        return true;
-    // Built together with the input list commands, the progress windows, the small dialogs and the
-    // update check.
     case Command::SelectInputFiles:
     case Command::SelectInputFolder:
     case Command::ImportList:
     case Command::ExportList:
     case Command::Convert:
+        return true;
+    // Built together with the small dialogs and the update check.
     case Command::CustomConverter:
     case Command::Manual:
     case Command::SendFeedback:

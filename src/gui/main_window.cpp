@@ -9,12 +9,15 @@
 #include "gui/desktop_records.h"
 #include "gui/file_list_commands.h"
 #include "gui/file_list_model.h"
+#include "gui/gui_conversion.h"
+#include "gui/list_commands.h"
 #include "gui/main_window_layout.h"
 #include "gui/output_choosers.h"
 #include "gui/preferences_dialog.h"
 #include "gui/theme_icons.h"
 
 #include <QComboBox>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -23,6 +26,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -92,7 +96,8 @@ void onInterfaceThread(QObject* context, const std::function<void()>& change)
 
 MainWindow::MainWindow(DesktopRecords& records, QWidget* parent)
     : QMainWindow(parent), records_(records), chooseFolder_(chooseFolderWithSystemDialog),
-      preferencePickers_(systemPickers())
+      preferencePickers_(systemPickers()), requesters_(systemRequesters()),
+      listCommands_(std::make_unique<ListCommands>(*this, records_, requesters_))
 {
     const WindowSettings& window = records_.settings.window;
     setWindowTitle(programTitle());
@@ -106,6 +111,7 @@ MainWindow::MainWindow(DesktopRecords& records, QWidget* parent)
     buildPanel();
     buildShortcuts();
     refreshControlImages();
+    setAcceptDrops(true);
 }
 
 MainWindow::~MainWindow() = default;
@@ -267,14 +273,23 @@ void MainWindow::dispatch(Command command)
             selectAllRows(*fileList_, *rows_);
         }
         return;
-    // Handled by the input list commands, Preferences, the conversion with its progress window,
-    // the converter finder, About, the help and web links and the update check; until those are
-    // part of the program, commandIsAvailable() keeps their items disabled.
     case Command::SelectInputFiles:
+        listCommands_->selectInputFiles();
+        return;
     case Command::SelectInputFolder:
+        listCommands_->selectInputFolder();
+        return;
     case Command::ImportList:
+        listCommands_->importList();
+        return;
     case Command::ExportList:
+        listCommands_->exportList();
+        return;
     case Command::Convert:
+        startGuiConversion(*this, records_, requesters_);
+        return;
+    // Handled by the converter finder, About, the help and web links and the update check; until
+    // those are part of the program, commandIsAvailable() keeps their items disabled.
     case Command::CustomConverter:
     case Command::Manual:
     case Command::SendFeedback:
@@ -411,7 +426,12 @@ InputListHooks MainWindow::inputListHooks()
 {
     InputListHooks hooks;
     hooks.rowAppended = [this](const QString& path) {
-        onInterfaceThread(this, [this, path] { rows_->appendRow(path); });
+        if (QThread::currentThread() == thread()) {
+            rows_->appendRow(path);
+            return;
+        }
+        // A worker adds files in a stream: its rows are drawn in batches.
+        onInterfaceThread(this, [this, path] { rows_->appendRowSoon(path); });
     };
     hooks.outputFolderProposed = [this](const QString& folder) {
         onInterfaceThread(this, [this, folder] { acceptProposedOutputFolder(folder); });
@@ -430,6 +450,31 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    // Only files: dropped text or pictures are not taken.
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            paths.append(url.toLocalFile());
+        }
+    }
+    if (paths.isEmpty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    // The drop ends first, so the program the files came from is not kept waiting by an import.
+    QMetaObject::invokeMethod(
+        this, [this, paths] { listCommands_->addDroppedPaths(paths); }, Qt::QueuedConnection);
 }
 
 bool MainWindow::fileListHasFocus() const

@@ -3,14 +3,19 @@
 #include "engine/input_file_list.h"
 #include "gui/commands.h"
 #include "gui/preference_binders.h"
+#include "gui/requesters.h"
 
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 
 struct DesktopRecords;
 class FileListModel;
+class ListCommands;
 class QComboBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -60,6 +65,9 @@ class MainWindow : public QMainWindow {
 
     // Opens Preferences on JobState's start page; returns at once.
     void openPreferences();
+    // The requesters and the yes/no warning of the list commands and the progress windows.
+    Requesters& requesters() { return requesters_; }
+    ListCommands& listCommands() { return *listCommands_; }
 
     // For the windows and tests that drive the main window.
     QTreeView& fileList() const { return *fileList_; }
@@ -77,6 +85,8 @@ class MainWindow : public QMainWindow {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void buildMenus();
@@ -93,6 +103,8 @@ class MainWindow : public QMainWindow {
     DesktopRecords& records_;
     FolderChooser chooseFolder_;
     PreferencePickers preferencePickers_;
+    Requesters requesters_;
+    std::unique_ptr<ListCommands> listCommands_;
     QToolBar* toolbar_ = nullptr;
     QMenu* contextMenu_ = nullptr;
     QLabel* statusText_ = nullptr;

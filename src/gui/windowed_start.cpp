@@ -4,10 +4,13 @@
 #include "app/folder_history.h"
 #include "app/message_catalogue.h"
 #include "app/program_info.h"
+#include "gui/list_commands.h"
 #include "gui/main_window.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QScreen>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -28,6 +31,12 @@ int runWindowedMode(int& argc, char** argv)
     const QString configPath = configurationPath();
     WindowedSession session(configPath, programFolder() + QStringLiteral("gfx/"));
     session.window().completeWindowedStart();
+    // Files and folders named on the command line ("Open With") arrive as a drop once the window shows.
+    const QStringList named = namedStartPaths(QApplication::arguments().mid(1));
+    if (!named.isEmpty()) {
+        QTimer::singleShot(0, &session.window(),
+                           [&session, named] { session.window().listCommands().addDroppedPaths(named); });
+    }
     QApplication::exec();
     if (!session.finish()) {
         std::fprintf(stderr, "Tessaline: the settings could not be written to %s\n", qUtf8Printable(configPath));
@@ -54,6 +63,17 @@ bool WindowedSession::finish()
     recordWindowPlacement(records_.settings.window, *window_);
     applyFolderHistoryExitRule(records_.settings);
     return saveConfiguration(records_.settings, configPath_);
+}
+
+QStringList namedStartPaths(const QStringList& parameters)
+{
+    QStringList paths;
+    for (const QString& parameter : parameters) {
+        if (!parameter.startsWith(QLatin1Char('-')) && QFileInfo::exists(parameter)) {
+            paths.append(QFileInfo(parameter).absoluteFilePath());
+        }
+    }
+    return paths;
 }
 
 void recordWindowPlacement(WindowSettings& window, const QWidget& mainWindow)

@@ -3,6 +3,7 @@
 #include "gui/desktop_records.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -39,6 +40,10 @@ class WindowedSession {
     DesktopRecords records_;
     std::unique_ptr<MainWindow> window_;
 };
+
+// The parameters of a windowed start that name existing files or folders (not options), made
+// absolute: the window adds them as if they had been dropped on it.
+QStringList namedStartPaths(const QStringList& parameters);
 
 // The placement the exit stores: a maximised window only says so, a minimised one changes
 // nothing, a normal one gives its position (frame included) and its size (menu bar included).

@@ -25,6 +25,9 @@ std::unique_ptr<QObject> makeWindowedSessionTest();
 std::unique_ptr<QObject> makePreferencesDialogTest();
 std::unique_ptr<QObject> makePreferenceRowsTest();
 std::unique_ptr<QObject> makePreferenceListsTest();
+std::unique_ptr<QObject> makeProgressWindowTest();
+std::unique_ptr<QObject> makeListCommandsTest();
+std::unique_ptr<QObject> makeConvertCommandTest();
 
 int main(int argc, char** argv)
 {
@@ -35,6 +38,8 @@ int main(int argc, char** argv)
         {"AddChooserTest", makeAddChooserTest},           {"MessageBoxTest", makeMessageBoxTest},
         {"WindowedSessionTest", makeWindowedSessionTest}, {"PreferencesDialogTest", makePreferencesDialogTest},
         {"PreferenceRowsTest", makePreferenceRowsTest},   {"PreferenceListsTest", makePreferenceListsTest},
+        {"ProgressWindowTest", makeProgressWindowTest},   {"ListCommandsTest", makeListCommandsTest},
+        {"ConvertCommandTest", makeConvertCommandTest},
     };
 
     const QTemporaryDir scratch;
