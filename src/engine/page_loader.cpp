@@ -1,5 +1,8 @@
 #include "engine/page_loader.h"
 
+#include "engine/page_metadata.h"
+#include "engine/tiff_page_decoder.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QRandomGenerator>
@@ -35,6 +38,11 @@ TiffPageHeader readHeader(TIFF* tiff)
     TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
     header.bitsPerPixel = bitsPerSample * samplesPerPixel;
     header.compression = compression;
+    std::uint16_t photometric = 0;
+    std::uint16_t inkSet = INKSET_CMYK;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_INKSET, &inkSet);
+    header.cmyk = TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric) != 0 && photometric == PHOTOMETRIC_SEPARATED &&
+                  inkSet == INKSET_CMYK && samplesPerPixel >= 4;
     if (compression == oldStyleJpegCompression) {
         // The old-style JPEG codec keeps these two as 64-bit values.
         std::uint64_t offset = 0;
@@ -120,7 +128,7 @@ Bitmap decodeJpegStream(const QByteArray& data)
     return Bitmap(FreeImage_LoadFromMemory(FIF_JPEG, memory.get(), JPEG_ACCURATE | JPEG_EXIFROTATE));
 }
 
-InputDocument::InputDocument(const QString& path) : path_(path)
+InputDocument::InputDocument(const QString& path, bool keepCmyk) : path_(path), keepCmyk_(keepCmyk)
 {
     file_ = openFile(path, "rb");
     if (!file_) {
@@ -137,15 +145,18 @@ InputDocument::InputDocument(const QString& path) : path_(path)
     // The single-image fallback: its header is checked before the pixels are decoded.
     std::rewind(file_.get());
     const Bitmap header(FreeImage_LoadFromHandle(FIF_TIFF, stdioFreeImageIO(), file_.get(), FIF_LOAD_NOPIXELS));
-    if (header.empty() || !pageSizeAllowed(header.width(), header.height())) {
-        return;
+    if (!header.empty() && pageSizeAllowed(header.width(), header.height())) {
+        std::rewind(file_.get());
+        single_ = Bitmap(FreeImage_LoadFromHandle(FIF_TIFF, stdioFreeImageIO(), file_.get(), 0));
     }
-    std::rewind(file_.get());
-    single_ = Bitmap(FreeImage_LoadFromHandle(FIF_TIFF, stdioFreeImageIO(), file_.get(), 0));
     if (single_) {
         pageCount_ = 1;
         singleBpp_ = static_cast<int>(single_.bpp());
+        return;
     }
+    // FreeImage cannot read the file at all: libtiff may still read its pages.
+    headers_ = readTiffPageHeaders(path);
+    pageCount_ = static_cast<int>(headers_.size());
 }
 
 InputDocument::~InputDocument()
@@ -161,7 +172,7 @@ LoadedPage InputDocument::loadPage(int index)
     if (index < 0 || index >= pageCount_) {
         return page;
     }
-    if (container_ == nullptr) {
+    if (container_ == nullptr && headers_.empty()) {
         page.sourceBpp = singleBpp_;
         page.image = std::move(single_);
         page.status = page.image ? PageStatus::Loaded : PageStatus::Failed;
@@ -180,7 +191,7 @@ LoadedPage InputDocument::loadPage(int index)
     if (!pageSizeAllowed(header.width, header.height)) {
         return page;
     }
-    page.image = header.compression == oldStyleJpegCompression ? decodeOldStyleJpeg(index, header) : decodePage(index);
+    page.image = decodePage(index, header);
     if (page.image.empty()) {
         return page;
     }
@@ -191,7 +202,22 @@ LoadedPage InputDocument::loadPage(int index)
     return page;
 }
 
-Bitmap InputDocument::decodePage(int index)
+Bitmap InputDocument::decodePage(int index, const TiffPageHeader& header)
+{
+    if (header.compression == oldStyleJpegCompression) {
+        Bitmap stream = decodeOldStyleJpeg(index, header);
+        return stream ? std::move(stream) : decodeTiffPageWithLibtiff(path_, index);
+    }
+    // FreeImage turns CMYK into RGB as if there were no black ink.
+    const bool freeImageDecodes = container_ != nullptr && (!header.cmyk || keepCmyk_);
+    Bitmap page = freeImageDecodes ? decodeWithFreeImage(index) : Bitmap{};
+    if (!page) {
+        page = decodeTiffPageWithLibtiff(path_, index);
+    }
+    return applyTiffOrientation(std::move(page));
+}
+
+Bitmap InputDocument::decodeWithFreeImage(int index)
 {
     FIBITMAP* locked = FreeImage_LockPage(container_, index);
     if (locked == nullptr) {
@@ -210,7 +236,7 @@ Bitmap InputDocument::decodeOldStyleJpeg(int index, const TiffPageHeader& header
 {
     QFile file(path_);
     if (!file.open(QIODevice::ReadOnly)) {
-        return decodePage(index);
+        return container_ != nullptr ? decodeWithFreeImage(index) : Bitmap{};
     }
     const auto fileSize = static_cast<std::uint64_t>(file.size());
     if (header.jpegOffset > 0 && header.jpegOffset < fileSize) {

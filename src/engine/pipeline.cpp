@@ -5,6 +5,7 @@
 #include "engine/frame.h"
 #include "engine/image_writer.h"
 #include "engine/output_naming.h"
+#include "engine/page_metadata.h"
 #include "engine/transform.h"
 #include "engine/watermark.h"
 
@@ -93,11 +94,18 @@ SaveStatus savePage(const Bitmap& image, const QString& path, RunContext& contex
 {
     JobState& job = context.job;
     job.tempPath = tempFilePath(path);
-    const SaveStatus status = writeImageFile(image, job.tempPath, context.settings, job);
+    SaveStatus status = writeImageFile(image, job.tempPath, context.settings, job);
+    if (status == SaveStatus::Failed) {
+        // Metadata a writer chokes on (a profile its library refuses, a malformed tag) must not
+        // cost the pixels: the page is written once more without it.
+        stripMetadata(image);
+        status = writeImageFile(image, job.tempPath, context.settings, job);
+    }
     if (status != SaveStatus::Saved) {
         return status;
     }
-    const bool taken = context.deferCommit ? context.deferCommit(job.tempPath, path) : commitTempFile(job.tempPath, path);
+    const bool taken =
+        context.deferCommit ? context.deferCommit(job.tempPath, path) : commitTempFile(job.tempPath, path);
     return taken ? SaveStatus::Saved : SaveStatus::Failed;
 }
 
@@ -115,7 +123,9 @@ bool processCurrentFile(RunContext& context)
 {
     const Settings& settings = context.settings;
     JobState& job = context.job;
-    InputDocument document(job.inputPath);
+    // A CMYK TIFF output takes CMYK pages as FreeImage decodes them, inks and all.
+    const bool cmykOutput = job.outputKey == QLatin1String("tiff") && (job.saveFlags & TIFF_CMYK) != 0;
+    InputDocument document(job.inputPath, cmykOutput);
     const int pageCount = document.pageCount();
     if (pageCount == 0) {
         return false;
@@ -135,7 +145,9 @@ bool processCurrentFile(RunContext& context)
         int height = 0;
         Bitmap image;
         if (page.status == PageStatus::Loaded) {
+            const PageMetadata metadata(page.image);
             image = processPage(std::move(page.image), context, width, height);
+            metadata.applyTo(image, job.outputKey);
         }
         // %bpp% of the name shows the depth the page is written with.
         job.targetBpp = effectiveTargetBpp(job);

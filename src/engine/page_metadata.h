@@ -1,0 +1,37 @@
+#pragma once
+
+#include "engine/bitmap.h"
+
+#include <QString>
+
+#include <tiffio.h>
+
+// What a page carries besides its pixels: the FreeImage metadata models (TIFF text tags, EXIF,
+// XMP, IPTC), the resolution and the ICC colour profile.
+
+// Puts the resolution, ICC profile (when withColourProfile), XMP packet and text tags of the
+// current directory of `tiff` on `page`, in the models FreeImage fills when it loads a TIFF page.
+void attachTiffMetadata(TIFF* tiff, const Bitmap& page, bool withColourProfile);
+
+// Turns `page` upright as its TIFF Orientation tag (1 to 8) says, and drops the tag.
+Bitmap applyTiffOrientation(Bitmap page);
+
+// The metadata of a page as loaded, kept aside while the steps replace its pixels, and put on the
+// bitmap that is finally written: the one place where metadata crosses the steps.
+class PageMetadata {
+  public:
+    PageMetadata() = default;
+    explicit PageMetadata(const Bitmap& page);
+
+    // Copies the kept metadata onto `image` for a writer of `outputKey`. The ICC profile goes
+    // along only when it is well-formed and describes the image's colours (RGB, grey or CMYK);
+    // orientation tags are dropped, since the pixels are already upright; for PNG and JPEG the
+    // TIFF text tags also become the comments those writers store.
+    void applyTo(const Bitmap& image, const QString& outputKey) const;
+
+  private:
+    Bitmap carrier_; // a 1 x 1 bitmap holding the copies
+};
+
+// Removes every metadata model and the ICC profile from `image`.
+void stripMetadata(const Bitmap& image);
