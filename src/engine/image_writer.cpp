@@ -6,6 +6,7 @@
 #include "engine/freeimage_file.h"
 #include "engine/ico_writer.h"
 #include "engine/jxr_writer.h"
+#include "engine/page_metadata.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -73,7 +74,8 @@ bool saveIcon(const Bitmap& image, int formatId, const QString& path, int flags)
     return writeIcon(image, path);
 }
 
-SaveStatus writeWithFormatWriter(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job)
+SaveStatus writeWithFormatWriter(const Bitmap& image, const QString& path, const Settings& settings,
+                                 const JobState& job)
 {
     const QString& key = job.outputKey;
     if (key == QLatin1String("dds") || key == QLatin1String("psd") || key == QLatin1String("pcx")) {
@@ -97,7 +99,8 @@ SaveStatus writeWithFormatWriter(const Bitmap& image, const QString& path, const
         saved = saveIcon(image, job.formatId, path, job.saveFlags);
     } else {
         const Bitmap bilevel = withBilevelLayout(key, image);
-        saved = freeImageSave(bilevel ? bilevel : image, job.formatId, path, job.saveFlags);
+        saved = freeImageSave(bilevel ? bilevel : image, job.formatId, path, job.saveFlags) &&
+                (key != QLatin1String("tiff") || writeTiffTextTags(image, path));
     }
     return saved ? SaveStatus::Saved : SaveStatus::Failed;
 }

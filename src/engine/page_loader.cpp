@@ -43,6 +43,9 @@ TiffPageHeader readHeader(TIFF* tiff)
     TIFFGetFieldDefaulted(tiff, TIFFTAG_INKSET, &inkSet);
     header.cmyk = TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric) != 0 && photometric == PHOTOMETRIC_SEPARATED &&
                   inkSet == INKSET_CMYK && samplesPerPixel >= 4;
+    std::uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_ORIENTATION, &orientation);
+    header.orientation = orientation;
     if (compression == oldStyleJpegCompression) {
         // The old-style JPEG codec keeps these two as 64-bit values.
         std::uint64_t offset = 0;
@@ -214,7 +217,7 @@ Bitmap InputDocument::decodePage(int index, const TiffPageHeader& header)
     if (!page) {
         page = decodeTiffPageWithLibtiff(path_, index);
     }
-    return applyTiffOrientation(std::move(page));
+    return applyTiffOrientation(std::move(page), header.orientation);
 }
 
 Bitmap InputDocument::decodeWithFreeImage(int index)

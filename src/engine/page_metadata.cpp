@@ -1,11 +1,14 @@
 #include "engine/page_metadata.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QRegularExpression>
 
 #include <array>
 #include <cstring>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -228,20 +231,10 @@ void attachTiffMetadata(TIFF* tiff, const Bitmap& page, bool withColourProfile)
             setTag(page, FIMD_EXIF_MAIN, text.key, text.exifId, FIDT_ASCII, length, length, value);
         }
     }
-    std::uint16_t orientation = ORIENTATION_TOPLEFT;
-    if (TIFFGetField(tiff, TIFFTAG_ORIENTATION, &orientation) != 0) {
-        setTag(page, FIMD_EXIF_MAIN, "Orientation", orientationTagId, FIDT_SHORT, 1, sizeof orientation, &orientation);
-    }
 }
 
-Bitmap applyTiffOrientation(Bitmap page)
+Bitmap applyTiffOrientation(Bitmap page, int orientation)
 {
-    FITAG* tag = nullptr;
-    if (!page || !FreeImage_GetMetadata(FIMD_EXIF_MAIN, page.get(), "Orientation", &tag) ||
-        FreeImage_GetTagType(tag) != FIDT_SHORT || FreeImage_GetTagValue(tag) == nullptr) {
-        return page;
-    }
-    const auto orientation = *static_cast<const WORD*>(FreeImage_GetTagValue(tag));
     // Angles count counter-clockwise; each case undoes what the stored order did to the picture.
     switch (orientation) {
     case 2:
@@ -269,9 +262,6 @@ Bitmap applyTiffOrientation(Bitmap page)
         break;
     default:
         break;
-    }
-    if (page) {
-        FreeImage_SetMetadata(FIMD_EXIF_MAIN, page.get(), "Orientation", nullptr);
     }
     return page;
 }
@@ -304,10 +294,40 @@ void PageMetadata::applyTo(const Bitmap& image, const QString& outputKey) const
     addTextComments(image.get(), outputKey);
 }
 
+void stripColourProfile(const Bitmap& image)
+{
+    FreeImage_DestroyICCProfile(image.get());
+}
+
 void stripMetadata(const Bitmap& image)
 {
     for (int model = FIMD_COMMENTS; model <= FIMD_EXIF_RAW; ++model) {
         FreeImage_SetMetadata(static_cast<FREE_IMAGE_MDMODEL>(model), image.get(), nullptr, nullptr);
     }
     FreeImage_DestroyICCProfile(image.get());
+}
+
+bool writeTiffTextTags(const Bitmap& image, const QString& path)
+{
+    std::vector<std::pair<ttag_t, QByteArray>> texts;
+    for (const TextTag& text : textTags) {
+        FITAG* tag = nullptr;
+        if (FreeImage_GetMetadata(FIMD_EXIF_MAIN, image.get(), text.key, &tag) &&
+            FreeImage_GetTagType(tag) == FIDT_ASCII && FreeImage_GetTagValue(tag) != nullptr) {
+            const QByteArray value(static_cast<const char*>(FreeImage_GetTagValue(tag)),
+                                   static_cast<qsizetype>(FreeImage_GetTagLength(tag)));
+            texts.emplace_back(text.tiffTag, value.left(value.indexOf('\0') < 0 ? value.size() : value.indexOf('\0')));
+        }
+    }
+    if (texts.empty()) {
+        return true;
+    }
+    std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpen(QFile::encodeName(path).constData(), "r+"), TIFFClose);
+    if (!tiff) {
+        return false;
+    }
+    for (const auto& [tag, value] : texts) {
+        TIFFSetField(tiff.get(), tag, value.constData());
+    }
+    return TIFFRewriteDirectory(tiff.get()) != 0;
 }

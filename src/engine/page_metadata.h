@@ -13,8 +13,12 @@
 // current directory of `tiff` on `page`, in the models FreeImage fills when it loads a TIFF page.
 void attachTiffMetadata(TIFF* tiff, const Bitmap& page, bool withColourProfile);
 
-// Turns `page` upright as its TIFF Orientation tag (1 to 8) says, and drops the tag.
-Bitmap applyTiffOrientation(Bitmap page);
+// Turns `page`, decoded in stored order, upright as its TIFF Orientation (1 to 8) says.
+Bitmap applyTiffOrientation(Bitmap page, int orientation);
+
+// FreeImage's TIFF writer leaves out the text tags: this puts the ImageDescription, Artist,
+// Copyright and DateTime that `image` carries into the TIFF FreeImage wrote at `path`.
+bool writeTiffTextTags(const Bitmap& image, const QString& path);
 
 // The metadata of a page as loaded, kept aside while the steps replace its pixels, and put on the
 // bitmap that is finally written: the one place where metadata crosses the steps.
@@ -32,6 +36,9 @@ class PageMetadata {
   private:
     Bitmap carrier_; // a 1 x 1 bitmap holding the copies
 };
+
+// Removes the ICC profile from `image`.
+void stripColourProfile(const Bitmap& image);
 
 // Removes every metadata model and the ICC profile from `image`.
 void stripMetadata(const Bitmap& image);

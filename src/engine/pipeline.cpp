@@ -95,10 +95,13 @@ SaveStatus savePage(const Bitmap& image, const QString& path, RunContext& contex
     JobState& job = context.job;
     job.tempPath = tempFilePath(path);
     SaveStatus status = writeImageFile(image, job.tempPath, context.settings, job);
-    if (status == SaveStatus::Failed) {
-        // Metadata a writer chokes on (a profile its library refuses, a malformed tag) must not
-        // cost the pixels: the page is written once more without it.
-        stripMetadata(image);
+    // Metadata a writer chokes on must not cost the pixels (libpng refuses ICC profiles it finds
+    // inconsistent): the page is written again without the profile, then without any metadata.
+    for (const auto strip : {&stripColourProfile, &stripMetadata}) {
+        if (status != SaveStatus::Failed) {
+            break;
+        }
+        strip(image);
         status = writeImageFile(image, job.tempPath, context.settings, job);
     }
     if (status != SaveStatus::Saved) {

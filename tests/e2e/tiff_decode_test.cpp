@@ -217,4 +217,69 @@ INSTANTIATE_TEST_SUITE_P(
                     InkCase{"black_200_jpeg", COMPRESSION_JPEG, {0, 0, 0, 200}, {55, 55, 55, 255}, 3}),
     [](const testing::TestParamInfo<InkCase>& info) { return std::string(info.param.name); });
 
+// Old-style JPEG made of tables and strips of entropy-coded data, with subsampled chroma: the
+// embedded-stream decode finds no stream, libtiff's old-style JPEG decoder reads them.
+struct OldJpegCase {
+    const char* name;
+    int subsampleY;
+    int rowsPerStrip;
+    friend void PrintTo(const OldJpegCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class OldStyleJpegTables : public testing::TestWithParam<OldJpegCase> {};
+
+TEST_P(OldStyleJpegTables, ConvertsWithTheColoursLibtiffDecodes)
+{
+    const OldJpegCase& c = GetParam();
+    const Bitmap picture = fixtures::makePage(fixtures::PageKind::Rgb24, pageWidth, pageHeight);
+    Sandbox box;
+    const QString path = box.writeFile(QStringLiteral("in/ojpeg.tif"),
+                                       fixtures::tableStyleJpegTiff(picture, c.subsampleY, c.rowsPerStrip));
+    const std::vector<Rgba> want = libtiffRgba(path);
+    ASSERT_FALSE(want.empty()) << "libtiff cannot read the fixture";
+    const e2e::ConvertedPage page = e2e::convertPage(box, QStringLiteral("ojpeg"), QStringLiteral("png"), {});
+    ASSERT_TRUE(page.image) << page.run.out.constData();
+    EXPECT_EQ(firstDifference(premultipliedPixels(page.image), want, 1), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Subsampling, OldStyleJpegTables,
+                         testing::Values(OldJpegCase{"two_by_one_one_strip", 1, pageHeight},
+                                         OldJpegCase{"two_by_two_two_strips", 2, 16}),
+                         [](const testing::TestParamInfo<OldJpegCase>& info) { return std::string(info.param.name); });
+
+// An editor's file: 8-bit RGB, Adobe Deflate in one strip, XMP, Photoshop resources and an ICC
+// profile whose rendering intent is out of range. FreeImage reads it, but libpng refuses such a
+// profile and the PNG writer failed, so the page was lost. It is written now, without the
+// profile for PNG and with it, as it stands, for JPEG.
+TEST(EditorFile, IsConvertedDespiteAProfileThePngWriterRefuses)
+{
+    TiffVariant variant{QStringLiteral("edited"), PHOTOMETRIC_RGB, 8, 3};
+    variant.compression = COMPRESSION_ADOBE_DEFLATE;
+    variant.rowsPerStrip = pageHeight;
+    fixtures::TiffExtras extras;
+    extras.iccProfile = fixtures::adobeRgbProfile();
+    ASSERT_GT(extras.iccProfile.size(), 68);
+    extras.iccProfile[67] = 5; // rendering intent: only 0 to 3 exist
+    extras.xmpPacket = QByteArrayLiteral("<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><edited/></x:xmpmeta>");
+    // One image resource block: resolution info, 300 dpi.
+    extras.photoshopResources =
+        QByteArray("8BIM\x03\xED\0\0\0\0\0\x10\x01\x2C\0\0\0\x01\0\x01\x01\x2C\0\0\0\x01\0\x01", 28);
+    Sandbox box;
+    const QString path = box.makeFolder(QStringLiteral("in")) + QStringLiteral("/edited.tif");
+    ASSERT_TRUE(fixtures::writeTiffVariant(path, variant, pageWidth, pageHeight, extras));
+
+    const e2e::ConvertedPage png = e2e::convertPage(box, QStringLiteral("edited"), QStringLiteral("png"), {});
+    ASSERT_TRUE(png.image) << png.run.out.constData();
+    EXPECT_EQ(firstDifference(premultipliedPixels(png.image), libtiffRgba(path), 0), "");
+    FITAG* xmp = nullptr;
+    EXPECT_TRUE(FreeImage_GetMetadata(FIMD_XMP, png.image.get(), "XMLPacket", &xmp));
+
+    box.makeFolder(QStringLiteral("out/jpg"));
+    box.run({"-q", "-i", "in/edited.tif", "-o", "out/jpg", "-c", "jpg"});
+    const Bitmap jpeg = e2e::loadImage(box.path(QStringLiteral("out/jpg/edited.jpg")));
+    ASSERT_TRUE(jpeg);
+    const FIICCPROFILE* profile = FreeImage_GetICCProfile(jpeg.get());
+    EXPECT_EQ(QByteArray(static_cast<const char*>(profile->data), profile->size), extras.iccProfile);
+}
+
 } // namespace

@@ -13,7 +13,6 @@ namespace fixtures {
 namespace {
 
 constexpr int tileSide = 16;
-constexpr int rowsPerStrip = 16; // a multiple of what 2 x 2 subsampled JPEG needs
 
 struct TiffCloser {
     void operator()(TIFF* tiff) const { TIFFClose(tiff); }
@@ -146,7 +145,7 @@ void setLayoutTags(TIFF* tiff, const TiffVariant& variant, int width, int height
         TIFFSetField(tiff, TIFFTAG_TILEWIDTH, static_cast<std::uint32_t>(tileSide));
         TIFFSetField(tiff, TIFFTAG_TILELENGTH, static_cast<std::uint32_t>(tileSide));
     } else {
-        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(rowsPerStrip));
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, variant.rowsPerStrip);
     }
 }
 
@@ -186,6 +185,7 @@ void setExtraTags(TIFF* tiff, const TiffExtras& extras)
 bool writeStrips(TIFF* tiff, const TiffVariant& variant, int width, int height)
 {
     const int planes = variant.separatePlanes ? channelCount(variant) : 1;
+    const auto rowsPerStrip = static_cast<int>(variant.rowsPerStrip);
     const int stripsPerPlane = (height + rowsPerStrip - 1) / rowsPerStrip;
     for (int plane = 0; plane < planes; ++plane) {
         for (int strip = 0; strip < stripsPerPlane; ++strip) {

@@ -22,6 +22,7 @@ struct TiffVariant {
     bool tiled = false;            // 16 x 16 tiles instead of strips
     std::uint16_t compression = 1; // COMPRESSION_*
     bool lossy = false;            // JPEG: compare with a tolerance
+    std::uint32_t rowsPerStrip = 16;
     // Every pixel gets these samples (colour samples, then alpha) instead of the gradient.
     std::vector<std::uint32_t> solid = {};
 };
