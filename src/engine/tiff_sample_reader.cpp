@@ -1,8 +1,12 @@
 #include "engine/tiff_raster.h"
 
+#include "engine/cmyk_profile.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -122,14 +126,25 @@ std::uint8_t unpremultiply(std::uint8_t colour, std::uint8_t alpha)
     return static_cast<std::uint8_t>(std::min(255U, (colour * 255U + alpha / 2U) / alpha));
 }
 
-Rgba8 colourOf(const SampleLayout& layout, const std::array<std::uint32_t, maxSamples>& samples)
+using Levels = std::array<std::uint8_t, maxSamples>;
+
+Levels levelsOf(const SampleLayout& layout, const std::array<std::uint32_t, maxSamples>& samples)
 {
-    std::array<std::uint8_t, maxSamples> level{};
-    for (int i = 0; i < layout.samples; ++i) {
-        level[static_cast<std::size_t>(i)] = toLevel(samples[static_cast<std::size_t>(i)], layout.maxValue);
+    Levels level{};
+    for (std::size_t i = 0; i < layout.samples; ++i) {
+        level[i] = toLevel(samples[i], layout.maxValue);
     }
+    return level;
+}
+
+// The colour from the levels of one pixel; `rgb`, when given, is the colour part already
+// converted (CMYK through the page's profile).
+Rgba8 colourOf(const SampleLayout& layout, const Levels& level, const std::uint8_t* rgb = nullptr)
+{
     Rgba8 colour;
-    if (layout.colourSamples == 1) {
+    if (rgb != nullptr) {
+        colour = {rgb[0], rgb[1], rgb[2], 255};
+    } else if (layout.colourSamples == 1) {
         const std::uint8_t grey = layout.photometric == PHOTOMETRIC_MINISWHITE ? 255 - level[0] : level[0];
         colour = {grey, grey, grey, 255};
     } else if (layout.colourSamples == 3) {
@@ -160,21 +175,42 @@ struct SampleBlock {
     std::uint32_t x0 = 0, y0 = 0, width = 0, rows = 0;
 };
 
+std::uint32_t sampleAt(const SampleLayout& layout, const SampleBlock& block, std::uint64_t rowStart,
+                       std::uint32_t column, std::uint16_t sample)
+{
+    return layout.separate
+               ? readSample(block.planes[sample] + rowStart, column, layout.bits)
+               : readSample(block.planes[0] + rowStart, std::uint64_t{column} * layout.samples + sample, layout.bits);
+}
+
+// Paints the block's pixels; CMYK goes through `profile` a row at a time when it is valid.
 void paintBlock(const SampleLayout& layout, const SampleBlock& block, PageCanvas& canvas, std::uint32_t pageWidth,
-                std::uint32_t pageHeight)
+                std::uint32_t pageHeight, const CmykProfileTransform* profile)
 {
     std::array<std::uint32_t, maxSamples> samples{};
     const std::uint32_t rows = std::min(block.rows, pageHeight - block.y0);
     const std::uint32_t columns = std::min(block.width, pageWidth - block.x0);
+    const bool throughProfile = profile != nullptr && profile->valid() && layout.colourSamples == 4;
+    std::vector<Levels> levels(columns);
+    std::vector<std::uint8_t> inks(throughProfile ? columns * 4U : 0U);
+    std::vector<std::uint8_t> rgb(throughProfile ? columns * 3U : 0U);
     for (std::uint32_t row = 0; row < rows; ++row) {
         const std::uint64_t rowStart = row * block.rowBytes;
         for (std::uint32_t column = 0; column < columns; ++column) {
             for (std::uint16_t s = 0; s < layout.samples; ++s) {
-                samples[s] = layout.separate ? readSample(block.planes[s] + rowStart, column, layout.bits)
-                                             : readSample(block.planes[0] + rowStart,
-                                                          std::uint64_t{column} * layout.samples + s, layout.bits);
+                samples[s] = sampleAt(layout, block, rowStart, column, s);
             }
-            canvas.put(block.x0 + column, block.y0 + row, colourOf(layout, samples));
+            levels[column] = levelsOf(layout, samples);
+            if (throughProfile) {
+                std::copy_n(levels[column].begin(), 4, inks.begin() + column * 4);
+            }
+        }
+        if (throughProfile) {
+            profile->toRgb(inks.data(), rgb.data(), columns);
+        }
+        for (std::uint32_t column = 0; column < columns; ++column) {
+            const std::uint8_t* converted = throughProfile ? rgb.data() + column * 3U : nullptr;
+            canvas.put(block.x0 + column, block.y0 + row, colourOf(layout, levels[column], converted));
         }
     }
 }
@@ -199,7 +235,8 @@ bool allocatePlanes(std::array<ByteBuffer, maxSamples>& buffers, int planes, std
     return true;
 }
 
-bool unpackStrips(TIFF* tiff, const SampleLayout& layout, PageCanvas& canvas, std::uint32_t width, std::uint32_t height)
+bool unpackStrips(TIFF* tiff, const SampleLayout& layout, PageCanvas& canvas, std::uint32_t width, std::uint32_t height,
+                  const CmykProfileTransform* profile)
 {
     std::uint32_t rowsPerStrip = height;
     TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
@@ -228,12 +265,13 @@ bool unpackStrips(TIFF* tiff, const SampleLayout& layout, PageCanvas& canvas, st
             }
             block.planes[static_cast<std::size_t>(p)] = buffer;
         }
-        paintBlock(layout, block, canvas, width, height);
+        paintBlock(layout, block, canvas, width, height, profile);
     }
     return true;
 }
 
-bool unpackTiles(TIFF* tiff, const SampleLayout& layout, PageCanvas& canvas, std::uint32_t width, std::uint32_t height)
+bool unpackTiles(TIFF* tiff, const SampleLayout& layout, PageCanvas& canvas, std::uint32_t width, std::uint32_t height,
+                 const CmykProfileTransform* profile)
 {
     std::uint32_t tileWidth = 0;
     std::uint32_t tileHeight = 0;
@@ -263,7 +301,7 @@ bool unpackTiles(TIFF* tiff, const SampleLayout& layout, PageCanvas& canvas, std
                 }
                 block.planes[static_cast<std::size_t>(p)] = buffer;
             }
-            paintBlock(layout, block, canvas, width, height);
+            paintBlock(layout, block, canvas, width, height, profile);
         }
     }
     return true;
@@ -287,7 +325,9 @@ Bitmap unpackSamples(TIFF* tiff, std::uint32_t width, std::uint32_t height)
     if (!canvas.valid()) {
         return {};
     }
-    const bool unpacked = TIFFIsTiled(tiff) != 0 ? unpackTiles(tiff, layout, canvas, width, height)
-                                                 : unpackStrips(tiff, layout, canvas, width, height);
+    const std::unique_ptr<CmykProfileTransform> profile =
+        layout.colourSamples == 4 ? std::make_unique<CmykProfileTransform>(tiff) : nullptr;
+    const bool unpacked = TIFFIsTiled(tiff) != 0 ? unpackTiles(tiff, layout, canvas, width, height, profile.get())
+                                                 : unpackStrips(tiff, layout, canvas, width, height, profile.get());
     return unpacked ? canvas.take() : Bitmap{};
 }

@@ -179,8 +179,16 @@ struct InkCase {
     std::vector<std::uint32_t> ink; // C, M, Y, K
     Rgba light;
     int tolerance;
+    bool pressProfile = false; // the file carries a press CMYK profile: colour-managed light
     friend void PrintTo(const InkCase& c, std::ostream* os) { *os << c.name; }
 };
+
+// Ghostscript's default press profile (Debian package libgs-common).
+QByteArray pressCmykProfile()
+{
+    QFile file(QStringLiteral("/usr/share/color/icc/ghostscript/default_cmyk.icc"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 class CmykInk : public testing::TestWithParam<InkCase> {};
 
@@ -190,9 +198,14 @@ TEST_P(CmykInk, TakesTheBlackChannelIntoAccount)
     TiffVariant variant{QString::fromLatin1(ink.name), PHOTOMETRIC_SEPARATED, 8, 4};
     variant.compression = ink.compression;
     variant.solid = ink.ink;
+    fixtures::TiffExtras extras;
+    if (ink.pressProfile) {
+        extras.iccProfile = pressCmykProfile();
+        ASSERT_FALSE(extras.iccProfile.isEmpty()) << "libgs-common is missing";
+    }
     Sandbox box;
     const QString path = box.makeFolder(QStringLiteral("in")) + u'/' + variant.name + QStringLiteral(".tif");
-    ASSERT_TRUE(fixtures::writeTiffVariant(path, variant, pageWidth, pageHeight));
+    ASSERT_TRUE(fixtures::writeTiffVariant(path, variant, pageWidth, pageHeight, extras));
 
     for (const QString& format : {QStringLiteral("png"), QStringLiteral("jpg")}) {
         box.makeFolder(QStringLiteral("out/") + format);
@@ -214,7 +227,14 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(InkCase{"black_200", COMPRESSION_NONE, {0, 0, 0, 200}, {55, 55, 55, 255}, 0},
                     InkCase{"red", COMPRESSION_NONE, {0, 255, 255, 0}, {255, 0, 0, 255}, 0},
                     InkCase{"blue_over_black", COMPRESSION_LZW, {255, 255, 0, 100}, {0, 0, 155, 255}, 0},
-                    InkCase{"black_200_jpeg", COMPRESSION_JPEG, {0, 0, 0, 200}, {55, 55, 55, 255}, 3}),
+                    InkCase{"black_200_jpeg", COMPRESSION_JPEG, {0, 0, 0, 200}, {55, 55, 55, 255}, 3},
+                    // Through the press profile: paper white stays white, black ink is a dark grey
+                    // and not (0,0,0), press red and cyan are the sRGB colours presses print.
+                    InkCase{"profile_no_ink", COMPRESSION_NONE, {0, 0, 0, 0}, {255, 255, 255, 255}, 2, true},
+                    InkCase{"profile_black_200", COMPRESSION_NONE, {0, 0, 0, 200}, {91, 92, 94, 255}, 3, true},
+                    InkCase{"profile_full_black", COMPRESSION_LZW, {0, 0, 0, 255}, {35, 31, 32, 255}, 3, true},
+                    InkCase{"profile_red", COMPRESSION_NONE, {0, 255, 255, 0}, {237, 28, 36, 255}, 3, true},
+                    InkCase{"profile_cyan_jpeg", COMPRESSION_JPEG, {255, 0, 0, 0}, {0, 174, 239, 255}, 5, true}),
     [](const testing::TestParamInfo<InkCase>& info) { return std::string(info.param.name); });
 
 // Old-style JPEG made of tables and strips of entropy-coded data, with subsampled chroma: the
