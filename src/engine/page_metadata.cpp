@@ -103,14 +103,16 @@ bool sameProfile(const FIICCPROFILE* a, const FIICCPROFILE* b)
            std::memcmp(a->data, b->data, static_cast<std::size_t>(a->size)) == 0;
 }
 
-void applyColourProfile(FIBITMAP* carrier, FIBITMAP* image)
+void applyColourProfile(FIBITMAP* carrier, FIBITMAP* image, const QString& outputKey)
 {
     FIICCPROFILE* kept = FreeImage_GetICCProfile(carrier);
     if (sameProfile(kept, FreeImage_GetICCProfile(image))) {
         return;
     }
     const QByteArray space = profileColourSpace(kept);
-    if (space.isEmpty() || space != colourSpaceOf(image)) {
+    // Only a page bound for a CMYK TIFF keeps its CMYK decode, and with it its CMYK profile.
+    const bool cmykTiff = space == "CMYK" && outputKey == QLatin1String("tiff");
+    if (space.isEmpty() || (space != colourSpaceOf(image) && !cmykTiff)) {
         // A profile of another colour space would misdescribe the pixels (and PNG writers refuse it).
         FreeImage_DestroyICCProfile(image);
         return;
@@ -126,8 +128,7 @@ void dropOrientation(FIBITMAP* image)
     if (FreeImage_GetMetadata(FIMD_XMP, image, "XMLPacket", &xmp) && FreeImage_GetTagValue(xmp) != nullptr) {
         const QByteArray packet(static_cast<const char*>(FreeImage_GetTagValue(xmp)),
                                 static_cast<qsizetype>(FreeImage_GetTagLength(xmp)));
-        static const QRegularExpression orientation(
-            QStringLiteral(R"((?<=tiff:Orientation=["']|<tiff:Orientation>)[2-8])"));
+        const QRegularExpression orientation(QStringLiteral(R"((?<=tiff:Orientation=["']|<tiff:Orientation>)[2-8])"));
         QString text = QString::fromUtf8(packet);
         if (text.contains(orientation)) {
             text.replace(orientation, QStringLiteral("1"));
@@ -288,7 +289,7 @@ void PageMetadata::applyTo(const Bitmap& image, const QString& outputKey) const
         return;
     }
     FreeImage_CloneMetadata(image.get(), carrier_.get());
-    applyColourProfile(carrier_.get(), image.get());
+    applyColourProfile(carrier_.get(), image.get(), outputKey);
     dropOrientation(image.get());
     uprightRawExif(image.get());
     addTextComments(image.get(), outputKey);

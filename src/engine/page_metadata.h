@@ -28,9 +28,9 @@ class PageMetadata {
     explicit PageMetadata(const Bitmap& page);
 
     // Copies the kept metadata onto `image` for a writer of `outputKey`. The ICC profile goes
-    // along only when it is well-formed and describes the image's colours (RGB, grey or CMYK);
-    // orientation tags are dropped, since the pixels are already upright; for PNG and JPEG the
-    // TIFF text tags also become the comments those writers store.
+    // along only when it is well-formed and describes the image's colours (RGB, grey, or CMYK for
+    // a CMYK TIFF); orientation tags are set to upright, since the pixels already are; for PNG and
+    // JPEG the TIFF text tags also become the comments those writers store.
     void applyTo(const Bitmap& image, const QString& outputKey) const;
 
   private:
