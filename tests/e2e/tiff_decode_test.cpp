@@ -237,6 +237,34 @@ INSTANTIATE_TEST_SUITE_P(
                     InkCase{"profile_cyan_jpeg", COMPRESSION_JPEG, {255, 0, 0, 0}, {0, 174, 239, 255}, 5, true}),
     [](const testing::TestParamInfo<InkCase>& info) { return std::string(info.param.name); });
 
+// A multi-page file whose pages need different decoders: each page is converted by its own.
+TEST(MixedPages, EveryPageIsConvertedByTheDecoderThatReadsIt)
+{
+    const std::vector<TiffVariant> variants = fixtures::tiffVariants();
+    const auto named = [&variants](const char* name) {
+        return *std::find_if(variants.begin(), variants.end(),
+                             [name](const TiffVariant& v) { return v.name == QLatin1String(name); });
+    };
+    const std::vector<TiffVariant> pages{named("planar-strip-rgb8"), named("planar-tile-rgba8"), named("cmyk8"),
+                                         named("grey2-miniswhite")};
+    Sandbox box;
+    const QString path = box.makeFolder(QStringLiteral("in")) + QStringLiteral("/mixed.tif");
+    ASSERT_TRUE(fixtures::writeTiffVariant(path, pages[0], pageWidth, pageHeight));
+    for (std::size_t i = 1; i < pages.size(); ++i) {
+        ASSERT_TRUE(fixtures::appendTiffVariant(path, pages[i], pageWidth, pageHeight));
+    }
+    box.makeFolder(QStringLiteral("out"));
+    box.run({"-q", "-i", "in/mixed.tif", "-o", "out", "-c", "png"});
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const QString single = box.path(QStringLiteral("page.tif"));
+        QFile::remove(single);
+        ASSERT_TRUE(fixtures::writeTiffVariant(single, pages[i], pageWidth, pageHeight));
+        const Bitmap image = e2e::loadImage(box.path(QStringLiteral("out/mixed[%1].png").arg(i + 1)));
+        ASSERT_TRUE(image) << "page " << i + 1;
+        EXPECT_EQ(firstDifference(premultipliedPixels(image), libtiffRgba(single), 2), "") << "page " << i + 1;
+    }
+}
+
 // Old-style JPEG made of tables and strips of entropy-coded data, with subsampled chroma: the
 // embedded-stream decode finds no stream, libtiff's old-style JPEG decoder reads them.
 struct OldJpegCase {

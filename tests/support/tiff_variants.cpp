@@ -289,9 +289,12 @@ std::vector<TiffVariant> tiffVariants()
     return all;
 }
 
-bool writeTiffVariant(const QString& path, const TiffVariant& variant, int width, int height, const TiffExtras& extras)
+namespace {
+
+bool writePage(const QString& path, const char* mode, const TiffVariant& variant, int width, int height,
+               const TiffExtras& extras)
 {
-    std::unique_ptr<TIFF, TiffCloser> tiff(TIFFOpen(QFile::encodeName(path).constData(), "w"));
+    std::unique_ptr<TIFF, TiffCloser> tiff(TIFFOpen(QFile::encodeName(path).constData(), mode));
     if (!tiff) {
         return false;
     }
@@ -300,6 +303,18 @@ bool writeTiffVariant(const QString& path, const TiffVariant& variant, int width
     const bool written = variant.tiled ? writeTiles(tiff.get(), variant, width, height)
                                        : writeStrips(tiff.get(), variant, width, height);
     return written && TIFFWriteDirectory(tiff.get()) != 0;
+}
+
+} // namespace
+
+bool writeTiffVariant(const QString& path, const TiffVariant& variant, int width, int height, const TiffExtras& extras)
+{
+    return writePage(path, "w", variant, width, height, extras);
+}
+
+bool appendTiffVariant(const QString& path, const TiffVariant& variant, int width, int height)
+{
+    return writePage(path, "a", variant, width, height, {});
 }
 
 QByteArray adobeRgbProfile()

@@ -52,6 +52,9 @@ std::vector<TiffVariant> tiffVariants();
 bool writeTiffVariant(const QString& path, const TiffVariant& variant, int width, int height,
                       const TiffExtras& extras = {});
 
+// Adds the variant to the end of an existing TIFF as its next page.
+bool appendTiffVariant(const QString& path, const TiffVariant& variant, int width, int height);
+
 // A valid ICC profile (Adobe RGB 1998 as Qt builds it), so writers that check profiles accept it.
 QByteArray adobeRgbProfile();
 
