@@ -37,6 +37,10 @@ TiffPageHeader readHeader(TIFF* tiff)
     TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
     TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
     header.bitsPerPixel = bitsPerSample * samplesPerPixel;
+    header.bitsPerSample = bitsPerSample;
+    std::uint16_t planar = PLANARCONFIG_CONTIG;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
+    header.separatePlanes = planar == PLANARCONFIG_SEPARATE;
     header.compression = compression;
     std::uint16_t photometric = 0;
     std::uint16_t inkSet = INKSET_CMYK;
@@ -212,7 +216,10 @@ Bitmap InputDocument::decodePage(int index, const TiffPageHeader& header)
         return stream ? std::move(stream) : decodeTiffPageWithLibtiff(path_, index);
     }
     // FreeImage turns CMYK into RGB as if there were no black ink.
-    const bool freeImageDecodes = container_ != nullptr && (!header.cmyk || keepCmyk_);
+    // FreeImage's loader for separate planes copies whole bytes per sample and aborts the process
+    // on samples of fewer than 8 bits.
+    const bool freeImageSafe = !header.separatePlanes || header.bitsPerSample % 8 == 0;
+    const bool freeImageDecodes = container_ != nullptr && freeImageSafe && (!header.cmyk || keepCmyk_);
     Bitmap page = freeImageDecodes ? decodeWithFreeImage(index) : Bitmap{};
     if (!page) {
         page = decodeTiffPageWithLibtiff(path_, index);

@@ -46,7 +46,9 @@ struct TiffPageHeader {
     std::uint64_t jpegOffset = 0; // old-style JPEG: JPEGInterchangeFormat, 0 when absent
     std::uint64_t jpegLength = 0; // old-style JPEG: JPEGInterchangeFormatLength, 0 when absent
     bool cmyk = false;            // PhotometricInterpretation separated, ink set CMYK
-    int orientation = 1;          // Orientation, 1 (top-left) to 8
+    bool separatePlanes = false;  // PlanarConfiguration 2
+    int bitsPerSample = 1;
+    int orientation = 1; // Orientation, 1 (top-left) to 8
 };
 
 // The page headers of a TIFF file in page order; empty when libtiff cannot read the file.

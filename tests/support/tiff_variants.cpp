@@ -254,6 +254,14 @@ std::vector<TiffVariant> tiffVariants()
         v.separatePlanes = v.tiled = v.alpha = true;
         v.compression = COMPRESSION_LZW;
     });
+    // Separate planes under 8 bits: FreeImage's loader for separate planes aborted the whole
+    // process on the grey ones (one sample, PlanarConfiguration 2, as some scanners write).
+    add(variant("planar-strip-rgb4", PHOTOMETRIC_RGB, 4, 3), [](TiffVariant& v) { v.separatePlanes = true; });
+    add(variant("planar-bilevel", PHOTOMETRIC_MINISWHITE, 1, 1), [](TiffVariant& v) {
+        v.separatePlanes = true;
+        v.compression = COMPRESSION_ADOBE_DEFLATE;
+    });
+    add(variant("planar-grey4", PHOTOMETRIC_MINISBLACK, 4, 1), [](TiffVariant& v) { v.separatePlanes = true; });
     // Grey at depths FreeImage has no loader for, both polarities.
     for (const std::uint16_t bits : {2, 4, 12}) {
         for (const std::uint16_t photometric : {PHOTOMETRIC_MINISBLACK, PHOTOMETRIC_MINISWHITE}) {
