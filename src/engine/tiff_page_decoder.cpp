@@ -24,11 +24,6 @@ struct RgbaImage {
     }
 };
 
-std::uint8_t unpremultiplied(std::uint32_t colour, std::uint32_t alpha)
-{
-    return alpha == 0 ? 0 : static_cast<std::uint8_t>(std::min(255U, (colour * 255U + alpha / 2U) / alpha));
-}
-
 // The rows libtiff decodes in one go: a strip or a row of tiles, capped at maxBandPixels.
 std::uint32_t bandRows(TIFF* tiff, std::uint32_t width, std::uint32_t height)
 {
@@ -82,8 +77,8 @@ Bitmap decodeRgba(TIFF* tiff, std::uint32_t width, std::uint32_t height)
                 Rgba8 colour{static_cast<std::uint8_t>(TIFFGetR(packed)), static_cast<std::uint8_t>(TIFFGetG(packed)),
                              static_cast<std::uint8_t>(TIFFGetB(packed)), static_cast<std::uint8_t>(a)};
                 if (alpha) {
-                    colour = {unpremultiplied(colour.red, a), unpremultiplied(colour.green, a),
-                              unpremultiplied(colour.blue, a), colour.alpha};
+                    colour = {unpremultiply(colour.red, a), unpremultiply(colour.green, a),
+                              unpremultiply(colour.blue, a), colour.alpha};
                 }
                 canvas.put(x, y0 + row, colour);
             }

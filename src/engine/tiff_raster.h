@@ -37,6 +37,16 @@ class PageCanvas {
     PagePixels pixels_;
 };
 
+// A colour channel with the alpha it was multiplied by taken out again.
+inline std::uint8_t unpremultiply(std::uint32_t colour, std::uint32_t alpha)
+{
+    if (alpha == 0) {
+        return 0;
+    }
+    const std::uint32_t value = (colour * 255U + alpha / 2U) / alpha;
+    return static_cast<std::uint8_t>(value > 255U ? 255U : value);
+}
+
 // A buffer for one strip or tile row; empty instead of throwing when memory is short.
 using ByteBuffer = std::unique_ptr<std::uint8_t[]>;
 ByteBuffer allocateBuffer(std::uint64_t bytes);

@@ -118,14 +118,6 @@ std::uint8_t toLevel(std::uint32_t value, std::uint32_t maxValue)
     return static_cast<std::uint8_t>((std::uint64_t{value} * 255 + maxValue / 2) / maxValue);
 }
 
-std::uint8_t unpremultiply(std::uint8_t colour, std::uint8_t alpha)
-{
-    if (alpha == 0) {
-        return 0;
-    }
-    return static_cast<std::uint8_t>(std::min(255U, (colour * 255U + alpha / 2U) / alpha));
-}
-
 using Levels = std::array<std::uint8_t, maxSamples>;
 
 Levels levelsOf(const SampleLayout& layout, const std::array<std::uint32_t, maxSamples>& samples)
