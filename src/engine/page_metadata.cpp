@@ -297,11 +297,16 @@ void PageMetadata::applyTo(const Bitmap& image, const QString& outputKey) const
 
 void stripColourProfile(const Bitmap& image)
 {
-    FreeImage_DestroyICCProfile(image.get());
+    if (image) {
+        FreeImage_DestroyICCProfile(image.get());
+    }
 }
 
 void stripMetadata(const Bitmap& image)
 {
+    if (!image) {
+        return;
+    }
     for (int model = FIMD_COMMENTS; model <= FIMD_EXIF_RAW; ++model) {
         FreeImage_SetMetadata(static_cast<FREE_IMAGE_MDMODEL>(model), image.get(), nullptr, nullptr);
     }

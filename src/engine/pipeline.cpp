@@ -150,7 +150,11 @@ bool processCurrentFile(RunContext& context)
         if (page.status == PageStatus::Loaded) {
             const PageMetadata metadata(page.image);
             image = processPage(std::move(page.image), context, width, height);
-            metadata.applyTo(image, job.outputKey);
+            if (settings.advanced.stripMetadata != 0) {
+                stripMetadata(image);
+            } else {
+                metadata.applyTo(image, job.outputKey);
+            }
         }
         // %bpp% of the name shows the depth the page is written with.
         job.targetBpp = effectiveTargetBpp(job);

@@ -155,6 +155,29 @@ INSTANTIATE_TEST_SUITE_P(
                     MetadataCase{"webp", "webp", 8, halfSize, false}),
     [](const testing::TestParamInfo<MetadataCase>& info) { return std::string(info.param.name); });
 
+// --strip-metadata writes the pixels alone, for the web.
+TEST(MetadataKept, StripMetadataLeavesEveryKindOut)
+{
+    Sandbox box;
+    const TiffVariant variant{QStringLiteral("scan"), PHOTOMETRIC_RGB, 8, 3};
+    ASSERT_TRUE(fixtures::writeTiffVariant(box.makeFolder(QStringLiteral("in")) + QStringLiteral("/scan.tif"), variant,
+                                           pageWidth, pageHeight, scanExtras()));
+    for (const char* format : {"png", "jpg", "webp"}) {
+        const QString folder = QStringLiteral("out/") + QLatin1String(format);
+        box.makeFolder(folder);
+        box.run({"-q", "-i", "in/scan.tif", "-o", folder, "-c", format, "--strip-metadata"});
+        const QString out = box.path(folder + QStringLiteral("/scan.") + QLatin1String(format));
+        const Bitmap image = e2e::loadImage(out);
+        ASSERT_TRUE(image) << format;
+        QFile file(out);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        EXPECT_FALSE(bytes.contains("iCCP") || bytes.contains("ICC_PROFILE") || bytes.contains("ICCP")) << format;
+        EXPECT_FALSE(bytes.contains("xmpmeta")) << format;
+        EXPECT_FALSE(bytes.contains("R. Okafor") || bytes.contains("Harbour survey")) << format;
+    }
+}
+
 // An RGB profile is not written onto grey pixels (PNG writers refuse that outright): the page is
 // still written, without the profile.
 TEST(MetadataKept, ProfileOfAnotherColourSpaceIsLeftOut)
