@@ -12,6 +12,7 @@
 #include "engine/format_catalogue.h"
 #include "engine/input_file_list.h"
 #include "engine/library_messages.h"
+#include "engine/run_report.h"
 
 #include <QFileInfo>
 
@@ -143,6 +144,40 @@ QStringList usageLines(const QString& programName)
     return result;
 }
 
+namespace {
+
+// Stores the value of a run option (--threads, --report, --shard); false with outcome.error set
+// when the value is refused.
+bool applyRunValue(OptionKind kind, const QString& value, ParseOutcome& outcome)
+{
+    switch (kind) {
+    case OptionKind::Threads:
+        outcome.threads = readNumber(value);
+        if (outcome.threads < 1) {
+            outcome.error = QStringLiteral("Invalid threads value");
+        }
+        break;
+    case OptionKind::Report:
+        outcome.batch.reportPath = withoutQuotes(value);
+        if (!reportFormatFor(outcome.batch.reportPath)) {
+            outcome.error = QStringLiteral("Invalid report file name (it must end in .jsonl, .json or .csv)");
+        }
+        break;
+    case OptionKind::Shard:
+        if (const std::optional<ShardSelection> shard = readShard(value)) {
+            outcome.batch.shard = *shard;
+        } else {
+            outcome.error = QStringLiteral("Invalid shard value (K/N with 1 <= K <= N)");
+        }
+        break;
+    default:
+        break;
+    }
+    return outcome.error.isEmpty();
+}
+
+} // namespace
+
 ParseOutcome parseOptions(const QStringList& parameters, Settings& settings, JobState& job)
 {
     ParseOutcome outcome;
@@ -221,21 +256,29 @@ ParseOutcome parseOptions(const QStringList& parameters, Settings& settings, Job
         case OptionKind::Pause:
             outcome.pause = true;
             break;
-        case OptionKind::Threads: {
+        case OptionKind::Threads:
+        case OptionKind::Report:
+        case OptionKind::Shard: {
             const QString value = optionValue(parameters, position);
             if (value.isEmpty() || value.startsWith(QLatin1StringView("--"))) {
                 outcome.error = incorrectNumberOfParameters;
                 return outcome;
             }
-            outcome.threads = readNumber(value);
-            if (outcome.threads < 1) {
-                outcome.error = QStringLiteral("Invalid threads value");
+            if (!applyRunValue(option->kind, option->takesText() ? joinQuoted(parameters, position, value) : value,
+                               outcome)) {
                 return outcome;
             }
             break;
         }
+        case OptionKind::DryRun:
+            outcome.batch.dryRun = true;
+            break;
+        case OptionKind::Update:
+            outcome.batch.update = true;
+            break;
         }
     }
+    outcome.warnings << batchOptionWarnings(outcome.batch, settings);
     return outcome;
 }
 
@@ -323,6 +366,7 @@ CommandLineOutcome runCommandLine(int& argc, char** argv, const QStringList& par
     ConsoleRunOptions options;
     options.quiet = outcome.quiet;
     options.threads = outcome.threads;
+    options.batch = outcome.batch;
     options.furtherInputs = outcome.furtherInputs;
     options.startDrawing = [&]() {
         if (!drawing) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/settings.h"
+#include "cli/batch_options.h"
 #include "engine/job_state.h"
 
 #include <QString>
@@ -42,6 +43,7 @@ struct ParseOutcome {
     bool quiet = false;
     bool pause = false; // as seen up to the end of the loop (or the error)
     int threads = 0;    // --threads; 0 = one per core
+    BatchOptions batch; // --dry-run, --report, --update, --shard
     // Typing mistakes the parse skipped, each the text of one "Warning: " line.
     QStringList warnings;
     // Parameters after -i that are not options but name existing files, folders or list files:

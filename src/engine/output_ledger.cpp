@@ -60,7 +60,13 @@ FileFailure OutputLedger::commit(const QString& tempPath, const QString& outputP
         }
         return {FileFailureKind::RenameFailed, outputPath};
     }
-    const std::lock_guard lock(lock_);
-    written_.insert(resolvedOutputName(outputPath), inputPath);
+    reserve(outputPath, inputPath);
     return {};
+}
+
+void OutputLedger::reserve(const QString& outputPath, const QString& inputPath)
+{
+    const QString name = resolvedOutputName(outputPath);
+    const std::lock_guard lock(lock_);
+    written_.insert(name, inputPath);
 }

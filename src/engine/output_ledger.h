@@ -27,6 +27,10 @@ class OutputLedger {
     // a failed rename the temporary file is removed and the earlier file stays as it was.
     FileFailure commit(const QString& tempPath, const QString& outputPath, const QString& inputPath);
 
+    // Records outputPath as taken by inputPath without writing anything: the outputs of a file
+    // the run skips (they stay as they are) and the names of a plan.
+    void reserve(const QString& outputPath, const QString& inputPath);
+
   private:
     mutable std::mutex lock_;
     QSet<QString> inputs_;            // resolved and cleaned absolute paths of every input
