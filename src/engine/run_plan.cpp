@@ -8,9 +8,13 @@
 #include "engine/transform.h"
 
 #include <QFileInfo>
+#include <QThread>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <numbers>
+#include <thread>
 
 namespace {
 
@@ -152,24 +156,60 @@ bool outputsUpToDate(const QString& inputPath, const QStringList& outputs)
     return true;
 }
 
+namespace {
+
+// The output paths of many files at once, on every core: reading the page headers is most of
+// the time of a large plan. Only for masks without run counters, whose names do not depend on
+// the files before.
+std::vector<QStringList> outputPathsOnEveryCore(const Settings& settings, const JobState& job,
+                                                const std::vector<const InputFileEntry*>& entries)
+{
+    std::vector<QStringList> paths(entries.size());
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t i = next++; i < entries.size(); i = next++) {
+            paths[i] = plannedOutputPaths(settings, job, *entries[i]);
+        }
+    };
+    const int helpers = std::clamp(QThread::idealThreadCount(), 1, 16) - 1;
+    std::vector<std::thread> threads;
+    for (int i = 0; i < helpers && static_cast<std::size_t>(i + 1) < entries.size(); ++i) {
+        threads.emplace_back(work);
+    }
+    work();
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    return paths;
+}
+
+} // namespace
+
 std::vector<PlannedFile> planRun(const Settings& settings, const JobState& job, const InputFileList& files,
                                  const PlanOptions& options)
 {
-    OutputLedger ledger(files);
-    JobState fileJob = job;
+    std::vector<const InputFileEntry*> entries;
     std::vector<PlannedFile> plan;
     int position = 0;
     for (const InputFileEntry& entry : files) {
-        if (!options.shard.takes(position++)) {
-            continue;
+        if (options.shard.takes(position)) {
+            entries.push_back(&entry);
+            plan.push_back(PlannedFile{position, entry.path, {}});
         }
-        PlannedFile file{position - 1, entry.path, {}};
-        flagOutputs(file, ledger, plannedOutputPaths(settings, fileJob, entry), options.update);
-        if (!file.upToDate()) {
+        ++position;
+    }
+    const bool counted = usesRunCounters(settings.advanced.filenameMask);
+    const std::vector<QStringList> names =
+        counted ? std::vector<QStringList>(entries.size()) : outputPathsOnEveryCore(settings, job, entries);
+    OutputLedger ledger(files);
+    JobState fileJob = job;
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        flagOutputs(plan[i], ledger, counted ? plannedOutputPaths(settings, fileJob, *entries[i]) : names[i],
+                    options.update);
+        if (!plan[i].upToDate()) {
             // The counter of the next file, assuming this one converts.
             fileJob.counterValue += 1;
         }
-        plan.push_back(std::move(file));
     }
     return plan;
 }
