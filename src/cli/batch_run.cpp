@@ -35,25 +35,31 @@ RunSelection selectRunFiles(const Settings& settings, const JobState& job, const
                             const BatchOptions& options, RunReport& report)
 {
     RunSelection selection;
-    int position = 0;
-    for (const InputFileEntry& entry : collected) {
-        const int here = position++;
-        if (!options.shard.takes(here)) {
+    if (!options.update) {
+        int position = 0;
+        for (const InputFileEntry& entry : collected) {
+            if (options.shard.takes(position)) {
+                report.addFile(position, entry.path);
+                selection.files.insert(entry.path, entry.subfolder);
+            }
+            ++position;
+        }
+        return selection;
+    }
+    // Which files are up to date is what the plan says.
+    for (const PlannedFile& file : planRun(settings, job, collected, {options.shard, true})) {
+        report.addFile(file.position, file.inputPath);
+        if (!file.upToDate()) {
+            selection.files.insert(file.inputPath, collected.find(file.inputPath)->subfolder);
             continue;
         }
-        report.addFile(here, entry.path);
-        if (options.update) {
-            const QStringList outputs = plannedOutputPaths(settings, job, entry);
-            if (outputsUpToDate(entry.path, outputs)) {
-                ++selection.skipped;
-                report.markSkipped(entry.path, QStringLiteral("outputs up to date"), outputs);
-                for (const QString& output : outputs) {
-                    selection.keptOutputs.emplace_back(output, entry.path);
-                }
-                continue;
-            }
+        ++selection.skipped;
+        QStringList outputs;
+        for (const PlannedOutput& output : file.outputs) {
+            outputs << output.output;
+            selection.keptOutputs.emplace_back(output.output, file.inputPath);
         }
-        selection.files.insert(entry.path, entry.subfolder);
+        report.markSkipped(file.inputPath, QStringLiteral("outputs up to date"), outputs);
     }
     return selection;
 }
