@@ -12,6 +12,7 @@
 #include "engine/format_catalogue.h"
 #include "engine/input_file_list.h"
 #include "engine/library_messages.h"
+#include "engine/run_report.h"
 
 #include <QFileInfo>
 
@@ -144,6 +145,34 @@ QStringList usageLines(const QString& programName)
     return result;
 }
 
+namespace {
+
+// Stores the value of a run option (--threads, --report, --shard); false with outcome.error set
+// when the value is refused.
+bool applyRunValue(OptionKind kind, const QString& value, ParseOutcome& outcome)
+{
+    switch (kind) {
+    case OptionKind::Report:
+        outcome.batch.reportPath = withoutQuotes(value);
+        if (!reportFormatFor(outcome.batch.reportPath)) {
+            outcome.error = QStringLiteral("Invalid report file name (it must end in .jsonl, .json or .csv)");
+        }
+        break;
+    case OptionKind::Shard:
+        if (const std::optional<ShardSelection> shard = readShard(value)) {
+            outcome.batch.shard = *shard;
+        } else {
+            outcome.error = QStringLiteral("Invalid shard value (K/N with 1 <= K <= N)");
+        }
+        break;
+    default:
+        break;
+    }
+    return outcome.error.isEmpty();
+}
+
+} // namespace
+
 ParseOutcome parseOptions(const QStringList& parameters, Settings& settings, JobState& job)
 {
     ParseOutcome outcome;
@@ -223,20 +252,34 @@ ParseOutcome parseOptions(const QStringList& parameters, Settings& settings, Job
             outcome.pause = true;
             break;
         case OptionKind::Threads:
-        case OptionKind::Memory: {
+        case OptionKind::Memory:
+        case OptionKind::Report:
+        case OptionKind::Shard: {
             const QString value = optionValue(parameters, position);
             if (value.isEmpty() || value.startsWith(QLatin1StringView("--"))) {
                 outcome.error = incorrectNumberOfParameters;
                 return outcome;
             }
-            outcome.error = applyRunLimit(*option, value, outcome.limits);
-            if (!outcome.error.isEmpty()) {
+            const bool runLimit = option->kind == OptionKind::Threads || option->kind == OptionKind::Memory;
+            if (runLimit) {
+                outcome.error = applyRunLimit(*option, value, outcome.limits);
+            }
+            if (!outcome.error.isEmpty() ||
+                !applyRunValue(option->kind, option->takesText() ? joinQuoted(parameters, position, value) : value,
+                               outcome)) {
                 return outcome;
             }
             break;
         }
+        case OptionKind::DryRun:
+            outcome.batch.dryRun = true;
+            break;
+        case OptionKind::Update:
+            outcome.batch.update = true;
+            break;
         }
     }
+    outcome.warnings << batchOptionWarnings(outcome.batch, settings);
     return outcome;
 }
 
@@ -324,6 +367,7 @@ CommandLineOutcome runCommandLine(int& argc, char** argv, const QStringList& par
     ConsoleRunOptions options;
     options.quiet = outcome.quiet;
     options.limits = outcome.limits;
+    options.batch = outcome.batch;
     options.furtherInputs = outcome.furtherInputs;
     options.startDrawing = [&]() {
         if (!drawing) {

@@ -2,6 +2,7 @@
 
 #include "app/settings.h"
 #include "cli/option_table.h"
+#include "cli/batch_options.h"
 #include "engine/job_state.h"
 
 #include <QString>
@@ -43,6 +44,7 @@ struct ParseOutcome {
     bool quiet = false;
     bool pause = false; // as seen up to the end of the loop (or the error)
     RunLimits limits;   // --threads and --memory, from the command line or a profile
+    BatchOptions batch; // --dry-run, --report, --update, --shard
     // Typing mistakes the parse skipped, each the text of one "Warning: " line.
     QStringList warnings;
     // Parameters after -i that are not options but name existing files, folders or list files:

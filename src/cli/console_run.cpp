@@ -3,6 +3,7 @@
 #include "app/endpoints.h"
 #include "app/message_catalogue.h"
 #include "app/program_info.h"
+#include "cli/batch_run.h"
 #include "cli/console_echo.h"
 #include "cli/console_output.h"
 #include "cli/progress_line.h"
@@ -241,11 +242,27 @@ std::int32_t collectInputFiles(JobState& job, InputFileList& inputFiles, Console
     return total;
 }
 
-// Converts the collected files and writes the summary. Returns the exit status.
-int convertInputFiles(const Settings& settings, JobState& job, const InputFileList& inputFiles,
-                      const WatermarkAssets& watermark, ConsoleOutput& console, const ConsoleRunOptions& options,
-                      std::int32_t total)
+// The summary of a run that had nothing left to convert (every file of its shard up to date, or
+// a shard that got no file): nothing failed.
+int reportNothingToConvert(const RunSelection& selection, ConsoleOutput& console, const ConsoleRunOptions& options)
 {
+    if (!options.quiet) {
+        console.line(message(QStringLiteral("Msg"), QStringLiteral("Conversion complete")));
+        console.line(QStringLiteral("Files skipped: ") + QString::number(selection.skipped));
+    }
+    return interruptRequested() ? interruptedStatus() : exitSuccess;
+}
+
+// Converts the selected files and writes the summary. Returns the exit status.
+int convertInputFiles(const Settings& settings, JobState& job, const InputFileList& collected,
+                      const RunSelection& selection, RunReport& report, const WatermarkAssets& watermark,
+                      ConsoleOutput& console, const ConsoleRunOptions& options)
+{
+    const InputFileList& inputFiles = selection.files;
+    const std::int32_t total = inputFiles.size();
+    if (total == 0) {
+        return reportNothingToConvert(selection, console, options);
+    }
     const auto say = [&](const QString& text) {
         if (!options.quiet) {
             console.line(text);
@@ -260,14 +277,25 @@ int convertInputFiles(const Settings& settings, JobState& job, const InputFileLi
     context.fileFailed = [&console](const QString& inputPath, const FileFailure& failure) {
         console.errorLine(inputPath + QStringLiteral(": ") + describeFailure(failure));
     };
+    context.fileFinished = [&report](const FileResult& result) { report.record(result); };
+    if (inputFiles.size() != collected.size()) {
+        context.allInputs = &collected;
+        context.keptOutputs = selection.keptOutputs;
+    }
     RunProgress progress;
     runWorker([&]() { conversionWorker(context, inputFiles, progress, workerCount, options.limits.memoryBudget); },
               progress, console, !options.quiet && console.canShowProgress(), QStringLiteral("Converting"), total);
     const std::int32_t converted = progress.snapshot().convertedCount;
     // A run stopped by a signal before its last file is not complete, even when it converted some.
     const bool interrupted = interruptRequested() && converted < total;
+    const auto saySkipped = [&] {
+        if (selection.skipped > 0) {
+            say(QStringLiteral("Files skipped: ") + QString::number(selection.skipped));
+        }
+    };
     if (converted == 0) {
         console.line(message(QStringLiteral("Msg"), QStringLiteral("Conversion is not complete")));
+        saySkipped();
         return interrupted ? interruptedStatus() : exitStopped;
     }
     if (interrupted) {
@@ -277,6 +305,7 @@ int convertInputFiles(const Settings& settings, JobState& job, const InputFileLi
     }
     say(substituteMessage(message(QStringLiteral("Msg"), QStringLiteral("Files converted")), QString::number(converted),
                           QString::number(total)));
+    saySkipped();
     if (interrupted) {
         return interruptedStatus();
     }
@@ -362,6 +391,12 @@ int runConsole(const Settings& settings, JobState& job, InputFileList& inputFile
     }
     prepareRun(settings, job);
 
+    if (const QString problem = reportPathProblem(options.batch.reportPath);
+        !options.batch.reportPath.isEmpty() && !problem.isEmpty()) {
+        console.errorLine(QStringLiteral("Invalid report file: ") + problem);
+        return exitError;
+    }
+
     say(message(QStringLiteral("General"), QStringLiteral("Importing")));
     const std::int32_t total = collectInputFiles(job, inputFiles, console, options);
     say(substituteMessage(message(QStringLiteral("Msg"), QStringLiteral("Import complete")), QString::number(total)));
@@ -370,5 +405,19 @@ int runConsole(const Settings& settings, JobState& job, InputFileList& inputFile
         console.line(message(QStringLiteral("Msg"), QStringLiteral("Empty input files")));
         return interruptRequested() ? interruptedStatus() : exitStopped;
     }
-    return convertInputFiles(settings, job, inputFiles, checked.watermark, console, options, total);
+    if (options.batch.dryRun) {
+        return printPlan(settings, job, inputFiles, options.batch, console, options.quiet);
+    }
+    RunReport report;
+    const RunSelection selection = selectRunFiles(settings, job, inputFiles, options.batch, report);
+    const int status =
+        convertInputFiles(settings, job, inputFiles, selection, report, checked.watermark, console, options);
+    if (!options.batch.reportPath.isEmpty()) {
+        if (const QString problem = writeReport(options.batch.reportPath, report.records()); !problem.isEmpty()) {
+            console.errorLine(QStringLiteral("Unable to write the report ") + options.batch.reportPath +
+                              QStringLiteral(": ") + problem);
+            return exitError;
+        }
+    }
+    return status;
 }

@@ -2,6 +2,7 @@
 
 #include "app/settings.h"
 #include "cli/option_table.h"
+#include "cli/batch_options.h"
 #include "engine/job_state.h"
 #include "engine/run_checks.h"
 
@@ -31,6 +32,8 @@ struct ConsoleRunOptions {
     // Further inputs named after -i (files, folders or list files), collected after it as if
     // they were lines of a list file.
     QStringList furtherInputs;
+    // --dry-run, --report, --update and --shard.
+    BatchOptions batch;
     // Called once before the first drawing work (the watermark font check, the worker of a run
     // with a frame or watermark): creates the offscreen QGuiApplication. False when it cannot.
     std::function<bool()> startDrawing;

@@ -18,6 +18,7 @@ constexpr GroupTitle groupTitles[] = {
     {OptionGroup::Frame, "Frame"},
     {OptionGroup::Watermark, "Watermark"},
     {OptionGroup::Advanced, "File names, times, folders and profiles"},
+    {OptionGroup::Batches, "Batches: plans, reports, incremental and sharded runs"},
     {OptionGroup::Other, "Console"},
 };
 
@@ -41,8 +42,7 @@ QString valueHint(const OptionSpec& option)
 QString optionCell(const OptionSpec& option)
 {
     const QString longName = option.longName.toLower();
-    const bool takesValue = option.kind != OptionKind::Switch && option.kind != OptionKind::Debug &&
-                            option.kind != OptionKind::Quiet && option.kind != OptionKind::Pause;
+    const bool takesValue = option.takesValue();
     QString cell;
     if (!option.shortName.isEmpty()) {
         cell = u'`' + option.shortName.toLower() + (takesValue ? u' ' + valueHint(option) : QString()) +

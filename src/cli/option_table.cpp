@@ -207,6 +207,15 @@ std::vector<OptionSpec> trailingOptions()
     OptionSpec{.longName = "--PROFILE"_n, .kind = K::Profile, .group = G::Advanced,
                .help = "Apply the [CLI] group of a profile file at this place of the command line", .valueHint = "FILE"},
 
+    OptionSpec{.longName = "--DRY-RUN"_n, .kind = K::DryRun, .group = G::Batches,
+               .help = "Print the plan (one line per output: input, output, and whether it exists, collides or would replace an input); convert and write nothing; exit 1 on a collision"},
+    OptionSpec{.longName = "--REPORT"_n, .kind = K::Report, .group = G::Batches,
+               .help = "After the run, write one record per input file (status, reason, outputs, bytes, time): JSON Lines for .jsonl or .json, CSV for .csv", .valueHint = "FILE"},
+    OptionSpec{.longName = "--UPDATE"_n, .kind = K::Update, .group = G::Batches,
+               .help = "Skip an input whose every output exists and is not older than the input"},
+    OptionSpec{.longName = "--SHARD"_n, .kind = K::Shard, .group = G::Batches,
+               .help = "Convert only shard K of N: the files whose position in the list, from 0, modulo N is K-1", .valueHint = "K/N"},
+
     OptionSpec{.shortName = "-D"_n, .longName = "--DEBUG"_n, .kind = K::Debug, .group = G::Other, .help = "Print every effective setting and each file's result"},
     OptionSpec{.shortName = "-Q"_n, .longName = "--QUIET"_n, .kind = K::Quiet, .group = G::Other, .help = "Print only errors, the debug lines and the stop messages"},
     OptionSpec{.longName = "--THREADS"_n, .kind = K::Threads, .group = G::Other,
@@ -273,6 +282,21 @@ const std::vector<OptionSpec>& options()
 }
 
 } // namespace
+
+bool OptionSpec::takesValue() const
+{
+    switch (kind) {
+    case OptionKind::Switch:
+    case OptionKind::Debug:
+    case OptionKind::Quiet:
+    case OptionKind::Pause:
+    case OptionKind::DryRun:
+    case OptionKind::Update:
+        return false;
+    default:
+        return true;
+    }
+}
 
 bool OptionSpec::isSetting() const
 {

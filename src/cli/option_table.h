@@ -28,10 +28,14 @@ enum class OptionKind {
     Pause,      // -p
     Threads,    // --threads=N: how many files are converted at once
     Memory,     // --memory=SIZE: the memory the run's decoded pages may take at once
+    DryRun,     // --dry-run: print the plan, convert nothing
+    Report,     // --report=FILE: one record per input file after the run
+    Update,     // --update: skip inputs whose outputs are up to date
+    Shard,      // --shard=K/N: convert only the K-th of N shards of the list
 };
 
 // The reference groups of the README, in the order the option table lists them.
-enum class OptionGroup { Main, Input, Output, Transform, Adjustment, Frame, Watermark, Advanced, Other };
+enum class OptionGroup { Main, Input, Output, Transform, Adjustment, Frame, Watermark, Advanced, Batches, Other };
 
 struct OptionSpec {
     QString shortName = {}; // "-I", or empty
@@ -47,6 +51,8 @@ struct OptionSpec {
     QString help = {};                          // one line for the reference; settings' meanings
     QString valueHint = {};                     // "NUM", "FILE", ... for the reference
 
+    // Whether the option takes a value (everything but the switches).
+    bool takesValue() const;
     // Whether the value of a Text option is joined across parameters when quoted.
     bool takesText() const { return kind == OptionKind::Text || kind == OptionKind::Profile; }
     // The options that only act on a Settings member (and so may appear in a profile).

@@ -20,6 +20,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -147,6 +148,7 @@ struct FileOutcome {
     std::vector<QString> debugLines;
     std::vector<PendingOutput> pendingOutputs;
     std::vector<QString> written;
+    std::int64_t milliseconds = 0;
 };
 
 // The shared state of a run: the caller's context (its job holds the counters, changed only by
@@ -164,13 +166,18 @@ struct SharedRun {
 void commitPendingOutputs(OutputLedger& ledger, const QString& inputPath, FileOutcome& outcome)
 {
     for (PendingOutput& pending : outcome.pendingOutputs) {
+        bool committed = false;
         if (!outcome.ok) {
             QFile::remove(pending.temp);
-            continue;
-        }
-        if (FileFailure refused = ledger.commit(pending.temp, pending.output, inputPath)) {
+        } else if (FileFailure refused = ledger.commit(pending.temp, pending.output, inputPath)) {
             outcome.ok = false;
             outcome.failure = std::move(refused);
+        } else {
+            committed = true;
+        }
+        if (!committed) {
+            // Only what took its name was written.
+            std::erase(outcome.written, pending.output);
         }
     }
 }
@@ -203,6 +210,10 @@ void finishFile(SharedRun& run, const JobState& job, FileOutcome& outcome)
         if (shared.onSaved) {
             shared.onSaved(path);
         }
+    }
+    if (shared.fileFinished) {
+        shared.fileFinished(
+            FileResult{job.inputPath, outcome.ok, outcome.failure, std::move(outcome.written), outcome.milliseconds});
     }
 }
 
@@ -260,7 +271,10 @@ void convertFiles(SharedRun& run, JobState job, bool concurrent)
         if (concurrent) {
             pages = run.memory.admit(position, fileMemoryEstimate(job.inputPath, shared.settings, job));
         }
+        const auto started = std::chrono::steady_clock::now();
         outcome.ok = processCurrentFile(context);
+        outcome.milliseconds =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
         pages.release();
         // --- end of memory budget
         outcome.failure = context.failure;
@@ -285,8 +299,12 @@ int defaultWorkerCount()
 void conversionWorker(RunContext& context, const InputFileList& files, RunProgress& progress, int workerCount,
                       std::uint64_t memoryBudget)
 {
-    SharedRun run{context, FileSchedule(files, progress), OutputLedger(files),
+    SharedRun run{context, FileSchedule(files, progress),
+                  OutputLedger(context.allInputs != nullptr ? *context.allInputs : files),
                   MemoryBudget(memoryBudget > 0 ? memoryBudget : defaultMemoryBudget())};
+    for (const auto& [output, input] : context.keptOutputs) {
+        run.ledger.reserve(output, input);
+    }
     const int workers = std::clamp(workerCount, 1, std::clamp(static_cast<int>(files.size()), 1, maxWorkerCount));
     const bool concurrent = workers > 1;
     // Every worker's copy is taken before the first one starts: finished files change context.job.

@@ -23,18 +23,45 @@ OutputLedger::OutputLedger(const InputFileList& inputs)
     for (const InputFileEntry& entry : inputs) {
         const QFileInfo info(entry.path);
         inputs_.insert(QDir::cleanPath(info.absoluteFilePath()));
-        inputs_.insert(resolvedOutputName(entry.path));
+        inputs_.insert(resolve(entry.path));
         // A symbolic link to an input names the same data.
-        if (const QString target = info.canonicalFilePath(); !target.isEmpty()) {
+        if (const QString target = linkTarget(entry.path); !target.isEmpty()) {
             inputs_.insert(target);
         }
     }
 }
 
+QString OutputLedger::resolve(const QString& path) const
+{
+    const QFileInfo info(path);
+    const QString absoluteFolder = info.absolutePath();
+    QString folder;
+    {
+        const std::lock_guard lock(foldersLock_);
+        folder = canonicalFolders_.value(absoluteFolder);
+    }
+    if (folder.isEmpty()) {
+        folder = QFileInfo(absoluteFolder).canonicalFilePath();
+        if (folder.isEmpty()) {
+            // Not there (yet): not remembered, it may be created during the run.
+            return QDir::cleanPath(info.absoluteFilePath());
+        }
+        const std::lock_guard lock(foldersLock_);
+        canonicalFolders_.insert(absoluteFolder, folder);
+    }
+    return folder + u'/' + info.fileName();
+}
+
+QString OutputLedger::linkTarget(const QString& path) const
+{
+    const QFileInfo info(path);
+    return info.isSymLink() ? info.canonicalFilePath() : QString();
+}
+
 FileFailure OutputLedger::check(const QString& outputPath, const QString& inputPath) const
 {
-    const QString name = resolvedOutputName(outputPath);
-    const QString target = QFileInfo(outputPath).canonicalFilePath();
+    const QString name = resolve(outputPath);
+    const QString target = linkTarget(outputPath);
     const std::lock_guard lock(lock_);
     if (inputs_.contains(name) || (!target.isEmpty() && inputs_.contains(target))) {
         return {FileFailureKind::WouldOverwriteInput, outputPath};
@@ -60,7 +87,13 @@ FileFailure OutputLedger::commit(const QString& tempPath, const QString& outputP
         }
         return {FileFailureKind::RenameFailed, outputPath};
     }
-    const std::lock_guard lock(lock_);
-    written_.insert(resolvedOutputName(outputPath), inputPath);
+    reserve(outputPath, inputPath);
     return {};
+}
+
+void OutputLedger::reserve(const QString& outputPath, const QString& inputPath)
+{
+    const QString name = resolve(outputPath);
+    const std::lock_guard lock(lock_);
+    written_.insert(name, inputPath);
 }

@@ -27,7 +27,19 @@ class OutputLedger {
     // a failed rename the temporary file is removed and the earlier file stays as it was.
     FileFailure commit(const QString& tempPath, const QString& outputPath, const QString& inputPath);
 
+    // Records outputPath as taken by inputPath without writing anything: the outputs of a file
+    // the run skips (they stay as they are) and the names of a plan.
+    void reserve(const QString& outputPath, const QString& inputPath);
+
   private:
+    // resolvedOutputName with each folder's canonical path looked up once: a batch names many
+    // files in few folders.
+    QString resolve(const QString& path) const;
+    // The resolved name of the file a path leads to when it is a symbolic link; empty otherwise.
+    QString linkTarget(const QString& path) const;
+
+    mutable std::mutex foldersLock_;
+    mutable QHash<QString, QString> canonicalFolders_; // absolute folder -> canonical path (existing folders)
     mutable std::mutex lock_;
     QSet<QString> inputs_;            // resolved and cleaned absolute paths of every input
     QHash<QString, QString> written_; // resolved output name -> the input that wrote it

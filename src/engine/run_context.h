@@ -6,9 +6,22 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <functional>
+#include <utility>
+#include <vector>
 
+class InputFileList;
 struct WatermarkAssets; // engine/watermark.h: what a run loads once for its watermark (the font)
+
+// What the run driver tells about one file when its turn is done.
+struct FileResult {
+    QString inputPath;
+    bool converted = false;
+    FileFailure failure = {};      // why, when not converted
+    std::vector<QString> outputs;  // the files it wrote, in page order
+    std::int64_t milliseconds = 0; // time spent converting it (not waiting for its turn)
+};
 
 // What one conversion run hands to the pipeline: the settings it reads, the job record it fills
 // per file, the watermark assets loaded once by the starter, and where debug lines go.
@@ -38,6 +51,16 @@ struct RunContext {
     FileFailure failure{};
     // Called by the run driver, in list order, with every file that was not converted.
     std::function<void(const QString& inputPath, const FileFailure& failure)> fileFailed{};
+
+    // Called by the run driver, in list order, with the outcome of every file it took up.
+    std::function<void(const FileResult& result)> fileFinished{};
+
+    // A run that converts only part of the collected list (one shard of it, or the files an
+    // incremental run did not skip) names the whole list here, so that no output replaces any
+    // file of it, and the outputs the skipped files keep (output, input), so that no later file
+    // takes their names. Empty: the list the run converts is the whole list.
+    const InputFileList* allInputs = nullptr;
+    std::vector<std::pair<QString, QString>> keptOutputs{};
 
     void needCounters() const
     {

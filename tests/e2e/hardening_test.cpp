@@ -251,7 +251,11 @@ TEST_F(Hardening, SecondInterruptEndsAtOnceAndLeavesNoTemporaryFile)
         const auto before = std::chrono::steady_clock::now();
         const RunResult run = running->finish(20000);
         EXPECT_FALSE(run.timedOut);
-        EXPECT_EQ(run.signal, SIGINT) << "the shell reports 130";
+        // Either the second interrupt ended the run (the shell reports 130), or the files in hand
+        // were finished within the 50 ms and the first interrupt had already ended it with 130.
+        const bool endedBySecond = run.signal == SIGINT;
+        const bool endedByFirst = run.signal == 0 && run.exitCode == 130;
+        EXPECT_TRUE(endedBySecond || endedByFirst) << "signal " << run.signal << ", exit " << run.exitCode;
         EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(10));
         for (const QString& file : entriesOf(box.path(out))) {
             EXPECT_FALSE(isTemporaryName(file)) << "temporary file left behind: " << file.toStdString();
