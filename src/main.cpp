@@ -19,6 +19,13 @@ QStringList parametersOf(int argc, char** argv)
     return parameters;
 }
 
+// The hidden modes belong to the desktop interface, which does not show them yet.
+int startHiddenMode()
+{
+    std::puts("This mode belongs to the desktop interface, which this build does not include yet.");
+    return 0;
+}
+
 int startWindowedMode()
 {
     std::puts("The desktop interface of Tessaline is not built yet; use the command line (tessaline --help).");
@@ -43,8 +50,15 @@ int main(int argc, char** argv)
     }
 
     if (!parameters.isEmpty()) {
-        if (const std::optional<int> status = runCommandLine(argc, argv, parameters)) {
-            return *status;
+        const CommandLineOutcome outcome = runCommandLine(argc, argv, parameters);
+        switch (outcome.next) {
+        case CommandLineOutcome::Next::Exit:
+            return outcome.exitStatus;
+        case CommandLineOutcome::Next::StartUninstallPage:
+        case CommandLineOutcome::Next::StartScreenshots:
+            return startHiddenMode();
+        case CommandLineOutcome::Next::StartWindowed:
+            break;
         }
     }
     return startWindowedMode();

@@ -46,12 +46,29 @@ enum class WriteRule : std::uint8_t {
 using SettingAccessor = std::variant<std::int8_t& (*)(Settings&), std::int32_t& (*)(Settings&), float& (*)(Settings&),
                                      QString& (*)(Settings&)>;
 
+// The values a setting accepts: what the Preferences controls offer and what the run checks test.
+// Settings without a declared range take any value of their width (sizes, offsets, texts); a bit
+// depth's values are its format's permitted depths.
+struct SettingRange {
+    double minimum = 0;
+    double maximum = 0;
+    double step = 0; // 0: no range declared
+
+    constexpr bool declared() const { return step > 0; }
+};
+
+constexpr SettingRange validRange(double minimum, double maximum, double step = 1)
+{
+    return {minimum, maximum, step};
+}
+
 struct SettingDescriptor {
     const char* group;
     const char* key;
     SettingKind kind;
     SettingAccessor access;
     double number = 0;     // default of a numeric setting (DefaultRule::Value / WindowedOnly)
+    SettingRange valid{};  // the values the setting accepts
     const char* text = ""; // default of a text or colour setting, UTF-8
     DefaultRule rule = DefaultRule::Value;
     MissingRule missing = MissingRule::AsReset;
@@ -85,6 +102,22 @@ void setSettingFromText(Settings& settings, const SettingDescriptor& setting, co
 // The value as the configuration file writes it: "%d" for integers, "%f" for reals, texts as
 // they are.
 QString settingToText(const Settings& settings, const SettingDescriptor& setting);
+
+// The value of an integer setting of any width (flags, choices, numbers, dates, depths); 0 for a
+// real or a text.
+std::int32_t settingInteger(const Settings& settings, const SettingDescriptor& setting);
+
+// Store a value as given into a setting of the matching kind; a setting of another kind is left
+// alone. Integers wrap to the setting's width (8-bit settings keep the low 8 bits); a real beyond
+// the 32-bit range becomes infinite.
+void setSettingNumber(Settings& settings, const SettingDescriptor& setting, std::int32_t value);
+void setSettingReal(Settings& settings, const SettingDescriptor& setting, double value);
+void setSettingText(Settings& settings, const SettingDescriptor& setting, const QString& value);
+
+// Whether the setting's value lies in its declared range (always, without one). A real is
+// compared at its own 32-bit precision, so 0.01 typed as gamma is in 0.01..9.99; NaN is in no
+// range.
+bool settingInRange(const Settings& settings, const SettingDescriptor& setting);
 
 // The numeric readers behind setSettingFromText, for other code that parses the same way.
 std::int32_t parseInteger(const QString& text);

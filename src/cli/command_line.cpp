@@ -220,7 +220,16 @@ ParseOutcome parseOptions(const QStringList& parameters, Settings& settings, Job
     return outcome;
 }
 
-std::optional<int> runCommandLine(int& argc, char** argv, const QStringList& parameters)
+namespace {
+
+CommandLineOutcome exitWith(int status)
+{
+    return {CommandLineOutcome::Next::Exit, status, {}};
+}
+
+} // namespace
+
+CommandLineOutcome runCommandLine(int& argc, char** argv, const QStringList& parameters)
 {
     // The console start: constant tables ready, a fresh job, console defaults. The configuration
     // file is neither read nor written in this mode.
@@ -240,7 +249,7 @@ std::optional<int> runCommandLine(int& argc, char** argv, const QStringList& par
         ConsoleOutput console;
         console.setTitle(programTitle());
         console.line(versionText(programVersion));
-        return exitSuccess;
+        return exitWith(exitSuccess);
     }
     case FirstSwitch::Help: {
         ConsoleOutput console;
@@ -248,15 +257,12 @@ std::optional<int> runCommandLine(int& argc, char** argv, const QStringList& par
         for (const QString& line : usageLines(programFileName())) {
             console.line(line);
         }
-        return exitSuccess;
+        return exitWith(exitSuccess);
     }
     case FirstSwitch::Uninstall:
-    case FirstSwitch::Screenshot: {
-        ConsoleOutput console;
-        console.line(
-            QStringLiteral("This mode belongs to the desktop interface, which this build does not include yet."));
-        return exitSuccess;
-    }
+        return {CommandLineOutcome::Next::StartUninstallPage, exitSuccess, {}};
+    case FirstSwitch::Screenshot:
+        return {CommandLineOutcome::Next::StartScreenshots, exitSuccess, optionValue(parameters, 1)};
     case FirstSwitch::None:
         break;
     }
@@ -269,10 +275,10 @@ std::optional<int> runCommandLine(int& argc, char** argv, const QStringList& par
         if (outcome.pause) {
             console.waitForKey();
         }
-        return exitError;
+        return exitWith(exitError);
     }
     if (job.consoleRun == 0) {
-        return std::nullopt;
+        return {CommandLineOutcome::Next::StartWindowed, exitSuccess, {}};
     }
 
     ConsoleOutput console;
@@ -299,5 +305,5 @@ std::optional<int> runCommandLine(int& argc, char** argv, const QStringList& par
         console.line(QStringLiteral("Press any key to exit."));
         console.waitForKey();
     }
-    return status;
+    return exitWith(status);
 }

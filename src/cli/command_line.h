@@ -6,13 +6,25 @@
 #include <QString>
 #include <QStringList>
 
-#include <optional>
+// What a start with parameters leads to. The command line handles version, usage, errors and the
+// console run itself; the windowed mode and the two hidden modes belong to the desktop interface,
+// which the process entry starts.
+struct CommandLineOutcome {
+    enum class Next {
+        Exit,               // the command line did its work; end with exitStatus
+        StartWindowed,      // no -i: the windowed mode, as if there had been no parameters
+        StartUninstallPage, // -U first
+        StartScreenshots,   // -T first; screenshotFolder is the parameter after it
+    };
+    Next next = Next::Exit;
+    int exitStatus = 0;
+    QString screenshotFolder;
+};
 
 // Handles a start with parameters: the first-parameter switches, the option loop and, when an
-// input was named, the console run. Returns the process exit status when the command line did
-// its work, or nothing when the windowed mode is to start as if there had been no parameters.
-// argc/argv are passed through for the Qt application a drawing console run creates.
-std::optional<int> runCommandLine(int& argc, char** argv, const QStringList& parameters);
+// input was named, the console run. argc/argv are passed through for the Qt application a
+// drawing console run creates.
+CommandLineOutcome runCommandLine(int& argc, char** argv, const QStringList& parameters);
 
 // Special switches that act only as the first parameter.
 enum class FirstSwitch { None, Uninstall, Screenshot, Version, Help };

@@ -3,8 +3,8 @@
 #include "app/endpoints.h"
 #include "app/message_catalogue.h"
 #include "app/program_info.h"
+#include "cli/console_echo.h"
 #include "cli/console_output.h"
-#include "cli/keywords.h"
 #include "cli/progress_line.h"
 #include "engine/conversion_run.h"
 #include "engine/format_catalogue.h"
@@ -13,9 +13,7 @@
 #include "engine/watermark.h"
 
 #include <QDir>
-#include <QFileInfo>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -26,16 +24,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-QString flag(std::int32_t value)
-{
-    return value != 0 ? QStringLiteral("1") : QStringLiteral("0");
-}
-
-QString number(std::int32_t value)
-{
-    return QString::number(value);
-}
 
 // Ctrl+C (or SIGTERM, as a session manager or `kill` sends) during a worker asks it to stop after
 // the file in hand, so no output is left half written; a second one ends the process as usual.
@@ -118,328 +106,92 @@ void runWorker(Work work, RunProgress& progress, ConsoleOutput& console, bool sh
     console.clearProgress();
 }
 
-// The lines of the output format block of the debug echo, for the format of key.
-QStringList outputFormatEcho(const Settings& settings, const QString& key)
-{
-    const OutputSettings& output = settings.output;
-    QStringList lines{key.toUpper() + QStringLiteral(" BPP: ") + number(formatBitDepthSetting(settings, key))};
-    const auto compression = [&key](std::int32_t value) { return keywordText(KeywordTable::Compression, value, key); };
-    if (key == u"bmp") {
-        lines << QStringLiteral("BMP Compression: ") + compression(output.bmpCompression)
-              << QStringLiteral("BMP Color Table: ") + keywordText(KeywordTable::ColourTable, output.bmpColorTable);
-    } else if (key == u"exr") {
-        lines << QStringLiteral("EXR Compression: ") + compression(output.exrCompression);
-    } else if (key == u"jpg") {
-        lines << QStringLiteral("JPG Quality: ") + number(output.jpgQuality)
-              << QStringLiteral("JPG Chroma Subsampling: ") + keywordText(KeywordTable::Chroma, output.jpgChroma)
-              << QStringLiteral("JPG Save As: ") + keywordText(KeywordTable::JpegSaveMode, output.jpgSaveAs);
-    } else if (key == u"png") {
-        lines << QStringLiteral("PNG Compression: ") + compression(output.pngCompression)
-              << QStringLiteral("PNG Interlaced: ") + flag(output.pngInterlaced);
-    } else if (key == u"tga") {
-        lines << QStringLiteral("TGA Compression: ") + compression(output.tgaCompression);
-    } else if (key == u"tiff") {
-        lines << QStringLiteral("TIFF Compression: ") + compression(output.tiffCompression)
-              << QStringLiteral("TIFF Color Model: ") + keywordText(KeywordTable::ColourModel, output.tiffColorModel);
-    }
-    return lines;
-}
+// What the checks leave for the echo and the rest of the run.
+struct CheckedRun {
+    EchoFacts facts;
+    WatermarkAssets watermark;
+    RunProblem problem;
+};
 
-QStringList frameEcho(const FrameSettings& frame)
+// The checks of a console run, in their fixed order; the first problem ends them. On the way the
+// input and output folders are completed and the format keys defaulted in job.
+CheckedRun checkConsoleRun(const Settings& settings, JobState& job, const ConsoleRunOptions& options)
 {
-    QStringList lines{QStringLiteral("Frame: ") + keywordText(KeywordTable::Frame, frame.doFrame)};
-    if (frame.doFrame == 1) {
-        lines << QStringLiteral("Frame left: ") + number(frame.solidLeft)
-              << QStringLiteral("Frame right: ") + number(frame.solidRight)
-              << QStringLiteral("Frame top: ") + number(frame.solidTop)
-              << QStringLiteral("Frame bottom: ") + number(frame.solidBottom)
-              << QStringLiteral("Frame left color: ") + frame.solidLeftColor
-              << QStringLiteral("Frame right color: ") + frame.solidRightColor
-              << QStringLiteral("Frame top color: ") + frame.solidTopColor
-              << QStringLiteral("Frame bottom color: ") + frame.solidBottomColor
-              << QStringLiteral("Frame opacity: ") + number(frame.solidOpacity);
-    }
-    return lines;
-}
-
-QStringList textWatermarkEcho(const WatermarkSettings& w)
-{
-    return {
-        QStringLiteral("Watermark text: ") + w.text,
-        QStringLiteral("Watermark font: ") + w.font,
-        QStringLiteral("Watermark font size: ") + number(w.fontSize),
-        QStringLiteral("Watermark font leading: ") + number(w.fontLeading),
-        QStringLiteral("Watermark font color: ") + w.fontColor,
-        QStringLiteral("Watermark font style: ") + keywordText(KeywordTable::FontStyle, w.fontStyle),
-        QStringLiteral("Watermark font effect: ") + keywordText(KeywordTable::FontEffect, w.fontEffect),
-        QStringLiteral("Watermark text antialiasing: ") + flag(w.textAntialiasing),
-        QStringLiteral("Watermark text alignment: ") + keywordText(KeywordTable::Alignment, w.textAlignment),
-        QStringLiteral("Watermark text padding: ") + number(w.textPadding),
-        QStringLiteral("Watermark text opacity: ") + number(w.textOpacity),
-        QStringLiteral("Watermark background color: ") + w.backColor,
-        QStringLiteral("Watermark background opacity: ") + number(w.backOpacity),
-        QStringLiteral("Watermark boundary: ") + keywordText(KeywordTable::Boundary, w.textBoundary),
-        QStringLiteral("Watermark position: ") + keywordText(KeywordTable::Position, w.textPosition),
-        QStringLiteral("Watermark offset (x/y): ") + number(w.textXOffset) + u'/' + number(w.textYOffset),
-        QStringLiteral("Watermark rotation: ") + number(w.textRotation),
-        QStringLiteral("Watermark size/mode: ") + keywordText(KeywordTable::SizeMode, w.textSize),
-    };
-}
-
-QStringList imageWatermarkEcho(const WatermarkSettings& w)
-{
-    return {
-        QStringLiteral("Watermark image: ") + w.image,
-        QStringLiteral("Watermark greyscale: ") + flag(w.imageGreyscale),
-        QStringLiteral("Watermark opacity: ") + number(w.imageOpacity),
-        QStringLiteral("Watermark boundary: ") + keywordText(KeywordTable::Boundary, w.imageBoundary),
-        QStringLiteral("Watermark position: ") + keywordText(KeywordTable::Position, w.imagePosition),
-        QStringLiteral("Watermark offset (x/y): ") + number(w.imageXOffset) + u'/' + number(w.imageYOffset),
-        QStringLiteral("Watermark rotation: ") + number(w.imageRotation),
-        QStringLiteral("Watermark size/mode: ") + keywordText(KeywordTable::SizeMode, w.imageSize),
-    };
-}
-
-bool bitDepthPermitted(const QString& key, std::int32_t bpp)
-{
-    const std::vector<int> permitted = permittedBitDepths(key);
-    return bpp == 0 || std::find(permitted.begin(), permitted.end(), bpp) != permitted.end();
-}
-
-} // namespace
-
-bool hasExtension(const QString& value)
-{
-    const QString component = value.mid(value.lastIndexOf(u'/') + 1);
-    const qsizetype dot = component.lastIndexOf(u'.');
-    return dot > 0 && !component.mid(dot + 1).contains(u' ');
-}
-
-QString completeConsoleFolder(const QString& folder, const QString& currentFolder)
-{
-    if (folder.startsWith(QLatin1StringView(".."))) {
-        return {};
-    }
-    QString complete = folder;
-    if (!complete.startsWith(u'/')) {
-        if (complete == u".") {
-            complete.clear();
-        } else if (complete.startsWith(QLatin1StringView("./"))) {
-            complete.remove(0, 2);
-        }
-        QString base = currentFolder;
-        if (!base.endsWith(u'/')) {
-            base += u'/';
-        }
-        complete.prepend(base);
-    }
-    if (!complete.endsWith(u'/')) {
-        complete += u'/';
-    }
-    return complete;
-}
-
-QString folderPart(const QString& path)
-{
-    return path.left(path.lastIndexOf(u'/') + 1);
-}
-
-QStringList bannerLines()
-{
-    return {programTitle(), QStringLiteral("Copyright (c) Morvane. All rights reserved."),
-            QString::fromUtf8(makerWebSite), QStringLiteral(" ")};
-}
-
-int runConsole(const Settings& settings, JobState& job, InputFileList& inputFiles, ConsoleOutput& console,
-               const ConsoleRunOptions& options)
-{
-    const bool quiet = options.quiet;
-    const bool debug = job.mode == u"DEBUG";
-    const auto say = [&](const QString& text) {
-        if (!quiet) {
-            console.line(text);
-        }
-    };
-    const auto echo = [&](const QStringList& lines) {
-        if (debug) {
-            for (const QString& line : lines) {
-                console.line(line);
-            }
-        }
-    };
-    const auto fail = [&](const QString& problem) {
-        console.errorLine(problem);
-        return exitError;
-    };
+    CheckedRun run;
     const QString currentFolder = QDir::currentPath();
-    const InterruptGuard interrupts;
-
-    say(message(QStringLiteral("General"), QStringLiteral("Preparing")));
-    const QString input = job.inputFolder;
-    echo({QStringLiteral("Input: ") + input});
-    const bool fileInput = hasExtension(input);
-    if (fileInput) {
-        job.inputPath = input;
-        job.inputFolder.clear();
-        const QFileInfo info(input);
-        if (!info.isFile() || info.size() <= 0) {
-            return fail(QStringLiteral("Invalid input file"));
-        }
-    } else {
-        job.inputFolder = completeConsoleFolder(input, currentFolder);
-        if (job.inputFolder.isEmpty()) {
-            return fail(QStringLiteral("Incorrect input folder"));
-        }
-        if (!QFileInfo(job.inputFolder).isDir()) {
-            return fail(QStringLiteral("Invalid input folder"));
-        }
+    run.facts.inputAsGiven = job.inputFolder;
+    if ((run.problem = checkInputPath(job, currentFolder))) {
+        return run;
     }
-
+    const bool fileInput = !job.inputPath.isEmpty();
     if (job.outputFolder.isEmpty()) {
-        job.outputFolder = fileInput ? folderPart(input) : job.inputFolder;
+        job.outputFolder = fileInput ? folderPart(job.inputPath) : job.inputFolder;
     }
-    echo({QStringLiteral("Output: ") + job.outputFolder});
-    job.outputFolder = completeConsoleFolder(job.outputFolder, currentFolder);
+    run.facts.outputAsChosen = job.outputFolder;
     if (job.outputFolder.isEmpty()) {
-        return fail(QStringLiteral("Incorrect output folder"));
+        // A bare input file name has no folder part: its output goes to the current folder.
+        job.outputFolder = QStringLiteral(".");
     }
-    if (!QFileInfo(job.outputFolder).isDir()) {
-        return fail(QStringLiteral("Invalid output folder"));
+    if ((run.problem = checkOutputFolder(job, currentFolder))) {
+        return run;
     }
-
     if (job.inputKey.isEmpty()) {
         job.inputKey = inputFormatList().value(0);
     }
     if (job.outputKey.isEmpty()) {
         job.outputKey = outputFormatList().value(0);
     }
-    const QString& key = job.outputKey;
-    echo({QStringLiteral("Conversion: ") + key});
-    if (!outputFormatList().contains(key)) {
-        return fail(QStringLiteral("Invalid conversion type"));
+    if ((run.problem = checkOutputFormat(settings, job.outputKey)) || (run.problem = checkResize(settings)) ||
+        (run.problem = checkColourCorrection(settings))) {
+        return run;
     }
-    echo({QStringLiteral("TIFF Frame Loading: ") +
-          keywordText(KeywordTable::FrameSelection, settings.input.tiffFrameLoading)});
+    if (runNeedsDrawing(settings) && options.startDrawing && !options.startDrawing()) {
+        run.problem = {RunProblemKind::DrawingUnavailable, {}};
+        return run;
+    }
+    run.problem = checkWatermark(settings, run.watermark);
+    return run;
+}
 
-    echo(outputFormatEcho(settings, key));
-    if (!bitDepthPermitted(key, formatBitDepthSetting(settings, key))) {
-        return fail(QStringLiteral("Invalid ") + key + QStringLiteral("-bpp value"));
+// Collects the input files named by -i into the list: a folder with its subfolders, a list file
+// (.txt or .lst) line by line, or the one image file. Returns how many were added.
+std::int32_t collectInputFiles(JobState& job, InputFileList& inputFiles, RunProgress& progress, ConsoleOutput& console,
+                               bool showProgress)
+{
+    const QString label = QStringLiteral("Importing");
+    if (job.inputPath.isEmpty()) {
+        runWorker([&]() { folderImportWorker(inputFiles, job, progress); }, progress, console, showProgress, label,
+                  topLevelEntryCount(job.inputFolder));
+        return progress.snapshot().convertedCount;
     }
-    if (key == u"jpg" && (settings.output.jpgQuality < 1 || settings.output.jpgQuality > 100)) {
-        return fail(QStringLiteral("Invalid jpg-quality value"));
+    if (const QString extension = inputExtensionOf(job.inputPath).toLower();
+        extension == u"txt" || extension == u"lst") {
+        runWorker([&]() { listImportWorker(inputFiles, job, progress); }, progress, console, showProgress, label,
+                  listLineEstimate(job.inputPath));
+        return progress.snapshot().convertedCount;
     }
+    return addInputFile(inputFiles, job, job.inputPath) ? 1 : 0;
+}
 
-    const TransformSettings& transform = settings.transform;
-    if (transform.doImageRotation != 0) {
-        echo({QStringLiteral("Image Rotation Type: ") +
-                  keywordText(KeywordTable::RotationType, transform.imageRotationType),
-              QStringLiteral("Image Rotation: ") + number(transform.imageRotation),
-              QStringLiteral("Image Rotation Back Color: ") + transform.imageRotationBackColor});
-    }
-    if (transform.doImageResize != 0) {
-        echo({QStringLiteral("Width: ") + number(transform.imageWidth) + u' ' +
-              keywordText(KeywordTable::Unit, transform.imageWidthUnit)});
-        if (transform.imageWidth == 0) {
-            return fail(QStringLiteral("Invalid width value"));
+// Converts the collected files and writes the summary. Returns the exit status.
+int convertInputFiles(const Settings& settings, JobState& job, const InputFileList& inputFiles,
+                      const WatermarkAssets& watermark, ConsoleOutput& console, const ConsoleRunOptions& options,
+                      std::int32_t total)
+{
+    const auto say = [&](const QString& text) {
+        if (!options.quiet) {
+            console.line(text);
         }
-        echo({QStringLiteral("Height: ") + number(transform.imageHeight) + u' ' +
-              keywordText(KeywordTable::Unit, transform.imageHeightUnit)});
-        if (transform.imageHeight == 0) {
-            return fail(QStringLiteral("Invalid height value"));
-        }
-        echo({QStringLiteral("Keep Aspect Ratio: ") + flag(transform.keepAspectRatio),
-              QStringLiteral("Image Resize Type: ") + keywordText(KeywordTable::ResizeType, transform.imageResizeType),
-              QStringLiteral("Image Resize Algorithm: ") +
-                  keywordText(KeywordTable::ResizeAlgorithm, transform.imageResizeAlgorithm)});
-    }
-    echo({QStringLiteral("Flip Horizontal: ") + flag(transform.doImageFlipHorizontal),
-          QStringLiteral("Flip Vertical: ") + flag(transform.doImageFlipVertical)});
-
-    const AdjustmentSettings& adjustment = settings.adjustment;
-    if (adjustment.doImageColorCorrection != 0) {
-        echo({QStringLiteral("Brightness: ") + number(adjustment.imageBrightness)});
-        if (adjustment.imageBrightness < -100 || adjustment.imageBrightness > 100) {
-            return fail(QStringLiteral("Invalid brightness value"));
-        }
-        echo({QStringLiteral("Contrast: ") + number(adjustment.imageContrast)});
-        if (adjustment.imageContrast < -100 || adjustment.imageContrast > 100) {
-            return fail(QStringLiteral("Invalid contrast value"));
-        }
-        echo({QStringLiteral("Gamma: ") + QString::number(adjustment.imageGamma, 'f', 2)});
-        // Written so that NaN fails too.
-        if (!(adjustment.imageGamma >= 0.01F && adjustment.imageGamma <= 9.99F)) {
-            return fail(QStringLiteral("Invalid gamma value"));
-        }
-        echo({QStringLiteral("Invert: ") + flag(adjustment.imageInvert)});
-    }
-    echo({QStringLiteral("Greyscale: ") + flag(adjustment.doImageGreyscale)});
-    if (adjustment.doImageThreshold != 0) {
-        echo({QStringLiteral("Image Threshold: ") + number(adjustment.imageThreshold)});
-    }
-
-    echo(frameEcho(settings.frame));
-    const WatermarkSettings& watermark = settings.watermark;
-    echo({QStringLiteral("Watermark: ") + keywordText(KeywordTable::Watermark, watermark.doWatermark)});
-    const bool drawing = runNeedsDrawing(settings);
-    if (drawing && options.startDrawing && !options.startDrawing()) {
-        return fail(QStringLiteral("Unable to start the drawing facility"));
-    }
-    WatermarkAssetsResult watermarkAssets;
-    if (watermark.doWatermark == 1) {
-        echo(textWatermarkEcho(watermark));
-        watermarkAssets = loadWatermarkAssets(settings);
-        if (watermarkAssets.problem != WatermarkProblem::None) {
-            return fail(QStringLiteral("Invalid watermark font"));
-        }
-    } else if (watermark.doWatermark == 2) {
-        echo(imageWatermarkEcho(watermark));
-        watermarkAssets = loadWatermarkAssets(settings);
-        if (watermarkAssets.problem != WatermarkProblem::None) {
-            return fail(QStringLiteral("Invalid watermark image"));
-        }
-    }
-
-    const AdvancedSettings& advanced = settings.advanced;
-    echo({QStringLiteral("Filename Mask: ") + advanced.filenameMask,
-          QStringLiteral("File Timestamp: ") + keywordText(KeywordTable::Timestamp, advanced.fileTimestamp)});
-    if (advanced.fileTimestamp == 2) {
-        echo({QStringLiteral("Custom Timestamp: ") + number(advanced.customTimestamp)});
-    }
-    echo({QStringLiteral("Keep Subfolders: ") + flag(advanced.keepSubfolders)});
-
-    prepareRun(settings, job);
-
-    const bool showProgress = !quiet && console.canShowProgress();
-    say(message(QStringLiteral("General"), QStringLiteral("Importing")));
-    RunProgress progress;
-    std::int32_t total = 0;
-    if (!fileInput) {
-        runWorker([&]() { folderImportWorker(inputFiles, job, progress); }, progress, console, showProgress,
-                  QStringLiteral("Importing"), topLevelEntryCount(job.inputFolder));
-        total = progress.snapshot().convertedCount;
-    } else if (const QString extension = inputExtensionOf(job.inputPath).toLower();
-               extension == u"txt" || extension == u"lst") {
-        runWorker([&]() { listImportWorker(inputFiles, job, progress); }, progress, console, showProgress,
-                  QStringLiteral("Importing"), listLineEstimate(job.inputPath));
-        total = progress.snapshot().convertedCount;
-    } else {
-        total = addInputFile(inputFiles, job, job.inputPath) ? 1 : 0;
-    }
-    say(substituteMessage(message(QStringLiteral("Msg"), QStringLiteral("Import complete")), QString::number(total)));
-    if (total == 0) {
-        console.line(message(QStringLiteral("Msg"), QStringLiteral("Conversion is not complete")));
-        console.line(message(QStringLiteral("Msg"), QStringLiteral("Empty input files")));
-        return exitStopped;
-    }
-
+    };
     say(message(QStringLiteral("General"), QStringLiteral("Converting")));
     const int workerCount = options.threads > 0 ? options.threads : defaultWorkerCount();
-    RunContext context{settings, job, &watermarkAssets.assets, nullptr, nullptr};
-    if (debug) {
+    RunContext context{settings, job, &watermark, nullptr, nullptr};
+    if (job.mode == u"DEBUG") {
         context.debugLine = [&console](const QString& line) { console.line(line); };
     }
-    runWorker([&]() { conversionWorker(context, inputFiles, progress, workerCount); }, progress, console, showProgress,
-              QStringLiteral("Converting"), total);
+    RunProgress progress;
+    runWorker([&]() { conversionWorker(context, inputFiles, progress, workerCount); }, progress, console,
+              !options.quiet && console.canShowProgress(), QStringLiteral("Converting"), total);
     const std::int32_t converted = progress.snapshot().convertedCount;
     if (converted == 0) {
         console.line(message(QStringLiteral("Msg"), QStringLiteral("Conversion is not complete")));
@@ -455,4 +207,92 @@ int runConsole(const Settings& settings, JobState& job, InputFileList& inputFile
     say(substituteMessage(message(QStringLiteral("Msg"), QStringLiteral("Files converted")), QString::number(converted),
                           QString::number(total)));
     return converted == total ? exitSuccess : exitPartial;
+}
+
+} // namespace
+
+QStringList bannerLines()
+{
+    return {programTitle(), QStringLiteral("Copyright (c) Morvane. All rights reserved."),
+            QString::fromUtf8(makerWebSite), QStringLiteral(" ")};
+}
+
+QString consoleProblemText(const RunProblem& problem)
+{
+    switch (problem.kind) {
+    case RunProblemKind::None:
+        break;
+    case RunProblemKind::EmptyInputList:
+    case RunProblemKind::InvalidInputFile:
+        return QStringLiteral("Invalid input file");
+    case RunProblemKind::IncorrectInputFolder:
+        return QStringLiteral("Incorrect input folder");
+    case RunProblemKind::InvalidInputFolder:
+        return QStringLiteral("Invalid input folder");
+    case RunProblemKind::EmptyOutputFolder:
+    case RunProblemKind::InvalidOutputFolder:
+        return QStringLiteral("Invalid output folder");
+    case RunProblemKind::IncorrectOutputFolder:
+        return QStringLiteral("Incorrect output folder");
+    case RunProblemKind::InvalidConversionType:
+        return QStringLiteral("Invalid conversion type");
+    case RunProblemKind::InvalidBitDepth:
+        return QStringLiteral("Invalid ") + problem.argument + QStringLiteral("-bpp value");
+    case RunProblemKind::InvalidJpgQuality:
+        return QStringLiteral("Invalid jpg-quality value");
+    case RunProblemKind::InvalidWidth:
+        return QStringLiteral("Invalid width value");
+    case RunProblemKind::InvalidHeight:
+        return QStringLiteral("Invalid height value");
+    case RunProblemKind::InvalidBrightness:
+        return QStringLiteral("Invalid brightness value");
+    case RunProblemKind::InvalidContrast:
+        return QStringLiteral("Invalid contrast value");
+    case RunProblemKind::InvalidGamma:
+        return QStringLiteral("Invalid gamma value");
+    case RunProblemKind::DrawingUnavailable:
+        return QStringLiteral("Unable to start the drawing facility");
+    case RunProblemKind::InvalidWatermarkFont:
+        return QStringLiteral("Invalid watermark font");
+    case RunProblemKind::EmptyWatermarkImage:
+    case RunProblemKind::InvalidWatermarkImage:
+        return QStringLiteral("Invalid watermark image");
+    }
+    return {};
+}
+
+int runConsole(const Settings& settings, JobState& job, InputFileList& inputFiles, ConsoleOutput& console,
+               const ConsoleRunOptions& options)
+{
+    const auto say = [&](const QString& text) {
+        if (!options.quiet) {
+            console.line(text);
+        }
+    };
+    const InterruptGuard interrupts;
+
+    say(message(QStringLiteral("General"), QStringLiteral("Preparing")));
+    const CheckedRun checked = checkConsoleRun(settings, job, options);
+    if (job.mode == u"DEBUG") {
+        for (const QString& line : consoleEcho(settings, job, checked.facts, checked.problem.kind)) {
+            console.line(line);
+        }
+    }
+    if (checked.problem) {
+        console.errorLine(consoleProblemText(checked.problem));
+        return exitError;
+    }
+    prepareRun(settings, job);
+
+    say(message(QStringLiteral("General"), QStringLiteral("Importing")));
+    RunProgress progress;
+    const std::int32_t total =
+        collectInputFiles(job, inputFiles, progress, console, !options.quiet && console.canShowProgress());
+    say(substituteMessage(message(QStringLiteral("Msg"), QStringLiteral("Import complete")), QString::number(total)));
+    if (total == 0) {
+        console.line(message(QStringLiteral("Msg"), QStringLiteral("Conversion is not complete")));
+        console.line(message(QStringLiteral("Msg"), QStringLiteral("Empty input files")));
+        return exitStopped;
+    }
+    return convertInputFiles(settings, job, inputFiles, checked.watermark, console, options, total);
 }

@@ -2,6 +2,7 @@
 
 #include "app/settings.h"
 #include "engine/job_state.h"
+#include "engine/run_checks.h"
 
 #include <QStringList>
 
@@ -24,7 +25,7 @@ enum ExitStatus : int {
 // Returns the exit status.
 struct ConsoleRunOptions {
     bool quiet = false;
-    int threads = 0;  // files converted at once; 0 = one per core
+    int threads = 0; // files converted at once; 0 = one per core
     // Called once before the first drawing work (the watermark font check, the worker of a run
     // with a frame or watermark): creates the offscreen QGuiApplication. False when it cannot.
     std::function<bool()> startDrawing;
@@ -32,17 +33,8 @@ struct ConsoleRunOptions {
 int runConsole(const Settings& settings, JobState& job, InputFileList& inputFiles, ConsoleOutput& console,
                const ConsoleRunOptions& options);
 
-// Whether an -i value names a file: its last path component has a "." that is not the
-// component's first character and has no blank after it. Otherwise it names a folder.
-bool hasExtension(const QString& value);
-
-// A console folder (-i folder, -o) made absolute with a trailing "/": relative folders are taken
-// below currentFolder (a leading "./" removed). Empty when the folder begins with "..", which is
-// refused.
-QString completeConsoleFolder(const QString& folder, const QString& currentFolder);
-
-// The folder part of a file path up to and including its last "/"; empty for a bare name.
-QString folderPart(const QString& path);
-
 // The four banner lines written before a run (unless quiet).
 QStringList bannerLines();
+
+// The "Error: " text of a problem found by the run checks ("Invalid png-bpp value", ...).
+QString consoleProblemText(const RunProblem& problem);

@@ -1,5 +1,7 @@
 #include "cli/keywords.h"
 
+#include "engine/format_catalogue.h"
+
 #include <span>
 
 namespace {
@@ -13,19 +15,13 @@ constexpr Keyword ddsLoad[] = {{"AUTO", 0}, {"BGRA", 1}, {"RGBA", 2}};
 constexpr Keyword rawLoad[] = {{"AUTO", 0}, {"8", 1}, {"16", 2}, {"24", 3}, {"48HS", 4}, {"48", 5}};
 constexpr Keyword frameSelection[] = {{"ALL", 0}, {"FIRST", 1}, {"MIDDLE", 2}, {"LAST", 3}, {"RANDOM", 4}};
 constexpr Keyword toneMapping[] = {{"NONE", 0}, {"LINEAR", 1}, {"AL", 2}, {"DRR", 3}, {"GD", 4}};
-// Every compression option accepts every keyword; the groups below only decide what the echo
-// calls a stored value.
+// Every compression option accepts every keyword; what the echo calls a stored value is the
+// format's own (its catalogue row names them).
 constexpr Keyword compression[] = {
     {"NONE", 0},    {"RLE", 1},          {"ZIP", 1},   {"PIZ", 2},       {"PXR24", 3},     {"B44", 4},
     {"ZLIB1", 1},   {"ZLIB6", 2},        {"ZLIB9", 3}, {"CCITTFAX3", 1}, {"CCITTFAX4", 2}, {"PACKBITS", 3},
     {"DEFLATE", 4}, {"ADOBEDEFLATE", 5}, {"LZW", 6},   {"JPEG", 7},      {"LOGLUV", 8},
 };
-constexpr Keyword rleCompression[] = {{"NONE", 0}, {"RLE", 1}};
-constexpr Keyword exrCompression[] = {{"NONE", 0}, {"ZIP", 1}, {"PIZ", 2}, {"PXR24", 3}, {"B44", 4}};
-constexpr Keyword pngCompression[] = {{"NONE", 0}, {"ZLIB1", 1}, {"ZLIB6", 2}, {"ZLIB9", 3}};
-constexpr Keyword tiffCompression[] = {{"NONE", 0},     {"CCITTFAX3", 1}, {"CCITTFAX4", 2},
-                                       {"PACKBITS", 3}, {"DEFLATE", 4},   {"ADOBEDEFLATE", 5},
-                                       {"LZW", 6},      {"JPEG", 7},      {"LOGLUV", 8}};
 constexpr Keyword colourTable[] = {{"AUTO", 0}, {"EXACT", 1}};
 constexpr Keyword colourModel[] = {{"RGB", 0}, {"CMYK", 1}, {"LAB", 2}};
 constexpr Keyword chroma[] = {{"NONE", 0}, {"LOW", 1}, {"MEDIUM", 2}, {"HIGH", 3}};
@@ -99,23 +95,6 @@ std::span<const Keyword> keywordsOf(KeywordTable table)
     return {};
 }
 
-std::span<const Keyword> compressionGroupOf(QStringView formatKey)
-{
-    if (formatKey == u"bmp" || formatKey == u"tga") {
-        return rleCompression;
-    }
-    if (formatKey == u"exr") {
-        return exrCompression;
-    }
-    if (formatKey == u"png") {
-        return pngCompression;
-    }
-    if (formatKey == u"tiff") {
-        return tiffCompression;
-    }
-    return {};
-}
-
 } // namespace
 
 std::int32_t keywordValue(KeywordTable table, QStringView text)
@@ -131,9 +110,13 @@ std::int32_t keywordValue(KeywordTable table, QStringView text)
 
 QString keywordText(KeywordTable table, std::int32_t value, QStringView formatKey)
 {
-    const std::span<const Keyword> keywords =
-        table == KeywordTable::Compression ? compressionGroupOf(formatKey) : keywordsOf(table);
-    for (const Keyword& keyword : keywords) {
+    if (table == KeywordTable::Compression) {
+        const OutputFormat* format = findOutputFormat(formatKey.toString());
+        return format != nullptr && value >= 0 && value < format->compressionKeywords.size()
+                   ? format->compressionKeywords.at(value).toLower()
+                   : QString();
+    }
+    for (const Keyword& keyword : keywordsOf(table)) {
         if (keyword.value == value) {
             return QString::fromLatin1(keyword.name).toLower();
         }

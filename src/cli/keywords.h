@@ -37,8 +37,8 @@ enum class KeywordTable {
 std::int32_t keywordValue(KeywordTable table, QStringView text);
 
 // The lower-case keyword of a value, empty for a value the table does not name. For the
-// compression table the keyword is taken from the group of the output format named by
-// formatKey ("bmp", "exr", "png", "tga", "tiff"): value 1 of "png" is "zlib1".
+// compression table the keyword is the one the catalogue row of the output format named by
+// formatKey gives the value ("bmp", "exr", "png", "tga", "tiff"): value 1 of "png" is "zlib1".
 QString keywordText(KeywordTable table, std::int32_t value, QStringView formatKey = {});
 
 // Every keyword of a table in upper case, in table order (usage reference and README).

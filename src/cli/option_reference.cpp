@@ -23,8 +23,8 @@ constexpr GroupTitle groupTitles[] = {
 
 QString valueHint(const OptionSpec& option)
 {
-    if (option.valueHint[0] != '\0') {
-        return QString::fromUtf8(option.valueHint);
+    if (!option.valueHint.isEmpty()) {
+        return option.valueHint;
     }
     switch (option.kind) {
     case OptionKind::Number:
@@ -40,12 +40,12 @@ QString valueHint(const OptionSpec& option)
 
 QString optionCell(const OptionSpec& option)
 {
-    const QString longName = QString(option.longName).toLower();
+    const QString longName = option.longName.toLower();
     const bool takesValue = option.kind != OptionKind::Switch && option.kind != OptionKind::Debug &&
                             option.kind != OptionKind::Quiet && option.kind != OptionKind::Pause;
     QString cell;
     if (!option.shortName.isEmpty()) {
-        cell = u'`' + QString(option.shortName).toLower() + (takesValue ? u' ' + valueHint(option) : QString()) +
+        cell = u'`' + option.shortName.toLower() + (takesValue ? u' ' + valueHint(option) : QString()) +
                QStringLiteral("`, ");
     }
     cell += u'`' + longName + (takesValue ? u'=' + valueHint(option) : QString()) + u'`';
@@ -75,9 +75,9 @@ QString optionReference()
             if (option.group != title.group) {
                 continue;
             }
-            QString help = QString::fromUtf8(option.help);
-            if (option.profileKey.size() > 0) {
-                help += QStringLiteral(" (profile key `") + QString(option.profileKey) + QStringLiteral("`)");
+            QString help = option.help;
+            if (!option.profileKey.isEmpty()) {
+                help += QStringLiteral(" (profile key `") + option.profileKey + QStringLiteral("`)");
             }
             help.replace(u'|', QStringLiteral("\\|"));
             text += QStringLiteral("| ") + optionCell(option) + QStringLiteral(" | ") + valuesCell(option) +

@@ -1,14 +1,22 @@
 #include "cli/option_table.h"
 
 #include "cli/option_values.h"
+#include "engine/format_catalogue.h"
 
-#include <array>
-#include <type_traits>
+#include <algorithm>
+#include <vector>
 
 namespace {
 
-// A captureless accessor of one Settings member, usable as a plain function pointer.
-#define FIELD(member) +[](Settings& s) -> decltype(auto) { return (s.member); }
+// The settings row of a "Group/Key" name; every name of the tables below is one.
+const SettingDescriptor* S(const char* name)
+{
+    const QString text = QString::fromLatin1(name);
+    const qsizetype slash = text.indexOf(u'/');
+    const SettingDescriptor* setting = findSetting(text.left(slash), text.mid(slash + 1));
+    Q_ASSERT(setting != nullptr);
+    return setting;
+}
 
 constexpr QLatin1StringView operator""_n(const char* text, std::size_t size)
 {
@@ -20,186 +28,178 @@ using G = OptionGroup;
 using T = KeywordTable;
 
 // clang-format off
-const std::array options{
+// The options before the output formats' own.
+std::vector<OptionSpec> leadingOptions()
+{
+    return {
     OptionSpec{.shortName = "-I"_n, .longName = "--INPUT"_n, .kind = K::Input, .group = G::Main,
                .help = "Input: a TIFF file, a list file (.txt or .lst, one path per line) or a folder (converted with its subfolders)", .valueHint = "FILE"},
     OptionSpec{.shortName = "-O"_n, .longName = "--OUTPUT"_n, .kind = K::Output, .group = G::Main,
                .help = "Output folder (must exist); default: the folder of the input", .valueHint = "PATH"},
     OptionSpec{.shortName = "-C"_n, .longName = "--CONVERSION"_n, .kind = K::Conversion, .group = G::Main,
-               .help = "Output format, in lower case: bmp dds exr gif hdr ico j2k jng jp2 jpg jxr pbm pcx pfm pgm png ppm psd tga tiff wbmp webp xpm; default bmp", .valueHint = "STR"},
+               .help = "Output format, in lower case: " + outputFormatList().join(u' ') + "; default " + outputFormatList().value(0), .valueHint = "STR"},
 
-    OptionSpec{.longName = "--DDS-LOAD-AS"_n, .kind = K::Keyword, .group = G::Input, .field = FIELD(input.ddsLoadAs), .keywords = T::DdsLoad,
+    OptionSpec{.longName = "--DDS-LOAD-AS"_n, .kind = K::Keyword, .group = G::Input, .setting = S("Input/DDS Load As"), .keywords = T::DdsLoad,
                .help = "Channel order of DDS input"},
-    OptionSpec{.longName = "--GIF-FRAME-LOADING"_n, .kind = K::Keyword, .group = G::Input, .field = FIELD(input.gifFrameLoading), .keywords = T::FrameSelection,
+    OptionSpec{.longName = "--GIF-FRAME-LOADING"_n, .kind = K::Keyword, .group = G::Input, .setting = S("Input/GIF Frame Loading"), .keywords = T::FrameSelection,
                .help = "Frames of GIF input to convert"},
-    OptionSpec{.longName = "--ICO-FRAME-LOADING"_n, .kind = K::Keyword, .group = G::Input, .field = FIELD(input.icoFrameLoading), .keywords = T::FrameSelection,
+    OptionSpec{.longName = "--ICO-FRAME-LOADING"_n, .kind = K::Keyword, .group = G::Input, .setting = S("Input/ICO Frame Loading"), .keywords = T::FrameSelection,
                .help = "Frames of ICO input to convert"},
-    OptionSpec{.longName = "--RAW-LOAD-AS"_n, .kind = K::Keyword, .group = G::Input, .field = FIELD(input.rawLoadAs), .keywords = T::RawLoad,
+    OptionSpec{.longName = "--RAW-LOAD-AS"_n, .kind = K::Keyword, .group = G::Input, .setting = S("Input/RAW Load As"), .keywords = T::RawLoad,
                .help = "Depth of camera RAW input"},
-    OptionSpec{.longName = "--RAW-HEADER-SIZE"_n, .kind = K::Number, .group = G::Input, .field = FIELD(input.rawHeaderSize),
+    OptionSpec{.longName = "--RAW-HEADER-SIZE"_n, .kind = K::Number, .group = G::Input, .setting = S("Input/RAW Header Size"),
                .help = "Header size of RAW input in bytes"},
-    OptionSpec{.longName = "--RAW-WIDTH"_n, .kind = K::Number, .group = G::Input, .field = FIELD(input.rawImageWidth),
+    OptionSpec{.longName = "--RAW-WIDTH"_n, .kind = K::Number, .group = G::Input, .setting = S("Input/RAW Image Width"),
                .help = "Width of RAW input in pixels"},
-    OptionSpec{.longName = "--RAW-HEIGHT"_n, .kind = K::Number, .group = G::Input, .field = FIELD(input.rawImageHeight),
+    OptionSpec{.longName = "--RAW-HEIGHT"_n, .kind = K::Number, .group = G::Input, .setting = S("Input/RAW Image Height"),
                .help = "Height of RAW input in pixels"},
-    OptionSpec{.longName = "--RAW-TONE-MAPPING"_n, .kind = K::Keyword, .group = G::Input, .field = FIELD(input.rawToneMapping), .keywords = T::ToneMapping,
+    OptionSpec{.longName = "--RAW-TONE-MAPPING"_n, .kind = K::Keyword, .group = G::Input, .setting = S("Input/RAW Tone Mapping"), .keywords = T::ToneMapping,
                .help = "Tone mapping of RAW input"},
-    OptionSpec{.longName = "--TIFF-FRAME-LOADING"_n, .kind = K::Keyword, .group = G::Input, .field = FIELD(input.tiffFrameLoading), .keywords = T::FrameSelection,
+    OptionSpec{.longName = "--TIFF-FRAME-LOADING"_n, .kind = K::Keyword, .group = G::Input, .setting = S("Input/TIFF Frame Loading"), .keywords = T::FrameSelection,
                .help = "Pages of a multi-page TIFF to convert (each page becomes its own numbered file)"},
+    };
+}
 
-    OptionSpec{.longName = "--BMP-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.bmpBpp), .help = "BMP bit depth: 0 (auto), 1, 4, 8, 16, 24, 32"},
-    OptionSpec{.longName = "--BMP-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .field = FIELD(output.bmpCompression), .keywords = T::Compression,
+// The encoder options of the output formats; each sets one encoder setting of a catalogue row.
+std::vector<OptionSpec> encoderOptions()
+{
+    return {
+    OptionSpec{.longName = "--BMP-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/BMP Compression"), .keywords = T::Compression,
                .help = "BMP compression: NONE or RLE"},
-    OptionSpec{.longName = "--BMP-COLOR-TABLE"_n, .kind = K::Keyword, .group = G::Output, .field = FIELD(output.bmpColorTable), .keywords = T::ColourTable,
+    OptionSpec{.longName = "--BMP-COLOR-TABLE"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/BMP Color Table"), .keywords = T::ColourTable,
                .help = "BMP colour table"},
-    OptionSpec{.longName = "--DDS-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.ddsBpp), .help = "DDS bit depth: 0 (auto), 32"},
-    OptionSpec{.longName = "--EXR-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.exrBpp), .help = "EXR bit depth: 0 (auto), 96"},
-    OptionSpec{.longName = "--EXR-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .field = FIELD(output.exrCompression), .keywords = T::Compression,
+    OptionSpec{.longName = "--EXR-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/EXR Compression"), .keywords = T::Compression,
                .help = "EXR compression: NONE, ZIP, PIZ, PXR24 or B44"},
-    OptionSpec{.longName = "--GIF-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.gifBpp), .help = "GIF bit depth: 0 (auto), 8"},
-    OptionSpec{.longName = "--HDR-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.hdrBpp), .help = "HDR bit depth: 0 (auto), 96"},
-    OptionSpec{.longName = "--ICO-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.icoBpp), .help = "ICO bit depth: 0 (auto), 1, 4, 8, 16, 24, 32"},
-    OptionSpec{.longName = "--J2K-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.j2kBpp), .help = "J2K bit depth: 0 (auto), 8, 24, 32, 48"},
-    OptionSpec{.longName = "--JNG-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.jngBpp), .help = "JNG bit depth: 0 (auto), 24, 32"},
-    OptionSpec{.longName = "--JP2-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.jp2Bpp), .help = "JP2 bit depth: 0 (auto), 8, 24, 32, 48"},
-    OptionSpec{.longName = "--JPG-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.jpgBpp), .help = "JPG bit depth: 0 (auto), 8, 24"},
-    OptionSpec{.longName = "--JPG-QUALITY"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.jpgQuality), .help = "JPG quality, 1..100"},
-    OptionSpec{.longName = "--JPG-CHROMA"_n, .kind = K::Keyword, .group = G::Output, .field = FIELD(output.jpgChroma), .keywords = T::Chroma,
+    OptionSpec{.longName = "--JPG-QUALITY"_n, .kind = K::Number, .group = G::Output, .setting = S("Output/JPG Quality"), .help = "JPG quality, %range%"},
+    OptionSpec{.longName = "--JPG-CHROMA"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/JPG Chroma"), .keywords = T::Chroma,
                .help = "JPG chroma subsampling"},
-    OptionSpec{.longName = "--JPG-SAVE-AS"_n, .kind = K::Keyword, .group = G::Output, .field = FIELD(output.jpgSaveAs), .keywords = T::JpegSaveMode,
+    OptionSpec{.longName = "--JPG-SAVE-AS"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/JPG Save As"), .keywords = T::JpegSaveMode,
                .help = "JPG encoding"},
-    OptionSpec{.longName = "--JXR-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.jxrBpp), .help = "JXR bit depth: 0 (auto), 1, 8, 16, 24, 32, 48, 96"},
-    OptionSpec{.longName = "--PBM-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.pbmBpp), .help = "PBM bit depth: 0 (auto), 1"},
-    OptionSpec{.longName = "--PCX-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.pcxBpp), .help = "PCX bit depth: 0 (auto), 24"},
-    OptionSpec{.longName = "--PFM-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.pfmBpp), .help = "PFM bit depth: 0 (auto), 96"},
-    OptionSpec{.longName = "--PGM-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.pgmBpp), .help = "PGM bit depth: 0 (auto), 8"},
-    OptionSpec{.longName = "--PNG-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.pngBpp), .help = "PNG bit depth: 0 (auto), 1, 4, 8, 24, 32, 48"},
-    OptionSpec{.longName = "--PNG-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .field = FIELD(output.pngCompression), .keywords = T::Compression,
+    OptionSpec{.longName = "--PNG-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/PNG Compression"), .keywords = T::Compression,
                .help = "PNG compression: NONE, ZLIB1, ZLIB6 or ZLIB9"},
-    OptionSpec{.longName = "--PNG-INTERLACED"_n, .kind = K::Switch, .group = G::Output, .field = FIELD(output.pngInterlaced), .help = "Write interlaced PNG"},
-    OptionSpec{.longName = "--PPM-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.ppmBpp), .help = "PPM bit depth: 0 (auto), 24, 48"},
-    OptionSpec{.longName = "--PSD-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.psdBpp), .help = "PSD bit depth: 0 (auto), 32"},
-    OptionSpec{.longName = "--TGA-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.tgaBpp), .help = "TGA bit depth: 0 (auto), 8, 16, 24, 32"},
-    OptionSpec{.longName = "--TGA-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .field = FIELD(output.tgaCompression), .keywords = T::Compression,
+    OptionSpec{.longName = "--PNG-INTERLACED"_n, .kind = K::Switch, .group = G::Output, .setting = S("Output/PNG Interlaced"), .help = "Write interlaced PNG"},
+    OptionSpec{.longName = "--TGA-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/TGA Compression"), .keywords = T::Compression,
                .help = "TGA compression: NONE or RLE"},
-    OptionSpec{.longName = "--TIFF-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.tiffBpp), .help = "TIFF bit depth: 0 (auto), 1, 4, 8, 24, 32, 48, 96"},
-    OptionSpec{.longName = "--TIFF-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .field = FIELD(output.tiffCompression), .keywords = T::Compression,
+    OptionSpec{.longName = "--TIFF-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/TIFF Compression"), .keywords = T::Compression,
                .help = "TIFF compression: NONE, CCITTFAX3, CCITTFAX4, PACKBITS, DEFLATE, ADOBEDEFLATE, LZW, JPEG or LOGLUV"},
-    OptionSpec{.longName = "--TIFF-COLOR-MODEL"_n, .kind = K::Keyword, .group = G::Output, .field = FIELD(output.tiffColorModel), .keywords = T::ColourModel,
+    OptionSpec{.longName = "--TIFF-COLOR-MODEL"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/TIFF Color Model"), .keywords = T::ColourModel,
                .help = "TIFF colour model (LAB is written as RGB)"},
-    OptionSpec{.longName = "--WBMP-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.wbmpBpp), .help = "WBMP bit depth: 0 (auto), 1"},
-    OptionSpec{.longName = "--WEBP-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.webpBpp), .help = "WEBP bit depth: 0 (auto), 24, 32"},
-    OptionSpec{.longName = "--XPM-BPP"_n, .kind = K::Number, .group = G::Output, .field = FIELD(output.xpmBpp), .help = "XPM bit depth: 0 (auto), 24"},
+    };
+}
 
-    OptionSpec{.longName = "--ROTATION-TYPE"_n, .kind = K::Keyword, .group = G::Transform, .field = FIELD(transform.imageRotationType), .keywords = T::RotationType,
+// The options after the output formats' own.
+std::vector<OptionSpec> trailingOptions()
+{
+    return {
+    OptionSpec{.longName = "--ROTATION-TYPE"_n, .kind = K::Keyword, .group = G::Transform, .setting = S("Transform/Image Rotation Type"), .keywords = T::RotationType,
                .help = "Rotation method: SIMPLE (the page grows to hold the turned image) or ADVANCED (the page keeps its size, its corners filled from the image)"},
-    OptionSpec{.longName = "--ROTATION"_n, .kind = K::Number, .group = G::Transform, .field = FIELD(transform.imageRotation),
-               .enables = FIELD(transform.doImageRotation), .help = "Rotate by NUM degrees, 0..360 (turns rotation on)"},
-    OptionSpec{.longName = "--ROTATION-BACK-COLOR"_n, .kind = K::Text, .group = G::Transform, .field = FIELD(transform.imageRotationBackColor),
+    OptionSpec{.longName = "--ROTATION"_n, .kind = K::Number, .group = G::Transform, .setting = S("Transform/Image Rotation"),
+               .enables = S("Transform/Do Image Rotation"), .help = "Rotate by NUM degrees, %range% (turns rotation on)"},
+    OptionSpec{.longName = "--ROTATION-BACK-COLOR"_n, .kind = K::Text, .group = G::Transform, .setting = S("Transform/Image Rotation Back Color"),
                .help = "Background colour of the corners a simple rotation uncovers", .valueHint = "RRGGBB"},
-    OptionSpec{.longName = "--WIDTH"_n, .kind = K::Number, .group = G::Transform, .field = FIELD(transform.imageWidth),
-               .enables = FIELD(transform.doImageResize), .help = "Output width (turns resizing on; 0 is refused)"},
-    OptionSpec{.longName = "--WIDTH-UNIT"_n, .kind = K::Keyword, .group = G::Transform, .field = FIELD(transform.imageWidthUnit), .keywords = T::Unit,
+    OptionSpec{.longName = "--WIDTH"_n, .kind = K::Number, .group = G::Transform, .setting = S("Transform/Image Width"),
+               .enables = S("Transform/Do Image Resize"), .help = "Output width (turns resizing on; 0 is refused)"},
+    OptionSpec{.longName = "--WIDTH-UNIT"_n, .kind = K::Keyword, .group = G::Transform, .setting = S("Transform/Image Width Unit"), .keywords = T::Unit,
                .help = "Unit of --width"},
-    OptionSpec{.longName = "--HEIGHT"_n, .kind = K::Number, .group = G::Transform, .field = FIELD(transform.imageHeight),
-               .enables = FIELD(transform.doImageResize), .help = "Output height (turns resizing on; 0 is refused)"},
-    OptionSpec{.longName = "--HEIGHT-UNIT"_n, .kind = K::Keyword, .group = G::Transform, .field = FIELD(transform.imageHeightUnit), .keywords = T::Unit,
+    OptionSpec{.longName = "--HEIGHT"_n, .kind = K::Number, .group = G::Transform, .setting = S("Transform/Image Height"),
+               .enables = S("Transform/Do Image Resize"), .help = "Output height (turns resizing on; 0 is refused)"},
+    OptionSpec{.longName = "--HEIGHT-UNIT"_n, .kind = K::Keyword, .group = G::Transform, .setting = S("Transform/Image Height Unit"), .keywords = T::Unit,
                .help = "Unit of --height"},
-    OptionSpec{.longName = "--KEEP-ASPECT-RATIO"_n, .kind = K::Switch, .group = G::Transform, .field = FIELD(transform.keepAspectRatio),
+    OptionSpec{.longName = "--KEEP-ASPECT-RATIO"_n, .kind = K::Switch, .group = G::Transform, .setting = S("Transform/Keep Aspect Ratio"),
                .help = "Keep the aspect ratio when resizing"},
-    OptionSpec{.longName = "--RESIZE-TYPE"_n, .kind = K::Keyword, .group = G::Transform, .field = FIELD(transform.imageResizeType), .keywords = T::ResizeType,
+    OptionSpec{.longName = "--RESIZE-TYPE"_n, .kind = K::Keyword, .group = G::Transform, .setting = S("Transform/Image Resize Type"), .keywords = T::ResizeType,
                .help = "Resize every image, or only images larger than the size given"},
-    OptionSpec{.longName = "--RESIZE-ALGORITHM"_n, .kind = K::Keyword, .group = G::Transform, .field = FIELD(transform.imageResizeAlgorithm), .keywords = T::ResizeAlgorithm,
+    OptionSpec{.longName = "--RESIZE-ALGORITHM"_n, .kind = K::Keyword, .group = G::Transform, .setting = S("Transform/Image Resize Algorithm"), .keywords = T::ResizeAlgorithm,
                .help = "Resampling filter"},
-    OptionSpec{.longName = "--FLIP-HORIZONTAL"_n, .kind = K::Switch, .group = G::Transform, .field = FIELD(transform.doImageFlipHorizontal),
+    OptionSpec{.longName = "--FLIP-HORIZONTAL"_n, .kind = K::Switch, .group = G::Transform, .setting = S("Transform/Do Image Flip Horizontal"),
                .help = "Flip the output image horizontally"},
-    OptionSpec{.longName = "--FLIP-VERTICAL"_n, .kind = K::Switch, .group = G::Transform, .field = FIELD(transform.doImageFlipVertical),
+    OptionSpec{.longName = "--FLIP-VERTICAL"_n, .kind = K::Switch, .group = G::Transform, .setting = S("Transform/Do Image Flip Vertical"),
                .help = "Flip the output image vertically"},
 
-    OptionSpec{.longName = "--BRIGHTNESS"_n, .kind = K::Number, .group = G::Adjustment, .field = FIELD(adjustment.imageBrightness),
-               .enables = FIELD(adjustment.doImageColorCorrection), .help = "Brightness, -100..100 (turns colour correction on)"},
-    OptionSpec{.longName = "--CONTRAST"_n, .kind = K::Number, .group = G::Adjustment, .field = FIELD(adjustment.imageContrast),
-               .enables = FIELD(adjustment.doImageColorCorrection), .help = "Contrast, -100..100 (turns colour correction on)"},
-    OptionSpec{.longName = "--GAMMA"_n, .kind = K::Real, .group = G::Adjustment, .field = FIELD(adjustment.imageGamma),
-               .enables = FIELD(adjustment.doImageColorCorrection), .help = "Gamma, 0.01..9.99, with \".\" as decimal point (turns colour correction on)"},
-    OptionSpec{.longName = "--INVERT"_n, .kind = K::Switch, .group = G::Adjustment, .field = FIELD(adjustment.imageInvert),
-               .enables = FIELD(adjustment.doImageColorCorrection), .help = "Invert the colours (turns colour correction on)"},
-    OptionSpec{.longName = "--GREYSCALE"_n, .kind = K::Switch, .group = G::Adjustment, .field = FIELD(adjustment.doImageGreyscale),
+    OptionSpec{.longName = "--BRIGHTNESS"_n, .kind = K::Number, .group = G::Adjustment, .setting = S("Adjustment/Image Brightness"),
+               .enables = S("Adjustment/Do Image Color Correction"), .help = "Brightness, %range% (turns colour correction on)"},
+    OptionSpec{.longName = "--CONTRAST"_n, .kind = K::Number, .group = G::Adjustment, .setting = S("Adjustment/Image Contrast"),
+               .enables = S("Adjustment/Do Image Color Correction"), .help = "Contrast, %range% (turns colour correction on)"},
+    OptionSpec{.longName = "--GAMMA"_n, .kind = K::Real, .group = G::Adjustment, .setting = S("Adjustment/Image Gamma"),
+               .enables = S("Adjustment/Do Image Color Correction"), .help = "Gamma, %range%, with \".\" as decimal point (turns colour correction on)"},
+    OptionSpec{.longName = "--INVERT"_n, .kind = K::Switch, .group = G::Adjustment, .setting = S("Adjustment/Image Invert"),
+               .enables = S("Adjustment/Do Image Color Correction"), .help = "Invert the colours (turns colour correction on)"},
+    OptionSpec{.longName = "--GREYSCALE"_n, .kind = K::Switch, .group = G::Adjustment, .setting = S("Adjustment/Do Image Greyscale"),
                .help = "Convert to greyscale"},
-    OptionSpec{.longName = "--THRESHOLD"_n, .kind = K::Number, .group = G::Adjustment, .field = FIELD(adjustment.imageThreshold),
-               .enables = FIELD(adjustment.doImageThreshold), .help = "Convert to black and white at threshold NUM, 0..255"},
+    OptionSpec{.longName = "--THRESHOLD"_n, .kind = K::Number, .group = G::Adjustment, .setting = S("Adjustment/Image Threshold"),
+               .enables = S("Adjustment/Do Image Threshold"), .help = "Convert to black and white at threshold NUM, %range%"},
 
-    OptionSpec{.longName = "--FR-SOLID-LEFT"_n, .kind = K::Number, .group = G::Frame, .field = FIELD(frame.solidLeft),
-               .enables = FIELD(frame.doFrame), .help = "Left frame width in pixels (turns the frame on)"},
-    OptionSpec{.longName = "--FR-SOLID-RIGHT"_n, .kind = K::Number, .group = G::Frame, .field = FIELD(frame.solidRight),
-               .enables = FIELD(frame.doFrame), .help = "Right frame width in pixels (turns the frame on)"},
-    OptionSpec{.longName = "--FR-SOLID-TOP"_n, .kind = K::Number, .group = G::Frame, .field = FIELD(frame.solidTop),
-               .enables = FIELD(frame.doFrame), .help = "Top frame height in pixels (turns the frame on)"},
-    OptionSpec{.longName = "--FR-SOLID-BOTTOM"_n, .kind = K::Number, .group = G::Frame, .field = FIELD(frame.solidBottom),
-               .enables = FIELD(frame.doFrame), .help = "Bottom frame height in pixels (turns the frame on)"},
-    OptionSpec{.longName = "--FR-SOLID-LEFT-COLOR"_n, .kind = K::Text, .group = G::Frame, .field = FIELD(frame.solidLeftColor),
+    OptionSpec{.longName = "--FR-SOLID-LEFT"_n, .kind = K::Number, .group = G::Frame, .setting = S("Frame/Solid Left"),
+               .enables = S("Frame/Do Frame"), .help = "Left frame width in pixels (turns the frame on)"},
+    OptionSpec{.longName = "--FR-SOLID-RIGHT"_n, .kind = K::Number, .group = G::Frame, .setting = S("Frame/Solid Right"),
+               .enables = S("Frame/Do Frame"), .help = "Right frame width in pixels (turns the frame on)"},
+    OptionSpec{.longName = "--FR-SOLID-TOP"_n, .kind = K::Number, .group = G::Frame, .setting = S("Frame/Solid Top"),
+               .enables = S("Frame/Do Frame"), .help = "Top frame height in pixels (turns the frame on)"},
+    OptionSpec{.longName = "--FR-SOLID-BOTTOM"_n, .kind = K::Number, .group = G::Frame, .setting = S("Frame/Solid Bottom"),
+               .enables = S("Frame/Do Frame"), .help = "Bottom frame height in pixels (turns the frame on)"},
+    OptionSpec{.longName = "--FR-SOLID-LEFT-COLOR"_n, .kind = K::Text, .group = G::Frame, .setting = S("Frame/Solid Left Color"),
                .help = "Left frame colour", .valueHint = "RRGGBB"},
-    OptionSpec{.longName = "--FR-SOLID-RIGHT-COLOR"_n, .kind = K::Text, .group = G::Frame, .field = FIELD(frame.solidRightColor),
+    OptionSpec{.longName = "--FR-SOLID-RIGHT-COLOR"_n, .kind = K::Text, .group = G::Frame, .setting = S("Frame/Solid Right Color"),
                .help = "Right frame colour", .valueHint = "RRGGBB"},
-    OptionSpec{.longName = "--FR-SOLID-TOP-COLOR"_n, .kind = K::Text, .group = G::Frame, .field = FIELD(frame.solidTopColor),
+    OptionSpec{.longName = "--FR-SOLID-TOP-COLOR"_n, .kind = K::Text, .group = G::Frame, .setting = S("Frame/Solid Top Color"),
                .help = "Top frame colour", .valueHint = "RRGGBB"},
-    OptionSpec{.longName = "--FR-SOLID-BOTTOM-COLOR"_n, .kind = K::Text, .group = G::Frame, .field = FIELD(frame.solidBottomColor),
+    OptionSpec{.longName = "--FR-SOLID-BOTTOM-COLOR"_n, .kind = K::Text, .group = G::Frame, .setting = S("Frame/Solid Bottom Color"),
                .help = "Bottom frame colour", .valueHint = "RRGGBB"},
-    OptionSpec{.longName = "--FR-SOLID-OPACITY"_n, .kind = K::Number, .group = G::Frame, .field = FIELD(frame.solidOpacity),
-               .profileKey = "--WM-SOLID-OPACITY"_n, .help = "Frame opacity, 1..255 (255 = opaque)"},
+    OptionSpec{.longName = "--FR-SOLID-OPACITY"_n, .kind = K::Number, .group = G::Frame, .setting = S("Frame/Solid Opacity"),
+               .profileKey = "--WM-SOLID-OPACITY"_n, .help = "Frame opacity, %range% (255 = opaque)"},
 
-    OptionSpec{.longName = "--WM-TEXT"_n, .kind = K::Text, .group = G::Watermark, .field = FIELD(watermark.text),
-               .enables = FIELD(watermark.doWatermark), .help = "Text watermark (turns the text watermark on)", .valueHint = "TEXT"},
-    OptionSpec{.longName = "--WM-FONT"_n, .kind = K::Text, .group = G::Watermark, .field = FIELD(watermark.font),
+    OptionSpec{.longName = "--WM-TEXT"_n, .kind = K::Text, .group = G::Watermark, .setting = S("Watermark/Text"),
+               .enables = S("Watermark/Do Watermark"), .help = "Text watermark (turns the text watermark on)", .valueHint = "TEXT"},
+    OptionSpec{.longName = "--WM-FONT"_n, .kind = K::Text, .group = G::Watermark, .setting = S("Watermark/Font"),
                .help = "Font family of the text watermark", .valueHint = "NAME"},
-    OptionSpec{.longName = "--WM-FONT-SIZE"_n, .kind = K::Number, .group = G::Watermark, .field = FIELD(watermark.fontSize), .help = "Font size in points"},
-    OptionSpec{.longName = "--WM-FONT-LEADING"_n, .kind = K::Number, .group = G::Watermark, .field = FIELD(watermark.fontLeading), .help = "Extra space between lines in pixels"},
-    OptionSpec{.longName = "--WM-FONT-COLOR"_n, .kind = K::Text, .group = G::Watermark, .field = FIELD(watermark.fontColor),
+    OptionSpec{.longName = "--WM-FONT-SIZE"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Font Size"), .help = "Font size in points"},
+    OptionSpec{.longName = "--WM-FONT-LEADING"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Font Leading"), .help = "Extra space between lines in pixels"},
+    OptionSpec{.longName = "--WM-FONT-COLOR"_n, .kind = K::Text, .group = G::Watermark, .setting = S("Watermark/Font Color"),
                .help = "Text colour", .valueHint = "RRGGBB"},
-    OptionSpec{.longName = "--WM-FONT-STYLE"_n, .kind = K::Keyword, .group = G::Watermark, .field = FIELD(watermark.fontStyle), .keywords = T::FontStyle,
+    OptionSpec{.longName = "--WM-FONT-STYLE"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Font Style"), .keywords = T::FontStyle,
                .help = "Font style"},
-    OptionSpec{.longName = "--WM-FONT-EFFECT"_n, .kind = K::Keyword, .group = G::Watermark, .field = FIELD(watermark.fontEffect), .keywords = T::FontEffect,
+    OptionSpec{.longName = "--WM-FONT-EFFECT"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Font Effect"), .keywords = T::FontEffect,
                .help = "Font effect"},
-    OptionSpec{.longName = "--WM-TEXT-ANTIALIASING"_n, .kind = K::Switch, .group = G::Watermark, .field = FIELD(watermark.textAntialiasing),
+    OptionSpec{.longName = "--WM-TEXT-ANTIALIASING"_n, .kind = K::Switch, .group = G::Watermark, .setting = S("Watermark/Text Antialiasing"),
                .help = "Draw the text anti-aliased"},
-    OptionSpec{.longName = "--WM-TEXT-ALIGNMENT"_n, .kind = K::Keyword, .group = G::Watermark, .field = FIELD(watermark.textAlignment), .keywords = T::Alignment,
+    OptionSpec{.longName = "--WM-TEXT-ALIGNMENT"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Text Alignment"), .keywords = T::Alignment,
                .help = "Alignment of the text lines"},
-    OptionSpec{.longName = "--WM-TEXT-PADDING"_n, .kind = K::Number, .group = G::Watermark, .field = FIELD(watermark.textPadding), .help = "Padding around the text in pixels"},
-    OptionSpec{.longName = "--WM-TEXT-OPACITY"_n, .kind = K::Number, .group = G::Watermark, .field = FIELD(watermark.textOpacity), .help = "Text opacity, 1..255 (255 = opaque)"},
-    OptionSpec{.longName = "--WM-BACK-COLOR"_n, .kind = K::Text, .group = G::Watermark, .field = FIELD(watermark.backColor),
+    OptionSpec{.longName = "--WM-TEXT-PADDING"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Text Padding"), .help = "Padding around the text in pixels"},
+    OptionSpec{.longName = "--WM-TEXT-OPACITY"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Text Opacity"), .help = "Text opacity, %range% (255 = opaque)"},
+    OptionSpec{.longName = "--WM-BACK-COLOR"_n, .kind = K::Text, .group = G::Watermark, .setting = S("Watermark/Back Color"),
                .help = "Background colour behind the text", .valueHint = "RRGGBB"},
-    OptionSpec{.longName = "--WM-BACK-OPACITY"_n, .kind = K::Number, .group = G::Watermark, .field = FIELD(watermark.backOpacity), .help = "Opacity of the box behind the text, 1..255"},
-    OptionSpec{.longName = "--WM-TEXT-BOUNDARY"_n, .kind = K::Keyword, .group = G::Watermark, .field = FIELD(watermark.textBoundary), .keywords = T::Boundary,
+    OptionSpec{.longName = "--WM-BACK-OPACITY"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Back Opacity"), .help = "Opacity of the box behind the text, %range%"},
+    OptionSpec{.longName = "--WM-TEXT-BOUNDARY"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Text Boundary"), .keywords = T::Boundary,
                .help = "Place the text within the image or within the frame"},
-    OptionSpec{.longName = "--WM-TEXT-POSITION"_n, .kind = K::Keyword, .group = G::Watermark, .field = FIELD(watermark.textPosition), .keywords = T::Position,
+    OptionSpec{.longName = "--WM-TEXT-POSITION"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Text Position"), .keywords = T::Position,
                .help = "Position of the text"},
-    OptionSpec{.longName = "--WM-TEXT-X-OFFSET"_n, .kind = K::Number, .group = G::Watermark, .field = FIELD(watermark.textXOffset), .help = "Horizontal offset of the text in pixels"},
-    OptionSpec{.longName = "--WM-TEXT-Y-OFFSET"_n, .kind = K::Number, .group = G::Watermark, .field = FIELD(watermark.textYOffset), .help = "Vertical offset of the text in pixels"},
-    OptionSpec{.longName = "--WM-TEXT-ROTATION"_n, .kind = K::Number, .group = G::Watermark, .field = FIELD(watermark.textRotation), .help = "Rotation of the text in degrees"},
-    OptionSpec{.longName = "--WM-TEXT-SIZE"_n, .kind = K::Keyword, .group = G::Watermark, .field = FIELD(watermark.textSize), .keywords = T::SizeMode,
+    OptionSpec{.longName = "--WM-TEXT-X-OFFSET"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Text X Offset"), .help = "Horizontal offset of the text in pixels"},
+    OptionSpec{.longName = "--WM-TEXT-Y-OFFSET"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Text Y Offset"), .help = "Vertical offset of the text in pixels"},
+    OptionSpec{.longName = "--WM-TEXT-ROTATION"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Text Rotation"), .help = "Rotation of the text in degrees"},
+    OptionSpec{.longName = "--WM-TEXT-SIZE"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Text Size"), .keywords = T::SizeMode,
                .help = "Size mode of the text"},
-    OptionSpec{.longName = "--WM-IMAGE"_n, .kind = K::Text, .group = G::Watermark, .field = FIELD(watermark.image),
-               .enables = FIELD(watermark.doWatermark), .enableValue = 2, .help = "Picture watermark, a PNG or JPEG file (turns the picture watermark on)", .valueHint = "FILE"},
-    OptionSpec{.longName = "--WM-IMAGE-GREYSCALE"_n, .kind = K::Switch, .group = G::Watermark, .field = FIELD(watermark.imageGreyscale),
+    OptionSpec{.longName = "--WM-IMAGE"_n, .kind = K::Text, .group = G::Watermark, .setting = S("Watermark/Image"),
+               .enables = S("Watermark/Do Watermark"), .enableValue = 2, .help = "Picture watermark, a PNG or JPEG file (turns the picture watermark on)", .valueHint = "FILE"},
+    OptionSpec{.longName = "--WM-IMAGE-GREYSCALE"_n, .kind = K::Switch, .group = G::Watermark, .setting = S("Watermark/Image Greyscale"),
                .help = "Draw the picture in greyscale"},
-    OptionSpec{.longName = "--WM-IMAGE-OPACITY"_n, .kind = K::Number, .group = G::Watermark, .field = FIELD(watermark.imageOpacity), .help = "Picture opacity, 1..255 (255 = opaque)"},
-    OptionSpec{.longName = "--WM-IMAGE-BOUNDARY"_n, .kind = K::Keyword, .group = G::Watermark, .field = FIELD(watermark.imageBoundary), .keywords = T::Boundary,
+    OptionSpec{.longName = "--WM-IMAGE-OPACITY"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Image Opacity"), .help = "Picture opacity, %range% (255 = opaque)"},
+    OptionSpec{.longName = "--WM-IMAGE-BOUNDARY"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Image Boundary"), .keywords = T::Boundary,
                .help = "Place the picture within the image or within the frame"},
-    OptionSpec{.longName = "--WM-IMAGE-POSITION"_n, .kind = K::Keyword, .group = G::Watermark, .field = FIELD(watermark.imagePosition), .keywords = T::Position,
+    OptionSpec{.longName = "--WM-IMAGE-POSITION"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Image Position"), .keywords = T::Position,
                .help = "Position of the picture"},
-    OptionSpec{.longName = "--WM-IMAGE-X-OFFSET"_n, .kind = K::Number, .group = G::Watermark, .field = FIELD(watermark.imageXOffset), .help = "Horizontal offset of the picture in pixels"},
-    OptionSpec{.longName = "--WM-IMAGE-Y-OFFSET"_n, .kind = K::Number, .group = G::Watermark, .field = FIELD(watermark.imageYOffset), .help = "Vertical offset of the picture in pixels"},
-    OptionSpec{.longName = "--WM-IMAGE-ROTATION"_n, .kind = K::Number, .group = G::Watermark, .field = FIELD(watermark.imageRotation), .help = "Rotation of the picture in degrees"},
-    OptionSpec{.longName = "--WM-IMAGE-SIZE"_n, .kind = K::Keyword, .group = G::Watermark, .field = FIELD(watermark.imageSize), .keywords = T::SizeMode,
+    OptionSpec{.longName = "--WM-IMAGE-X-OFFSET"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Image X Offset"), .help = "Horizontal offset of the picture in pixels"},
+    OptionSpec{.longName = "--WM-IMAGE-Y-OFFSET"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Image Y Offset"), .help = "Vertical offset of the picture in pixels"},
+    OptionSpec{.longName = "--WM-IMAGE-ROTATION"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Image Rotation"), .help = "Rotation of the picture in degrees"},
+    OptionSpec{.longName = "--WM-IMAGE-SIZE"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Image Size"), .keywords = T::SizeMode,
                .help = "Size mode of the picture"},
 
-    OptionSpec{.longName = "--FILENAME-MASK"_n, .kind = K::Text, .group = G::Advanced, .field = FIELD(advanced.filenameMask),
+    OptionSpec{.longName = "--FILENAME-MASK"_n, .kind = K::Text, .group = G::Advanced, .setting = S("Advanced/Filename Mask"),
                .help = "Output file name, with placeholders such as %filename% and %ext%", .valueHint = "STR"},
-    OptionSpec{.longName = "--FILE-TIMESTAMP"_n, .kind = K::Keyword, .group = G::Advanced, .field = FIELD(advanced.fileTimestamp), .keywords = T::Timestamp,
+    OptionSpec{.longName = "--FILE-TIMESTAMP"_n, .kind = K::Keyword, .group = G::Advanced, .setting = S("Advanced/File Timestamp"), .keywords = T::Timestamp,
                .help = "Modification time of the output files"},
-    OptionSpec{.longName = "--FILE-TIMESTAMP-CUSTOM"_n, .kind = K::Number, .group = G::Advanced, .field = FIELD(advanced.customTimestamp),
+    OptionSpec{.longName = "--FILE-TIMESTAMP-CUSTOM"_n, .kind = K::Number, .group = G::Advanced, .setting = S("Advanced/Custom Timestamp"),
                .help = "The time for --file-timestamp=custom: local time as seconds since 1970-01-01 00:00:00"},
-    OptionSpec{.longName = "--NO-SUBFOLDERS"_n, .kind = K::Switch, .group = G::Advanced, .field = FIELD(advanced.keepSubfolders), .switchValue = 0,
+    OptionSpec{.longName = "--NO-SUBFOLDERS"_n, .kind = K::Switch, .group = G::Advanced, .setting = S("Advanced/Keep Subfolders"), .switchValue = 0,
                .help = "Write every output file into the output folder itself, not into subfolders mirroring the input folder"},
     OptionSpec{.longName = "--PROFILE"_n, .kind = K::Profile, .group = G::Advanced,
                .help = "Apply the [CLI] group of a profile file at this place of the command line", .valueHint = "FILE"},
@@ -209,21 +209,62 @@ const std::array options{
     OptionSpec{.longName = "--THREADS"_n, .kind = K::Threads, .group = G::Other,
                .help = "How many files are converted at once (default: one per core; 1 converts one after the other)", .valueHint = "N"},
     OptionSpec{.shortName = "-P"_n, .longName = "--PAUSE"_n, .kind = K::Pause, .group = G::Other, .help = "Wait for a key at exit (only when run from a terminal)"},
-};
+    };
+}
 // clang-format on
 
-template <typename FieldPointer, typename Value> void store(const SettingField& field, Settings& settings, Value value)
+// The bit-depth option of an output format, named and described from its catalogue row.
+OptionSpec bitDepthOption(const OutputFormat& format)
 {
-    if (const auto* accessor = std::get_if<FieldPointer>(&field)) {
-        (*accessor)(settings) = static_cast<std::remove_reference_t<decltype((*accessor)(settings))>>(value);
+    QStringList depths{QStringLiteral("0 (auto)")};
+    for (const int depth : readBitDepths(format.bitDepths)) {
+        depths << QString::number(depth);
+    }
+    return OptionSpec{.longName = QStringLiteral("--") + format.key.toUpper() + QStringLiteral("-BPP"),
+                      .kind = K::Number,
+                      .group = G::Output,
+                      .setting = format.bitDepthSetting,
+                      .help =
+                          format.key.toUpper() + QStringLiteral(" bit depth: ") + depths.join(QStringLiteral(", "))};
+}
+
+// "%range%" in a help text names the range the settings table declares for the option's setting.
+void nameRange(OptionSpec& option)
+{
+    if (option.setting != nullptr && option.setting->valid.declared()) {
+        const SettingRange& range = option.setting->valid;
+        option.help.replace(QStringLiteral("%range%"),
+                            QString::number(range.minimum) + QStringLiteral("..") + QString::number(range.maximum));
     }
 }
 
-void storeNumber(const SettingField& field, Settings& settings, std::int32_t value)
+std::vector<OptionSpec> makeOptionTable()
 {
-    store<IntField>(field, settings, value);
-    // 8-bit settings keep the low 8 bits, as they always have.
-    store<Int8Field>(field, settings, static_cast<std::int8_t>(static_cast<std::uint8_t>(value & 0xFF)));
+    std::vector<OptionSpec> table = leadingOptions();
+    const std::vector<OptionSpec> encoder = encoderOptions();
+    for (const OutputFormat& format : outputFormatTable()) {
+        table.push_back(bitDepthOption(format));
+        for (const FormatSetting& setting : format.encoderSettings) {
+            const auto option = std::find_if(encoder.begin(), encoder.end(), [&setting](const OptionSpec& candidate) {
+                return candidate.setting == setting.setting;
+            });
+            Q_ASSERT(option != encoder.end());
+            if (option != encoder.end()) {
+                table.push_back(*option);
+            }
+        }
+    }
+    for (OptionSpec& option : trailingOptions()) {
+        table.push_back(std::move(option));
+    }
+    std::for_each(table.begin(), table.end(), nameRange);
+    return table;
+}
+
+const std::vector<OptionSpec>& options()
+{
+    static const std::vector<OptionSpec> table = makeOptionTable();
+    return table;
 }
 
 } // namespace
@@ -244,7 +285,7 @@ bool OptionSpec::isSetting() const
 
 std::span<const OptionSpec> optionTable()
 {
-    return options;
+    return options();
 }
 
 const OptionSpec* findOption(QStringView upperName)
@@ -252,7 +293,7 @@ const OptionSpec* findOption(QStringView upperName)
     if (upperName.isEmpty()) {
         return nullptr;
     }
-    for (const OptionSpec& option : options) {
+    for (const OptionSpec& option : options()) {
         if (upperName == option.longName || (!option.shortName.isEmpty() && upperName == option.shortName)) {
             return &option;
         }
@@ -262,8 +303,18 @@ const OptionSpec* findOption(QStringView upperName)
 
 const OptionSpec* findProfileKey(QStringView upperKey)
 {
-    for (const OptionSpec& option : options) {
+    for (const OptionSpec& option : options()) {
         if (option.isSetting() && upperKey == option.profileName()) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+const OptionSpec* findSettingOption(const SettingDescriptor* setting)
+{
+    for (const OptionSpec& option : options()) {
+        if (option.setting == setting && option.isSetting()) {
             return &option;
         }
     }
@@ -272,26 +323,29 @@ const OptionSpec* findProfileKey(QStringView upperKey)
 
 void applySetting(const OptionSpec& option, const QString& value, Settings& settings)
 {
+    if (option.setting == nullptr) {
+        return;
+    }
     switch (option.kind) {
     case OptionKind::Keyword:
-        storeNumber(option.field, settings, keywordValue(option.keywords, value));
+        setSettingNumber(settings, *option.setting, keywordValue(option.keywords, value));
         break;
     case OptionKind::Number:
-        storeNumber(option.field, settings, readNumber(value));
+        setSettingNumber(settings, *option.setting, readNumber(value));
         break;
     case OptionKind::Real:
-        store<RealField>(option.field, settings, readReal(value));
+        setSettingReal(settings, *option.setting, readReal(value));
         break;
     case OptionKind::Text:
-        store<TextField>(option.field, settings, value);
+        setSettingText(settings, *option.setting, value);
         break;
     case OptionKind::Switch:
-        storeNumber(option.field, settings, option.switchValue);
+        setSettingNumber(settings, *option.setting, option.switchValue);
         break;
     default:
         return;
     }
     if (option.enables != nullptr) {
-        option.enables(settings) = option.enableValue;
+        setSettingNumber(settings, *option.enables, option.enableValue);
     }
 }

@@ -1,15 +1,14 @@
 #pragma once
 
 #include "app/settings.h"
+#include "app/settings_table.h"
 #include "cli/keywords.h"
 
-#include <QLatin1StringView>
 #include <QString>
 #include <QStringView>
 
 #include <cstdint>
 #include <span>
-#include <variant>
 
 // The one table of command-line options. It drives the option loop, the profile keys and the
 // option reference of the README; an option is added by adding one row.
@@ -33,33 +32,29 @@ enum class OptionKind {
 // The reference groups of the README, in the order the option table lists them.
 enum class OptionGroup { Main, Input, Output, Transform, Adjustment, Frame, Watermark, Advanced, Other };
 
-using IntField = std::int32_t& (*)(Settings&);
-using Int8Field = std::int8_t& (*)(Settings&);
-using RealField = float& (*)(Settings&);
-using TextField = QString& (*)(Settings&);
-using SettingField = std::variant<std::monostate, IntField, Int8Field, RealField, TextField>;
-
 struct OptionSpec {
-    QLatin1StringView shortName = {}; // "-I", or empty
-    QLatin1StringView longName = {};  // "--INPUT"; the profile key unless profileKey is set
+    QString shortName = {}; // "-I", or empty
+    QString longName = {};  // "--INPUT"; the profile key unless profileKey is set
     OptionKind kind = OptionKind::Switch;
     OptionGroup group = OptionGroup::Other;
-    SettingField field = {};                       // the setting the value goes to (a switch stores switchValue)
+    const SettingDescriptor* setting = nullptr;    // the settings row the value goes to (a switch stores switchValue)
     KeywordTable keywords = KeywordTable::DdsLoad; // for OptionKind::Keyword
     std::int8_t switchValue = 1;
-    Int8Field enables = nullptr;       // a "Do" setting the option also sets ...
-    std::int8_t enableValue = 1;       // ... to this value
-    QLatin1StringView profileKey = {}; // the profile key when it differs from longName
-    const char* help = "";             // one line for the reference; settings' meanings
-    const char* valueHint = "";        // "NUM", "FILE", ... for the reference
+    const SettingDescriptor* enables = nullptr; // a "Do" setting the option also sets ...
+    std::int8_t enableValue = 1;                // ... to this value
+    QString profileKey = {};                    // the profile key when it differs from longName
+    QString help = {};                          // one line for the reference; settings' meanings
+    QString valueHint = {};                     // "NUM", "FILE", ... for the reference
 
     // Whether the value of a Text option is joined across parameters when quoted.
     bool takesText() const { return kind == OptionKind::Text || kind == OptionKind::Profile; }
     // The options that only act on a Settings member (and so may appear in a profile).
     bool isSetting() const;
-    QLatin1StringView profileName() const { return profileKey.isEmpty() ? longName : profileKey; }
+    const QString& profileName() const { return profileKey.isEmpty() ? longName : profileKey; }
 };
 
+// Every option in reference order. The options of the output formats follow the format catalogue:
+// each format's bit-depth option (named and described from its row), then its encoder options.
 std::span<const OptionSpec> optionTable();
 
 // The option of an upper-case name as optionName gives it ("-I", "--JPG-QUALITY"); the first
@@ -68,6 +63,9 @@ const OptionSpec* findOption(QStringView upperName);
 
 // The setting option of an upper-case profile key ("--WM-SOLID-OPACITY"), or nullptr.
 const OptionSpec* findProfileKey(QStringView upperKey);
+
+// The option that sets a setting, or nullptr (the echo names a value with the option's keywords).
+const OptionSpec* findSettingOption(const SettingDescriptor* setting);
 
 // Stores a value of a setting option (Keyword, Number, Real, Text, Switch) and the "Do" setting
 // it implies. The value is taken as the caller prepared it.

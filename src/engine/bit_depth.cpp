@@ -33,23 +33,76 @@ bool hasMasks555(FIBITMAP* dib)
            FreeImage_GetBlueMask(dib) == FI16_555_BLUE_MASK;
 }
 
+// What the writer of the output key can hold at the low depths.
+struct WriterForm {
+    bool wants555 = false;   // 16 bits are 5-5-5, not 5-6-5
+    bool greyEight = false;  // 8 bits are grey levels, not palette indices
+    bool bilevelOne = false; // 1 bit is black and white: the format has no palette
+};
+
+WriterForm writerFormOf(const QString& key)
+{
+    return {isOneOf(key, {"ico", "tga"}), isOneOf(key, {"j2k", "jp2", "jpg", "jxr", "pgm"}),
+            isOneOf(key, {"jxr", "pbm", "wbmp"})};
+}
+
+bool isBlackAndWhite(FIBITMAP* dib)
+{
+    const FREE_IMAGE_COLOR_TYPE colour = FreeImage_GetColorType(dib);
+    return colour == FIC_MINISBLACK || colour == FIC_MINISWHITE;
+}
+
 // Whether a page that already has the target depth is in the form its writer expects: 16-bit
-// pages in the channel layout of the key, 8-bit pages of the grey keys grey, 1-bit pages black and
-// white (the writers of those keys store indices, not colours).
-bool alreadyWritable(FIBITMAP* dib, int target, bool wants555, bool greyEight)
+// pages in the channel layout of the key, 8-bit pages of the grey keys grey, 1-bit pages of the
+// formats without a palette black and white. Every other palette page keeps its palette.
+bool alreadyWritable(FIBITMAP* dib, int target, const WriterForm& form)
 {
     switch (target) {
     case 16:
-        return hasMasks555(dib) == wants555;
+        return hasMasks555(dib) == form.wants555;
     case 8:
-        return !greyEight || FreeImage_GetColorType(dib) == FIC_MINISBLACK;
-    case 1: {
-        const FREE_IMAGE_COLOR_TYPE colour = FreeImage_GetColorType(dib);
-        return colour == FIC_MINISBLACK || colour == FIC_MINISWHITE;
-    }
+        return !form.greyEight || FreeImage_GetColorType(dib) == FIC_MINISBLACK;
+    case 1:
+        return !form.bilevelOne || isBlackAndWhite(dib);
     default:
         return true;
     }
+}
+
+// A palette page (1, 4 or 8 bits) with at least one entry that is not grey.
+bool isColourPalettePage(FIBITMAP* dib)
+{
+    if (FreeImage_GetImageType(dib) != FIT_BITMAP || FreeImage_GetBPP(dib) > 8) {
+        return false;
+    }
+    const RGBQUAD* palette = FreeImage_GetPalette(dib);
+    const unsigned colours = FreeImage_GetColorsUsed(dib);
+    for (unsigned i = 0; i < colours; ++i) {
+        if (palette[i].rgbRed != palette[i].rgbGreen || palette[i].rgbGreen != palette[i].rgbBlue) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether a page of 16 bits or more has a pixel whose channels differ.
+bool hasColourPixels(FIBITMAP* dib)
+{
+    if (FreeImage_GetImageType(dib) != FIT_BITMAP || FreeImage_GetBPP(dib) < 16) {
+        return false;
+    }
+    const unsigned width = FreeImage_GetWidth(dib);
+    const unsigned height = FreeImage_GetHeight(dib);
+    for (unsigned y = 0; y < height; ++y) {
+        for (unsigned x = 0; x < width; ++x) {
+            RGBQUAD pixel{};
+            FreeImage_GetPixelColor(dib, x, y, &pixel);
+            if (pixel.rgbRed != pixel.rgbGreen || pixel.rgbGreen != pixel.rgbBlue) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 // FreeImage converts most depths only from standard bitmaps. Loaded pages that are not (16-bit
@@ -100,6 +153,22 @@ Bitmap toGrey8(Bitmap image)
     return grey;
 }
 
+// 8 bits for the grey keys. Their writers would store a palette page's indices as grey levels, so
+// a page with a coloured palette is expanded to 24 bits and keeps its colours. The automatic
+// depth keeps colour too: it picks 8 for a palette source, and a step on the way (resize, frame,
+// watermark) may have made that page 24-bit. Only a depth of 8 chosen for a colour page of more
+// bits means grey, and PGM holds nothing but grey.
+Bitmap toGreyEightForm(Bitmap image, const QString& key, bool automatic)
+{
+    Bitmap standard = toStandardBitmap(std::move(image));
+    if (!standard) {
+        return {};
+    }
+    const bool keepColour = key != QLatin1String("pgm") &&
+                            (isColourPalettePage(standard.get()) || (automatic && hasColourPixels(standard.get())));
+    return keepColour ? to24Bits(std::move(standard)) : toGrey8(std::move(standard));
+}
+
 Bitmap toQuantised8(Bitmap image)
 {
     Bitmap rgb = to24Bits(std::move(image));
@@ -123,11 +192,10 @@ Bitmap convertBitDepth(Bitmap image, const JobState& job)
     }
     const int target = effectiveTargetBpp(job);
     const QString& key = job.outputKey;
-    const bool wants555 = isOneOf(key, {"ico", "tga"});
-    const bool greyEight = isOneOf(key, {"j2k", "jp2", "jpg", "jxr", "pgm"});
+    const WriterForm form = writerFormOf(key);
 
     if (static_cast<int>(image.bpp()) == target && FreeImage_GetImageType(image.get()) == typeOfDepth(target) &&
-        alreadyWritable(image.get(), target, wants555, greyEight)) {
+        alreadyWritable(image.get(), target, form)) {
         return image;
     }
 
@@ -155,11 +223,12 @@ Bitmap convertBitDepth(Bitmap image, const JobState& job)
         if (standard.bpp() > 32) {
             standard = to24Bits(std::move(standard));
         }
-        return Bitmap(wants555 ? FreeImage_ConvertTo16Bits555(standard.get())
-                               : FreeImage_ConvertTo16Bits565(standard.get()));
+        return Bitmap(form.wants555 ? FreeImage_ConvertTo16Bits555(standard.get())
+                                    : FreeImage_ConvertTo16Bits565(standard.get()));
     }
     case 8:
-        return greyEight ? toGrey8(std::move(image)) : toQuantised8(std::move(image));
+        return form.greyEight ? toGreyEightForm(std::move(image), key, job.autoBpp != 0)
+                              : toQuantised8(std::move(image));
     case 4: {
         Bitmap standard = toStandardBitmap(std::move(image));
         return standard ? Bitmap(FreeImage_ConvertTo4Bits(standard.get())) : Bitmap();

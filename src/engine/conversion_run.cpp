@@ -25,22 +25,6 @@
 
 namespace {
 
-struct BitDepthSetting {
-    const char* key;
-    Bpp OutputSettings::*member;
-};
-
-constexpr BitDepthSetting bitDepthSettings[] = {
-    {"bmp", &OutputSettings::bmpBpp},   {"dds", &OutputSettings::ddsBpp},   {"exr", &OutputSettings::exrBpp},
-    {"gif", &OutputSettings::gifBpp},   {"hdr", &OutputSettings::hdrBpp},   {"ico", &OutputSettings::icoBpp},
-    {"j2k", &OutputSettings::j2kBpp},   {"jng", &OutputSettings::jngBpp},   {"jp2", &OutputSettings::jp2Bpp},
-    {"jpg", &OutputSettings::jpgBpp},   {"jxr", &OutputSettings::jxrBpp},   {"pbm", &OutputSettings::pbmBpp},
-    {"pcx", &OutputSettings::pcxBpp},   {"pfm", &OutputSettings::pfmBpp},   {"pgm", &OutputSettings::pgmBpp},
-    {"png", &OutputSettings::pngBpp},   {"ppm", &OutputSettings::ppmBpp},   {"psd", &OutputSettings::psdBpp},
-    {"tga", &OutputSettings::tgaBpp},   {"tiff", &OutputSettings::tiffBpp}, {"wbmp", &OutputSettings::wbmpBpp},
-    {"webp", &OutputSettings::webpBpp}, {"xpm", &OutputSettings::xpmBpp},
-};
-
 // A local wall-clock time stored as seconds "as if UTC" becomes the real instant it names here.
 timespec instantOfLocalSeconds(std::int32_t localSeconds)
 {
@@ -55,16 +39,6 @@ bool setModificationTime(const QString& file, const timespec& modified)
 }
 
 } // namespace
-
-int formatBitDepthSetting(const Settings& settings, const QString& outputKey)
-{
-    for (const BitDepthSetting& entry : bitDepthSettings) {
-        if (outputKey == QLatin1String(entry.key)) {
-            return settings.output.*entry.member;
-        }
-    }
-    return 0;
-}
 
 bool prepareRun(const Settings& settings, JobState& job)
 {

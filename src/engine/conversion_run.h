@@ -40,7 +40,3 @@ void createOutputSubfolders(const JobState& job);
 // job.inputPath, 2 Advanced/Custom Timestamp (local seconds), anything else leaves it. Returns
 // false when the time could not be set (callers do not check it).
 bool applyOutputTimestamp(const Settings& settings, const JobState& job, const QString& outputFile);
-
-// The value of the output format's own bit-depth setting (Output/BMP BPP for "bmp", Output/TIFF
-// BPP for "tiff", ...); 0 (Auto) for an unknown key.
-int formatBitDepthSetting(const Settings& settings, const QString& outputKey);

@@ -1,6 +1,7 @@
 #include "engine/format_catalogue.h"
 
 #include "app/message_catalogue.h"
+#include "engine/save_flags.h"
 
 #include <FreeImage.h>
 #include <IL/il.h>
@@ -76,46 +77,125 @@ InputFormatTable makeInputFormatTable()
     return table;
 }
 
+struct SettingRow {
+    const char* key; // in the Output group
+    const char* echoLabel;
+    EchoStyle echo;
+};
+
 struct OutputRow {
     const char* key;
     std::int32_t formatId;
     const char* description;
     const char* bitDepths;
+    OutputWriter writer = OutputWriter::FreeImage;
+    int (*saveFlags)(const OutputSettings&) = nullptr;
+    std::vector<SettingRow> encoderSettings = {};
+    const char* compressionKeywords = "";
 };
+
+const SettingDescriptor* outputSetting(const QString& key)
+{
+    const SettingDescriptor* setting = findSetting(QStringLiteral("Output"), key);
+    Q_ASSERT(setting != nullptr);
+    return setting;
+}
+
+OutputFormat outputFormatOf(const OutputRow& row)
+{
+    const QString key = QString::fromLatin1(row.key);
+    OutputFormat format{key, row.formatId, key, QString::fromLatin1(row.description),
+                        QString::fromLatin1(row.bitDepths)};
+    format.writer = row.writer;
+    format.bitDepthSetting = outputSetting(key.toUpper() + QStringLiteral(" BPP"));
+    for (const SettingRow& setting : row.encoderSettings) {
+        format.encoderSettings.push_back(
+            {outputSetting(QString::fromLatin1(setting.key)), QString::fromLatin1(setting.echoLabel), setting.echo});
+    }
+    if (row.compressionKeywords[0] != '\0') {
+        format.compressionKeywords = QString::fromLatin1(row.compressionKeywords).split(u',');
+    }
+    format.saveFlags = row.saveFlags;
+    return format;
+}
 
 OutputFormatTable makeOutputFormatTable()
 {
-    static const OutputRow rows[] = {
-        {"bmp", FIF_BMP, "Windows or OS/2 Bitmap", "1,4,8,16,24,32"},
-        {"dds", devilDdsFormatId, "DirectDraw Surface", "32"},
-        {"exr", FIF_EXR, "ILM OpenEXR", "96"},
+    using enum EchoStyle;
+    constexpr OutputWriter devil = OutputWriter::Devil;
+    constexpr OutputWriter freeImage = OutputWriter::FreeImage;
+    const OutputRow rows[] = {
+        {"bmp",
+         FIF_BMP,
+         "Windows or OS/2 Bitmap",
+         "1,4,8,16,24,32",
+         freeImage,
+         bmpSaveFlags,
+         {{"BMP Compression", "BMP Compression", Keyword}, {"BMP Color Table", "BMP Color Table", Keyword}},
+         "NONE,RLE"},
+        {"dds", devilDdsFormatId, "DirectDraw Surface", "32", devil},
+        {"exr",
+         FIF_EXR,
+         "ILM OpenEXR",
+         "96",
+         freeImage,
+         exrSaveFlags,
+         {{"EXR Compression", "EXR Compression", Keyword}},
+         "NONE,ZIP,PIZ,PXR24,B44"},
         {"gif", FIF_GIF, "Graphics Interchange Format", "8"},
         {"hdr", FIF_HDR, "High Dynamic Range Image", "96"},
         {"ico", FIF_ICO, "Windows Icon", "1,4,8,16,24,32"},
         {"j2k", FIF_J2K, "JPEG-2000 Codestream", "8,24,32,48"},
         {"jng", FIF_JNG, "JPEG Network Graphics", "24,32"},
         {"jp2", FIF_JP2, "JPEG-2000 File Format", "8,24,32,48"},
-        {"jpg", FIF_JPEG, "JPEG File Format", "8,24"},
-        {"jxr", FIF_JXR, "JPEG XR Image Format", "1,8,16,24,32,48,96"},
+        {"jpg",
+         FIF_JPEG,
+         "JPEG File Format",
+         "8,24",
+         freeImage,
+         jpegSaveFlags,
+         {{"JPG Quality", "JPG Quality", Number},
+          {"JPG Chroma", "JPG Chroma Subsampling", Keyword},
+          {"JPG Save As", "JPG Save As", Keyword}}},
+        {"jxr", FIF_JXR, "JPEG XR Image Format", "1,8,16,24,32,48,96", freeImage, jxrSaveFlags},
         {"pbm", FIF_PBM, "Portable Bitmap", "1"},
-        {"pcx", devilPcxFormatId, "ZSoft Paintbrush", "24"},
+        {"pcx", devilPcxFormatId, "ZSoft Paintbrush", "24", devil},
         {"pfm", FIF_PFM, "Portable Floatmap", "96"},
         {"pgm", FIF_PGM, "Portable Greymap", "8"},
-        {"png", FIF_PNG, "Portable Network Graphics", "1,4,8,24,32,48"},
+        {"png",
+         FIF_PNG,
+         "Portable Network Graphics",
+         "1,4,8,24,32,48",
+         freeImage,
+         pngSaveFlags,
+         {{"PNG Compression", "PNG Compression", Keyword}, {"PNG Interlaced", "PNG Interlaced", Flag}},
+         "NONE,ZLIB1,ZLIB6,ZLIB9"},
         {"ppm", FIF_PPM, "Portable Pixelmap", "24,48"},
-        {"psd", devilPsdFormatId, "Adobe Photoshop", "32"},
-        {"tga", FIF_TARGA, "Truevision Targa", "8,16,24,32"},
-        {"tiff", FIF_TIFF, "Tagged Image File Format", "1,4,8,24,32,48,96"},
+        {"psd", devilPsdFormatId, "Adobe Photoshop", "32", devil},
+        {"tga",
+         FIF_TARGA,
+         "Truevision Targa",
+         "8,16,24,32",
+         freeImage,
+         tgaSaveFlags,
+         {{"TGA Compression", "TGA Compression", Keyword}},
+         "NONE,RLE"},
+        {"tiff",
+         FIF_TIFF,
+         "Tagged Image File Format",
+         "1,4,8,24,32,48,96",
+         freeImage,
+         tiffSaveFlags,
+         {{"TIFF Compression", "TIFF Compression", Keyword}, {"TIFF Color Model", "TIFF Color Model", Keyword}},
+         "NONE,CCITTFAX3,CCITTFAX4,PACKBITS,DEFLATE,ADOBEDEFLATE,LZW,JPEG,LOGLUV"},
         {"wbmp", FIF_WBMP, "Wireless Bitmap", "1"},
-        {"webp", FIF_WEBP, "Google WebP Image Format", "24,32"},
+        {"webp", FIF_WEBP, "Google WebP Image Format", "24,32", freeImage, webpSaveFlags},
         {"xpm", FIF_XPM, "X11 Pixmap Format", "24"},
     };
     OutputFormatTable table;
     table.reserve(std::size(rows));
     for (const OutputRow& row : rows) {
-        const QString key = QString::fromLatin1(row.key);
-        table.push_back(OutputFormat{key, row.formatId, key, QString::fromLatin1(row.description),
-                                     QString::fromLatin1(row.bitDepths)});
+        table.push_back(outputFormatOf(row));
     }
     return table;
 }
@@ -202,7 +282,19 @@ const OutputFormat* findOutputFormat(const QString& key)
 
 bool isDevilOutputFormat(const QString& key)
 {
-    return key == QLatin1String("dds") || key == QLatin1String("pcx") || key == QLatin1String("psd");
+    const OutputFormat* format = findOutputFormat(key);
+    return format != nullptr && format->writer == OutputWriter::Devil;
+}
+
+int OutputFormat::bitDepthOf(const Settings& settings) const
+{
+    return settingInteger(settings, *bitDepthSetting);
+}
+
+int formatBitDepthSetting(const Settings& settings, const QString& outputKey)
+{
+    const OutputFormat* format = findOutputFormat(outputKey);
+    return format != nullptr ? format->bitDepthOf(settings) : 0;
 }
 
 std::vector<int> readBitDepths(const QString& bitDepths)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/settings.h"
+#include "app/settings_table.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -22,13 +25,44 @@ struct InputFormat {
 // the extension list and the file filter are built in ("tif" before "tiff").
 using InputFormatTable = std::map<QString, InputFormat>;
 
-// One format a conversion can write.
+// The library that writes a format.
+enum class OutputWriter : std::uint8_t { FreeImage, Devil };
+
+// How the console echo shows an encoder setting's value.
+enum class EchoStyle : std::uint8_t {
+    Number,  // decimal
+    Flag,    // 0 or 1
+    Keyword, // the keyword of the value, in lower case
+};
+
+// One encoder setting of an output format (its Output group row), with the label the console echo
+// gives it.
+struct FormatSetting {
+    const SettingDescriptor* setting = nullptr;
+    QString echoLabel; // "JPG Chroma Subsampling"
+    EchoStyle echo = EchoStyle::Number;
+};
+
+// One format a conversion can write, with everything that is particular to it: its writer, the
+// setting of its bit depth, its encoder settings (in the order the echo and the options list them)
+// and how they become the writer's flags.
 struct OutputFormat {
     QString key;               // lower-case extension written to output files
     std::int32_t formatId = 0; // FreeImage FREE_IMAGE_FORMAT, or a DevIL image type (above 1000)
     QString extension;         // same as key
     QString description;       // human-readable format name
     QString bitDepths;         // permitted bits per pixel, ascending, comma-separated: "1,4,8,24,32,48"
+    OutputWriter writer = OutputWriter::FreeImage;
+    const SettingDescriptor* bitDepthSetting = nullptr; // Output/<KEY> BPP
+    std::vector<FormatSetting> encoderSettings{};
+    // The names the echo gives the values of the format's compression setting, by value
+    // ("NONE", "RLE"); empty for a format without one.
+    QStringList compressionKeywords{};
+    // The writer flags of the Output settings; nullptr for a format without options (flags 0).
+    int (*saveFlags)(const OutputSettings& output) = nullptr;
+
+    // The value of the format's own bit-depth setting (Output/BMP BPP for "bmp", ...).
+    int bitDepthOf(const Settings& settings) const;
 };
 
 // The 23 output formats in display order (the order of the format boxes).
@@ -64,6 +98,9 @@ bool isInputExtension(const QString& extension);
 const OutputFormat* findOutputFormat(const QString& key);
 // Whether the key is written through DevIL ("dds", "pcx", "psd") rather than FreeImage.
 bool isDevilOutputFormat(const QString& key);
+
+// The value of the output format's own bit-depth setting; 0 (Auto) for an unknown key.
+int formatBitDepthSetting(const Settings& settings, const QString& outputKey);
 
 // Values of a bitDepths text in list order. Like the original reading, the count is the number of
 // commas plus one and a field that is not a number reads as 0.

@@ -5,6 +5,8 @@
 
 #include <QRandomGenerator>
 
+#include <utility>
+
 std::int32_t drawRandomValue()
 {
     // bounded() excludes its upper end: 1..99999, uniform.
@@ -13,25 +15,14 @@ std::int32_t drawRandomValue()
 
 void resetJobState(JobState& job, InputFileList& inputFiles)
 {
-    // mode, imageWidth and imageHeight belong to the process and the last saved page.
-    job.programFolder = programFolder();
-    job.inputPath.clear();
-    job.inputFolder.clear();
-    job.subfolder.clear();
-    job.outputPath.clear();
-    job.tempPath.clear();
-    job.outputFolder.clear();
-    job.randomValue = drawRandomValue();
-    job.counterValue = 1;
-    job.inputKey.clear();
-    job.sourceBpp = 0;
-    job.formatId = 0;
-    job.outputKey.clear();
-    job.targetBpp = 0;
-    job.saveFlags = 0;
-    job.autoBpp = 0;
-    job.interfaceChangeFlags = 0;
-    job.consoleRun = 0;
-    job.preferencesStartPage = 0;
+    // Built from a fresh record, so a field added later is reset without being listed here; only
+    // what belongs to the process and the last saved page is carried over.
+    JobState fresh;
+    fresh.mode = std::move(job.mode);
+    fresh.imageWidth = job.imageWidth;
+    fresh.imageHeight = job.imageHeight;
+    fresh.programFolder = programFolder();
+    fresh.randomValue = drawRandomValue();
+    job = std::move(fresh);
     inputFiles.clear();
 }

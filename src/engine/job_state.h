@@ -10,15 +10,15 @@ class InputFileList;
 // run fields (format identifier, depths, flags) before the worker starts; the worker updates the
 // per-file fields (inputPath, subfolder, outputPath, sizes) and the mask counters.
 struct JobState {
-    QString programFolder;  // folder of the executable, with a trailing "/"
-    QString inputPath;      // console input or list file; the file being converted
-    QString inputFolder;    // root of the last folder scan; relative subfolders are computed against it
-    QString subfolder;      // subfolder of the file being converted, below inputFolder
-    QString outputPath;     // full output file name of the page being saved
-    QString tempPath;       // temporary file of the writer in hand
-    QString outputFolder;   // current output folder, with a trailing "/"
-    std::int32_t randomValue = 1;   // %rnd% of the filename mask, 1..99999
-    std::int32_t counterValue = 1;  // %n% of the filename mask
+    QString programFolder;         // folder of the executable, with a trailing "/"
+    QString inputPath;             // console input or list file; the file being converted
+    QString inputFolder;           // root of the last folder scan; relative subfolders are computed against it
+    QString subfolder;             // subfolder of the file being converted, below inputFolder
+    QString outputPath;            // full output file name of the page being saved
+    QString tempPath;              // temporary file of the writer in hand
+    QString outputFolder;          // current output folder, with a trailing "/"
+    std::int32_t randomValue = 1;  // %rnd% of the filename mask, 1..99999
+    std::int32_t counterValue = 1; // %n% of the filename mask
     QString inputKey;
     std::int32_t sourceBpp = 0;
     std::int32_t formatId = 0;
@@ -28,16 +28,16 @@ struct JobState {
     std::uint8_t autoBpp = 0;
     std::int32_t interfaceChangeFlags = 0;
     std::uint8_t consoleRun = 0;
-    // Not reset: set once per process or per saved page.
-    QString mode;  // "T" screenshot mode, "DEBUG" after -d, else empty
+    std::uint8_t preferencesStartPage = 0;
+    // Kept by resetJobState: set once per process or per saved page.
+    QString mode; // "T" screenshot mode, "DEBUG" after -d, else empty
     std::int32_t imageWidth = 0;
     std::int32_t imageHeight = 0;
-    std::uint8_t preferencesStartPage = 0;
 };
 
 // A fresh random value for %rnd%: 1..99999.
 std::int32_t drawRandomValue();
 
-// Sets every field to its reset value (mode and the image size are left alone) and empties the
-// input list's index.
+// Starts the record afresh (a new %rnd% value, the program folder filled in), keeping only mode
+// and the image size, and empties the input list's index.
 void resetJobState(JobState& job, InputFileList& inputFiles);

@@ -49,9 +49,18 @@ Bitmap toneMapHighDynamicRange(Bitmap image)
     return Bitmap(FreeImage_TmoDrago03(image.get(), 1.0, 0.0));
 }
 
-// One page through the fixed order of steps, up to the bit-depth conversion. width and height
-// receive the size after resize and the icon cap, which frame, watermark and naming use.
-Bitmap processPage(Bitmap image, const RunContext& context, int& width, int& height)
+// %width%, %height% and %bpp% of the page in hand, for its watermark text and its name: the size
+// after resize and the icon cap, and the depth it will be written with. Stored before the
+// watermark, so the text never shows another page's values.
+void describePage(JobState& job, int width, int height)
+{
+    job.imageWidth = width;
+    job.imageHeight = height;
+    job.targetBpp = effectiveTargetBpp(job);
+}
+
+// One page through the fixed order of steps, up to the bit-depth conversion.
+Bitmap processPage(Bitmap image, RunContext& context)
 {
     const Settings& settings = context.settings;
     image = rotate(std::move(image), settings);
@@ -61,9 +70,10 @@ Bitmap processPage(Bitmap image, const RunContext& context, int& width, int& hei
     if (image.empty()) {
         return image;
     }
-    width = static_cast<int>(image.width());
-    height = static_cast<int>(image.height());
+    int width = static_cast<int>(image.width());
+    int height = static_cast<int>(image.height());
     image = capIconSize(std::move(image), context.job, width, height);
+    describePage(context.job, width, height);
     if (image.empty()) {
         return image;
     }
@@ -97,7 +107,8 @@ SaveStatus savePage(const Bitmap& image, const QString& path, RunContext& contex
     if (status != SaveStatus::Saved) {
         return status;
     }
-    const bool taken = context.deferCommit ? context.deferCommit(job.tempPath, path) : commitTempFile(job.tempPath, path);
+    const bool taken =
+        context.deferCommit ? context.deferCommit(job.tempPath, path) : commitTempFile(job.tempPath, path);
     return taken ? SaveStatus::Saved : SaveStatus::Failed;
 }
 
@@ -131,16 +142,12 @@ bool processCurrentFile(RunContext& context)
         if (page.status == PageStatus::Skipped) {
             continue;
         }
-        int width = 0;
-        int height = 0;
+        // A page that fails before its size is known is named with 0 x 0.
+        describePage(job, 0, 0);
         Bitmap image;
         if (page.status == PageStatus::Loaded) {
-            image = processPage(std::move(page.image), context, width, height);
+            image = processPage(std::move(page.image), context);
         }
-        // %bpp% of the name shows the depth the page is written with.
-        job.targetBpp = effectiveTargetBpp(job);
-        job.imageWidth = width;
-        job.imageHeight = height;
         if (usesRunCounters(settings.advanced.filenameMask)) {
             context.needCounters();
         }

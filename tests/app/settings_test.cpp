@@ -64,6 +64,55 @@ TEST(SettingsTable, EverySettingOnceWithTheWidthOfItsKind)
     EXPECT_EQ(settingsTable().size(), 139U);
 }
 
+TEST(SettingRanges, DefaultsLieInTheirRangesAndEveryChoiceHasOne)
+{
+    for (const bool consoleMode : {false, true}) {
+        Settings settings;
+        resetToDefaults(settings, consoleMode);
+        for (const SettingDescriptor& setting : settingsTable()) {
+            const std::string name = std::string(setting.group) + "/" + setting.key;
+            EXPECT_TRUE(settingInRange(settings, setting)) << name;
+            if (setting.kind == SettingKind::Choice || setting.kind == SettingKind::Choice8) {
+                EXPECT_TRUE(setting.valid.declared()) << name << " lists meanings but no range";
+            }
+        }
+    }
+}
+
+struct RangeCase {
+    const char* group;
+    const char* key;
+    const char* value;
+    bool inRange;
+};
+
+class SettingRangeEdges : public testing::TestWithParam<RangeCase> {};
+
+TEST_P(SettingRangeEdges, IncludeBothEnds)
+{
+    const RangeCase& c = GetParam();
+    Settings settings;
+    resetToDefaults(settings, true);
+    const SettingDescriptor& setting = *findSetting(QString::fromLatin1(c.group), QString::fromLatin1(c.key));
+    setSettingFromText(settings, setting, QString::fromLatin1(c.value));
+    EXPECT_EQ(settingInRange(settings, setting), c.inRange) << c.key << " = " << c.value;
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, SettingRangeEdges,
+                         testing::Values(RangeCase{"Adjustment", "Image Brightness", "-100", true},
+                                         RangeCase{"Adjustment", "Image Brightness", "101", false},
+                                         RangeCase{"Adjustment", "Image Contrast", "-101", false},
+                                         // Compared as 32-bit reals: the float nearest 0.01 is inside, not just below.
+                                         RangeCase{"Adjustment", "Image Gamma", "0.01", true},
+                                         RangeCase{"Adjustment", "Image Gamma", "9.99", true},
+                                         RangeCase{"Adjustment", "Image Gamma", "9.991", false},
+                                         RangeCase{"Adjustment", "Image Gamma", "NaN", false},
+                                         RangeCase{"Output", "JPG Quality", "0", false},
+                                         RangeCase{"Output", "JPG Quality", "100", true},
+                                         RangeCase{"Advanced", "Out Folders Number", "51", false},
+                                         // Settings without a declared range take any value.
+                                         RangeCase{"Transform", "Image Width", "-5", true}));
+
 TEST(SettingsTable, GroupsAreContiguousInFileOrder)
 {
     const QStringList expected = {"General",    "Window", "Interface", "Input",    "Output", "Transform",

@@ -1,4 +1,4 @@
-#include "cli/console_run.h"
+#include "engine/run_checks.h"
 #include "cli/progress_line.h"
 
 #include <gtest/gtest.h>

@@ -238,6 +238,26 @@ TEST(FirstParameter, SwitchesActOnlyFirst)
     EXPECT_EQ(firstParameterSwitch({"-version"}), FirstSwitch::None);
 }
 
+// The windowed start and the hidden modes are outcomes for the process entry to start; the
+// command line itself shows no window.
+TEST(CommandLineOutcomes, HandTheDesktopModesBack)
+{
+    int argc = 1;
+    char name[] = "tessaline";
+    char* argv[] = {name, nullptr};
+    using Next = CommandLineOutcome::Next;
+
+    const CommandLineOutcome screenshots = runCommandLine(argc, argv, {"-T", " /tmp/shots "});
+    EXPECT_EQ(screenshots.next, Next::StartScreenshots);
+    EXPECT_EQ(screenshots.screenshotFolder, QStringLiteral("/tmp/shots"));
+    EXPECT_EQ(runCommandLine(argc, argv, {"-u"}).next, Next::StartUninstallPage);
+    EXPECT_EQ(runCommandLine(argc, argv, {"--jpg-quality=80"}).next, Next::StartWindowed);
+    EXPECT_EQ(runCommandLine(argc, argv, {"-i", "-T"}).next, Next::Exit) << "-T only acts first";
+    const CommandLineOutcome refused = runCommandLine(argc, argv, {"--width"});
+    EXPECT_EQ(refused.next, Next::Exit);
+    EXPECT_EQ(refused.exitStatus, 1);
+}
+
 TEST(Usage, ThirtyEightLinesWithTheProgramName)
 {
     const QStringList lines = usageLines(QStringLiteral("tessaline"));
@@ -256,14 +276,15 @@ TEST(OptionTable, NamesAreUniqueAndProfileKeysResolve)
 {
     QStringList names;
     for (const OptionSpec& option : optionTable()) {
-        names << QString(option.longName);
+        names << option.longName;
         if (!option.shortName.isEmpty()) {
-            names << QString(option.shortName);
+            names << option.shortName;
         }
-        EXPECT_EQ(findOption(QString(option.longName)), &option);
+        EXPECT_EQ(findOption(option.longName), &option);
         if (option.isSetting()) {
-            EXPECT_EQ(findProfileKey(QString(option.profileName())), &option);
-            EXPECT_FALSE(std::holds_alternative<std::monostate>(option.field)) << option.longName.data();
+            EXPECT_EQ(findProfileKey(option.profileName()), &option);
+            EXPECT_NE(option.setting, nullptr) << option.longName.toStdString();
+            EXPECT_EQ(findSettingOption(option.setting), &option) << "one option per setting";
         }
     }
     EXPECT_EQ(names.removeDuplicates(), 0);

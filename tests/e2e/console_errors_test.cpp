@@ -86,6 +86,44 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"OrderOfChecks", {"-i", "in", "-o", "nothere", "-c", "JPG", "--width=0"}, "Invalid output folder"}),
     [](const testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
 
+struct EchoStopCase {
+    const char* name;
+    QStringList arguments;
+    const char* lastEchoLine;
+};
+
+class DebugEchoBeforeAnError : public testing::TestWithParam<EchoStopCase> {};
+
+// With -d, the echo shows every value up to the one that failed its check, and nothing after it.
+TEST_P(DebugEchoBeforeAnError, EndsWithTheValueThatFailed)
+{
+    Sandbox box;
+    box.writeTiff(QStringLiteral("in/a.tif"));
+    box.makeFolder(QStringLiteral("out"));
+    const RunResult run = box.run(QStringList{"-q", "-d"} + GetParam().arguments);
+    EXPECT_EQ(run.exitCode, 1);
+    ASSERT_EQ(run.errLines().size(), 1);
+    ASSERT_FALSE(run.outLines().isEmpty());
+    EXPECT_EQ(run.outLines().first(), QStringLiteral("Input: ") + GetParam().arguments.at(1));
+    EXPECT_EQ(run.outLines().last(), QString::fromUtf8(GetParam().lastEchoLine)) << run.out.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Checks, DebugEchoBeforeAnError,
+    testing::Values(EchoStopCase{"Input", {"-i", "nothere", "-o", "out"}, "Input: nothere"},
+                    EchoStopCase{"Output", {"-i", "in", "-o", "nothere"}, "Output: nothere"},
+                    EchoStopCase{"Conversion", {"-i", "in", "-o", "out", "-c", "heic"}, "Conversion: heic"},
+                    EchoStopCase{"Depth", {"-i", "in", "-o", "out", "-c", "png", "--png-bpp=16"}, "PNG Interlaced: 0"},
+                    EchoStopCase{"Width", {"-i", "in", "-o", "out", "--rotation=90", "--width=0"}, "Width: 0 pixels"},
+                    EchoStopCase{"Height", {"-i", "in", "-o", "out", "--width=20"}, "Height: 0 pixels"},
+                    EchoStopCase{"Brightness", {"-i", "in", "-o", "out", "--brightness=150"}, "Brightness: 150"},
+                    EchoStopCase{"Contrast", {"-i", "in", "-o", "out", "--contrast=-101"}, "Contrast: -101"},
+                    EchoStopCase{"Gamma", {"-i", "in", "-o", "out", "--gamma=10"}, "Gamma: 10.00"},
+                    EchoStopCase{"Font",
+                                 {"-i", "in", "-o", "out", "--wm-text=x", "--wm-font=NoSuchFont123"},
+                                 "Watermark size/mode: fixed"}),
+    [](const testing::TestParamInfo<EchoStopCase>& info) { return std::string(info.param.name); });
+
 TEST(ConsoleErrorsAreNotChecksOfOtherFormats, JpgQualityIsCheckedForJpgOnly)
 {
     Sandbox box;

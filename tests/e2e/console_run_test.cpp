@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <tiffio.h>
 
@@ -331,7 +332,8 @@ TEST_F(ConsoleRun, InterruptStopsAfterTheFileInHand)
     }
 }
 
-// What the bundled samples promise: every sample, every page, converted.
+// What the bundled samples promise: every sample, every page, converted, and no two pages alike, so
+// a page taken for another shows.
 TEST_F(ConsoleRun, EverySampleConverts)
 {
     const QDir samples(QStringLiteral(TESSALINE_SOURCE_DIR "/samples"));
@@ -346,7 +348,15 @@ TEST_F(ConsoleRun, EverySampleConverts)
     box.makeFolder(QStringLiteral("out"));
     const RunResult run = box.run({"-i", samples.path(), "-o", "out", "-c", "png"});
     EXPECT_EQ(run.exitCode, 0) << run.err.constData();
-    EXPECT_EQ(box.filesBelow(QStringLiteral("out")).size(), pages);
+    const QStringList written = box.filesBelow(QStringLiteral("out"));
+    EXPECT_EQ(written.size(), pages);
+    QSet<QByteArray> contents;
+    for (const QString& name : written) {
+        QFile file(box.path(QStringLiteral("out/") + name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        contents.insert(file.readAll());
+    }
+    EXPECT_EQ(contents.size(), written.size());
 }
 
 } // namespace

@@ -55,13 +55,13 @@ TEST_P(ParallelRun, LeavesWhatASequentialRunLeaves)
     writeInputTree(sandbox);
     sandbox.makeFolder(QStringLiteral("out-one"));
     sandbox.makeFolder(QStringLiteral("out-four"));
-    const QStringList common = QStringList{QStringLiteral("-i"), QStringLiteral("in"), QStringLiteral("-d")} +
-                               GetParam().options;
+    const QStringList common =
+        QStringList{QStringLiteral("-i"), QStringLiteral("in"), QStringLiteral("-d")} + GetParam().options;
 
-    const e2e::RunResult sequential =
-        sandbox.run(common + QStringList{QStringLiteral("-o"), QStringLiteral("out-one"), QStringLiteral("--threads=1")});
-    const e2e::RunResult parallel =
-        sandbox.run(common + QStringList{QStringLiteral("-o"), QStringLiteral("out-four"), QStringLiteral("--threads=4")});
+    const e2e::RunResult sequential = sandbox.run(
+        common + QStringList{QStringLiteral("-o"), QStringLiteral("out-one"), QStringLiteral("--threads=1")});
+    const e2e::RunResult parallel = sandbox.run(
+        common + QStringList{QStringLiteral("-o"), QStringLiteral("out-four"), QStringLiteral("--threads=4")});
 
     // Two broken files: some converted, some not.
     EXPECT_EQ(sequential.exitCode, 3) << sequential.err.constData();
@@ -82,31 +82,102 @@ TEST_P(ParallelRun, LeavesWhatASequentialRunLeaves)
 
 INSTANTIATE_TEST_SUITE_P(
     Masks, ParallelRun,
-    ::testing::Values(
-        ParallelCase{"DefaultMask", {QStringLiteral("-c"), QStringLiteral("png")}},
-        ParallelCase{"CounterMask", {QStringLiteral("-c"), QStringLiteral("png"),
-                                     QStringLiteral("--filename-mask=%n%-%filename%.%ext%")}},
-        // Without subfolders a/same.tif and b/same.tif write the same name: the later one wins.
-        ParallelCase{"CollidingNames", {QStringLiteral("-c"), QStringLiteral("bmp"), QStringLiteral("--no-subfolders")}},
-        // The watermark text of each file shows its own counter.
-        ParallelCase{"CounterInWatermark", {QStringLiteral("-c"), QStringLiteral("tiff"),
-                                            QStringLiteral("--wm-text=No. %n%"), QStringLiteral("--wm-font=Arial")}},
-        // The DevIL writers share global state.
-        ParallelCase{"DevilWriter", {QStringLiteral("-c"), QStringLiteral("psd")}}),
+    ::testing::Values(ParallelCase{"DefaultMask", {QStringLiteral("-c"), QStringLiteral("png")}},
+                      ParallelCase{"CounterMask",
+                                   {QStringLiteral("-c"), QStringLiteral("png"),
+                                    QStringLiteral("--filename-mask=%n%-%filename%.%ext%")}},
+                      // Without subfolders a/same.tif and b/same.tif write the same name: the later one wins.
+                      ParallelCase{"CollidingNames",
+                                   {QStringLiteral("-c"), QStringLiteral("bmp"), QStringLiteral("--no-subfolders")}},
+                      // The watermark text of each file shows its own counter.
+                      ParallelCase{"CounterInWatermark",
+                                   {QStringLiteral("-c"), QStringLiteral("tiff"), QStringLiteral("--wm-text=No. %n%"),
+                                    QStringLiteral("--wm-font=Arial")}},
+                      // The watermark of each file shows its own size and depth.
+                      ParallelCase{"PageValuesInWatermark",
+                                   {QStringLiteral("-c"), QStringLiteral("png"),
+                                    QStringLiteral("--wm-text=%width%x%height% %bpp%"),
+                                    QStringLiteral("--wm-font=Arial")}},
+                      // The DevIL writers share global state.
+                      ParallelCase{"DevilWriter", {QStringLiteral("-c"), QStringLiteral("psd")}}),
     [](const ::testing::TestParamInfo<ParallelCase>& info) { return std::string(info.param.name); });
+
+struct MarkedFile {
+    const char* name;
+    PageKind kind;
+    int width;
+    int height;
+    const char* ownValues; // what "%width%x%height% %bpp%" reads for it as png at Auto
+};
+
+const MarkedFile kMarkedFiles[] = {
+    {"a-wide", PageKind::Rgb24, 180, 60, "180x60 24"},
+    {"b-grey", PageKind::Grey8, 110, 90, "110x90 8"},
+    {"c-fax", PageKind::Bilevel, 140, 70, "140x70 1"},
+    {"d-square", PageKind::Rgba32, 120, 120, "120x120 32"},
+};
+
+QStringList watermarkOptions(const QString& text)
+{
+    return {QStringLiteral("-c"),
+            QStringLiteral("png"),
+            QStringLiteral("--wm-text=") + text,
+            QStringLiteral("--wm-font=Arial"),
+            QStringLiteral("--wm-font-size=9"),
+            QStringLiteral("--wm-back-opacity=255")};
+}
+
+// The page placeholders of a watermark describe the page being marked, from the first file on, and
+// a parallel run marks each page as a sequential one does.
+TEST(ParallelRun, WatermarkShowsEachFilesOwnSizeAndDepth)
+{
+    const e2e::Sandbox sandbox;
+    const QString in = sandbox.makeFolder(QStringLiteral("in"));
+    for (const MarkedFile& file : kMarkedFiles) {
+        ASSERT_TRUE(fixtures::writeTiff(in + u'/' + QLatin1String(file.name) + QStringLiteral(".tif"), file.kind,
+                                        file.width, file.height));
+    }
+    const QStringList placeholders = watermarkOptions(QStringLiteral("%width%x%height% %bpp%"));
+    for (const char* folder : {"out-one", "out-four", "out-alone"}) {
+        sandbox.makeFolder(QLatin1String(folder));
+    }
+    const e2e::RunResult sequential =
+        sandbox.run(QStringList{"-i", "in", "-o", "out-one", "--threads=1"} + placeholders);
+    const e2e::RunResult parallel =
+        sandbox.run(QStringList{"-i", "in", "-o", "out-four", "--threads=4"} + placeholders);
+    ASSERT_EQ(sequential.exitCode, 0) << sequential.err.constData();
+    ASSERT_EQ(parallel.exitCode, 0) << parallel.err.constData();
+
+    for (const MarkedFile& file : kMarkedFiles) {
+        const QString output = QLatin1String(file.name) + QStringLiteral(".png");
+        // The same file alone, marked with its values written out.
+        const e2e::RunResult alone =
+            sandbox.run(QStringList{"-i", "in/" + QLatin1String(file.name) + ".tif", "-o", "out-alone"} +
+                        watermarkOptions(QLatin1String(file.ownValues)));
+        ASSERT_EQ(alone.exitCode, 0) << alone.err.constData();
+        const QByteArray expected = contentOf(sandbox.path(QStringLiteral("out-alone/") + output));
+        ASSERT_FALSE(expected.isEmpty()) << file.name;
+        EXPECT_TRUE(contentOf(sandbox.path(QStringLiteral("out-one/") + output)) == expected)
+            << file.name << " with --threads=1 is not marked \"" << file.ownValues << "\"";
+        EXPECT_TRUE(contentOf(sandbox.path(QStringLiteral("out-four/") + output)) == expected)
+            << file.name << " with --threads=4 is not marked \"" << file.ownValues << "\"";
+    }
+}
 
 TEST(ParallelRunOptions, RefusesAThreadCountBelowOne)
 {
     const e2e::Sandbox sandbox;
     sandbox.writeTiff(QStringLiteral("a.tif"));
-    for (const QString& option : {QStringLiteral("--threads=0"), QStringLiteral("--threads=-2"),
-                                  QStringLiteral("--threads=x")}) {
+    for (const QString& option :
+         {QStringLiteral("--threads=0"), QStringLiteral("--threads=-2"), QStringLiteral("--threads=x")}) {
         const e2e::RunResult result = sandbox.run({QStringLiteral("-i"), QStringLiteral("a.tif"), option});
         EXPECT_EQ(result.exitCode, 1) << option.toStdString();
-        EXPECT_EQ(result.errLines(), QStringList{QStringLiteral("Error: Invalid threads value")}) << option.toStdString();
+        EXPECT_EQ(result.errLines(), QStringList{QStringLiteral("Error: Invalid threads value")})
+            << option.toStdString();
     }
-    const e2e::RunResult bare = sandbox.run({QStringLiteral("-i"), QStringLiteral("a.tif"), QStringLiteral("--threads")});
+    const e2e::RunResult bare =
+        sandbox.run({QStringLiteral("-i"), QStringLiteral("a.tif"), QStringLiteral("--threads")});
     EXPECT_EQ(bare.errLines(), QStringList{QStringLiteral("Error: Incorrect number of parameters")});
 }
 
-}  // namespace
+} // namespace

@@ -1,6 +1,8 @@
 #include "engine/conversion_run.h"
 #include "engine/format_catalogue.h"
 #include "engine/save_flags.h"
+#include "engine/watermark.h"
+#include "support/gui_app.h"
 #include "support/tiff_fixtures.h"
 
 #include <QDateTime>
@@ -73,10 +75,11 @@ class ConversionRun : public testing::Test {
     }
 
     // Runs the worker over the list as a starter does; returns the debug lines it wrote.
-    std::vector<QString> run(const std::function<void(const QString&)>& onLine = {})
+    std::vector<QString> run(const std::function<void(const QString&)>& onLine = {}, int workerCount = 1,
+                             const WatermarkAssets* watermark = nullptr)
     {
         std::vector<QString> lines;
-        RunContext context{settings, job};
+        RunContext context{settings, job, watermark};
         context.debugLine = [&](const QString& line) {
             lines.push_back(line);
             if (onLine) {
@@ -84,7 +87,7 @@ class ConversionRun : public testing::Test {
             }
         };
         progress.start();
-        conversionWorker(context, list, progress);
+        conversionWorker(context, list, progress, workerCount);
         return lines;
     }
 
@@ -326,6 +329,52 @@ TEST_F(ConversionRun, UnwritableSubfolderFailsOnlyItsFiles)
     EXPECT_TRUE(QFile::exists(path("out/a.png")));
     EXPECT_TRUE(QFile::exists(path("out/z.png")));
     EXPECT_TRUE(std::find(lines.begin(), lines.end(), QStringLiteral("Not OK")) != lines.end());
+}
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Four workers leave what one leaves, also where a file's name and watermark show its own page
+// values and counter.
+TEST_F(ConversionRun, WorkersLeaveWhatASequentialRunLeaves)
+{
+    testsupport::ensureGuiApplication();
+    const std::pair<int, int> sizes[] = {{300, 40}, {60, 90}, {200, 150}, {45, 45}, {120, 30}, {90, 200}};
+    for (std::size_t i = 0; i < std::size(sizes); ++i) {
+        const QString name = path(QStringLiteral("in/%1.tif").arg(i));
+        QDir().mkpath(path("in"));
+        const auto kind = i % 2 == 0 ? fixtures::PageKind::Rgb24 : fixtures::PageKind::Grey8;
+        ASSERT_TRUE(fixtures::writeTiff(name, kind, sizes[i].first, sizes[i].second));
+        ASSERT_TRUE(addInputFile(list, job, name));
+    }
+    settings.advanced.filenameMask = QStringLiteral("%n%_%width%x%height%_%bpp%.%ext%");
+    settings.watermark.doWatermark = 1;
+    settings.watermark.text = QStringLiteral("%width%x%height% %bpp% %n%");
+    settings.watermark.font = QStringLiteral("Arial");
+    settings.watermark.fontSize = 8;
+    settings.watermark.backOpacity = 255;
+    const WatermarkAssetsResult assets = loadWatermarkAssets(settings);
+    ASSERT_EQ(assets.problem, WatermarkProblem::None);
+
+    const QString folders[] = {path("one/"), path("four/")};
+    const int workers[] = {1, 4};
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(QDir().mkpath(folders[i]));
+        job.outputFolder = folders[i];
+        job.counterValue = 1;
+        run({}, workers[i], &assets.assets);
+        EXPECT_EQ(progress.snapshot().convertedCount, static_cast<int>(std::size(sizes)));
+    }
+    const QStringList names = filesBelow(folders[0]);
+    EXPECT_EQ(names, (QStringList{"00001_300x40_24.png", "00002_60x90_8.png", "00003_200x150_24.png",
+                                  "00004_45x45_8.png", "00005_120x30_24.png", "00006_90x200_8.png"}));
+    EXPECT_EQ(filesBelow(folders[1]), names);
+    for (const QString& name : names) {
+        EXPECT_TRUE(contentOf(folders[0] + name) == contentOf(folders[1] + name)) << name.toStdString();
+    }
 }
 
 TEST_F(ConversionRun, WorkerOnItsOwnThreadWaitsAtThePauseGate)

@@ -1,4 +1,5 @@
 #include "engine/format_catalogue.h"
+#include "engine/save_flags.h"
 
 #include <gtest/gtest.h>
 
@@ -349,6 +350,58 @@ TEST(FormatCatalogue, BuildingIsIdempotentAndKeepsAddresses)
     buildFormatTables();
     EXPECT_EQ(findOutputFormat(QStringLiteral("jpg")), before);
     EXPECT_EQ(joined(inputExtensionList()), "tif,tiff");
+}
+
+} // namespace
+
+namespace {
+
+// Every output setting but the format itself is reached from exactly one catalogue row: its depth
+// setting or one of its encoder settings, named after the row's key.
+TEST(OutputFormatRows, ReachEveryOutputSettingOnce)
+{
+    QSet<const SettingDescriptor*> reached;
+    for (const OutputFormat& format : outputFormatTable()) {
+        const QString prefix = format.key.toUpper() + u' ';
+        ASSERT_NE(format.bitDepthSetting, nullptr) << utf8(format.key);
+        EXPECT_EQ(QLatin1String(format.bitDepthSetting->key), prefix + QStringLiteral("BPP"));
+        EXPECT_EQ(format.bitDepthSetting->kind, SettingKind::Bpp);
+        reached.insert(format.bitDepthSetting);
+        for (const FormatSetting& setting : format.encoderSettings) {
+            ASSERT_NE(setting.setting, nullptr) << utf8(format.key);
+            EXPECT_TRUE(QLatin1String(setting.setting->key).startsWith(prefix)) << setting.setting->key;
+            EXPECT_FALSE(reached.contains(setting.setting)) << setting.setting->key << " in two rows";
+            reached.insert(setting.setting);
+        }
+        // A compression setting has a name for each value of its range, and only then.
+        const auto compression =
+            std::find_if(format.encoderSettings.begin(), format.encoderSettings.end(), [](const FormatSetting& s) {
+                return QLatin1String(s.setting->key).endsWith(QLatin1String("Compression"));
+            });
+        const qsizetype names = compression == format.encoderSettings.end()
+                                    ? 0
+                                    : static_cast<qsizetype>(compression->setting->valid.maximum) + 1;
+        EXPECT_EQ(format.compressionKeywords.size(), names) << utf8(format.key);
+    }
+    for (const SettingDescriptor& setting : settingsTable()) {
+        if (qstrcmp(setting.group, "Output") == 0 && qstrcmp(setting.key, "Format") != 0) {
+            EXPECT_TRUE(reached.contains(&setting)) << setting.key << " belongs to no format";
+        }
+    }
+}
+
+TEST(OutputFormatRows, DepthAndFlagsAreReadThroughTheRow)
+{
+    Settings settings;
+    resetToDefaults(settings, true);
+    settings.output.tiffBpp = 48;
+    settings.output.tiffCompression = 6;
+    settings.output.tiffColorModel = 1;
+    EXPECT_EQ(formatBitDepthSetting(settings, QStringLiteral("tiff")), 48);
+    EXPECT_EQ(formatBitDepthSetting(settings, QStringLiteral("png")), 0);
+    EXPECT_EQ(computeSaveFlags(QStringLiteral("tiff"), settings), TIFF_LZW | TIFF_CMYK);
+    EXPECT_EQ(computeSaveFlags(QStringLiteral("gif"), settings), 0);
+    EXPECT_EQ(computeSaveFlags(QStringLiteral("nope"), settings), 0);
 }
 
 } // namespace

@@ -379,6 +379,8 @@ TEST(JobStateReset, ResetsTheRunFieldsAndEmptiesTheList)
     job.formatId = 13;
     job.mode = QStringLiteral("DEBUG");
     job.imageWidth = 640;
+    job.imageHeight = 480;
+    job.preferencesStartPage = 3;
 
     resetJobState(job, list);
     EXPECT_TRUE(list.empty());
@@ -392,6 +394,8 @@ TEST(JobStateReset, ResetsTheRunFieldsAndEmptiesTheList)
     EXPECT_LE(job.randomValue, 99999);
     EXPECT_EQ(job.mode, QStringLiteral("DEBUG"));
     EXPECT_EQ(job.imageWidth, 640);
+    EXPECT_EQ(job.imageHeight, 480);
+    EXPECT_EQ(job.preferencesStartPage, 0);
 }
 
 TEST(JobStateReset, RandomValuesSpreadOverTheirRange)

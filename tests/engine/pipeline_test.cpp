@@ -1,6 +1,8 @@
 #include "engine/conversion_run.h"
 #include "engine/page_loader.h"
 #include "engine/pipeline.h"
+#include "engine/watermark.h"
+#include "support/gui_app.h"
 #include "support/malformed_tiffs.h"
 #include "support/old_jpeg_tiff.h"
 #include "support/pixel_probe.h"
@@ -356,6 +358,72 @@ TEST_F(Pipeline, SizeForTheNameIsTakenAfterResize)
     ASSERT_TRUE(convert(input("s.tif")));
     EXPECT_EQ(outputs(), QStringList{QStringLiteral("s_400x300.png")});
 }
+
+struct PageValuesCase {
+    const char* name;
+    const char* key;
+    PageKind kind;
+    int width, height;
+    bool halve;           // resize to 50 %
+    int depth;            // the format's bit-depth setting, 0 Auto
+    const char* expected; // what "%width%x%height% %bpp%" reads for the page
+};
+
+void PrintTo(const PageValuesCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class WatermarkPageValues : public Pipeline, public ::testing::WithParamInterface<PageValuesCase> {
+  protected:
+    // Converts the file with the watermark text into its own output folder; the written bytes.
+    QByteArray convertMarked(const QString& path, const QString& text, const QString& folder)
+    {
+        settings.watermark.text = text;
+        const WatermarkAssetsResult assets = loadWatermarkAssets(settings);
+        EXPECT_EQ(assets.problem, WatermarkProblem::None);
+        job.outputFolder = dir.path() + u'/' + folder + u'/';
+        QDir().mkpath(job.outputFolder);
+        job.inputPath = path;
+        RunContext context{settings, job, &assets.assets};
+        EXPECT_TRUE(processCurrentFile(context));
+        QFile file(job.outputPath);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+};
+
+// The page placeholders of the watermark describe the page being marked, also on the first file:
+// the size after resize and the icon cap, and the depth it is written with.
+TEST_P(WatermarkPageValues, DescribeThePageBeingMarked)
+{
+    const PageValuesCase& c = GetParam();
+    testsupport::ensureGuiApplication();
+    settings.watermark.doWatermark = 1;
+    settings.watermark.font = QStringLiteral("Arial");
+    settings.watermark.fontSize = 8;
+    settings.watermark.backOpacity = 255;
+    settings.transform.doImageResize = c.halve ? 1 : 0;
+    settings.transform.imageWidth = 50;
+    settings.transform.imageWidthUnit = 1;
+    settings.transform.imageHeight = 50;
+    settings.transform.imageHeightUnit = 1;
+    settings.output.pngBpp = c.depth;
+    useFormat(QString::fromLatin1(c.key));
+    ASSERT_TRUE(fixtures::writeTiff(input("v.tif"), c.kind, c.width, c.height));
+
+    const QByteArray marked = convertMarked(input("v.tif"), QStringLiteral("%width%x%height% %bpp%"), "placeholders");
+    const QByteArray expected = convertMarked(input("v.tif"), QString::fromLatin1(c.expected), "literal");
+    ASSERT_FALSE(expected.isEmpty());
+    EXPECT_TRUE(marked == expected) << "the mark does not read " << c.expected;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, WatermarkPageValues,
+    ::testing::Values(PageValuesCase{"Resized", "png", PageKind::Rgb24, 240, 120, true, 0, "120x60 24"},
+                      PageValuesCase{"IconCap", "ico", PageKind::Rgb24, 300, 200, false, 0, "128x128 24"},
+                      PageValuesCase{"AutoFromSixteenBitGrey", "png", PageKind::Grey16, 150, 40, false, 0, "150x40 24"},
+                      PageValuesCase{"FixedDepth", "png", PageKind::Rgb24, 150, 40, false, 8, "150x40 8"}),
+    [](const ::testing::TestParamInfo<PageValuesCase>& info) { return std::string(info.param.name); });
 
 struct DepthCase {
     PageKind kind;

@@ -8,14 +8,22 @@ namespace {
 FIBITMAP* allocate(PageKind kind, int width, int height)
 {
     switch (kind) {
-    case PageKind::Bilevel: return FreeImage_Allocate(width, height, 1);
-    case PageKind::Grey8: return FreeImage_Allocate(width, height, 8);
-    case PageKind::Grey16: return FreeImage_AllocateT(FIT_UINT16, width, height);
-    case PageKind::Rgb24: return FreeImage_Allocate(width, height, 24);
-    case PageKind::Rgba32: return FreeImage_Allocate(width, height, 32);
-    case PageKind::Rgb48: return FreeImage_AllocateT(FIT_RGB16, width, height);
-    case PageKind::Rgba64: return FreeImage_AllocateT(FIT_RGBA16, width, height);
-    case PageKind::RgbFloat: return FreeImage_AllocateT(FIT_RGBF, width, height);
+    case PageKind::Bilevel:
+        return FreeImage_Allocate(width, height, 1);
+    case PageKind::Grey8:
+        return FreeImage_Allocate(width, height, 8);
+    case PageKind::Grey16:
+        return FreeImage_AllocateT(FIT_UINT16, width, height);
+    case PageKind::Rgb24:
+        return FreeImage_Allocate(width, height, 24);
+    case PageKind::Rgba32:
+        return FreeImage_Allocate(width, height, 32);
+    case PageKind::Rgb48:
+        return FreeImage_AllocateT(FIT_RGB16, width, height);
+    case PageKind::Rgba64:
+        return FreeImage_AllocateT(FIT_RGBA16, width, height);
+    case PageKind::RgbFloat:
+        return FreeImage_AllocateT(FIT_RGBF, width, height);
     }
     return nullptr;
 }
@@ -53,8 +61,12 @@ void paint(FIBITMAP* dib, PageKind kind, int width, int height)
                     line[x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
                 }
                 break;
-            case PageKind::Grey8: line[x] = v8; break;
-            case PageKind::Grey16: reinterpret_cast<WORD*>(line)[x] = v16; break;
+            case PageKind::Grey8:
+                line[x] = v8;
+                break;
+            case PageKind::Grey16:
+                reinterpret_cast<WORD*>(line)[x] = v16;
+                break;
             case PageKind::Rgb24:
             case PageKind::Rgba32: {
                 const int step = kind == PageKind::Rgb24 ? 3 : 4;
@@ -87,7 +99,7 @@ void paint(FIBITMAP* dib, PageKind kind, int width, int height)
     }
 }
 
-}  // namespace
+} // namespace
 
 Bitmap makePage(PageKind kind, int width, int height)
 {
@@ -107,6 +119,30 @@ Bitmap makeSolidPage(int width, int height, unsigned red, unsigned green, unsign
     Bitmap page(FreeImage_Allocate(width, height, 24));
     RGBQUAD colour{static_cast<BYTE>(blue), static_cast<BYTE>(green), static_cast<BYTE>(red), 0};
     FreeImage_FillBackground(page.get(), &colour);
+    return page;
+}
+
+Bitmap makePalettePage(const std::vector<Rgb>& colours, int width, int height, int block)
+{
+    const std::size_t count = colours.size();
+    const int bpp = count <= 2 ? 1 : count <= 16 ? 4 : 8;
+    Bitmap page(FreeImage_Allocate(width, height, bpp));
+    if (!page || count == 0 || count > 256 || block <= 0) {
+        return {};
+    }
+    RGBQUAD* palette = FreeImage_GetPalette(page.get());
+    for (std::size_t i = 0; i < count; ++i) {
+        palette[i] = RGBQUAD{static_cast<BYTE>(colours[i].blue), static_cast<BYTE>(colours[i].green),
+                             static_cast<BYTE>(colours[i].red), 0};
+    }
+    const int blocksPerRow = (width + block - 1) / block;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            auto index = static_cast<BYTE>(static_cast<std::size_t>((y / block) * blocksPerRow + x / block) % count);
+            FreeImage_SetPixelIndex(page.get(), static_cast<unsigned>(x), static_cast<unsigned>(height - 1 - y),
+                                    &index);
+        }
+    }
     return page;
 }
 
@@ -143,4 +179,4 @@ Rgb pixelAt(const Bitmap& page, int x, int y)
     return Rgb{value.rgbRed, value.rgbGreen, value.rgbBlue};
 }
 
-}  // namespace fixtures
+} // namespace fixtures
