@@ -2,6 +2,7 @@
 #include "app/instance_guard.h"
 #include "cli/command_line.h"
 #include "engine/devil_writer.h"
+#include "gui/uninstall_page.h"
 
 #include <QString>
 #include <QStringList>
@@ -19,7 +20,7 @@ QStringList parametersOf(int argc, char** argv)
     return parameters;
 }
 
-// The hidden modes belong to the desktop interface, which does not show them yet.
+// The screenshot mode needs the main window, which this build does not include yet.
 int startHiddenMode()
 {
     std::puts("This mode belongs to the desktop interface, which this build does not include yet.");
@@ -55,6 +56,7 @@ int main(int argc, char** argv)
         case CommandLineOutcome::Next::Exit:
             return outcome.exitStatus;
         case CommandLineOutcome::Next::StartUninstallPage:
+            return runUninstallPage(argc, argv);
         case CommandLineOutcome::Next::StartScreenshots:
             return startHiddenMode();
         case CommandLineOutcome::Next::StartWindowed:
