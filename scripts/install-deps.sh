@@ -11,7 +11,7 @@ packages=(
   qt6-base-dev qt6-svg-dev libarchive-dev zlib1g-dev
   fonts-liberation fonts-dejavu-core libfontconfig-dev
   libgtest-dev libgmock-dev
-  xvfb
+  xvfb xdotool openbox desktop-file-utils appstream man-db
 )
 for extra in "$@"; do
   case "$extra" in

@@ -12,11 +12,11 @@
 // gives whatever the desktop shows by itself.
 void openDocument(const QString& document);
 
-// The user manual, "tessaline.html" in the program's folder (with its trailing "/").
-QString manualPath(const QString& folder = programFolder());
+// The user manual, "tessaline.html" in the program's data folder (with its trailing "/").
+QString manualPath(const QString& folder = programDataFolder());
 
 // Opens the user manual; when it is not there, nothing is opened and nothing is said.
-void openManual(const QString& folder = programFolder());
+void openManual(const QString& folder = programDataFolder());
 
 // A mail to the support address with the subject "<program title> Feedback".
 void openFeedbackMail();

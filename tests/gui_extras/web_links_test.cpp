@@ -68,7 +68,7 @@ class WebLinksTest : public QObject {
         QCOMPARE(catcher.opened, QList<QUrl>{QUrl::fromLocalFile(folder.path() + "/tessaline.html")});
     }
 
-    void manualIsLookedForBesideTheExecutable() { QCOMPARE(manualPath(), programFolder() + "tessaline.html"); }
+    void manualIsLookedForInTheDataFolder() { QCOMPARE(manualPath(), programDataFolder() + "tessaline.html"); }
 };
 
 int runWebLinksTests(int argc, char** argv)
