@@ -3,6 +3,7 @@
 #include "cli/command_line.h"
 #include "engine/devil_writer.h"
 #include "gui/uninstall_page.h"
+#include "gui/windowed_start.h"
 
 #include <QString>
 #include <QStringList>
@@ -20,20 +21,14 @@ QStringList parametersOf(int argc, char** argv)
     return parameters;
 }
 
-// The screenshot mode needs the main window, which this build does not include yet.
+// The screenshot mode is not part of this build yet.
 int startHiddenMode()
 {
     std::puts("This mode belongs to the desktop interface, which this build does not include yet.");
     return 0;
 }
 
-int startWindowedMode()
-{
-    std::puts("The desktop interface of Tessaline is not built yet; use the command line (tessaline --help).");
-    return 0;
-}
-
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -63,5 +58,5 @@ int main(int argc, char** argv)
             break;
         }
     }
-    return startWindowedMode();
+    return runWindowedMode(argc, argv);
 }

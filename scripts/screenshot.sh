@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Starts the desktop application on a virtual X display and saves pictures of its main window:
+# icon sizes Small and Huge, with the default theme pack and with no theme pack at all, each with a
+# fresh configuration folder; for each also the open File menu.
+#   scripts/screenshot.sh OUTDIR
+# Needs Xvfb, openbox, xdotool and ImageMagick (scripts/install-deps.sh --screenshots).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=${1:?usage: scripts/screenshot.sh OUTDIR}
+build=${TESSALINE_BUILD_DIR:-$root/build}
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+
+scratch=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+# The first display number nobody uses.
+display=99
+while [ -e "/tmp/.X${display}-lock" ] || [ -e "/tmp/.X11-unix/X${display}" ]; do
+  display=$((display + 1))
+done
+Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
+pids+=($!)
+export DISPLAY=":$display"
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+openbox >"$scratch/openbox.log" 2>&1 &
+pids+=($!)
+sleep 1
+
+# A copy of the executable in a folder of its own has no gfx/ beside it: no theme pack at all.
+mkdir -p "$scratch/bare"
+cp "$build/tessaline" "$scratch/bare/tessaline"
+
+shoot() {
+  local name=$1 executable=$2 size=$3
+  local home="$scratch/$name"
+  mkdir -p "$home/config/Morvane/tessaline" "$home/runtime"
+  chmod 700 "$home/runtime"
+  printf '\xEF\xBB\xBF\r\n[Interface]\r\nUI Size = %s\r\n' "$size" >"$home/config/Morvane/tessaline/config.ini"
+  XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/runtime" QT_QPA_PLATFORM=xcb \
+    "$executable" >"$home/out.log" 2>&1 &
+  local app=$!
+  local window
+  window=$(xdotool search --sync --onlyvisible --name '^Tessaline ' | head -n 1)
+  sleep 1
+  import -window "$window" -frame "$out/$name.png"
+  # The File menu, opened by a click on its title, shows the menu icons and shortcut texts.
+  xdotool windowactivate --sync "$window"
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  xdotool mousemove --window "$window" 20 10 click 1
+  sleep 1
+  import -window root -crop "$((WIDTH + 40))x$((HEIGHT + 60))+$((X - 20))+$((Y - 40))" "$out/$name-menu.png"
+  xdotool key Escape Escape
+  sleep 0.3
+  xdotool windowactivate --sync "$window" key alt+x
+  local status=0
+  wait "$app" || status=$?
+  echo "$name: $out/$name.png $out/$name-menu.png, exit status $status"
+  cat "$home/out.log"
+}
+
+shoot default-small "$build/tessaline" 0
+shoot default-huge "$build/tessaline" 4
+shoot none-small "$scratch/bare/tessaline" 0
+shoot none-huge "$scratch/bare/tessaline" 4

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QStringList>
+
+#include <vector>
+
+// The rows of the main window's file list: one path per row, in the order the files entered the
+// input list. A view over the list model of the engine; it holds only what the rows show, so a
+// list of 100,000 files costs one string per row and no widget per row.
+class FileListModel : public QAbstractListModel {
+    Q_OBJECT
+
+  public:
+    explicit FileListModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    void appendRow(const QString& path);
+    void clear();
+    // Removes the given rows (any order, no duplicates) and returns their paths in row order.
+    QStringList removeRows(std::vector<int> rows);
+    const QString& path(int row) const { return rows_.at(row); }
+    const QStringList& paths() const { return rows_; }
+
+  private:
+    QStringList rows_;
+    QString header_;
+};

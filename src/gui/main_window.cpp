@@ -1,0 +1,437 @@
+#include "gui/main_window.h"
+
+#include "app/folder_history.h"
+#include "app/message_catalogue.h"
+#include "app/program_info.h"
+#include "engine/format_catalogue.h"
+#include "gui/add_chooser.h"
+#include "gui/command_bars.h"
+#include "gui/desktop_records.h"
+#include "gui/file_list_commands.h"
+#include "gui/file_list_model.h"
+#include "gui/main_window_layout.h"
+#include "gui/output_choosers.h"
+#include "gui/theme_icons.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QThread>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+
+namespace {
+
+constexpr int convertImagePixels = 64;
+
+QString chooseFolderWithSystemDialog(QWidget* parent, const QString& title, const QString& start)
+{
+    return QFileDialog::getExistingDirectory(parent, title, start);
+}
+
+QString withTrailingSlash(const QString& folder)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+// Label texts end in ":"; a screen reader names the control without it.
+QString accessibleNameOf(const QString& label)
+{
+    return label.endsWith(QLatin1Char(':')) ? label.chopped(1) : label;
+}
+
+// Runs `change` on the thread of `context`. From another thread the caller waits until it is done,
+// so the changes a worker asks for happen in its order and before it goes on.
+void onInterfaceThread(QObject* context, const std::function<void()>& change)
+{
+    if (QThread::currentThread() == context->thread()) {
+        change();
+    } else {
+        QMetaObject::invokeMethod(context, change, Qt::BlockingQueuedConnection);
+    }
+}
+
+} // namespace
+
+MainWindow::MainWindow(DesktopRecords& records, QWidget* parent)
+    : QMainWindow(parent), records_(records), chooseFolder_(chooseFolderWithSystemDialog)
+{
+    const WindowSettings& window = records_.settings.window;
+    setWindowTitle(programTitle());
+    setMinimumSize(mainWindowMinimumSize);
+    move(window.x, window.y);
+    resize(window.width, window.height);
+    buildMenus();
+    buildToolbar();
+    statusText_ = new QLabel(this);
+    statusBar()->addWidget(statusText_, 1);
+    buildPanel();
+    buildShortcuts();
+    refreshControlImages();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildMenus()
+{
+    const CommandSink raise = [this](Command command) { dispatch(command); };
+    fillMenuBar(*menuBar(), records_.images, raise);
+    if (contextMenu_ == nullptr) {
+        contextMenu_ = new QMenu(this);
+    }
+    fillContextMenu(*contextMenu_, records_.images, raise);
+}
+
+void MainWindow::buildToolbar()
+{
+    if (toolbar_ == nullptr) {
+        toolbar_ = new QToolBar(this);
+        toolbar_->setMovable(false);
+        toolbar_->setFloatable(false);
+        toolbar_->toggleViewAction()->setEnabled(false);
+        addToolBar(Qt::TopToolBarArea, toolbar_);
+    }
+    fillMainToolbar(*toolbar_, records_.images, iconPixels(), [this](Command command) { dispatch(command); });
+}
+
+void MainWindow::buildPanel()
+{
+    panel_ = new QWidget(this);
+    setCentralWidget(panel_);
+    panel_->installEventFilter(this);
+
+    rows_ = new FileListModel(this);
+    fileList_ = new QTreeView(panel_);
+    fileList_->setModel(rows_);
+    fileList_->setRootIsDecorated(false);
+    fileList_->setItemsExpandable(false);
+    fileList_->setUniformRowHeights(true);
+    fileList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    fileList_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    fileList_->setAllColumnsShowFocus(true);
+    fileList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    fileList_->header()->setStretchLastSection(false);
+    fileList_->header()->setSectionsMovable(false);
+    fileList_->setAccessibleName(accessibleNameOf(message(QStringLiteral("General/Input Files"))));
+    // The selection stays visible when the list loses the focus.
+    QPalette palette = fileList_->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    fileList_->setPalette(palette);
+    fileList_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(fileList_, &QWidget::customContextMenuRequested, this, &MainWindow::showFileListMenu);
+    fileList_->viewport()->installEventFilter(this);
+
+    const auto makeChooser = [this](QLabel*& label, QComboBox*& combo, const char* labelKey) {
+        label = new QLabel(message(QLatin1String(labelKey)), panel_);
+        combo = new QComboBox(panel_);
+        combo->setEditable(false);
+        combo->setAccessibleName(accessibleNameOf(label->text()));
+        label->setBuddy(combo);
+    };
+    makeChooser(folderLabel_, folderCombo_, "General/Output Folder");
+    makeChooser(formatLabel_, formatCombo_, "General/Output Format");
+    connect(folderCombo_, &QComboBox::activated, this,
+            [this] { records_.job.outputFolder = folderCombo_->currentText(); });
+    connect(formatCombo_, &QComboBox::activated, this, [this] {
+        if (const QString key = selectedOutputFormat(*formatCombo_); !key.isEmpty()) {
+            records_.settings.output.format = key;
+        }
+    });
+    rebuildCommandButtons();
+
+    convertButton_ = new QPushButton(panel_);
+    convertButton_->setIconSize(QSize(convertImagePixels, convertImagePixels));
+    convertButton_->setAccessibleName(commandLabel(Command::Convert));
+    convertButton_->setToolTip(commandLabel(Command::Convert));
+    convertButton_->setEnabled(commandIsAvailable(Command::Convert));
+    connect(convertButton_, &QPushButton::clicked, this, [this] { dispatch(Command::Convert); });
+
+    setTabOrder(fileList_, folderCombo_);
+    setTabOrder(folderCombo_, folderButton_);
+    setTabOrder(folderButton_, formatCombo_);
+    setTabOrder(formatCombo_, optionsButton_);
+    setTabOrder(optionsButton_, convertButton_);
+}
+
+void MainWindow::rebuildCommandButtons()
+{
+    const CommandSink raise = [this](Command command) { dispatch(command); };
+    delete folderButton_;
+    delete optionsButton_;
+    folderButton_ = makeCommandButton(Command::SelectOutputFolder, records_.images, panel_, raise);
+    optionsButton_ = makeCommandButton(Command::OutputFormatOptions, records_.images, panel_, raise);
+    folderButton_->show();
+    optionsButton_->show();
+    if (convertButton_ != nullptr) {
+        setTabOrder(folderCombo_, folderButton_);
+        setTabOrder(folderButton_, formatCombo_);
+        setTabOrder(formatCombo_, optionsButton_);
+        setTabOrder(optionsButton_, convertButton_);
+    }
+}
+
+void MainWindow::buildShortcuts()
+{
+    for (const CommandInfo& info : commandTable()) {
+        if (info.shortcut == nullptr) {
+            continue;
+        }
+        // The Edit keys belong to the file list: elsewhere they keep their usual meaning.
+        const bool onList = actsOnFileList(info.command);
+        QWidget* owner = onList ? static_cast<QWidget*>(fileList_) : this;
+        auto* shortcut = new QShortcut(QKeySequence(QLatin1String(info.shortcut)), owner);
+        shortcut->setContext(onList ? Qt::WidgetShortcut : Qt::WindowShortcut);
+        shortcut->setEnabled(commandIsAvailable(info.command));
+        const Command command = info.command;
+        connect(shortcut, &QShortcut::activated, this, [this, command] { dispatch(command); });
+    }
+}
+
+void MainWindow::completeWindowedStart()
+{
+    buildFormatTables();
+    if (records_.settings.window.isMaximized != 0) {
+        setWindowState(windowState() | Qt::WindowMaximized);
+    }
+    if (records_.settings.file.recentOutFolders.isEmpty()) {
+        folderCombo_->insertItem(0, QString());
+    }
+    fillOutputFormats(*formatCombo_, true, records_.settings.output.format,
+                      smallIcon(records_.images, QStringLiteral("New")));
+    newList();
+    show();
+    layoutMainWindow();
+    // The automatic update check joins the start here, except in the screenshot mode.
+}
+
+void MainWindow::dispatch(Command command)
+{
+    emit commandDispatched(command);
+    switch (command) {
+    case Command::New:
+        newList();
+        return;
+    case Command::Exit:
+        close();
+        return;
+    case Command::AddChooser:
+        showAddDialog();
+        return;
+    case Command::SelectOutputFolder:
+        selectOutputFolder();
+        return;
+    case Command::Copy:
+        if (fileListHasFocus()) {
+            copySelection(*fileList_, *rows_);
+        }
+        return;
+    case Command::Delete:
+        if (fileListHasFocus()) {
+            deleteSelection(*fileList_, *rows_, records_.inputFiles);
+        }
+        return;
+    case Command::SelectAll:
+        if (fileListHasFocus()) {
+            selectAllRows(*fileList_, *rows_);
+        }
+        return;
+    // Handled by the input list commands, Preferences, the conversion with its progress window,
+    // the converter finder, About, the help and web links and the update check; until those are
+    // part of the program, commandIsAvailable() keeps their items disabled.
+    case Command::SelectInputFiles:
+    case Command::SelectInputFolder:
+    case Command::OutputFormatOptions:
+    case Command::ImportList:
+    case Command::ExportList:
+    case Command::Convert:
+    case Command::CustomConverter:
+    case Command::Preferences:
+    case Command::Manual:
+    case Command::SendFeedback:
+    case Command::VisitHomepage:
+    case Command::CheckForNewVersion:
+    case Command::About:
+        return;
+    }
+}
+
+void MainWindow::dispatchNumber(int number)
+{
+    if (const std::optional<Command> command = commandFromNumber(number)) {
+        dispatch(*command);
+    }
+}
+
+void MainWindow::newList()
+{
+    refillFolderHistory();
+    resetJobState(records_.job, records_.inputFiles);
+    rows_->clear();
+    folderCombo_->setCurrentIndex(-1);
+    setStatusText(message(QStringLiteral("General/Ready")));
+    fileList_->setFocus();
+}
+
+void MainWindow::selectOutputFolder()
+{
+    const QString selected = folderCombo_->currentText();
+    const QString start = selected.left(selected.lastIndexOf(QLatin1Char('/')) + 1);
+    const QString chosen = chooseFolder_(this, message(QStringLiteral("Dialog/Select Output Folder")), start);
+    if (!chosen.isEmpty() && QFileInfo(chosen).isDir()) {
+        useOutputFolder(withTrailingSlash(chosen));
+    }
+    layoutMainWindow();
+}
+
+void MainWindow::showAddDialog()
+{
+    AddChooser chooser(records_.images, this);
+    chooser.exec();
+    activateWindow();
+    if (const std::optional<Command> chosen = chooser.chosenCommand()) {
+        dispatch(*chosen);
+    }
+}
+
+void MainWindow::rebuildAfterPreferences(int preferencesFormatIndex)
+{
+    std::int32_t& flags = records_.job.interfaceChangeFlags;
+    if (flags == 2) {
+        reloadThemeImages(records_.images, records_.settings, records_.themes, records_.gfxFolder,
+                          {.large = false, .icons = false, .toolbar = true});
+        buildToolbar();
+        layoutMainWindow();
+        flags = 0;
+    }
+    if (flags == 1) {
+        reloadThemeImages(records_.images, records_.settings, records_.themes, records_.gfxFolder, {});
+        buildMenus();
+        buildToolbar();
+        rebuildCommandButtons();
+        refreshControlImages();
+        layoutMainWindow();
+        flags = 0;
+    }
+    if (preferencesFormatIndex >= 0 && preferencesFormatIndex < formatCombo_->count()) {
+        formatCombo_->setCurrentIndex(preferencesFormatIndex);
+    }
+    if (folderCombo_->count() != records_.settings.advanced.outFoldersNumber) {
+        refillFolderHistory();
+    }
+}
+
+void MainWindow::refreshControlImages()
+{
+    const QImage convert = records_.images.image(ImageSet::Large, QStringLiteral("Convert"));
+    convertButton_->setIcon(themeIcon(records_.images, ImageSet::Large, QStringLiteral("Convert"),
+                                      convert.isNull() ? convertImagePixels : convert.width()));
+    setWindowIcon(convertButton_->icon());
+    const QIcon favourite = smallIcon(records_.images, QStringLiteral("FavFolder"));
+    for (int i = 0; i < folderCombo_->count(); ++i) {
+        if (!folderCombo_->itemText(i).isEmpty()) {
+            folderCombo_->setItemIcon(i, favourite);
+        }
+    }
+    const QIcon format = smallIcon(records_.images, QStringLiteral("New"));
+    for (int i = 0; i < formatCombo_->count(); ++i) {
+        formatCombo_->setItemIcon(i, format);
+    }
+}
+
+void MainWindow::layoutMainWindow()
+{
+    const MainPanelGeometry geometry = mainPanelGeometry(panel_->size());
+    fileList_->setGeometry(geometry.fileList);
+    fileList_->header()->resizeSection(0, geometry.fileColumnWidth);
+    folderLabel_->setGeometry(geometry.outputFolderLabel);
+    folderCombo_->setGeometry(geometry.outputFolderCombo);
+    folderButton_->setGeometry(geometry.folderButton);
+    formatLabel_->setGeometry(geometry.outputFormatLabel);
+    formatCombo_->setGeometry(geometry.outputFormatCombo);
+    optionsButton_->setGeometry(geometry.optionsButton);
+    convertButton_->setGeometry(geometry.convertButton);
+    panel_->update();
+}
+
+void MainWindow::setStatusText(const QString& text)
+{
+    statusText_->setText(text);
+}
+
+QString MainWindow::statusText() const
+{
+    return statusText_->text();
+}
+
+InputListHooks MainWindow::inputListHooks()
+{
+    InputListHooks hooks;
+    hooks.rowAppended = [this](const QString& path) {
+        onInterfaceThread(this, [this, path] { rows_->appendRow(path); });
+    };
+    hooks.outputFolderProposed = [this](const QString& folder) {
+        onInterfaceThread(this, [this, folder] { acceptProposedOutputFolder(folder); });
+    };
+    return hooks;
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == panel_ && event->type() == QEvent::Resize) {
+        layoutMainWindow();
+    } else if (fileList_ != nullptr && watched == fileList_->viewport() &&
+               event->type() == QEvent::MouseButtonDblClick) {
+        // Anywhere in the list, rows or empty space: the user wants to add files.
+        dispatch(Command::AddChooser);
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainWindow::fileListHasFocus() const
+{
+    return focusWidget() == fileList_;
+}
+
+void MainWindow::showFileListMenu(const QPoint& position)
+{
+    if (fileList_->selectionModel()->hasSelection()) {
+        contextMenu_->popup(fileList_->viewport()->mapToGlobal(position));
+    }
+}
+
+void MainWindow::acceptProposedOutputFolder(const QString& folder)
+{
+    if (folderCombo_->currentText().isEmpty()) {
+        useOutputFolder(folder);
+    }
+}
+
+void MainWindow::useOutputFolder(const QString& folder)
+{
+    addToFolderHistory(records_.settings, folder);
+    records_.job.outputFolder = folder;
+    refillFolderHistory();
+}
+
+void MainWindow::refillFolderHistory()
+{
+    fillFolderHistory(*folderCombo_, records_.settings, records_.job.outputFolder,
+                      smallIcon(records_.images, QStringLiteral("FavFolder")));
+}
+
+int MainWindow::iconPixels() const
+{
+    return ::iconPixels(records_.settings.interface.uiSize);
+}

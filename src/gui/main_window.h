@@ -1,0 +1,102 @@
+#pragma once
+
+#include "engine/input_file_list.h"
+#include "gui/commands.h"
+
+#include <QMainWindow>
+
+#include <functional>
+
+struct DesktopRecords;
+class FileListModel;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QToolBar;
+class QToolButton;
+class QTreeView;
+
+// The main window: menus, toolbar, the file list, the output folder and format choosers, the
+// Convert button and the status bar. Every command, whatever raised it, goes through dispatch().
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    // The system's folder chooser: title and start folder in, the chosen folder (or empty) out.
+    using FolderChooser = std::function<QString(QWidget* parent, const QString& title, const QString& start)>;
+
+    // Builds the window, hidden, at the stored position and size.
+    explicit MainWindow(DesktopRecords& records, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The steps between building and the event loop: format chooser, a new list, then showing the
+    // window (maximised when it was so at the last exit).
+    void completeWindowedStart();
+
+    void dispatch(Command command);
+    // A command raised by its number; numbers no command has do nothing.
+    void dispatchNumber(int number);
+
+    void newList();
+    void selectOutputFolder();
+    void showAddDialog();
+    // After Preferences applied its settings: rebuilds what JobState.interfaceChangeFlags names,
+    // then selects the format the Preferences list shows (its position; -1 when it has none).
+    void rebuildAfterPreferences(int preferencesFormatIndex);
+    void refreshControlImages();
+    void layoutMainWindow();
+
+    void setStatusText(const QString& text);
+    // What the input list calls when a file enters it in the windowed mode. Safe to call from a
+    // worker thread: the change is made on the interface thread while the worker waits.
+    InputListHooks inputListHooks();
+
+    void setFolderChooser(FolderChooser chooser) { chooseFolder_ = std::move(chooser); }
+
+    // For the windows and tests that drive the main window.
+    QTreeView& fileList() const { return *fileList_; }
+    FileListModel& fileRows() const { return *rows_; }
+    QComboBox& outputFolderChooser() const { return *folderCombo_; }
+    QComboBox& outputFormatChooser() const { return *formatCombo_; }
+    QToolBar& mainToolbar() const { return *toolbar_; }
+    QMenu& fileListMenu() const { return *contextMenu_; }
+    QWidget& panel() const { return *panel_; }
+    QString statusText() const;
+
+  signals:
+    // Emitted by dispatch() for every command before it acts.
+    void commandDispatched(Command command);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void buildMenus();
+    void buildToolbar();
+    void buildPanel();
+    void buildShortcuts();
+    void rebuildCommandButtons();
+    bool fileListHasFocus() const;
+    void showFileListMenu(const QPoint& position);
+    void acceptProposedOutputFolder(const QString& folder);
+    void useOutputFolder(const QString& folder);
+    void refillFolderHistory();
+    int iconPixels() const;
+
+    DesktopRecords& records_;
+    FolderChooser chooseFolder_;
+    QToolBar* toolbar_ = nullptr;
+    QMenu* contextMenu_ = nullptr;
+    QLabel* statusText_ = nullptr;
+    QWidget* panel_ = nullptr;
+    FileListModel* rows_ = nullptr;
+    QTreeView* fileList_ = nullptr;
+    QLabel* folderLabel_ = nullptr;
+    QComboBox* folderCombo_ = nullptr;
+    QToolButton* folderButton_ = nullptr;
+    QLabel* formatLabel_ = nullptr;
+    QComboBox* formatCombo_ = nullptr;
+    QToolButton* optionsButton_ = nullptr;
+    QPushButton* convertButton_ = nullptr;
+};
