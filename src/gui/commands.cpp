@@ -131,22 +131,21 @@ bool commandIsAvailable(Command command)
     case Command::Copy:
     case Command::Delete:
     case Command::SelectAll:
+    case Command::CustomConverter:
+    case Command::Manual:
+    case Command::SendFeedback:
+    case Command::VisitHomepage:
+    case Command::CheckForNewVersion:
+    case Command::About:
         return true;
-    // Built together with the input list commands, the progress windows, Preferences, the small
-    // dialogs and the update check.
+    // Built together with the input list commands, the progress windows and Preferences.
     case Command::SelectInputFiles:
     case Command::SelectInputFolder:
     case Command::OutputFormatOptions:
     case Command::ImportList:
     case Command::ExportList:
     case Command::Convert:
-    case Command::CustomConverter:
     case Command::Preferences:
-    case Command::Manual:
-    case Command::SendFeedback:
-    case Command::VisitHomepage:
-    case Command::CheckForNewVersion:
-    case Command::About:
         return false;
     }
     return false;

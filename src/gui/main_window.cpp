@@ -1,17 +1,23 @@
 #include "gui/main_window.h"
 
 #include "app/folder_history.h"
+#include "app/local_time.h"
 #include "app/message_catalogue.h"
 #include "app/program_info.h"
 #include "engine/format_catalogue.h"
+#include "gui/about_window.h"
 #include "gui/add_chooser.h"
 #include "gui/command_bars.h"
+#include "gui/converter_finder.h"
 #include "gui/desktop_records.h"
 #include "gui/file_list_commands.h"
 #include "gui/file_list_model.h"
 #include "gui/main_window_layout.h"
+#include "gui/message_boxes.h"
 #include "gui/output_choosers.h"
 #include "gui/theme_icons.h"
+#include "gui/update_dialogs.h"
+#include "gui/web_links.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -212,7 +218,10 @@ void MainWindow::completeWindowedStart()
     newList();
     show();
     layoutMainWindow();
-    // The automatic update check joins the start here, except in the screenshot mode.
+    // The screenshot mode shows the window as a new user would see it, without questions.
+    if (records_.job.mode != QLatin1String("T")) {
+        autoUpdateCheck(records_.settings.general, localSecondsNow(), updateCheckDialogs(), updateSource_);
+    }
 }
 
 void MainWindow::dispatch(Command command)
@@ -246,22 +255,33 @@ void MainWindow::dispatch(Command command)
             selectAllRows(*fileList_, *rows_);
         }
         return;
-    // Handled by the input list commands, Preferences, the conversion with its progress window,
-    // the converter finder, About, the help and web links and the update check; until those are
-    // part of the program, commandIsAvailable() keeps their items disabled.
+    case Command::CustomConverter:
+        showConverterFinder(this, showWarning);
+        return;
+    case Command::Manual:
+        openManual();
+        return;
+    case Command::SendFeedback:
+        openFeedbackMail();
+        return;
+    case Command::VisitHomepage:
+        openProductPage();
+        return;
+    case Command::CheckForNewVersion:
+        checkForUpdates(updateCheckDialogs(), updateSource_);
+        return;
+    case Command::About:
+        showAbout(this, records_.images.aboutBanner());
+        return;
+    // Handled by the input list commands, Preferences and the conversion with its progress window;
+    // until those are part of the program, commandIsAvailable() keeps their items disabled.
     case Command::SelectInputFiles:
     case Command::SelectInputFolder:
     case Command::OutputFormatOptions:
     case Command::ImportList:
     case Command::ExportList:
     case Command::Convert:
-    case Command::CustomConverter:
     case Command::Preferences:
-    case Command::Manual:
-    case Command::SendFeedback:
-    case Command::VisitHomepage:
-    case Command::CheckForNewVersion:
-    case Command::About:
         return;
     }
 }

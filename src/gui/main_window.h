@@ -2,6 +2,7 @@
 
 #include "engine/input_file_list.h"
 #include "gui/commands.h"
+#include "online/update_check.h"
 
 #include <QMainWindow>
 
@@ -53,6 +54,8 @@ class MainWindow : public QMainWindow {
     InputListHooks inputListHooks();
 
     void setFolderChooser(FolderChooser chooser) { chooseFolder_ = std::move(chooser); }
+    // Where the update check asks; the configured address unless a test points it elsewhere.
+    void setUpdateSource(UpdateSource source) { updateSource_ = std::move(source); }
 
     // For the windows and tests that drive the main window.
     QTreeView& fileList() const { return *fileList_; }
@@ -86,6 +89,7 @@ class MainWindow : public QMainWindow {
 
     DesktopRecords& records_;
     FolderChooser chooseFolder_;
+    UpdateSource updateSource_ = configuredUpdateSource();
     QToolBar* toolbar_ = nullptr;
     QMenu* contextMenu_ = nullptr;
     QLabel* statusText_ = nullptr;

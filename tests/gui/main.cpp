@@ -22,6 +22,11 @@ std::unique_ptr<QObject> makeFileListTest();
 std::unique_ptr<QObject> makeAddChooserTest();
 std::unique_ptr<QObject> makeMessageBoxTest();
 std::unique_ptr<QObject> makeWindowedSessionTest();
+std::unique_ptr<QObject> makeWebLinksTest();
+std::unique_ptr<QObject> makeConverterFinderTest();
+std::unique_ptr<QObject> makeAboutWindowTest();
+std::unique_ptr<QObject> makeUninstallPageTest();
+std::unique_ptr<QObject> makeHelpCommandsTest();
 
 int main(int argc, char** argv)
 {
@@ -30,7 +35,9 @@ int main(int argc, char** argv)
         {"OutputChoosersTest", makeOutputChoosersTest},   {"MainWindowTest", makeMainWindowTest},
         {"CommandRoutingTest", makeCommandRoutingTest},   {"FileListTest", makeFileListTest},
         {"AddChooserTest", makeAddChooserTest},           {"MessageBoxTest", makeMessageBoxTest},
-        {"WindowedSessionTest", makeWindowedSessionTest},
+        {"WindowedSessionTest", makeWindowedSessionTest}, {"WebLinksTest", makeWebLinksTest},
+        {"ConverterFinderTest", makeConverterFinderTest}, {"AboutWindowTest", makeAboutWindowTest},
+        {"UninstallPageTest", makeUninstallPageTest},     {"HelpCommandsTest", makeHelpCommandsTest},
     };
 
     const QTemporaryDir scratch;

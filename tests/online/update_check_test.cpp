@@ -2,7 +2,7 @@
 #include "app/program_info.h"
 #include "online/update_check.h"
 #include "online/web_addresses.h"
-#include "reply_server.h"
+#include "support/reply_server.h"
 
 #include <QElapsedTimer>
 

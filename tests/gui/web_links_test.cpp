@@ -1,4 +1,3 @@
-#include "test_classes.h"
 #include "url_catcher.h"
 
 #include "app/endpoints.h"
@@ -8,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 class WebLinksTest : public QObject {
     Q_OBJECT
@@ -71,10 +72,9 @@ class WebLinksTest : public QObject {
     void manualIsLookedForInTheDataFolder() { QCOMPARE(manualPath(), programDataFolder() + "tessaline.html"); }
 };
 
-int runWebLinksTests(int argc, char** argv)
+std::unique_ptr<QObject> makeWebLinksTest()
 {
-    WebLinksTest test;
-    return QTest::qExec(&test, argc, argv);
+    return std::make_unique<WebLinksTest>();
 }
 
 #include "web_links_test.moc"

@@ -1,4 +1,3 @@
-#include "test_classes.h"
 #include "url_catcher.h"
 
 #include "app/endpoints.h"
@@ -7,6 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+
+#include <memory>
 
 class ConverterFinderTest : public QObject {
     Q_OBJECT
@@ -105,10 +106,9 @@ class ConverterFinderTest : public QObject {
     }
 };
 
-int runConverterFinderTests(int argc, char** argv)
+std::unique_ptr<QObject> makeConverterFinderTest()
 {
-    ConverterFinderTest test;
-    return QTest::qExec(&test, argc, argv);
+    return std::make_unique<ConverterFinderTest>();
 }
 
 #include "converter_finder_test.moc"

@@ -1,4 +1,3 @@
-#include "test_classes.h"
 #include "url_catcher.h"
 
 #include "gui/uninstall_page.h"
@@ -7,6 +6,8 @@
 #include <QCheckBox>
 #include <QPushButton>
 #include <QTest>
+
+#include <memory>
 
 class UninstallPageTest : public QObject {
     Q_OBJECT
@@ -58,10 +59,9 @@ class UninstallPageTest : public QObject {
     }
 };
 
-int runUninstallPageTests(int argc, char** argv)
+std::unique_ptr<QObject> makeUninstallPageTest()
 {
-    UninstallPageTest test;
-    return QTest::qExec(&test, argc, argv);
+    return std::make_unique<UninstallPageTest>();
 }
 
 #include "uninstall_page_test.moc"

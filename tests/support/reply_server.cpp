@@ -1,4 +1,4 @@
-#include "reply_server.h"
+#include "support/reply_server.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,4 +1,3 @@
-#include "test_classes.h"
 #include "url_catcher.h"
 
 #include "app/endpoints.h"
@@ -8,6 +7,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+
+#include <memory>
 
 namespace {
 
@@ -95,10 +96,9 @@ class AboutWindowTest : public QObject {
     }
 };
 
-int runAboutWindowTests(int argc, char** argv)
+std::unique_ptr<QObject> makeAboutWindowTest()
 {
-    AboutWindowTest test;
-    return QTest::qExec(&test, argc, argv);
+    return std::make_unique<AboutWindowTest>();
 }
 
 #include "about_window_test.moc"
