@@ -2,6 +2,7 @@
 #include "app/instance_guard.h"
 #include "cli/command_line.h"
 #include "engine/devil_writer.h"
+#include "gui/screenshot_mode.h"
 #include "gui/uninstall_page.h"
 #include "gui/windowed_start.h"
 
@@ -19,13 +20,6 @@ QStringList parametersOf(int argc, char** argv)
         parameters << QString::fromLocal8Bit(argv[i]);
     }
     return parameters;
-}
-
-// The screenshot mode is not part of this build yet.
-int startHiddenMode()
-{
-    std::puts("This mode belongs to the desktop interface, which this build does not include yet.");
-    return 0;
 }
 
 } // namespace
@@ -53,10 +47,10 @@ int main(int argc, char** argv)
         case CommandLineOutcome::Next::StartUninstallPage:
             return runUninstallPage(argc, argv);
         case CommandLineOutcome::Next::StartScreenshots:
-            return startHiddenMode();
+            return runScreenshotMode(argc, argv, outcome.screenshotFolder);
         case CommandLineOutcome::Next::StartWindowed:
             break;
         }
     }
-    return runWindowedMode(argc, argv);
+    return runWindowedMode(argc, argv, parameters);
 }

@@ -63,6 +63,7 @@ class MainWindow : public QMainWindow {
     QComboBox& outputFolderChooser() const { return *folderCombo_; }
     QComboBox& outputFormatChooser() const { return *formatCombo_; }
     QToolBar& mainToolbar() const { return *toolbar_; }
+    QPushButton& convertButton() const { return *convertButton_; }
     QMenu& fileListMenu() const { return *contextMenu_; }
     QWidget& panel() const { return *panel_; }
     QString statusText() const;

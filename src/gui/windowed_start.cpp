@@ -5,6 +5,7 @@
 #include "app/message_catalogue.h"
 #include "app/program_info.h"
 #include "gui/main_window.h"
+#include "gui/start_files.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -21,12 +22,13 @@ QSize primaryDesktopSize()
 
 } // namespace
 
-int runWindowedMode(int& argc, char** argv)
+int runWindowedMode(int& argc, char** argv, const QStringList& startParameters)
 {
     QApplication application(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("tessaline"));
-    WindowedSession session(configurationPath(), programFolder() + QStringLiteral("gfx/"));
+    WindowedSession session(configurationPath(), programDataFolder() + QStringLiteral("gfx/"));
     session.window().completeWindowedStart();
+    addFilesNamedAtStart(session.window(), session.records(), startParameters);
     QApplication::exec();
     if (!session.finish()) {
         std::fprintf(stderr, "Tessaline: the settings could not be written to %s\n",

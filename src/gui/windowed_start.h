@@ -3,6 +3,7 @@
 #include "gui/desktop_records.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -12,8 +13,9 @@ class QWidget;
 // The windowed mode from its start to its end: creates the application, loads the configuration
 // file, the pictures and the theme, shows the main window, runs the one event loop and, when the
 // window has closed, saves the configuration. The caller holds the single-instance lock.
+// Files and folders among `startParameters` are added to the file list once the window is shown.
 // Returns the exit status, 0.
-int runWindowedMode(int& argc, char** argv);
+int runWindowedMode(int& argc, char** argv, const QStringList& startParameters = {});
 
 // One windowed session, for runWindowedMode and for tests that need the real start-up and
 // shutdown without a process of their own. Needs a QApplication.

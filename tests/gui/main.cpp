@@ -27,6 +27,7 @@ std::unique_ptr<QObject> makeConverterFinderTest();
 std::unique_ptr<QObject> makeAboutWindowTest();
 std::unique_ptr<QObject> makeUninstallPageTest();
 std::unique_ptr<QObject> makeHelpCommandsTest();
+std::unique_ptr<QObject> makeStartFilesTest();
 
 int main(int argc, char** argv)
 {
@@ -38,6 +39,7 @@ int main(int argc, char** argv)
         {"WindowedSessionTest", makeWindowedSessionTest}, {"WebLinksTest", makeWebLinksTest},
         {"ConverterFinderTest", makeConverterFinderTest}, {"AboutWindowTest", makeAboutWindowTest},
         {"UninstallPageTest", makeUninstallPageTest},     {"HelpCommandsTest", makeHelpCommandsTest},
+        {"StartFilesTest", makeStartFilesTest},
     };
 
     const QTemporaryDir scratch;
