@@ -23,17 +23,21 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QThread>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
+
+#include <algorithm>
 
 namespace {
 
@@ -47,6 +51,20 @@ QString chooseFolderWithSystemDialog(QWidget* parent, const QString& title, cons
 QString withTrailingSlash(const QString& folder)
 {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+// The stored position, unless it would put the title bar on no screen (a monitor that has been
+// unplugged since, a hand-edited file): then the window is centred on the primary screen.
+QPoint visiblePosition(QPoint stored, QSize size)
+{
+    const QPoint titleBar = stored + QPoint(std::min(size.width() / 2, 100), 10);
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    if (QGuiApplication::screenAt(titleBar) != nullptr || primary == nullptr) {
+        return stored;
+    }
+    const QRect available = primary->availableGeometry();
+    return available.topLeft() + QPoint(std::max(0, (available.width() - size.width()) / 2),
+                                        std::max(0, (available.height() - size.height()) / 2));
 }
 
 // Label texts end in ":"; a screen reader names the control without it.
@@ -74,8 +92,8 @@ MainWindow::MainWindow(DesktopRecords& records, QWidget* parent)
     const WindowSettings& window = records_.settings.window;
     setWindowTitle(programTitle());
     setMinimumSize(mainWindowMinimumSize);
-    move(window.x, window.y);
     resize(window.width, window.height);
+    move(visiblePosition(QPoint(window.x, window.y), size()));
     buildMenus();
     buildToolbar();
     statusText_ = new QLabel(this);
@@ -154,7 +172,9 @@ void MainWindow::buildPanel()
             records_.settings.output.format = key;
         }
     });
-    rebuildCommandButtons();
+    const CommandSink raise = [this](Command command) { dispatch(command); };
+    folderButton_ = makeCommandButton(Command::SelectOutputFolder, records_.images, panel_, raise);
+    optionsButton_ = makeCommandButton(Command::OutputFormatOptions, records_.images, panel_, raise);
 
     convertButton_ = new QPushButton(panel_);
     convertButton_->setIconSize(QSize(convertImagePixels, convertImagePixels));
@@ -168,23 +188,6 @@ void MainWindow::buildPanel()
     setTabOrder(folderButton_, formatCombo_);
     setTabOrder(formatCombo_, optionsButton_);
     setTabOrder(optionsButton_, convertButton_);
-}
-
-void MainWindow::rebuildCommandButtons()
-{
-    const CommandSink raise = [this](Command command) { dispatch(command); };
-    delete folderButton_;
-    delete optionsButton_;
-    folderButton_ = makeCommandButton(Command::SelectOutputFolder, records_.images, panel_, raise);
-    optionsButton_ = makeCommandButton(Command::OutputFormatOptions, records_.images, panel_, raise);
-    folderButton_->show();
-    optionsButton_->show();
-    if (convertButton_ != nullptr) {
-        setTabOrder(folderCombo_, folderButton_);
-        setTabOrder(folderButton_, formatCombo_);
-        setTabOrder(formatCombo_, optionsButton_);
-        setTabOrder(optionsButton_, convertButton_);
-    }
 }
 
 void MainWindow::buildShortcuts()
@@ -338,7 +341,6 @@ void MainWindow::rebuildAfterPreferences(int preferencesFormatIndex)
         reloadThemeImages(records_.images, records_.settings, records_.themes, records_.gfxFolder, {});
         buildMenus();
         buildToolbar();
-        rebuildCommandButtons();
         refreshControlImages();
         layoutMainWindow();
         flags = 0;
@@ -353,6 +355,8 @@ void MainWindow::rebuildAfterPreferences(int preferencesFormatIndex)
 
 void MainWindow::refreshControlImages()
 {
+    refreshCommandButton(*folderButton_, Command::SelectOutputFolder, records_.images);
+    refreshCommandButton(*optionsButton_, Command::OutputFormatOptions, records_.images);
     const QImage convert = records_.images.image(ImageSet::Large, QStringLiteral("Convert"));
     convertButton_->setIcon(themeIcon(records_.images, ImageSet::Large, QStringLiteral("Convert"),
                                       convert.isNull() ? convertImagePixels : convert.width()));

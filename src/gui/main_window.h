@@ -45,6 +45,7 @@ class MainWindow : public QMainWindow {
     // After Preferences applied its settings: rebuilds what JobState.interfaceChangeFlags names,
     // then selects the format the Preferences list shows (its position; -1 when it has none).
     void rebuildAfterPreferences(int preferencesFormatIndex);
+    // Gives the Convert button, the two small buttons and the chooser entries their current pictures.
     void refreshControlImages();
     void layoutMainWindow();
 
@@ -80,7 +81,6 @@ class MainWindow : public QMainWindow {
     void buildToolbar();
     void buildPanel();
     void buildShortcuts();
-    void rebuildCommandButtons();
     bool fileListHasFocus() const;
     void showFileListMenu(const QPoint& position);
     void acceptProposedOutputFolder(const QString& folder);

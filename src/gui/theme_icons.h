@@ -11,8 +11,6 @@
 // so a toolbar at 64 pixels shows its pictures at 64 pixels. A name without a picture gives a null icon.
 QIcon themeIcon(const ImageSets& images, ImageSet set, const QString& name, int pixels);
 
-struct Settings;
-
 // Loads the chosen sets afresh: their built-in pictures first, then what the configured theme pack
 // supplies, so that a theme change never leaves pictures of the previous theme behind.
 void reloadThemeImages(ImageSets& images, Settings& settings, const ThemeTable& themes, const QString& gfxFolder,

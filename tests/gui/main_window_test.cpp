@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -113,6 +114,15 @@ class MainWindowTest : public QObject {
         QCOMPARE(window.size(), QSize(700, 450));
         QCOMPARE(window.pos(), QPoint(40, 30));
         QCOMPARE(window.windowTitle(), QStringLiteral("Tessaline 2.6"));
+    }
+
+    void aPlaceOnNoScreenIsReplacedByTheCentre()
+    {
+        WindowFixture fixture;
+        fixture.records.settings.window = {.isMaximized = 0, .x = 20000, .y = -9000, .width = 510, .height = 330};
+        MainWindow& window = fixture.start();
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(window.pos(), screen.topLeft() + QPoint((screen.width() - 510) / 2, (screen.height() - 330) / 2));
     }
 
     void newEmptiesTheListButKeepsTheHistory()
