@@ -30,27 +30,30 @@ int main(int argc, char** argv)
     const DevilLibrary devil;
 
     const QStringList parameters = parametersOf(argc, argv);
-    InstanceGuard guard;
-    if (!guard.acquire()) {
-        if (parameters.isEmpty()) {
-            return 0;
+    // The command line comes first: a console run neither takes the single-instance lock nor is
+    // refused by it. The lock keeps two windows from writing one configuration file, which the
+    // console never touches, and users run several batches at once.
+    CommandLineOutcome outcome{CommandLineOutcome::Next::StartWindowed, 0, {}};
+    if (!parameters.isEmpty()) {
+        outcome = runCommandLine(argc, argv, parameters);
+        if (outcome.next == CommandLineOutcome::Next::Exit) {
+            return outcome.exitStatus;
         }
-        std::fputs("Error: Another instance of Tessaline is running\n", stderr);
-        return 1;
     }
 
-    if (!parameters.isEmpty()) {
-        const CommandLineOutcome outcome = runCommandLine(argc, argv, parameters);
-        switch (outcome.next) {
-        case CommandLineOutcome::Next::Exit:
-            return outcome.exitStatus;
-        case CommandLineOutcome::Next::StartUninstallPage:
-            return runUninstallPage(argc, argv);
-        case CommandLineOutcome::Next::StartScreenshots:
-            return runScreenshotMode(argc, argv, outcome.screenshotFolder);
-        case CommandLineOutcome::Next::StartWindowed:
-            break;
-        }
+    // The windowed start and the hidden modes run once: a second one ends silently.
+    InstanceGuard guard;
+    if (!guard.acquire()) {
+        return 0;
+    }
+    switch (outcome.next) {
+    case CommandLineOutcome::Next::StartUninstallPage:
+        return runUninstallPage(argc, argv);
+    case CommandLineOutcome::Next::StartScreenshots:
+        return runScreenshotMode(argc, argv, outcome.screenshotFolder);
+    case CommandLineOutcome::Next::Exit:
+    case CommandLineOutcome::Next::StartWindowed:
+        break;
     }
     return runWindowedMode(argc, argv, parameters);
 }

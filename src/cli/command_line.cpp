@@ -6,6 +6,7 @@
 #include "cli/console_run.h"
 #include "cli/option_table.h"
 #include "cli/option_values.h"
+#include "cli/option_warnings.h"
 #include "cli/profile.h"
 #include "engine/draw/gui_app.h"
 #include "engine/format_catalogue.h"
@@ -45,6 +46,20 @@ QString joinQuoted(const QStringList& parameters, int& position, QString value)
         }
     }
     return withoutQuotes(value);
+}
+
+// A parameter that names no option. After -i, one that names an existing file or folder is a
+// further input (a shell glob expands to several); anything else is a typing mistake to warn of.
+void noteUnknownParameter(const QString& parameter, const JobState& job, ParseOutcome& outcome)
+{
+    const QString text = stripBlanks(parameter);
+    if (text.startsWith(u'-')) {
+        outcome.warnings << unknownOptionWarning(text);
+    } else if (job.consoleRun != 0 && !text.isEmpty() && QFileInfo::exists(text)) {
+        outcome.furtherInputs << text;
+    } else {
+        outcome.warnings << strayParameterWarning(text);
+    }
 }
 
 // The name of the program file without its extension, for the usage text.
@@ -141,6 +156,7 @@ ParseOutcome parseOptions(const QStringList& parameters, Settings& settings, Job
     for (int position = 0; position < count; ++position) {
         const OptionSpec* option = findOption(optionName(parameters, position));
         if (option == nullptr) {
+            noteUnknownParameter(parameters.at(position), job, outcome);
             continue;
         }
         switch (option->kind) {
@@ -181,11 +197,14 @@ ParseOutcome parseOptions(const QStringList& parameters, Settings& settings, Job
                 value = joinQuoted(parameters, position, value);
             }
             if (option->kind == OptionKind::Profile) {
-                if (!loadProfile(value, settings)) {
+                if (!loadProfile(value, settings, &outcome.warnings)) {
                     outcome.error = QStringLiteral("Invalid profile file");
                     return outcome;
                 }
             } else {
+                if (const auto warning = valueWarning(*option, value, stripBlanks(parameters.at(position)))) {
+                    outcome.warnings << *warning;
+                }
                 applySetting(*option, value, settings);
             }
             break;
@@ -221,6 +240,14 @@ ParseOutcome parseOptions(const QStringList& parameters, Settings& settings, Job
 }
 
 namespace {
+
+// Warnings go to standard error, before anything else and whatever -q says.
+void writeWarnings(ConsoleOutput& console, const QStringList& warnings)
+{
+    for (const QString& warning : warnings) {
+        console.warningLine(warning);
+    }
+}
 
 CommandLineOutcome exitWith(int status)
 {
@@ -271,6 +298,7 @@ CommandLineOutcome runCommandLine(int& argc, char** argv, const QStringList& par
     if (!outcome.error.isEmpty()) {
         ConsoleOutput console;
         console.setTitle(programTitle());
+        writeWarnings(console, outcome.warnings);
         console.errorLine(outcome.error);
         if (outcome.pause) {
             console.waitForKey();
@@ -283,6 +311,7 @@ CommandLineOutcome runCommandLine(int& argc, char** argv, const QStringList& par
 
     ConsoleOutput console;
     console.setTitle(programTitle());
+    writeWarnings(console, outcome.warnings);
     if (!outcome.quiet) {
         for (const QString& line : bannerLines()) {
             console.line(line);
@@ -294,6 +323,7 @@ CommandLineOutcome runCommandLine(int& argc, char** argv, const QStringList& par
     ConsoleRunOptions options;
     options.quiet = outcome.quiet;
     options.threads = outcome.threads;
+    options.furtherInputs = outcome.furtherInputs;
     options.startDrawing = [&]() {
         if (!drawing) {
             drawing = std::make_unique<draw::OffscreenGuiApplication>(argc, argv);

@@ -42,6 +42,11 @@ struct ParseOutcome {
     bool quiet = false;
     bool pause = false; // as seen up to the end of the loop (or the error)
     int threads = 0;    // --threads; 0 = one per core
+    // Typing mistakes the parse skipped, each the text of one "Warning: " line.
+    QStringList warnings;
+    // Parameters after -i that are not options but name existing files, folders or list files:
+    // further inputs of the run, in the order given (a shell glob such as -i faxes/*.tif).
+    QStringList furtherInputs;
 };
 
 // The option loop over every parameter, in order. Sets the settings of the option table and the

@@ -53,10 +53,20 @@ void ConsoleOutput::line(const QString& text)
 
 void ConsoleOutput::errorLine(const QString& text)
 {
+    errorDetail(QStringLiteral("Error: ") + text);
+}
+
+void ConsoleOutput::warningLine(const QString& text)
+{
+    errorDetail(QStringLiteral("Warning: ") + text);
+}
+
+void ConsoleOutput::errorDetail(const QString& text)
+{
     const std::lock_guard lock(mutex_);
     clearProgressLocked();
     std::fflush(stdout);
-    writeBytes(stderr, "Error: " + text.toUtf8() + '\n');
+    writeBytes(stderr, text.toUtf8() + '\n');
 }
 
 void ConsoleOutput::showProgress(const QString& text)

@@ -18,8 +18,10 @@ class ConsoleOutput {
     // Sets the terminal title (only when standard output is a terminal); restored on destruction.
     void setTitle(const QString& title);
 
-    void line(const QString& text);      // standard output
-    void errorLine(const QString& text); // standard error, "Error: " put in front
+    void line(const QString& text);        // standard output
+    void errorLine(const QString& text);   // standard error, "Error: " put in front
+    void warningLine(const QString& text); // standard error, "Warning: " put in front
+    void errorDetail(const QString& text); // standard error as it stands (a line after an error)
 
     // Whether standard error is a terminal, so that a progress line can be drawn there.
     bool canShowProgress() const { return stderrIsTerminal_; }

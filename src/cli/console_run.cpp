@@ -7,12 +7,15 @@
 #include "cli/console_output.h"
 #include "cli/progress_line.h"
 #include "engine/conversion_run.h"
+#include "engine/file_failure.h"
 #include "engine/format_catalogue.h"
 #include "engine/input_file_list.h"
 #include "engine/run_progress.h"
+#include "engine/temp_file_claims.h"
 #include "engine/watermark.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <atomic>
 #include <chrono>
@@ -26,20 +29,42 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Ctrl+C (or SIGTERM, as a session manager or `kill` sends) during a worker asks it to stop after
-// the file in hand, so no output is left half written; a second one ends the process as usual.
-std::atomic<bool> interruptRequested{false};
+// the file in hand, so no output is left half written; the run then ends with 128 + the signal's
+// number, as shells report it. A second signal ends the process at once: the temporary files in
+// hand are removed first and the signal then takes its default course.
+std::atomic<int> stopSignal{0};
 
-extern "C" void onInterrupt(int signalNumber)
+extern "C" void onStopSignal(int signalNumber)
 {
-    interruptRequested.store(true);
-    std::signal(signalNumber, SIG_DFL);
+    int none = 0;
+    if (stopSignal.compare_exchange_strong(none, signalNumber)) {
+        return;
+    }
+    removeClaimedTempFiles();
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    sigaction(signalNumber, &fallback, nullptr);
+    // Blocked while this handler runs, so it is delivered, with its default effect, on return.
+    raise(signalNumber);
+}
+
+bool interruptRequested()
+{
+    return stopSignal.load() != 0;
+}
+
+// The status of a run a signal stopped: 130 for SIGINT, 143 for SIGTERM.
+int interruptedStatus()
+{
+    return 128 + stopSignal.load();
 }
 
 class InterruptGuard {
   public:
     InterruptGuard()
     {
-        interruptRequested.store(false);
+        stopSignal.store(0);
         install(SIGINT, previousInterrupt_);
         install(SIGTERM, previousTerminate_);
     }
@@ -55,7 +80,7 @@ class InterruptGuard {
     static void install(int signalNumber, struct sigaction& previous)
     {
         struct sigaction action {};
-        action.sa_handler = onInterrupt;
+        action.sa_handler = onStopSignal;
         sigemptyset(&action.sa_mask);
         sigaction(signalNumber, &action, &previous);
         // A process started with the signal ignored (a background job, nohup) keeps ignoring it.
@@ -76,7 +101,7 @@ void runWorker(Work work, RunProgress& progress, ConsoleOutput& console, bool sh
                std::int32_t total)
 {
     progress.start();
-    if (interruptRequested.load()) {
+    if (interruptRequested()) {
         progress.stop();
     }
     std::mutex doneLock;
@@ -91,7 +116,7 @@ void runWorker(Work work, RunProgress& progress, ConsoleOutput& console, bool sh
     const Clock::time_point started = Clock::now();
     std::unique_lock lock(doneLock);
     while (!doneSignal.wait_for(lock, std::chrono::milliseconds(100), [&] { return done; })) {
-        if (interruptRequested.load()) {
+        if (interruptRequested()) {
             progress.stop();
         }
         if (showProgress) {
@@ -153,24 +178,67 @@ CheckedRun checkConsoleRun(const Settings& settings, JobState& job, const Consol
     return run;
 }
 
+bool isListFile(const QString& path)
+{
+    const QString extension = inputExtensionOf(path).toLower();
+    return extension == u"txt" || extension == u"lst";
+}
+
 // Collects the input files named by -i into the list: a folder with its subfolders, a list file
 // (.txt or .lst) line by line, or the one image file. Returns how many were added.
-std::int32_t collectInputFiles(JobState& job, InputFileList& inputFiles, RunProgress& progress, ConsoleOutput& console,
-                               bool showProgress)
+std::int32_t collectNamedInput(JobState& job, InputFileList& inputFiles, RunProgress& progress, ConsoleOutput& console,
+                               const InputListHooks& hooks, bool showProgress)
 {
     const QString label = QStringLiteral("Importing");
     if (job.inputPath.isEmpty()) {
-        runWorker([&]() { folderImportWorker(inputFiles, job, progress); }, progress, console, showProgress, label,
-                  topLevelEntryCount(job.inputFolder));
+        runWorker([&]() { folderImportWorker(inputFiles, job, progress, &hooks); }, progress, console, showProgress,
+                  label, topLevelEntryCount(job.inputFolder));
         return progress.snapshot().convertedCount;
     }
-    if (const QString extension = inputExtensionOf(job.inputPath).toLower();
-        extension == u"txt" || extension == u"lst") {
-        runWorker([&]() { listImportWorker(inputFiles, job, progress); }, progress, console, showProgress, label,
-                  listLineEstimate(job.inputPath));
+    if (isListFile(job.inputPath)) {
+        runWorker([&]() { listImportWorker(inputFiles, job, progress, &hooks); }, progress, console, showProgress,
+                  label, listLineEstimate(job.inputPath));
         return progress.snapshot().convertedCount;
     }
     return addInputFile(inputFiles, job, job.inputPath) ? 1 : 0;
+}
+
+// A further input is taken as a line of a list file is: a folder is scanned, a file added; a list
+// file adds what its own lines name.
+std::int32_t collectFurtherInput(const QString& path, const JobState& job, InputFileList& inputFiles,
+                                 const InputListHooks& hooks)
+{
+    if (QFileInfo(path).isDir()) {
+        return scanFolder(inputFiles, job, path, &hooks);
+    }
+    if (isListFile(path)) {
+        JobState listJob = job;
+        listJob.inputPath = path;
+        RunProgress progress;
+        progress.start();
+        listImportWorker(inputFiles, listJob, progress, &hooks);
+        return progress.snapshot().convertedCount;
+    }
+    return addInputFile(inputFiles, job, path) ? 1 : 0;
+}
+
+std::int32_t collectInputFiles(JobState& job, InputFileList& inputFiles, ConsoleOutput& console,
+                               const ConsoleRunOptions& options)
+{
+    InputListHooks hooks;
+    hooks.lineSkipped = [&console](const QString& line) {
+        console.warningLine(QStringLiteral("list line skipped, no such file or folder: ") + line);
+    };
+    RunProgress progress;
+    std::int32_t total =
+        collectNamedInput(job, inputFiles, progress, console, hooks, !options.quiet && console.canShowProgress());
+    for (const QString& path : options.furtherInputs) {
+        if (interruptRequested()) {
+            break;
+        }
+        total += collectFurtherInput(path, job, inputFiles, hooks);
+    }
+    return total;
 }
 
 // Converts the collected files and writes the summary. Returns the exit status.
@@ -189,16 +257,19 @@ int convertInputFiles(const Settings& settings, JobState& job, const InputFileLi
     if (job.mode == u"DEBUG") {
         context.debugLine = [&console](const QString& line) { console.line(line); };
     }
+    context.fileFailed = [&console](const QString& inputPath, const FileFailure& failure) {
+        console.errorLine(inputPath + QStringLiteral(": ") + describeFailure(failure));
+    };
     RunProgress progress;
     runWorker([&]() { conversionWorker(context, inputFiles, progress, workerCount); }, progress, console,
               !options.quiet && console.canShowProgress(), QStringLiteral("Converting"), total);
     const std::int32_t converted = progress.snapshot().convertedCount;
+    // A run stopped by a signal before its last file is not complete, even when it converted some.
+    const bool interrupted = interruptRequested() && converted < total;
     if (converted == 0) {
         console.line(message(QStringLiteral("Msg"), QStringLiteral("Conversion is not complete")));
-        return exitStopped;
+        return interrupted ? interruptedStatus() : exitStopped;
     }
-    // A run stopped by a signal before its last file is not complete, even when it converted some.
-    const bool interrupted = interruptRequested.load() && converted < total;
     if (interrupted) {
         console.line(message(QStringLiteral("Msg"), QStringLiteral("Conversion is not complete")));
     } else {
@@ -206,6 +277,9 @@ int convertInputFiles(const Settings& settings, JobState& job, const InputFileLi
     }
     say(substituteMessage(message(QStringLiteral("Msg"), QStringLiteral("Files converted")), QString::number(converted),
                           QString::number(total)));
+    if (interrupted) {
+        return interruptedStatus();
+    }
     return converted == total ? exitSuccess : exitPartial;
 }
 
@@ -280,19 +354,21 @@ int runConsole(const Settings& settings, JobState& job, InputFileList& inputFile
     }
     if (checked.problem) {
         console.errorLine(consoleProblemText(checked.problem));
+        if (checked.problem.kind == RunProblemKind::InvalidConversionType) {
+            console.errorDetail(QStringLiteral("Conversion types (in lower case): ") +
+                                outputFormatList().join(QStringLiteral(", ")));
+        }
         return exitError;
     }
     prepareRun(settings, job);
 
     say(message(QStringLiteral("General"), QStringLiteral("Importing")));
-    RunProgress progress;
-    const std::int32_t total =
-        collectInputFiles(job, inputFiles, progress, console, !options.quiet && console.canShowProgress());
+    const std::int32_t total = collectInputFiles(job, inputFiles, console, options);
     say(substituteMessage(message(QStringLiteral("Msg"), QStringLiteral("Import complete")), QString::number(total)));
     if (total == 0) {
         console.line(message(QStringLiteral("Msg"), QStringLiteral("Conversion is not complete")));
         console.line(message(QStringLiteral("Msg"), QStringLiteral("Empty input files")));
-        return exitStopped;
+        return interruptRequested() ? interruptedStatus() : exitStopped;
     }
     return convertInputFiles(settings, job, inputFiles, checked.watermark, console, options, total);
 }

@@ -17,6 +17,7 @@ enum ExitStatus : int {
     exitError = 1,   // an "Error: " line was written
     exitStopped = 2, // "Conversion stopped": no input files, or no file converted
     exitPartial = 3, // some but not all files converted
+    // A run stopped by a signal ends with 128 + its number: 130 for SIGINT, 143 for SIGTERM.
 };
 
 // The console run of an -i command line: checks the input, output folder and settings (each
@@ -26,6 +27,9 @@ enum ExitStatus : int {
 struct ConsoleRunOptions {
     bool quiet = false;
     int threads = 0; // files converted at once; 0 = one per core
+    // Further inputs named after -i (files, folders or list files), collected after it as if
+    // they were lines of a list file.
+    QStringList furtherInputs;
     // Called once before the first drawing work (the watermark font check, the worker of a run
     // with a frame or watermark): creates the offscreen QGuiApplication. False when it cannot.
     std::function<bool()> startDrawing;

@@ -2,11 +2,12 @@
 
 #include "cli/option_table.h"
 #include "cli/option_values.h"
+#include "cli/option_warnings.h"
 
-#include <algorithm>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <algorithm>
 
 namespace {
 
@@ -99,7 +100,7 @@ QString withoutQuotes(QString value)
 
 } // namespace
 
-bool loadProfile(const QString& path, Settings& settings)
+bool loadProfile(const QString& path, Settings& settings, QStringList* warnings)
 {
     if (path.isEmpty() || QFileInfo(path).isDir()) {
         return false;
@@ -114,6 +115,9 @@ bool loadProfile(const QString& path, Settings& settings)
     for (const ProfileEntry& entry : cliEntries(text)) {
         const OptionSpec* option = findProfileKey(entry.key);
         if (option == nullptr) {
+            if (warnings != nullptr) {
+                *warnings << unknownProfileKeyWarning(entry.key, path);
+            }
             continue;
         }
         QString value = entry.value;
@@ -121,6 +125,12 @@ bool loadProfile(const QString& path, Settings& settings)
             value = withoutQuotes(value);
         } else if (option->kind == OptionKind::Text || option->kind == OptionKind::Keyword) {
             value = stripBlanks(value);
+        }
+        if (warnings != nullptr && option->kind != OptionKind::Switch) {
+            const QString subject = QStringLiteral("profile key %1=%2").arg(entry.key, value);
+            if (const auto warning = valueWarning(*option, value, subject)) {
+                *warnings << *warning;
+            }
         }
         applySetting(*option, value, settings);
     }

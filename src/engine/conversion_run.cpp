@@ -4,8 +4,10 @@
 
 #include "engine/format_catalogue.h"
 #include "engine/image_writer.h"
+#include "engine/output_ledger.h"
 #include "engine/pipeline.h"
 #include "engine/save_flags.h"
+#include "engine/temp_file_claims.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -130,40 +132,59 @@ class FileSchedule {
     int finished_ = 0;
 };
 
+// A finished temporary file waiting for its file's turn to take its output name.
+struct PendingOutput {
+    QString temp;
+    QString output;
+    TempFileClaim claim;
+};
+
 // What one converted file leaves for its turn.
 struct FileOutcome {
     bool ok = false;
+    FileFailure failure;
     std::vector<QString> debugLines;
-    std::vector<std::pair<QString, QString>> pendingOutputs;  // temporary file, output name
+    std::vector<PendingOutput> pendingOutputs;
     std::vector<QString> written;
 };
 
-// Moves the deferred outputs of a file over their names; the file fails when one cannot be taken.
-void commitPendingOutputs(FileOutcome& outcome)
-{
-    for (const auto& [temp, output] : outcome.pendingOutputs) {
-        if (!outcome.ok || !commitTempFile(temp, output)) {
-            QFile::remove(temp);
-            outcome.ok = false;
-        }
-    }
-}
-
 // The shared state of a run: the caller's context (its job holds the counters, changed only by
-// the file whose turn it is) and the success count.
+// the file whose turn it is), the output names taken so far and the success count.
 struct SharedRun {
     RunContext& context;
     FileSchedule schedule;
+    OutputLedger ledger;
     std::int32_t converted = 0;
 };
+
+// Moves the deferred outputs of a file over their names, in list order; the file fails when one
+// cannot be taken.
+void commitPendingOutputs(OutputLedger& ledger, const QString& inputPath, FileOutcome& outcome)
+{
+    for (PendingOutput& pending : outcome.pendingOutputs) {
+        if (!outcome.ok) {
+            QFile::remove(pending.temp);
+            continue;
+        }
+        if (FileFailure refused = ledger.commit(pending.temp, pending.output, inputPath)) {
+            outcome.ok = false;
+            outcome.failure = std::move(refused);
+        }
+    }
+}
 
 // Everything a file changes that a later file or the user sees, done at the file's turn.
 void finishFile(SharedRun& run, const JobState& job, FileOutcome& outcome)
 {
     RunContext& shared = run.context;
-    commitPendingOutputs(outcome);
+    commitPendingOutputs(run.ledger, job.inputPath, outcome);
     for (const QString& line : outcome.debugLines) {
         shared.debug(line);
+    }
+    // Said only now: a name refused at the file's turn still makes it fail.
+    shared.debug(outcome.ok ? QStringLiteral("OK") : QStringLiteral("Not OK"));
+    if (!outcome.ok && shared.fileFailed) {
+        shared.fileFailed(job.inputPath, outcome.failure);
     }
     if (outcome.ok) {
         ++run.converted;
@@ -196,15 +217,18 @@ void convertFiles(SharedRun& run, JobState job, bool concurrent)
     if (!concurrent) {
         // Alone, the worker is always in turn: lines go out as they come, outputs are renamed at once.
         context.debugLine = shared.debugLine;
+        context.commitOutput = [&run, &job](const QString& temp, const QString& output) {
+            return run.ledger.commit(temp, output, job.inputPath);
+        };
         job.counterValue = shared.job.counterValue;
         job.randomValue = shared.job.randomValue;
     } else {
         if (shared.debugLine) {
             context.debugLine = [&outcome](const QString& line) { outcome.debugLines.push_back(line); };
         }
-        context.deferCommit = [&outcome](const QString& temp, const QString& output) {
-            outcome.pendingOutputs.emplace_back(temp, output);
-            return true;
+        context.commitOutput = [&outcome](const QString& temp, const QString& output) {
+            outcome.pendingOutputs.push_back(PendingOutput{temp, output, TempFileClaim(temp)});
+            return FileFailure{};
         };
         context.settleCounters = [&run, &position, &counted](JobState& fileJob) {
             if (!counted) {
@@ -227,9 +251,10 @@ void convertFiles(SharedRun& run, JobState job, bool concurrent)
             createOutputSubfolders(job);
         }
         context.debug(QStringLiteral("Processing: ") + job.inputPath);
+        context.failure = {};
         outcome.ok = processCurrentFile(context);
+        outcome.failure = context.failure;
         context.debug(QStringLiteral("Saving As: ") + job.outputPath);
-        context.debug(outcome.ok ? QStringLiteral("OK") : QStringLiteral("Not OK"));
         run.schedule.awaitTurn(position);
         finishFile(run, job, outcome);
         if (!concurrent) {
@@ -249,7 +274,7 @@ int defaultWorkerCount()
 
 void conversionWorker(RunContext& context, const InputFileList& files, RunProgress& progress, int workerCount)
 {
-    SharedRun run{context, FileSchedule(files, progress)};
+    SharedRun run{context, FileSchedule(files, progress), OutputLedger(files)};
     const int workers = std::clamp(workerCount, 1, std::clamp(static_cast<int>(files.size()), 1, maxWorkerCount));
     const bool concurrent = workers > 1;
     // Every worker's copy is taken before the first one starts: finished files change context.job.

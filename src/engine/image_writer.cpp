@@ -6,11 +6,13 @@
 #include "engine/freeimage_file.h"
 #include "engine/ico_writer.h"
 #include "engine/jxr_writer.h"
+#include "engine/temp_file_claims.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <cerrno>
 #include <cstdio>
 #include <utility>
 
@@ -73,7 +75,8 @@ bool saveIcon(const Bitmap& image, int formatId, const QString& path, int flags)
     return writeIcon(image, path);
 }
 
-SaveStatus writeWithFormatWriter(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job)
+SaveStatus writeWithFormatWriter(const Bitmap& image, const QString& path, const Settings& settings,
+                                 const JobState& job)
 {
     const QString& key = job.outputKey;
     if (key == QLatin1String("dds") || key == QLatin1String("psd") || key == QLatin1String("pcx")) {
@@ -102,6 +105,14 @@ SaveStatus writeWithFormatWriter(const Bitmap& image, const QString& path, const
     return saved ? SaveStatus::Saved : SaveStatus::Failed;
 }
 
+// Removes a file the write left, keeping the writer's errno for the caller to explain the failure.
+void removeKeepingErrno(const QString& path)
+{
+    const int savedErrno = errno;
+    QFile::remove(path);
+    errno = savedErrno;
+}
+
 } // namespace
 
 QString tempFilePath(const QString& outputPath)
@@ -123,7 +134,7 @@ bool commitTempFile(const QString& tempPath, const QString& targetPath)
     if (std::rename(QFile::encodeName(tempPath).constData(), QFile::encodeName(targetPath).constData()) == 0) {
         return true;
     }
-    QFile::remove(tempPath);
+    removeKeepingErrno(tempPath);
     return false;
 }
 
@@ -134,7 +145,7 @@ SaveStatus writeImageFile(const Bitmap& image, const QString& path, const Settin
     }
     const SaveStatus status = writeWithFormatWriter(image, path, settings, job);
     if (status != SaveStatus::Saved) {
-        QFile::remove(path);
+        removeKeepingErrno(path);
     }
     return status;
 }
@@ -145,6 +156,7 @@ SaveStatus saveImageStatus(const Bitmap& image, const QString& path, const Setti
         return SaveStatus::Failed;
     }
     const QString temp = tempFilePath(path);
+    const TempFileClaim claim(temp);
     const SaveStatus status = writeImageFile(image, temp, settings, job);
     if (status != SaveStatus::Saved) {
         return status;

@@ -99,6 +99,9 @@ struct ScanState {
     const JobState& job;
     const InputListHooks* hooks;
     QSet<QString> ancestors; // canonical folders being scanned: a symbolic link back to one ends there
+    // The console run's output folder, canonical: converting it again would nest outputs anew on
+    // every run. Empty in the windowed mode, whose output folder is chosen after the import.
+    QString outputFolder = job.consoleRun != 0 ? QFileInfo(job.outputFolder).canonicalFilePath() : QString();
 };
 
 int scanFolderInto(ScanState& scan, const QString& folder);
@@ -108,6 +111,9 @@ int addEntry(ScanState& scan, const QString& folder, const QString& name)
 {
     const QString path = folder + name;
     if (QFileInfo(path).isDir()) {
+        if (!scan.outputFolder.isEmpty() && QFileInfo(path).canonicalFilePath() == scan.outputFolder) {
+            return 0;
+        }
         return scanFolderInto(scan, withTrailingSlash(path));
     }
     return addInputFile(scan.list, scan.job, path, scan.hooks) ? 1 : 0;
@@ -276,7 +282,13 @@ void listImportWorker(InputFileList& list, const JobState& job, RunProgress& pro
             }
             const QString line = rawLine.trimmed();
             const QFileInfo info(line);
-            if (line.isEmpty() || !info.exists()) {
+            if (line.isEmpty()) {
+                continue;
+            }
+            if (!info.exists()) {
+                if (hooks != nullptr && hooks->lineSkipped) {
+                    hooks->lineSkipped(line);
+                }
                 continue;
             }
             progress.setProcessed(++step);

@@ -53,6 +53,8 @@ struct InputListHooks {
     // The folder to use when no output folder is selected: the input folder of the scan, or the
     // folder of the file when there was no scan. The GUI ignores it when a folder is selected.
     std::function<void(const QString& folder)> outputFolderProposed;
+    // A line of a list file that names nothing that exists (it is skipped). Called in both modes.
+    std::function<void(const QString& line)> lineSkipped;
 };
 
 // The extension of a path as the list sees it: the text after the last "." of its last
@@ -67,7 +69,9 @@ bool addInputFile(InputFileList& list, const JobState& job, const QString& path,
 
 // Adds every accepted file below a folder ending in "/", recursively, entries sorted by name
 // without regard to letter case. Returns the number of files added. A folder that cannot be
-// listed adds nothing; a symbolic link back to a folder being scanned is not followed.
+// listed adds nothing; a symbolic link back to a folder being scanned is not followed. In a
+// console run, a subfolder that is the run's output folder is not scanned (its files are the
+// run's own outputs).
 int scanFolder(InputFileList& list, const JobState& job, const QString& folder, const InputListHooks* hooks = nullptr);
 
 // The number of entries directly in a folder: the progress maximum of a folder import.

@@ -2,13 +2,16 @@
 
 #include "engine/bit_depth.h"
 #include "engine/colour.h"
+#include "engine/file_failure.h"
 #include "engine/frame.h"
 #include "engine/image_writer.h"
 #include "engine/output_naming.h"
+#include "engine/temp_file_claims.h"
 #include "engine/transform.h"
 #include "engine/watermark.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -97,19 +100,25 @@ Bitmap processPage(Bitmap image, RunContext& context)
     return convertBitDepth(std::move(image), context.job);
 }
 
-// Writes the page to a temporary file beside `path` and moves it there, now or, in a run that
-// converts several files at once, at the file's turn.
-SaveStatus savePage(const Bitmap& image, const QString& path, RunContext& context)
+// Writes the page to a temporary file beside `path` and hands it to the run, which gives it its
+// name now or, in a run that converts several files at once, at the file's turn.
+FileFailure savePage(const Bitmap& image, const QString& path, RunContext& context)
 {
     JobState& job = context.job;
     job.tempPath = tempFilePath(path);
+    const TempFileClaim claim(job.tempPath);
+    errno = 0;
     const SaveStatus status = writeImageFile(image, job.tempPath, context.settings, job);
-    if (status != SaveStatus::Saved) {
-        return status;
+    if (status == SaveStatus::OutOfMemory) {
+        return {FileFailureKind::OutOfMemory};
     }
-    const bool taken =
-        context.deferCommit ? context.deferCommit(job.tempPath, path) : commitTempFile(job.tempPath, path);
-    return taken ? SaveStatus::Saved : SaveStatus::Failed;
+    if (status != SaveStatus::Saved) {
+        return diagnoseWriteFailure(path, errno, job.outputKey);
+    }
+    if (context.commitOutput) {
+        return context.commitOutput(job.tempPath, path);
+    }
+    return commitTempFile(job.tempPath, path) ? FileFailure{} : FileFailure{FileFailureKind::RenameFailed, path};
 }
 
 } // namespace
@@ -129,6 +138,7 @@ bool processCurrentFile(RunContext& context)
     InputDocument document(job.inputPath);
     const int pageCount = document.pageCount();
     if (pageCount == 0) {
+        context.failure = diagnoseUnreadableInput(job.inputPath);
         return false;
     }
     const PageRange range = selectPages(settings.input.tiffFrameLoading, pageCount);
@@ -147,6 +157,11 @@ bool processCurrentFile(RunContext& context)
         Bitmap image;
         if (page.status == PageStatus::Loaded) {
             image = processPage(std::move(page.image), context);
+            if (image.empty()) {
+                context.failure = {FileFailureKind::ProcessingFailed};
+            }
+        } else {
+            context.failure = diagnoseFailedPage(job.inputPath, index);
         }
         if (usesRunCounters(settings.advanced.filenameMask)) {
             context.needCounters();
@@ -158,14 +173,20 @@ bool processCurrentFile(RunContext& context)
             result = false;
             continue;
         }
-        const SaveStatus status = savePage(image, path, context);
-        if (status == SaveStatus::OutOfMemory) {
+        const FileFailure saved = savePage(image, path, context);
+        if (saved.kind == FileFailureKind::OutOfMemory) {
+            context.failure = saved;
             return false;
         }
-        result = status == SaveStatus::Saved;
-        if (result && context.onSaved) {
+        result = !saved;
+        if (!result) {
+            context.failure = saved;
+        } else if (context.onSaved) {
             context.onSaved(path);
         }
+    }
+    if (!result && !context.failure) {
+        context.failure = {FileFailureKind::NoPages};
     }
     return result;
 }

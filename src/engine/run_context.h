@@ -1,13 +1,14 @@
 #pragma once
 
 #include "app/settings.h"
+#include "engine/file_failure.h"
 #include "engine/job_state.h"
 
 #include <QString>
 
 #include <functional>
 
-struct WatermarkAssets;  // engine/watermark.h: what a run loads once for its watermark (the font)
+struct WatermarkAssets; // engine/watermark.h: what a run loads once for its watermark (the font)
 
 // What one conversion run hands to the pipeline: the settings it reads, the job record it fills
 // per file, the watermark assets loaded once by the starter, and where debug lines go.
@@ -26,10 +27,17 @@ struct RunContext {
     // the pipeline calls needCounters() before it uses them, which waits for that and fills
     // job.counterValue and job.randomValue.
     std::function<void(JobState&)> settleCounters{};
-    // Outputs replace files of the same name in list order: instead of renaming a finished
-    // temporary file over its output name at once, the pipeline hands both names here and the
-    // run renames them at the file's turn. Returns false when the output cannot be taken.
-    std::function<bool(const QString& tempPath, const QString& outputPath)> deferCommit{};
+
+    // Gives a finished temporary file its output name. The run driver decides here whether the
+    // name may be taken (never an input of the run, never a name an earlier file wrote) and, in
+    // a run that converts several files at once, defers the rename to the file's turn. Empty:
+    // the pipeline renames at once.
+    std::function<FileFailure(const QString& tempPath, const QString& outputPath)> commitOutput{};
+
+    // Why the file in hand failed: set by the pipeline where the failure happens.
+    FileFailure failure{};
+    // Called by the run driver, in list order, with every file that was not converted.
+    std::function<void(const QString& inputPath, const FileFailure& failure)> fileFailed{};
 
     void needCounters() const
     {

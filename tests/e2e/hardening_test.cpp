@@ -179,6 +179,18 @@ TEST_F(Hardening, MalformedTiffsFailWhileEveryGoodFileConverts)
     const int total = static_cast<int>(malformed.size()) - emptyFiles + goodCount;
     const QString summary = QStringLiteral("Files converted: %1 of %2").arg(written.size()).arg(total);
     EXPECT_TRUE(run.outLines().contains(summary)) << run.outLines().filter("Files converted").join(u' ').toStdString();
+    // Each failed file says why, in one line of its own.
+    const QRegularExpression reasonLine(
+        QStringLiteral("^Error: %1/in/[^/]+\\.tif: \\S.*$").arg(QRegularExpression::escape(box.workFolder())));
+    const QStringList reasons = run.errLines();
+    EXPECT_EQ(reasons.size(), total - written.size());
+    for (const QString& line : reasons) {
+        EXPECT_TRUE(reasonLine.match(line).hasMatch()) << line.toStdString();
+    }
+    const QString in = box.path(QStringLiteral("in/"));
+    EXPECT_TRUE(reasons.contains("Error: " + in + "not-a-tiff.tif: not a TIFF file"));
+    EXPECT_EQ(reasons.filter(QStringLiteral("dimensions-")).filter(QStringLiteral(": page too large (")).size(), 2)
+        << reasons.filter(QStringLiteral("dimensions")).join(u'\n').toStdString();
     std::printf("malformed corpus: %d files tried (%d good, %d empty ones refused), %lld converted, %lld failed, "
                 "0 crashes\n",
                 total, goodCount, emptyFiles, static_cast<long long>(written.size()),
@@ -206,7 +218,7 @@ TEST_P(StopSignal, StopsAfterTheFileInHandAndSaysSo)
     ASSERT_TRUE(signalTessaline(GetParam().signalNumber));
     const RunResult run = running->finish(120000);
     EXPECT_EQ(run.signal, 0) << "the first signal only asks the run to stop";
-    EXPECT_NE(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 128 + GetParam().signalNumber) << "130 for SIGINT, 143 for SIGTERM";
     EXPECT_TRUE(run.outLines().contains(QStringLiteral("Conversion stopped"))) << run.out.toStdString();
     const QStringList written = entriesOf(box.path(QStringLiteral("out")));
     EXPECT_LT(written.size(), 12);
@@ -220,21 +232,31 @@ INSTANTIATE_TEST_SUITE_P(Signals, StopSignal,
                          ::testing::Values(StopSignalCase{"Interrupt", SIGINT}, StopSignalCase{"Terminate", SIGTERM}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Hardening, SecondInterruptEndsAtOnce)
+// The second interrupt ends the process at once, wherever it lands (decoding, resizing, encoding
+// or waiting for a turn), and removes the temporary files of the saves in hand.
+TEST_F(Hardening, SecondInterruptEndsAtOnceAndLeavesNoTemporaryFile)
 {
     writePages(6, 64, 48);
-    box.makeFolder(QStringLiteral("out"));
-    auto running = box.start(
-        {"-d", "-i", "in", "-o", "out", "-c", "png", "--width=4000", "--height=4000", "--resize-algorithm=lanczos"});
-    ASSERT_TRUE(running->waitForOutput("Processing: "));
-    running->interrupt();
-    QThread::msleep(50);
-    running->interrupt();
-    const auto before = std::chrono::steady_clock::now();
-    const RunResult run = running->finish(20000);
-    EXPECT_FALSE(run.timedOut);
-    EXPECT_EQ(run.signal, SIGINT);
-    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(10));
+    for (const int delayMs : {0, 150, 500, 900, 1400}) {
+        SCOPED_TRACE(QStringLiteral("%1 ms").arg(delayMs).toStdString());
+        const QString out = QStringLiteral("out%1").arg(delayMs);
+        box.makeFolder(out);
+        auto running = box.start({"-d", "-i", "in", "-o", out, "-c", "png", "--width=4000", "--height=4000",
+                                  "--resize-algorithm=lanczos", "--threads=2"});
+        ASSERT_TRUE(running->waitForOutput("Processing: "));
+        QThread::msleep(static_cast<unsigned long>(delayMs));
+        running->interrupt();
+        QThread::msleep(50);
+        running->interrupt();
+        const auto before = std::chrono::steady_clock::now();
+        const RunResult run = running->finish(20000);
+        EXPECT_FALSE(run.timedOut);
+        EXPECT_EQ(run.signal, SIGINT) << "the shell reports 130";
+        EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(10));
+        for (const QString& file : entriesOf(box.path(out))) {
+            EXPECT_FALSE(isTemporaryName(file)) << "temporary file left behind: " << file.toStdString();
+        }
+    }
 }
 
 // A run killed outright leaves, under output names, only files that decode completely, plus at
@@ -290,6 +312,10 @@ TEST_F(Hardening, FilesBeyondTheFileSizeLimitFailAndLeaveNothing)
     EXPECT_TRUE(run.outLines().contains(QStringLiteral("Files converted: 4 of 6"))) << run.out.toStdString();
     EXPECT_EQ(entriesOf(box.path(QStringLiteral("out"))),
               (QStringList{"a-small00.bmp", "a-small01.bmp", "c-small00.bmp", "c-small01.bmp"}));
+    EXPECT_EQ(run.errLines(), (QStringList{"Error: " + box.path(QStringLiteral("in/b-large00.tif")) +
+                                               ": file too large for the file size limit",
+                                           "Error: " + box.path(QStringLiteral("in/b-large01.tif")) +
+                                               ": file too large for the file size limit"}));
     for (const QString& file : entriesOf(box.path(QStringLiteral("out")))) {
         EXPECT_TRUE(decodesCompletely(box.path(QStringLiteral("out/") + file), 16, 12)) << file.toStdString();
     }
@@ -326,6 +352,8 @@ TEST_F(Hardening, FullFileSystemFailsWhatDoesNotFitAndGoesOn)
     }
     EXPECT_EQ(large, 1);
     EXPECT_EQ(written.size(), 4) << written.join(u' ').toStdString();
+    EXPECT_EQ(run.errLines(), (QStringList{"Error: " + box.path(QStringLiteral("in/large01.tif")) + ": disk full",
+                                           "Error: " + box.path(QStringLiteral("in/large02.tif")) + ": disk full"}));
 }
 
 TEST_F(Hardening, OutputFolderRemovedDuringTheRunFailsTheRemainingFiles)
@@ -345,6 +373,9 @@ TEST_F(Hardening, OutputFolderRemovedDuringTheRunFailsTheRemainingFiles)
     const qsizetype saved = lines.count(QStringLiteral("OK"));
     EXPECT_EQ(lines.count(QStringLiteral("Not OK")), 10 - saved) << run.out.toStdString();
     ASSERT_LE(saved, 1) << run.out.toStdString();
+    EXPECT_EQ(run.errLines().size(), 10 - saved);
+    EXPECT_EQ(run.errLines().last(),
+              "Error: " + box.path(QStringLiteral("in/page09.tif")) + ": output folder does not exist");
     if (saved == 0) {
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_TRUE(lines.contains(QStringLiteral("Conversion stopped"))) << run.out.toStdString();

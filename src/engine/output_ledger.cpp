@@ -1,0 +1,66 @@
+#include "engine/output_ledger.h"
+
+#include "engine/image_writer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+
+QString resolvedOutputName(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    if (folder.isEmpty()) {
+        return QDir::cleanPath(info.absoluteFilePath());
+    }
+    return folder + u'/' + info.fileName();
+}
+
+OutputLedger::OutputLedger(const InputFileList& inputs)
+{
+    for (const InputFileEntry& entry : inputs) {
+        const QFileInfo info(entry.path);
+        inputs_.insert(QDir::cleanPath(info.absoluteFilePath()));
+        inputs_.insert(resolvedOutputName(entry.path));
+        // A symbolic link to an input names the same data.
+        if (const QString target = info.canonicalFilePath(); !target.isEmpty()) {
+            inputs_.insert(target);
+        }
+    }
+}
+
+FileFailure OutputLedger::check(const QString& outputPath, const QString& inputPath) const
+{
+    const QString name = resolvedOutputName(outputPath);
+    const QString target = QFileInfo(outputPath).canonicalFilePath();
+    const std::lock_guard lock(lock_);
+    if (inputs_.contains(name) || (!target.isEmpty() && inputs_.contains(target))) {
+        return {FileFailureKind::WouldOverwriteInput, outputPath};
+    }
+    const auto earlier = written_.constFind(name);
+    if (earlier != written_.constEnd() && earlier.value() != inputPath) {
+        return {FileFailureKind::OutputNameUsed, earlier.value()};
+    }
+    return {};
+}
+
+FileFailure OutputLedger::commit(const QString& tempPath, const QString& outputPath, const QString& inputPath)
+{
+    if (FileFailure refused = check(outputPath, inputPath)) {
+        QFile::remove(tempPath);
+        return refused;
+    }
+    errno = 0;
+    if (!commitTempFile(tempPath, outputPath)) {
+        const int renameErrno = errno;
+        if (renameErrno == EACCES || renameErrno == EPERM || renameErrno == EROFS) {
+            return {FileFailureKind::PermissionDenied};
+        }
+        return {FileFailureKind::RenameFailed, outputPath};
+    }
+    const std::lock_guard lock(lock_);
+    written_.insert(resolvedOutputName(outputPath), inputPath);
+    return {};
+}

@@ -1,0 +1,84 @@
+#include "cli/option_table.h"
+#include "cli/option_warnings.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(OptionWarnings, EditDistanceCountsASwapOnce)
+{
+    EXPECT_EQ(editDistance(u"--width", u"--width"), 0);
+    EXPECT_EQ(editDistance(u"--widht", u"--width"), 1);
+    EXPECT_EQ(editDistance(u"--with", u"--width"), 1);
+    EXPECT_EQ(editDistance(u"kitten", u"sitting"), 3);
+    EXPECT_EQ(editDistance(u"", u"abc"), 3);
+}
+
+TEST(OptionWarnings, NearestOptionComesFromTheTable)
+{
+    const std::pair<const char16_t*, const char*> cases[] = {
+        {u"--widht", "--width"},
+        {u"--JPG-QUALTY", "--jpg-quality"},
+        {u"--greyscal", "--greyscale"},
+        {u"--tiff-compresion", "--tiff-compression"},
+        {u"--no-subfolder", "--no-subfolders"},
+        {u"--completely-else", ""},
+        {u"-x", ""},
+    };
+    for (const auto& [typed, expected] : cases) {
+        EXPECT_EQ(nearestOptionName(typed), QString::fromLatin1(expected)) << QString::fromUtf16(typed).toStdString();
+    }
+}
+
+TEST(OptionWarnings, ValuesThatAreNotWhatTheOptionTakes)
+{
+    struct Case {
+        const char* option;
+        const char* value;
+        const char* warning; // empty: no warning
+    };
+    const Case cases[] = {
+        {"--WIDTH", "100", ""},
+        {"--WIDTH", "1k", "--width=1k is not a number; using 1"},
+        {"--WIDTH", "$ff", ""},
+        {"--BRIGHTNESS", "-30", ""},
+        {"--BRIGHTNESS", "-130", "--brightness=-130 is outside -100..100; used as given"},
+        {"--THRESHOLD", "255", ""},
+        {"--GAMMA", "2.5", ""},
+        {"--GAMMA", "nan", "--gamma=nan is outside 0.01..9.99; used as given"},
+        {"--GAMMA", "2,5", "--gamma=2,5 is not a number; using 2"},
+        {"--JPG-CHROMA", "HIGH", ""},
+        {"--JPG-CHROMA", "hgih",
+         "--jpg-chroma=hgih is not one of none, low, medium, high (did you mean high?); using none"},
+        {"--WM-FONT-COLOR", "ff8000", ""},
+        {"--WM-FONT-COLOR", "#ff8000",
+         "--wm-font-color=#ff8000 is not a colour of six hexadecimal digits RRGGBB; using black (000000)"},
+        {"--WM-TEXT", "anything at all", ""},
+        {"--PNG-COMPRESSION", "zlib9", ""},
+        {"--PNG-COMPRESSION", "lzw",
+         "--png-compression=lzw is not one of none, zlib1, zlib6, zlib9 for this option; used as given"},
+        {"--PNG-BPP", "24", ""},
+        {"--PNG-BPP", "0", ""},
+        {"--PNG-BPP", "12", "--png-bpp=12 is not one of 0, 1, 4, 8, 24, 32, 48; used as given"},
+    };
+    for (const Case& c : cases) {
+        const OptionSpec* option = findOption(QString::fromLatin1(c.option));
+        ASSERT_NE(option, nullptr) << c.option;
+        const QString subject = QString::fromLatin1(c.option).toLower() + u'=' + QString::fromLatin1(c.value);
+        const auto warning = valueWarning(*option, QString::fromLatin1(c.value), subject);
+        EXPECT_EQ(warning.value_or(QString()), QString::fromLatin1(c.warning)) << c.option << "=" << c.value;
+    }
+}
+
+TEST(OptionWarnings, UnknownOptionsGetAHint)
+{
+    EXPECT_EQ(unknownOptionWarning(QStringLiteral("--widht=100")),
+              QStringLiteral("unknown option --widht (did you mean --width?)"));
+    EXPECT_EQ(unknownOptionWarning(QStringLiteral("-c=jpg")),
+              QStringLiteral("unknown option -c=jpg (did you mean -c jpg?)"));
+    EXPECT_EQ(unknownOptionWarning(QStringLiteral("--help")),
+              QStringLiteral("--help acts only as the first parameter; ignored"));
+    EXPECT_EQ(unknownOptionWarning(QStringLiteral("--frobnicate")), QStringLiteral("unknown option --frobnicate"));
+}
+
+} // namespace
