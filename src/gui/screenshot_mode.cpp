@@ -36,8 +36,8 @@ constexpr int thumbnailWidth = 180;
 
 // Sample names: the stems are fixed, the extension is an input format ("tiff", the only one).
 const char* const sampleStems[] = {"pic0102", "picture_a", "picture_b", "morvane", "layout-haus", "summer", "winter"};
-const QString sampleFolder = QStringLiteral("/images/");
-const QString sampleOutputFolder = QStringLiteral("/converted/");
+constexpr const char* sampleFolder = "/images/";
+constexpr const char* sampleOutputFolder = "/converted/";
 
 // The folder the pictures go to, with a trailing "/"; empty when it is not an existing folder.
 QString screenshotFolder(const QString& folderText)
@@ -65,12 +65,13 @@ void loadFirstStartRecords(DesktopRecords& records)
 void fillWithSamples(MainWindow& window, const ImageSets& images)
 {
     for (const char* stem : sampleStems) {
-        window.fileRows().appendRow(sampleFolder + QLatin1StringView(stem) + QStringLiteral(".tiff"));
+        window.fileRows().appendRow(QLatin1StringView(sampleFolder) + QLatin1StringView(stem) +
+                                    QStringLiteral(".tiff"));
     }
     window.fileList().scrollTo(window.fileRows().index(5));
     QComboBox& folders = window.outputFolderChooser();
     folders.addItem(themeIcon(images, ImageSet::Icons, QStringLiteral("FavFolder"), builtInIconPixels),
-                    sampleOutputFolder);
+                    QString::fromLatin1(sampleOutputFolder));
     folders.setCurrentIndex(folders.count() - 1);
     window.outputFormatChooser().setFocus();
     window.outputFolderChooser().setFocus();
