@@ -13,8 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     Settings settings;
     resetToDefaults(settings, true);
-    if (!loadProfile(path, settings)) {
-        std::abort(); // the file exists and is readable: the load must succeed
+    RunLimits limits;
+    // The file exists and is readable: the load may refuse a bad --THREADS or --MEMORY value, never
+    // the file.
+    if (loadProfile(path, settings, limits) == QLatin1String("Invalid profile file")) {
+        std::abort();
     }
     return 0;
 }

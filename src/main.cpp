@@ -55,5 +55,5 @@ int main(int argc, char** argv)
     case CommandLineOutcome::Next::StartWindowed:
         break;
     }
-    return runWindowedMode(argc, argv, parameters);
+    return runWindowedMode(argc, argv);
 }

@@ -197,8 +197,8 @@ ParseOutcome parseOptions(const QStringList& parameters, Settings& settings, Job
                 value = joinQuoted(parameters, position, value);
             }
             if (option->kind == OptionKind::Profile) {
-                if (!loadProfile(value, settings, &outcome.warnings)) {
-                    outcome.error = QStringLiteral("Invalid profile file");
+                outcome.error = loadProfile(value, settings, outcome.limits, &outcome.warnings);
+                if (!outcome.error.isEmpty()) {
                     return outcome;
                 }
             } else {
@@ -221,15 +221,15 @@ ParseOutcome parseOptions(const QStringList& parameters, Settings& settings, Job
         case OptionKind::Pause:
             outcome.pause = true;
             break;
-        case OptionKind::Threads: {
+        case OptionKind::Threads:
+        case OptionKind::Memory: {
             const QString value = optionValue(parameters, position);
             if (value.isEmpty() || value.startsWith(QLatin1StringView("--"))) {
                 outcome.error = incorrectNumberOfParameters;
                 return outcome;
             }
-            outcome.threads = readNumber(value);
-            if (outcome.threads < 1) {
-                outcome.error = QStringLiteral("Invalid threads value");
+            outcome.error = applyRunLimit(*option, value, outcome.limits);
+            if (!outcome.error.isEmpty()) {
                 return outcome;
             }
             break;
@@ -322,7 +322,7 @@ CommandLineOutcome runCommandLine(int& argc, char** argv, const QStringList& par
     std::unique_ptr<draw::OffscreenGuiApplication> drawing;
     ConsoleRunOptions options;
     options.quiet = outcome.quiet;
-    options.threads = outcome.threads;
+    options.limits = outcome.limits;
     options.furtherInputs = outcome.furtherInputs;
     options.startDrawing = [&]() {
         if (!drawing) {

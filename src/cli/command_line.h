@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/settings.h"
+#include "cli/option_table.h"
 #include "engine/job_state.h"
 
 #include <QString>
@@ -41,7 +42,7 @@ struct ParseOutcome {
     QString error; // "Incorrect number of parameters", "Invalid profile file", ...; empty on success
     bool quiet = false;
     bool pause = false; // as seen up to the end of the loop (or the error)
-    int threads = 0;    // --threads; 0 = one per core
+    RunLimits limits;   // --threads and --memory, from the command line or a profile
     // Typing mistakes the parse skipped, each the text of one "Warning: " line.
     QStringList warnings;
     // Parameters after -i that are not options but name existing files, folders or list files:

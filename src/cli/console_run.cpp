@@ -252,7 +252,7 @@ int convertInputFiles(const Settings& settings, JobState& job, const InputFileLi
         }
     };
     say(message(QStringLiteral("General"), QStringLiteral("Converting")));
-    const int workerCount = options.threads > 0 ? options.threads : defaultWorkerCount();
+    const int workerCount = options.limits.threads > 0 ? options.limits.threads : defaultWorkerCount();
     RunContext context{settings, job, &watermark, nullptr, nullptr};
     if (job.mode == u"DEBUG") {
         context.debugLine = [&console](const QString& line) { console.line(line); };
@@ -261,8 +261,8 @@ int convertInputFiles(const Settings& settings, JobState& job, const InputFileLi
         console.errorLine(inputPath + QStringLiteral(": ") + describeFailure(failure));
     };
     RunProgress progress;
-    runWorker([&]() { conversionWorker(context, inputFiles, progress, workerCount); }, progress, console,
-              !options.quiet && console.canShowProgress(), QStringLiteral("Converting"), total);
+    runWorker([&]() { conversionWorker(context, inputFiles, progress, workerCount, options.limits.memoryBudget); },
+              progress, console, !options.quiet && console.canShowProgress(), QStringLiteral("Converting"), total);
     const std::int32_t converted = progress.snapshot().convertedCount;
     // A run stopped by a signal before its last file is not complete, even when it converted some.
     const bool interrupted = interruptRequested() && converted < total;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/settings.h"
+#include "cli/option_table.h"
 #include "engine/job_state.h"
 #include "engine/run_checks.h"
 
@@ -26,7 +27,7 @@ enum ExitStatus : int {
 // Returns the exit status.
 struct ConsoleRunOptions {
     bool quiet = false;
-    int threads = 0; // files converted at once; 0 = one per core
+    RunLimits limits; // files converted at once and their memory budget; 0 = the defaults
     // Further inputs named after -i (files, folders or list files), collected after it as if
     // they were lines of a list file.
     QStringList furtherInputs;

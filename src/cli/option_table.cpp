@@ -2,6 +2,7 @@
 
 #include "cli/option_values.h"
 #include "engine/format_catalogue.h"
+#include "engine/memory_budget.h"
 
 #include <algorithm>
 #include <vector>
@@ -208,6 +209,8 @@ std::vector<OptionSpec> trailingOptions()
     OptionSpec{.shortName = "-Q"_n, .longName = "--QUIET"_n, .kind = K::Quiet, .group = G::Other, .help = "Print only errors, the debug lines and the stop messages"},
     OptionSpec{.longName = "--THREADS"_n, .kind = K::Threads, .group = G::Other,
                .help = "How many files are converted at once (default: one per core; 1 converts one after the other)", .valueHint = "N"},
+    OptionSpec{.longName = "--MEMORY"_n, .kind = K::Memory, .group = G::Other,
+               .help = "Memory the pages being converted may take at once, in bytes or with K, M, G or T (512M, 2G); files wait for room, and a page larger than this is converted alone (default: half of the memory)", .valueHint = "SIZE"},
     OptionSpec{.shortName = "-P"_n, .longName = "--PAUSE"_n, .kind = K::Pause, .group = G::Other, .help = "Wait for a key at exit (only when run from a terminal)"},
     };
 }
@@ -283,6 +286,25 @@ bool OptionSpec::isSetting() const
     }
 }
 
+bool OptionSpec::isRunLimit() const
+{
+    return kind == OptionKind::Threads || kind == OptionKind::Memory;
+}
+
+QString applyRunLimit(const OptionSpec& option, QStringView value, RunLimits& limits)
+{
+    if (option.kind == OptionKind::Threads) {
+        limits.threads = readNumber(value);
+        return limits.threads < 1 ? QStringLiteral("Invalid threads value") : QString();
+    }
+    if (option.kind == OptionKind::Memory) {
+        const std::optional<std::uint64_t> bytes = readMemorySize(value);
+        limits.memoryBudget = bytes.value_or(0);
+        return bytes ? QString() : QStringLiteral("Invalid memory value");
+    }
+    return QString();
+}
+
 std::span<const OptionSpec> optionTable()
 {
     return options();
@@ -304,7 +326,7 @@ const OptionSpec* findOption(QStringView upperName)
 const OptionSpec* findProfileKey(QStringView upperKey)
 {
     for (const OptionSpec& option : options()) {
-        if (option.isSetting() && upperKey == option.profileName()) {
+        if ((option.isSetting() || option.isRunLimit()) && upperKey == option.profileName()) {
             return &option;
         }
     }

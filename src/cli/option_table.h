@@ -27,6 +27,7 @@ enum class OptionKind {
     Quiet,      // -q
     Pause,      // -p
     Threads,    // --threads=N: how many files are converted at once
+    Memory,     // --memory=SIZE: the memory the run's decoded pages may take at once
 };
 
 // The reference groups of the README, in the order the option table lists them.
@@ -50,8 +51,21 @@ struct OptionSpec {
     bool takesText() const { return kind == OptionKind::Text || kind == OptionKind::Profile; }
     // The options that only act on a Settings member (and so may appear in a profile).
     bool isSetting() const;
+    // --threads and --memory: console values that a profile may also set.
+    bool isRunLimit() const;
     const QString& profileName() const { return profileKey.isEmpty() ? longName : profileKey; }
 };
+
+// The console options that shape the run rather than its pages (--threads, --memory). They are not
+// settings, but a profile may set them like one.
+struct RunLimits {
+    int threads = 0;                // files converted at once; 0 = one per core
+    std::uint64_t memoryBudget = 0; // bytes; 0 = the default budget
+};
+
+// Stores the value of a Threads or Memory option. The "Error: " text of a bad value ("Invalid
+// threads value", "Invalid memory value"); empty when it was stored.
+QString applyRunLimit(const OptionSpec& option, QStringView value, RunLimits& limits);
 
 // Every option in reference order. The options of the output formats follow the format catalogue:
 // each format's bit-depth option (named and described from its row), then its encoder options.
@@ -61,7 +75,7 @@ std::span<const OptionSpec> optionTable();
 // match in table order, or nullptr.
 const OptionSpec* findOption(QStringView upperName);
 
-// The setting option of an upper-case profile key ("--WM-SOLID-OPACITY"), or nullptr.
+// The setting or run-limit option of an upper-case profile key ("--WM-SOLID-OPACITY"), or nullptr.
 const OptionSpec* findProfileKey(QStringView upperKey);
 
 // The option that sets a setting, or nullptr (the echo names a value with the option's keywords).

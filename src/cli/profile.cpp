@@ -100,14 +100,15 @@ QString withoutQuotes(QString value)
 
 } // namespace
 
-bool loadProfile(const QString& path, Settings& settings, QStringList* warnings)
+QString loadProfile(const QString& path, Settings& settings, RunLimits& limits, QStringList* warnings)
 {
+    const QString invalidFile = QStringLiteral("Invalid profile file");
     if (path.isEmpty() || QFileInfo(path).isDir()) {
-        return false;
+        return invalidFile;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return false;
+        return invalidFile;
     }
     const QString text = decodeProfile(file.read(std::min(file.size(), maximumProfileSize)));
     file.close();
@@ -117,6 +118,12 @@ bool loadProfile(const QString& path, Settings& settings, QStringList* warnings)
         if (option == nullptr) {
             if (warnings != nullptr) {
                 *warnings << unknownProfileKeyWarning(entry.key, path);
+            }
+            continue;
+        }
+        if (option->isRunLimit()) {
+            if (QString error = applyRunLimit(*option, stripBlanks(entry.value), limits); !error.isEmpty()) {
+                return error;
             }
             continue;
         }
@@ -134,5 +141,5 @@ bool loadProfile(const QString& path, Settings& settings, QStringList* warnings)
         }
         applySetting(*option, value, settings);
     }
-    return true;
+    return QString();
 }

@@ -5,6 +5,7 @@
 #include "engine/format_catalogue.h"
 #include "engine/image_writer.h"
 #include "engine/output_ledger.h"
+#include "engine/memory_budget.h"
 #include "engine/pipeline.h"
 #include "engine/save_flags.h"
 #include "engine/temp_file_claims.h"
@@ -154,6 +155,7 @@ struct SharedRun {
     RunContext& context;
     FileSchedule schedule;
     OutputLedger ledger;
+    MemoryBudget memory;
     std::int32_t converted = 0;
 };
 
@@ -252,7 +254,15 @@ void convertFiles(SharedRun& run, JobState job, bool concurrent)
         }
         context.debug(QStringLiteral("Processing: ") + job.inputPath);
         context.failure = {};
+        // --- memory budget: the file's pages are held from here until it is converted; the
+        // memory is given back before the file waits for its turn.
+        MemoryBudget::Reservation pages;
+        if (concurrent) {
+            pages = run.memory.admit(position, fileMemoryEstimate(job.inputPath, shared.settings, job));
+        }
         outcome.ok = processCurrentFile(context);
+        pages.release();
+        // --- end of memory budget
         outcome.failure = context.failure;
         context.debug(QStringLiteral("Saving As: ") + job.outputPath);
         run.schedule.awaitTurn(position);
@@ -272,9 +282,11 @@ int defaultWorkerCount()
     return std::max(1, QThread::idealThreadCount());
 }
 
-void conversionWorker(RunContext& context, const InputFileList& files, RunProgress& progress, int workerCount)
+void conversionWorker(RunContext& context, const InputFileList& files, RunProgress& progress, int workerCount,
+                      std::uint64_t memoryBudget)
 {
-    SharedRun run{context, FileSchedule(files, progress), OutputLedger(files)};
+    SharedRun run{context, FileSchedule(files, progress), OutputLedger(files),
+                  MemoryBudget(memoryBudget > 0 ? memoryBudget : defaultMemoryBudget())};
     const int workers = std::clamp(workerCount, 1, std::clamp(static_cast<int>(files.size()), 1, maxWorkerCount));
     const bool concurrent = workers > 1;
     // Every worker's copy is taken before the first one starts: finished files change context.job.

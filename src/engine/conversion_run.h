@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 // The run fields both starters fill from job.outputKey before the worker starts: formatId, the
 // target bit depth from the format's bit-depth setting, the writer flags, and autoBpp (target
 // depth 0). False when job.outputKey is not an output format; nothing is changed then.
@@ -25,7 +27,12 @@ bool prepareRun(const Settings& settings, JobState& job);
 // lines, counters, time stamps), outputs that share a name replace each other in list order, a
 // file whose name or watermark uses %n%/%rnd% waits for the counters of its own turn, and a stop
 // lets the files in hand finish and starts no new one.
-void conversionWorker(RunContext& context, const InputFileList& files, RunProgress& progress, int workerCount = 1);
+//
+// The files converted at once share a memory budget of memoryBudget bytes (0: the default budget,
+// defaultMemoryBudget()): a file waits until its largest page fits beside the pages the others
+// hold, and one that needs more than the budget runs alone (engine/memory_budget.h).
+void conversionWorker(RunContext& context, const InputFileList& files, RunProgress& progress, int workerCount = 1,
+                      std::uint64_t memoryBudget = 0);
 
 // One worker per core.
 int defaultWorkerCount();

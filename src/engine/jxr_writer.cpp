@@ -9,9 +9,9 @@
 #include <JXRGlue.h>
 #pragma pop_macro("_WINDOWS_")
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -91,44 +91,50 @@ bool is555(FIBITMAP* dib)
 }
 
 // JPEG XR has no palettes: a 1-bit page must be black-and-white with 0 = black, anything of 4 or
-// 8 bits becomes 8-bit grey. Returns the bitmap to encode (the input itself or a converted copy).
+// 8 bits becomes 8-bit grey. Returns the converted copy to encode, or an empty bitmap when the page
+// can be encoded as it is (layout set) or not at all (layout null): the pixels are packed into the
+// encoder's own buffer anyway, so a page that needs no conversion is not copied first.
 Bitmap prepareForJxr(FIBITMAP* dib, const JxrLayout*& layout)
 {
     const FREE_IMAGE_TYPE type = FreeImage_GetImageType(dib);
     const unsigned bpp = FreeImage_GetBPP(dib);
     layout = nullptr;
     if (type == FIT_BITMAP && bpp == 1) {
-        layout = &kLayouts[0];
         const FREE_IMAGE_COLOR_TYPE colour = FreeImage_GetColorType(dib);
-        if (colour == FIC_MINISBLACK) {
-            return Bitmap(FreeImage_Clone(dib));
-        }
+        Bitmap converted;
         if (colour == FIC_MINISWHITE) {
-            Bitmap copy(FreeImage_Clone(dib));
-            if (copy && !FreeImage_Invert(copy.get())) {
+            converted.reset(FreeImage_Clone(dib));
+            if (!converted || !FreeImage_Invert(converted.get())) {
                 return {};
             }
-            return copy;
+        } else if (colour != FIC_MINISBLACK) {
+            // A coloured two-entry palette: decide black or white by brightness.
+            const Bitmap grey(FreeImage_ConvertToGreyscale(dib));
+            converted.reset(grey ? FreeImage_Threshold(grey.get(), 128) : nullptr);
+            if (!converted) {
+                return {};
+            }
         }
-        // A coloured two-entry palette: decide black or white by brightness.
-        Bitmap grey(FreeImage_ConvertToGreyscale(dib));
-        return grey ? Bitmap(FreeImage_Threshold(grey.get(), 128)) : Bitmap();
+        layout = &kLayouts[0];
+        return converted;
     }
     if (type == FIT_BITMAP && (bpp == 4 || bpp == 8)) {
-        layout = &kLayouts[1];
         if (bpp == 8 && FreeImage_GetColorType(dib) == FIC_MINISBLACK) {
-            return Bitmap(FreeImage_Clone(dib));
+            layout = &kLayouts[1];
+            return {};
         }
-        return Bitmap(FreeImage_ConvertToGreyscale(dib));
+        Bitmap grey(FreeImage_ConvertToGreyscale(dib));
+        layout = grey ? &kLayouts[1] : nullptr;
+        return grey;
     }
     if (type == FIT_BITMAP && bpp == 16) {
         layout = is555(dib) ? &kLayouts[2] : &kLayouts[3];
-        return Bitmap(FreeImage_Clone(dib));
+        return {};
     }
     for (const JxrLayout& candidate : kLayouts) {
         if (candidate.type == type && candidate.bpp == bpp) {
             layout = &candidate;
-            return Bitmap(FreeImage_Clone(dib));
+            return {};
         }
     }
     return {};
@@ -168,12 +174,13 @@ bool writeJxr(const Bitmap& image, const QString& path)
         return false;
     }
     const JxrLayout* layout = nullptr;
-    Bitmap prepared = prepareForJxr(image.get(), layout);
-    if (!prepared || layout == nullptr) {
+    const Bitmap converted = prepareForJxr(image.get(), layout);
+    if (layout == nullptr) {
         return false;
     }
+    FIBITMAP* source = converted ? converted.get() : image.get();
     U32 stride = 0;
-    std::vector<U8> pixels = packPixels(prepared.get(), *layout, stride);
+    std::vector<U8> pixels = packPixels(source, *layout, stride);
 
     StreamPtr stream = openStream(path, "wb");
     if (!stream) {
@@ -209,10 +216,10 @@ bool writeJxr(const Bitmap& image, const QString& path)
     if (layout->alpha) {
         encoder->WMP.wmiSCP_Alpha.uiDefaultQPIndex = 1;
     }
-    const I32 width = static_cast<I32>(FreeImage_GetWidth(prepared.get()));
-    const I32 height = static_cast<I32>(FreeImage_GetHeight(prepared.get()));
-    const Float dpiX = static_cast<Float>(FreeImage_GetDotsPerMeterX(prepared.get()) * 0.0254);
-    const Float dpiY = static_cast<Float>(FreeImage_GetDotsPerMeterY(prepared.get()) * 0.0254);
+    const I32 width = static_cast<I32>(FreeImage_GetWidth(source));
+    const I32 height = static_cast<I32>(FreeImage_GetHeight(source));
+    const Float dpiX = static_cast<Float>(FreeImage_GetDotsPerMeterX(source) * 0.0254);
+    const Float dpiY = static_cast<Float>(FreeImage_GetDotsPerMeterY(source) * 0.0254);
     if (Failed(encoder->SetPixelFormat(encoder.get(), *layout->format)) ||
         Failed(encoder->SetSize(encoder.get(), width, height)) ||
         Failed(encoder->SetResolution(encoder.get(), dpiX > 0 ? dpiX : 72.0F, dpiY > 0 ? dpiY : 72.0F)) ||

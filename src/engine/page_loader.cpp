@@ -1,5 +1,7 @@
 #include "engine/page_loader.h"
 
+#include "engine/tiff_page_reader.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QRandomGenerator>
@@ -193,6 +195,10 @@ LoadedPage InputDocument::loadPage(int index)
 
 Bitmap InputDocument::decodePage(int index)
 {
+    // Straight from the file: a page taken out of the container would be decoded and then copied.
+    if (Bitmap page = decodeTiffPage(path_, index)) {
+        return page;
+    }
     FIBITMAP* locked = FreeImage_LockPage(container_, index);
     if (locked == nullptr) {
         return {};

@@ -123,30 +123,29 @@ QString commandMenuText(Command command)
 
 bool commandIsAvailable(Command command)
 {
+    // Every command has its handler now; a command added later stays disabled until it has one.
     switch (command) {
     case Command::New:
     case Command::Exit:
     case Command::AddChooser:
+    case Command::SelectInputFiles:
+    case Command::SelectInputFolder:
     case Command::SelectOutputFolder:
+    case Command::OutputFormatOptions:
+    case Command::ImportList:
+    case Command::ExportList:
     case Command::Copy:
     case Command::Delete:
     case Command::SelectAll:
+    case Command::Convert:
     case Command::CustomConverter:
+    case Command::Preferences:
     case Command::Manual:
     case Command::SendFeedback:
     case Command::VisitHomepage:
     case Command::CheckForNewVersion:
     case Command::About:
         return true;
-    // Built together with the input list commands, the progress windows and Preferences.
-    case Command::SelectInputFiles:
-    case Command::SelectInputFolder:
-    case Command::OutputFormatOptions:
-    case Command::ImportList:
-    case Command::ExportList:
-    case Command::Convert:
-    case Command::Preferences:
-        return false;
     }
     return false;
 }

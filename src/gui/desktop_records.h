@@ -17,5 +17,6 @@ struct DesktopRecords {
     InputFileList inputFiles;
     ImageSets images;
     ThemeTable themes;
-    QString gfxFolder; // the theme packs' folder, with a trailing "/"
+    QString gfxFolder;  // the theme packs' folder, with a trailing "/"
+    QString configPath; // where Preferences saves the settings; empty: nowhere
 };

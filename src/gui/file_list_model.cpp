@@ -2,11 +2,23 @@
 
 #include "app/message_catalogue.h"
 
+#include <QTimer>
+
 #include <algorithm>
 
+namespace {
+
+// As often as the progress windows look at their worker.
+constexpr int pendingRowsMilliseconds = 15;
+
+} // namespace
+
 FileListModel::FileListModel(QObject* parent)
-    : QAbstractListModel(parent), header_(message(QStringLiteral("General/Filename")))
+    : QAbstractListModel(parent), pendingTimer_(new QTimer(this)), header_(message(QStringLiteral("General/Filename")))
 {
+    pendingTimer_->setSingleShot(true);
+    pendingTimer_->setInterval(pendingRowsMilliseconds);
+    connect(pendingTimer_, &QTimer::timeout, this, &FileListModel::showPendingRows);
 }
 
 int FileListModel::rowCount(const QModelIndex& parent) const
@@ -41,8 +53,31 @@ void FileListModel::appendRow(const QString& path)
     endInsertRows();
 }
 
+void FileListModel::appendRowSoon(const QString& path)
+{
+    pending_.append(path);
+    if (!pendingTimer_->isActive()) {
+        pendingTimer_->start();
+    }
+}
+
+void FileListModel::showPendingRows()
+{
+    pendingTimer_->stop();
+    if (pending_.isEmpty()) {
+        return;
+    }
+    const int first = static_cast<int>(rows_.size());
+    beginInsertRows({}, first, first + static_cast<int>(pending_.size()) - 1);
+    rows_.append(pending_);
+    pending_.clear();
+    endInsertRows();
+}
+
 void FileListModel::clear()
 {
+    pending_.clear();
+    pendingTimer_->stop();
     beginResetModel();
     rows_.clear();
     endResetModel();

@@ -3,6 +3,8 @@
 #include <QAbstractListModel>
 #include <QStringList>
 
+class QTimer;
+
 #include <vector>
 
 // The rows of the main window's file list: one path per row, in the order the files entered the
@@ -19,6 +21,11 @@ class FileListModel : public QAbstractListModel {
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     void appendRow(const QString& path);
+    // For rows that come in a stream (a worker adding a folder): the row is shown with the others
+    // that arrived in the same short while, so the list is redrawn a few dozen times a second
+    // rather than once per file. showPendingRows() shows what is waiting at once.
+    void appendRowSoon(const QString& path);
+    void showPendingRows();
     void clear();
     // Removes the given rows (any order, no duplicates) and returns their paths in row order.
     QStringList removeRows(std::vector<int> rows);
@@ -27,5 +34,7 @@ class FileListModel : public QAbstractListModel {
 
   private:
     QStringList rows_;
+    QStringList pending_;
+    QTimer* pendingTimer_ = nullptr;
     QString header_;
 };

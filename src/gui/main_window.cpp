@@ -12,14 +12,18 @@
 #include "gui/desktop_records.h"
 #include "gui/file_list_commands.h"
 #include "gui/file_list_model.h"
+#include "gui/gui_conversion.h"
+#include "gui/list_commands.h"
 #include "gui/main_window_layout.h"
 #include "gui/message_boxes.h"
 #include "gui/output_choosers.h"
+#include "gui/preferences_dialog.h"
 #include "gui/theme_icons.h"
 #include "gui/update_dialogs.h"
 #include "gui/web_links.h"
 
 #include <QComboBox>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -28,6 +32,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -51,6 +56,15 @@ QString chooseFolderWithSystemDialog(QWidget* parent, const QString& title, cons
 QString withTrailingSlash(const QString& folder)
 {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+// The stored size, but no larger than the primary screen's free area (a hand-edited file, a
+// smaller monitor than last time); never below the minimum.
+QSize visibleSize(QSize stored)
+{
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    const QSize room = primary != nullptr ? primary->availableGeometry().size() : stored;
+    return stored.boundedTo(room).expandedTo(mainWindowMinimumSize);
 }
 
 // The stored position, unless it would put the title bar on no screen (a monitor that has been
@@ -87,12 +101,14 @@ void onInterfaceThread(QObject* context, const std::function<void()>& change)
 } // namespace
 
 MainWindow::MainWindow(DesktopRecords& records, QWidget* parent)
-    : QMainWindow(parent), records_(records), chooseFolder_(chooseFolderWithSystemDialog)
+    : QMainWindow(parent), records_(records), chooseFolder_(chooseFolderWithSystemDialog),
+      preferencePickers_(systemPickers()), requesters_(systemRequesters()),
+      listCommands_(std::make_unique<ListCommands>(*this, records_, requesters_))
 {
     const WindowSettings& window = records_.settings.window;
     setWindowTitle(programTitle());
     setMinimumSize(mainWindowMinimumSize);
-    resize(window.width, window.height);
+    resize(visibleSize(QSize(window.width, window.height)));
     move(visiblePosition(QPoint(window.x, window.y), size()));
     buildMenus();
     buildToolbar();
@@ -101,6 +117,7 @@ MainWindow::MainWindow(DesktopRecords& records, QWidget* parent)
     buildPanel();
     buildShortcuts();
     refreshControlImages();
+    setAcceptDrops(true);
 }
 
 MainWindow::~MainWindow() = default;
@@ -243,6 +260,13 @@ void MainWindow::dispatch(Command command)
     case Command::SelectOutputFolder:
         selectOutputFolder();
         return;
+    case Command::OutputFormatOptions:
+        records_.job.preferencesStartPage = outputPreferencesPage;
+        openPreferences();
+        return;
+    case Command::Preferences:
+        openPreferences();
+        return;
     case Command::Copy:
         if (fileListHasFocus()) {
             copySelection(*fileList_, *rows_);
@@ -276,15 +300,20 @@ void MainWindow::dispatch(Command command)
     case Command::About:
         showAbout(this, records_.images.aboutBanner());
         return;
-    // Handled by the input list commands, Preferences and the conversion with its progress window;
-    // until those are part of the program, commandIsAvailable() keeps their items disabled.
     case Command::SelectInputFiles:
+        listCommands_->selectInputFiles();
+        return;
     case Command::SelectInputFolder:
-    case Command::OutputFormatOptions:
+        listCommands_->selectInputFolder();
+        return;
     case Command::ImportList:
+        listCommands_->importList();
+        return;
     case Command::ExportList:
+        listCommands_->exportList();
+        return;
     case Command::Convert:
-    case Command::Preferences:
+        startGuiConversion(*this, records_, requesters_);
         return;
     }
 }
@@ -325,6 +354,19 @@ void MainWindow::showAddDialog()
     if (const std::optional<Command> chosen = chooser.chosenCommand()) {
         dispatch(*chosen);
     }
+}
+
+void MainWindow::openPreferences()
+{
+    // One Preferences window at a time.
+    for (PreferencesDialog* open : findChildren<PreferencesDialog*>()) {
+        if (open->isVisible()) {
+            open->activateWindow();
+            return;
+        }
+    }
+    ::openPreferences(
+        records_, preferencePickers_, [this](int formatPosition) { rebuildAfterPreferences(formatPosition); }, this);
 }
 
 void MainWindow::rebuildAfterPreferences(int preferencesFormatIndex)
@@ -402,7 +444,12 @@ InputListHooks MainWindow::inputListHooks()
 {
     InputListHooks hooks;
     hooks.rowAppended = [this](const QString& path) {
-        onInterfaceThread(this, [this, path] { rows_->appendRow(path); });
+        if (QThread::currentThread() == thread()) {
+            rows_->appendRow(path);
+            return;
+        }
+        // A worker adds files in a stream: its rows are drawn in batches.
+        onInterfaceThread(this, [this, path] { rows_->appendRowSoon(path); });
     };
     hooks.outputFolderProposed = [this](const QString& folder) {
         onInterfaceThread(this, [this, folder] { acceptProposedOutputFolder(folder); });
@@ -421,6 +468,31 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    // Only files: dropped text or pictures are not taken.
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            paths.append(url.toLocalFile());
+        }
+    }
+    if (paths.isEmpty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    // The drop ends first, so the program the files came from is not kept waiting by an import.
+    QMetaObject::invokeMethod(
+        this, [this, paths] { listCommands_->addDroppedPaths(paths); }, Qt::QueuedConnection);
 }
 
 bool MainWindow::fileListHasFocus() const

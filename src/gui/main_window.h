@@ -2,15 +2,21 @@
 
 #include "engine/input_file_list.h"
 #include "gui/commands.h"
+#include "gui/preference_binders.h"
+#include "gui/requesters.h"
 #include "online/update_check.h"
 
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 
 struct DesktopRecords;
 class FileListModel;
+class ListCommands;
 class QComboBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -57,6 +63,14 @@ class MainWindow : public QMainWindow {
     void setFolderChooser(FolderChooser chooser) { chooseFolder_ = std::move(chooser); }
     // Where the update check asks; the configured address unless a test points it elsewhere.
     void setUpdateSource(UpdateSource source) { updateSource_ = std::move(source); }
+    // The system dialogs the Preferences dialog opens.
+    void setPreferencePickers(PreferencePickers pickers) { preferencePickers_ = std::move(pickers); }
+
+    // Opens Preferences on JobState's start page; returns at once.
+    void openPreferences();
+    // The requesters and the yes/no warning of the list commands and the progress windows.
+    Requesters& requesters() { return requesters_; }
+    ListCommands& listCommands() { return *listCommands_; }
 
     // For the windows and tests that drive the main window.
     QTreeView& fileList() const { return *fileList_; }
@@ -75,6 +89,8 @@ class MainWindow : public QMainWindow {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void buildMenus();
@@ -91,6 +107,9 @@ class MainWindow : public QMainWindow {
     DesktopRecords& records_;
     FolderChooser chooseFolder_;
     UpdateSource updateSource_ = configuredUpdateSource();
+    PreferencePickers preferencePickers_;
+    Requesters requesters_;
+    std::unique_ptr<ListCommands> listCommands_;
     QToolBar* toolbar_ = nullptr;
     QMenu* contextMenu_ = nullptr;
     QLabel* statusText_ = nullptr;

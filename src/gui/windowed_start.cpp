@@ -4,11 +4,13 @@
 #include "app/folder_history.h"
 #include "app/message_catalogue.h"
 #include "app/program_info.h"
+#include "gui/list_commands.h"
 #include "gui/main_window.h"
-#include "gui/start_files.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QScreen>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -22,17 +24,22 @@ QSize primaryDesktopSize()
 
 } // namespace
 
-int runWindowedMode(int& argc, char** argv, const QStringList& startParameters)
+int runWindowedMode(int& argc, char** argv)
 {
     QApplication application(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("tessaline"));
-    WindowedSession session(configurationPath(), programDataFolder() + QStringLiteral("gfx/"));
+    const QString configPath = configurationPath();
+    WindowedSession session(configPath, programDataFolder() + QStringLiteral("gfx/"));
     session.window().completeWindowedStart();
-    addFilesNamedAtStart(session.window(), session.records(), startParameters);
+    // Files and folders named on the command line ("Open With") arrive as a drop once the window shows.
+    const QStringList named = namedStartPaths(QApplication::arguments().mid(1));
+    if (!named.isEmpty()) {
+        QTimer::singleShot(0, &session.window(),
+                           [&session, named] { session.window().listCommands().addDroppedPaths(named); });
+    }
     QApplication::exec();
     if (!session.finish()) {
-        std::fprintf(stderr, "Tessaline: the settings could not be written to %s\n",
-                     qUtf8Printable(configurationPath()));
+        std::fprintf(stderr, "Tessaline: the settings could not be written to %s\n", qUtf8Printable(configPath));
     }
     return 0;
 }
@@ -40,6 +47,7 @@ int runWindowedMode(int& argc, char** argv, const QStringList& startParameters)
 WindowedSession::WindowedSession(const QString& configPath, const QString& gfxFolder) : configPath_(configPath)
 {
     records_.gfxFolder = gfxFolder;
+    records_.configPath = configPath_;
     loadConfiguration(records_.settings, configPath_, primaryDesktopSize());
     loadMessageCatalogue();
     loadBuiltInImages(records_.images);
@@ -55,6 +63,17 @@ bool WindowedSession::finish()
     recordWindowPlacement(records_.settings.window, *window_);
     applyFolderHistoryExitRule(records_.settings);
     return saveConfiguration(records_.settings, configPath_);
+}
+
+QStringList namedStartPaths(const QStringList& parameters)
+{
+    QStringList paths;
+    for (const QString& parameter : parameters) {
+        if (!parameter.startsWith(QLatin1Char('-')) && QFileInfo::exists(parameter)) {
+            paths.append(QFileInfo(parameter).absoluteFilePath());
+        }
+    }
+    return paths;
 }
 
 void recordWindowPlacement(WindowSettings& window, const QWidget& mainWindow)

@@ -13,9 +13,8 @@ class QWidget;
 // The windowed mode from its start to its end: creates the application, loads the configuration
 // file, the pictures and the theme, shows the main window, runs the one event loop and, when the
 // window has closed, saves the configuration. The caller holds the single-instance lock.
-// Files and folders among `startParameters` are added to the file list once the window is shown.
 // Returns the exit status, 0.
-int runWindowedMode(int& argc, char** argv, const QStringList& startParameters = {});
+int runWindowedMode(int& argc, char** argv);
 
 // One windowed session, for runWindowedMode and for tests that need the real start-up and
 // shutdown without a process of their own. Needs a QApplication.
@@ -41,6 +40,10 @@ class WindowedSession {
     DesktopRecords records_;
     std::unique_ptr<MainWindow> window_;
 };
+
+// The parameters of a windowed start that name existing files or folders (not options), made
+// absolute: the window adds them as if they had been dropped on it.
+QStringList namedStartPaths(const QStringList& parameters);
 
 // The placement the exit stores: a maximised window only says so, a minimised one changes
 // nothing, a normal one gives its position (frame included) and its size (menu bar included).

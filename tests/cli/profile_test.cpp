@@ -22,8 +22,12 @@ class Profiles : public testing::Test {
         return path;
     }
 
+    // True when the profile was read without an error.
+    bool load(const QString& path) { return loadProfile(path, settings, limits).isEmpty(); }
+
     QTemporaryDir dir;
     Settings settings;
+    RunLimits limits;
     int count = 0;
 };
 
@@ -44,7 +48,7 @@ TEST_F(Profiles, KeysAreLongOptionNamesOfTheCliGroup)
                                "--NOT-AN-OPTION = 1\r\n"
                                "[Other]\r\n--JPG-QUALITY = 20\r\n"
                                "[CLI]\r\n--JPG-QUALITY = 30\r\n");
-    ASSERT_TRUE(loadProfile(path, settings));
+    ASSERT_TRUE(load(path));
     EXPECT_EQ(settings.output.jpgQuality, 90) << "only the first [CLI] group counts";
     EXPECT_EQ(settings.output.jpgChroma, 2) << "keywords are stripped of blanks";
     EXPECT_EQ(settings.transform.doImageFlipHorizontal, 1) << "a switch acts when present";
@@ -61,7 +65,7 @@ TEST_F(Profiles, FilesWithoutTheGroupSucceedAndChangeNothing)
     Settings before;
     resetToDefaults(before, true);
     for (const QByteArray& bytes : {QByteArray(), QByteArray("[Output]\n--JPG-QUALITY=1\n"), QByteArray("[CLI]\n")}) {
-        ASSERT_TRUE(loadProfile(write(bytes), settings));
+        ASSERT_TRUE(load(write(bytes)));
         EXPECT_EQ(settings.output.jpgQuality, before.output.jpgQuality);
     }
 }
@@ -75,33 +79,47 @@ TEST_F(Profiles, RandomBytesAreReadWithoutHarm)
         if (round % 2 == 1) {
             bytes.prepend("[CLI]\n--JPG-QUALITY=");
         }
-        EXPECT_TRUE(loadProfile(write(bytes), settings));
+        EXPECT_TRUE(load(write(bytes)));
     }
 }
 
 TEST_F(Profiles, MissingFilesAndFoldersFail)
 {
-    EXPECT_FALSE(loadProfile(dir.filePath(QStringLiteral("missing.ini")), settings));
-    EXPECT_FALSE(loadProfile(dir.path(), settings));
-    EXPECT_FALSE(loadProfile(QString(), settings));
+    EXPECT_FALSE(load(dir.filePath(QStringLiteral("missing.ini"))));
+    EXPECT_FALSE(load(dir.path()));
+    EXPECT_FALSE(load(QString()));
 }
 
 TEST_F(Profiles, TextIsUtf8WithOrWithoutMarkAndLatin1Otherwise)
 {
-    ASSERT_TRUE(loadProfile(write("[CLI]\n--WM-TEXT=\xC2\xA9 Anna\n"), settings));
+    ASSERT_TRUE(load(write("[CLI]\n--WM-TEXT=\xC2\xA9 Anna\n")));
     EXPECT_EQ(settings.watermark.text, QStringLiteral("\u00A9 Anna"));
-    ASSERT_TRUE(loadProfile(write("\xEF\xBB\xBF[CLI]\n--WM-TEXT=\xC3\xA9t\xC3\xA9\n"), settings));
+    ASSERT_TRUE(load(write("\xEF\xBB\xBF[CLI]\n--WM-TEXT=\xC3\xA9t\xC3\xA9\n")));
     EXPECT_EQ(settings.watermark.text, QStringLiteral("\u00E9t\u00E9"));
-    ASSERT_TRUE(loadProfile(write("[CLI]\n--WM-TEXT=\xE9t\xE9\n"), settings));
+    ASSERT_TRUE(load(write("[CLI]\n--WM-TEXT=\xE9t\xE9\n")));
     EXPECT_EQ(settings.watermark.text, QStringLiteral("\u00E9t\u00E9"));
 }
 
 TEST_F(Profiles, LaterKeysOverrideEarlierOnes)
 {
-    ASSERT_TRUE(
-        loadProfile(write("[CLI]\n--WM-TEXT=a\n--WM-IMAGE=b.png\n--JPG-QUALITY=5\n--JPG-QUALITY=6\n"), settings));
+    ASSERT_TRUE(load(write("[CLI]\n--WM-TEXT=a\n--WM-IMAGE=b.png\n--JPG-QUALITY=5\n--JPG-QUALITY=6\n")));
     EXPECT_EQ(settings.watermark.doWatermark, 2);
     EXPECT_EQ(settings.output.jpgQuality, 6);
+}
+
+// --threads and --memory are console values, not settings, but a profile sets them all the same; a
+// bad value is the same error as on the command line.
+TEST_F(Profiles, RunLimitsAreKeysToo)
+{
+    ASSERT_TRUE(load(write("[CLI]\n--THREADS = 3\n--MEMORY = 1.5G \n")));
+    EXPECT_EQ(limits.threads, 3);
+    EXPECT_EQ(limits.memoryBudget, 3ULL << 29);
+    EXPECT_EQ(loadProfile(write("[CLI]\n--MEMORY = lots\n--JPG-QUALITY=7\n"), settings, limits),
+              QStringLiteral("Invalid memory value"));
+    EXPECT_NE(settings.output.jpgQuality, 7) << "reading ends at the bad value";
+    EXPECT_EQ(loadProfile(write("[CLI]\n--THREADS = 0\n"), settings, limits), QStringLiteral("Invalid threads value"));
+    EXPECT_EQ(loadProfile(dir.filePath(QStringLiteral("missing.ini")), settings, limits),
+              QStringLiteral("Invalid profile file"));
 }
 
 } // namespace

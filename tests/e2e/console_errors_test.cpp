@@ -28,6 +28,7 @@ TEST_P(ConsoleErrors, WriteOneErrorLineAndConvertNothing)
     box.makeFolder(QStringLiteral("photos.2019"));
     box.makeFolder(QStringLiteral("out"));
     box.writeFile(QStringLiteral("file"), "x");
+    box.writeFile(QStringLiteral("limits.ini"), "[CLI]\n--MEMORY = a lot\n");
 
     const RunResult run = box.run(GetParam().arguments);
     EXPECT_EQ(run.exitCode, 1);
@@ -61,6 +62,12 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"QuietDoesNotSilence", {"-q", "-i", "in", "--brightness=--30"}, "Incorrect number of parameters"},
         ErrorCase{"MissingProfile", {"-i", "in", "--profile=none.ini"}, "Invalid profile file"},
         ErrorCase{"FolderAsProfile", {"-i", "in", "--profile=out"}, "Invalid profile file"},
+        ErrorCase{"MemoryText", {"-i", "in", "-o", "out", "--memory=lots"}, "Invalid memory value"},
+        ErrorCase{"MemoryZero", {"-i", "in", "-o", "out", "--memory=0"}, "Invalid memory value"},
+        ErrorCase{"MemoryUnit", {"-i", "in", "-o", "out", "--memory=2X"}, "Invalid memory value"},
+        ErrorCase{"MemoryNegative", {"-i", "in", "-o", "out", "--memory=-1G"}, "Invalid memory value"},
+        ErrorCase{"MemoryInProfile", {"-i", "in", "-o", "out", "--profile=limits.ini"}, "Invalid memory value"},
+        ErrorCase{"MemoryWithoutValue", {"-i", "in", "-o", "out", "--memory="}, "Incorrect number of parameters"},
         ErrorCase{"MissingFile", {"-i", "in/b.tif", "-o", "out"}, "Invalid input file"},
         ErrorCase{"EmptyFile", {"-i", "empty.tif", "-o", "out"}, "Invalid input file"},
         ErrorCase{"FolderWithADot", {"-i", "photos.2019", "-o", "out"}, "Invalid input file"},

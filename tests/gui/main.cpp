@@ -27,19 +27,36 @@ std::unique_ptr<QObject> makeConverterFinderTest();
 std::unique_ptr<QObject> makeAboutWindowTest();
 std::unique_ptr<QObject> makeUninstallPageTest();
 std::unique_ptr<QObject> makeHelpCommandsTest();
-std::unique_ptr<QObject> makeStartFilesTest();
+std::unique_ptr<QObject> makePreferencesDialogTest();
+std::unique_ptr<QObject> makePreferenceRowsTest();
+std::unique_ptr<QObject> makePreferenceListsTest();
+std::unique_ptr<QObject> makeProgressWindowTest();
+std::unique_ptr<QObject> makeListCommandsTest();
+std::unique_ptr<QObject> makeConvertCommandTest();
 
 int main(int argc, char** argv)
 {
     const std::vector<std::pair<const char*, std::function<std::unique_ptr<QObject>()>>> classes{
-        {"CommandTableTest", makeCommandTableTest},       {"FolderHistoryTest", makeFolderHistoryTest},
-        {"OutputChoosersTest", makeOutputChoosersTest},   {"MainWindowTest", makeMainWindowTest},
-        {"CommandRoutingTest", makeCommandRoutingTest},   {"FileListTest", makeFileListTest},
-        {"AddChooserTest", makeAddChooserTest},           {"MessageBoxTest", makeMessageBoxTest},
-        {"WindowedSessionTest", makeWindowedSessionTest}, {"WebLinksTest", makeWebLinksTest},
-        {"ConverterFinderTest", makeConverterFinderTest}, {"AboutWindowTest", makeAboutWindowTest},
-        {"UninstallPageTest", makeUninstallPageTest},     {"HelpCommandsTest", makeHelpCommandsTest},
-        {"StartFilesTest", makeStartFilesTest},
+        {"CommandTableTest", makeCommandTableTest},
+        {"FolderHistoryTest", makeFolderHistoryTest},
+        {"OutputChoosersTest", makeOutputChoosersTest},
+        {"MainWindowTest", makeMainWindowTest},
+        {"CommandRoutingTest", makeCommandRoutingTest},
+        {"FileListTest", makeFileListTest},
+        {"AddChooserTest", makeAddChooserTest},
+        {"MessageBoxTest", makeMessageBoxTest},
+        {"WindowedSessionTest", makeWindowedSessionTest},
+        {"WebLinksTest", makeWebLinksTest},
+        {"ConverterFinderTest", makeConverterFinderTest},
+        {"AboutWindowTest", makeAboutWindowTest},
+        {"UninstallPageTest", makeUninstallPageTest},
+        {"HelpCommandsTest", makeHelpCommandsTest},
+        {"PreferencesDialogTest", makePreferencesDialogTest},
+        {"PreferenceRowsTest", makePreferenceRowsTest},
+        {"PreferenceListsTest", makePreferenceListsTest},
+        {"ProgressWindowTest", makeProgressWindowTest},
+        {"ListCommandsTest", makeListCommandsTest},
+        {"ConvertCommandTest", makeConvertCommandTest},
     };
 
     const QTemporaryDir scratch;

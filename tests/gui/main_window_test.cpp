@@ -125,6 +125,25 @@ class MainWindowTest : public QObject {
         QCOMPARE(window.pos(), screen.topLeft() + QPoint((screen.width() - 510) / 2, (screen.height() - 330) / 2));
     }
 
+    void aSizeLargerThanTheScreenIsCutToIt_data()
+    {
+        QTest::addColumn<QSize>("stored");
+        QTest::addColumn<QSize>("expected");
+        const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
+        QTest::newRow("too large") << QSize(100000, 90000) << screen;
+        QTest::newRow("too wide") << QSize(100000, 400) << QSize(screen.width(), 400);
+        QTest::newRow("too small") << QSize(0, -5) << QSize(510, 330);
+    }
+    void aSizeLargerThanTheScreenIsCutToIt()
+    {
+        QFETCH(QSize, stored);
+        QFETCH(QSize, expected);
+        WindowFixture fixture;
+        fixture.records.settings.window = {
+            .isMaximized = 0, .x = 0, .y = 0, .width = stored.width(), .height = stored.height()};
+        QCOMPARE(fixture.start().size(), expected);
+    }
+
     void newEmptiesTheListButKeepsTheHistory()
     {
         WindowFixture fixture;
