@@ -51,6 +51,7 @@ process_file)
   tiffs=$build/seeds/malformed-tiffs
   mkdir -p "$tiffs"
   "$build/tools/make-malformed" "$tiffs" >/dev/null
+  "$build/tools/make-tiff-variants" "$tiffs" >/dev/null
   i=0
   for file in "$tiffs"/*.tif; do
     i=$((i + 1))

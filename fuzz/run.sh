@@ -19,7 +19,8 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
 fi
 targets=("${target}_fuzz")
-[ "$target" = process_file ] && targets+=(make-malformed) # its seeds are the malformed-TIFF corpus
+# its seeds are the malformed-TIFF corpus and one TIFF of every layout the libtiff decode path reads
+[ "$target" = process_file ] && targets+=(make-malformed make-tiff-variants)
 cmake --build "$build" --target "${targets[@]}" --parallel "$(nproc)"
 
 corpus=$build/corpus/$target

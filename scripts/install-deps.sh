@@ -8,10 +8,11 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config ccache
-  libfreeimage-dev libdevil-dev libjxr-dev libjxr-tools libtiff-dev
+  libfreeimage-dev libdevil-dev libjxr-dev libjxr-tools libtiff-dev liblcms2-dev
   qt6-base-dev qt6-svg-dev libarchive-dev zlib1g-dev
   fonts-liberation fonts-dejavu-core libfontconfig-dev
   libgtest-dev libgmock-dev
+  libgs-common # a press CMYK profile (default_cmyk.icc) for the colour-managed CMYK tests
   xvfb xdotool openbox desktop-file-utils appstream man-db
 )
 for extra in "$@"; do

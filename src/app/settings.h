@@ -183,6 +183,7 @@ struct AdvancedSettings {
     Choice8 outFoldersHistory = 0;  // 0 Clean on Exit, 1 Keep Recent
     Int8 outFoldersNumber = 0;
     Flag keepSubfolders = 0;
+    Flag stripMetadata = 0; // write no colour profile, XMP, EXIF or text tags (command line only)
 };
 
 struct FileSettings {

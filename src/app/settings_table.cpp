@@ -173,6 +173,7 @@ const SettingDescriptor table[] = {
     {"Advanced", "Out Folders History", Choice8, SETTING(advanced.outFoldersHistory), 1, validRange(0, 1)},
     {"Advanced", "Out Folders Number", Int8, SETTING(advanced.outFoldersNumber), 5, validRange(1, 50)},
     {"Advanced", "Keep Subfolders", Flag, SETTING(advanced.keepSubfolders), 1},
+    {"Advanced", "Strip Metadata", Flag, SETTING(advanced.stripMetadata), 0, {}, "", Rule::Value, Missing::AsReset, Write::Never},
 
     {"File", "TxtFields", Text, SETTING(file.txtFields), 0, {}, "username,password,firstname,lastname,title,sex,notes", Rule::Value, Missing::AsReset, Write::Never},
     {"File", "CsvDelimiter", Text, SETTING(file.csvDelimiter), 0, {}, ",", Rule::Value, Missing::AsReset, Write::Never},

@@ -122,6 +122,7 @@ QStringList usageLines(const QString& programName)
         "  --gamma=NUM               Set output image gamma, NUM = 0.01..9.99",
         "  --invert                  Invert output image",
         "  --greyscale               Greyscale output image",
+        "  --strip-metadata          Write no colour profile or metadata",
         "  --profile=FILE            Set configuration file with required settings",
         "    ...                     Refer documentation for all available options",
         " ",

@@ -202,6 +202,8 @@ std::vector<OptionSpec> trailingOptions()
                .help = "The time for --file-timestamp=custom: local time as seconds since 1970-01-01 00:00:00"},
     OptionSpec{.longName = "--NO-SUBFOLDERS"_n, .kind = K::Switch, .group = G::Advanced, .setting = S("Advanced/Keep Subfolders"), .switchValue = 0,
                .help = "Write every output file into the output folder itself, not into subfolders mirroring the input folder"},
+    OptionSpec{.longName = "--STRIP-METADATA"_n, .kind = K::Switch, .group = G::Advanced, .setting = S("Advanced/Strip Metadata"),
+               .help = "Write no colour profile, XMP, EXIF or text tags (smaller files for the web)"},
     OptionSpec{.longName = "--PROFILE"_n, .kind = K::Profile, .group = G::Advanced,
                .help = "Apply the [CLI] group of a profile file at this place of the command line", .valueHint = "FILE"},
 

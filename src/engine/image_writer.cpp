@@ -6,6 +6,7 @@
 #include "engine/freeimage_file.h"
 #include "engine/ico_writer.h"
 #include "engine/jxr_writer.h"
+#include "engine/page_metadata.h"
 #include "engine/temp_file_claims.h"
 
 #include <QFile>
@@ -100,7 +101,8 @@ SaveStatus writeWithFormatWriter(const Bitmap& image, const QString& path, const
         saved = saveIcon(image, job.formatId, path, job.saveFlags);
     } else {
         const Bitmap bilevel = withBilevelLayout(key, image);
-        saved = freeImageSave(bilevel ? bilevel : image, job.formatId, path, job.saveFlags);
+        saved = freeImageSave(bilevel ? bilevel : image, job.formatId, path, job.saveFlags) &&
+                (key != QLatin1String("tiff") || writeTiffTextTags(image, path));
     }
     return saved ? SaveStatus::Saved : SaveStatus::Failed;
 }

@@ -1,5 +1,7 @@
 #include "engine/page_loader.h"
 
+#include "engine/page_metadata.h"
+#include "engine/tiff_page_decoder.h"
 #include "engine/tiff_page_reader.h"
 
 #include <QByteArray>
@@ -36,7 +38,19 @@ TiffPageHeader readHeader(TIFF* tiff)
     TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
     TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
     header.bitsPerPixel = bitsPerSample * samplesPerPixel;
+    header.bitsPerSample = bitsPerSample;
+    std::uint16_t planar = PLANARCONFIG_CONTIG;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
+    header.separatePlanes = planar == PLANARCONFIG_SEPARATE;
     header.compression = compression;
+    std::uint16_t photometric = 0;
+    std::uint16_t inkSet = INKSET_CMYK;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_INKSET, &inkSet);
+    header.cmyk = TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric) != 0 && photometric == PHOTOMETRIC_SEPARATED &&
+                  inkSet == INKSET_CMYK && samplesPerPixel >= 4;
+    std::uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_ORIENTATION, &orientation);
+    header.orientation = orientation;
     if (compression == oldStyleJpegCompression) {
         // The old-style JPEG codec keeps these two as 64-bit values.
         std::uint64_t offset = 0;
@@ -122,7 +136,7 @@ Bitmap decodeJpegStream(const QByteArray& data)
     return Bitmap(FreeImage_LoadFromMemory(FIF_JPEG, memory.get(), JPEG_ACCURATE | JPEG_EXIFROTATE));
 }
 
-InputDocument::InputDocument(const QString& path) : path_(path)
+InputDocument::InputDocument(const QString& path, bool keepCmyk) : path_(path), keepCmyk_(keepCmyk)
 {
     file_ = openFile(path, "rb");
     if (!file_) {
@@ -139,15 +153,18 @@ InputDocument::InputDocument(const QString& path) : path_(path)
     // The single-image fallback: its header is checked before the pixels are decoded.
     std::rewind(file_.get());
     const Bitmap header(FreeImage_LoadFromHandle(FIF_TIFF, stdioFreeImageIO(), file_.get(), FIF_LOAD_NOPIXELS));
-    if (header.empty() || !pageSizeAllowed(header.width(), header.height())) {
-        return;
+    if (!header.empty() && pageSizeAllowed(header.width(), header.height())) {
+        std::rewind(file_.get());
+        single_ = Bitmap(FreeImage_LoadFromHandle(FIF_TIFF, stdioFreeImageIO(), file_.get(), 0));
     }
-    std::rewind(file_.get());
-    single_ = Bitmap(FreeImage_LoadFromHandle(FIF_TIFF, stdioFreeImageIO(), file_.get(), 0));
     if (single_) {
         pageCount_ = 1;
         singleBpp_ = static_cast<int>(single_.bpp());
+        return;
     }
+    // FreeImage cannot read the file at all: libtiff may still read its pages.
+    headers_ = readTiffPageHeaders(path);
+    pageCount_ = static_cast<int>(headers_.size());
 }
 
 InputDocument::~InputDocument()
@@ -163,7 +180,7 @@ LoadedPage InputDocument::loadPage(int index)
     if (index < 0 || index >= pageCount_) {
         return page;
     }
-    if (container_ == nullptr) {
+    if (container_ == nullptr && headers_.empty()) {
         page.sourceBpp = singleBpp_;
         page.image = std::move(single_);
         page.status = page.image ? PageStatus::Loaded : PageStatus::Failed;
@@ -182,7 +199,7 @@ LoadedPage InputDocument::loadPage(int index)
     if (!pageSizeAllowed(header.width, header.height)) {
         return page;
     }
-    page.image = header.compression == oldStyleJpegCompression ? decodeOldStyleJpeg(index, header) : decodePage(index);
+    page.image = decodePage(index, header);
     if (page.image.empty()) {
         return page;
     }
@@ -193,7 +210,25 @@ LoadedPage InputDocument::loadPage(int index)
     return page;
 }
 
-Bitmap InputDocument::decodePage(int index)
+Bitmap InputDocument::decodePage(int index, const TiffPageHeader& header)
+{
+    if (header.compression == oldStyleJpegCompression) {
+        Bitmap stream = decodeOldStyleJpeg(index, header);
+        return stream ? std::move(stream) : decodeTiffPageWithLibtiff(path_, index);
+    }
+    // FreeImage turns CMYK into RGB as if there were no black ink.
+    // FreeImage's loader for separate planes copies whole bytes per sample and aborts the process
+    // on samples of fewer than 8 bits.
+    const bool freeImageSafe = !header.separatePlanes || header.bitsPerSample % 8 == 0;
+    const bool freeImageDecodes = container_ != nullptr && freeImageSafe && (!header.cmyk || keepCmyk_);
+    Bitmap page = freeImageDecodes ? decodeWithFreeImage(index) : Bitmap{};
+    if (!page) {
+        page = decodeTiffPageWithLibtiff(path_, index);
+    }
+    return applyTiffOrientation(std::move(page), header.orientation);
+}
+
+Bitmap InputDocument::decodeWithFreeImage(int index)
 {
     // Straight from the file: a page taken out of the container would be decoded and then copied.
     if (Bitmap page = decodeTiffPage(path_, index)) {
@@ -216,7 +251,7 @@ Bitmap InputDocument::decodeOldStyleJpeg(int index, const TiffPageHeader& header
 {
     QFile file(path_);
     if (!file.open(QIODevice::ReadOnly)) {
-        return decodePage(index);
+        return container_ != nullptr ? decodeWithFreeImage(index) : Bitmap{};
     }
     const auto fileSize = static_cast<std::uint64_t>(file.size());
     if (header.jpegOffset > 0 && header.jpegOffset < fileSize) {

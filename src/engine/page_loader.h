@@ -45,6 +45,10 @@ struct TiffPageHeader {
     int compression = 0;
     std::uint64_t jpegOffset = 0; // old-style JPEG: JPEGInterchangeFormat, 0 when absent
     std::uint64_t jpegLength = 0; // old-style JPEG: JPEGInterchangeFormatLength, 0 when absent
+    bool cmyk = false;            // PhotometricInterpretation separated, ink set CMYK
+    bool separatePlanes = false;  // PlanarConfiguration 2
+    int bitsPerSample = 1;
+    int orientation = 1; // Orientation, 1 (top-left) to 8
 };
 
 // The page headers of a TIFF file in page order; empty when libtiff cannot read the file.
@@ -54,11 +58,13 @@ std::vector<TiffPageHeader> readTiffPageHeaders(const QString& path);
 bool pageSizeAllowed(std::uint64_t width, std::uint64_t height);
 
 // The input file of one conversion, always read as TIFF: opened as a multi-page image (page
-// cache in memory, read-only) or, when that fails, loaded as a single image. Owns the container
-// and hands out one independent page at a time, so a caller holds one decoded page.
+// cache in memory, read-only) or, when that fails, loaded as a single image; when FreeImage cannot
+// open it at all, its pages are counted and decoded with libtiff. Owns the container and hands
+// out one independent page at a time, so a caller holds one decoded page.
 class InputDocument {
   public:
-    explicit InputDocument(const QString& path);
+    // keepCmyk: the pages go to a CMYK TIFF, so FreeImage's CMYK decode is kept for them.
+    explicit InputDocument(const QString& path, bool keepCmyk = false);
     ~InputDocument();
     InputDocument(const InputDocument&) = delete;
     InputDocument& operator=(const InputDocument&) = delete;
@@ -67,20 +73,24 @@ class InputDocument {
     int pageCount() const { return pageCount_; }
 
     // Decodes page `index` (0-based). Pages stored as old-style JPEG (compression 6) are decoded
-    // from their embedded JPEG stream with EXIF rotation. A single-image input hands over its
-    // image, so each index can be loaded once.
+    // from their embedded JPEG stream with EXIF rotation. Pages FreeImage cannot decode, and CMYK
+    // pages (FreeImage loses their black), are decoded with libtiff. Every page but an embedded
+    // JPEG stream is then turned upright as its Orientation tag says. A single-image input hands
+    // over its image, so each index can be loaded once.
     LoadedPage loadPage(int index);
 
   private:
-    Bitmap decodePage(int index);
+    Bitmap decodePage(int index, const TiffPageHeader& header);
+    Bitmap decodeWithFreeImage(int index);
     Bitmap decodeOldStyleJpeg(int index, const TiffPageHeader& header);
 
     QString path_;
-    FileHandle file_;  // the stream the container reads; closed after the container
+    FileHandle file_; // the stream the container reads; closed after the container
     FIMULTIBITMAP* container_ = nullptr;
     Bitmap single_;
     int singleBpp_ = 0;
     int pageCount_ = 0;
+    bool keepCmyk_ = false;
     std::vector<TiffPageHeader> headers_;
 };
 

@@ -6,6 +6,7 @@
 #include "engine/frame.h"
 #include "engine/image_writer.h"
 #include "engine/output_naming.h"
+#include "engine/page_metadata.h"
 #include "engine/temp_file_claims.h"
 #include "engine/transform.h"
 #include "engine/watermark.h"
@@ -108,7 +109,17 @@ FileFailure savePage(const Bitmap& image, const QString& path, RunContext& conte
     job.tempPath = tempFilePath(path);
     const TempFileClaim claim(job.tempPath);
     errno = 0;
-    const SaveStatus status = writeImageFile(image, job.tempPath, context.settings, job);
+    SaveStatus status = writeImageFile(image, job.tempPath, context.settings, job);
+    // Metadata a writer chokes on must not cost the pixels (libpng refuses ICC profiles it finds
+    // inconsistent): the page is written again without the profile, then without any metadata.
+    for (const auto strip : {&stripColourProfile, &stripMetadata}) {
+        if (status != SaveStatus::Failed) {
+            break;
+        }
+        strip(image);
+        errno = 0;
+        status = writeImageFile(image, job.tempPath, context.settings, job);
+    }
     if (status == SaveStatus::OutOfMemory) {
         return {FileFailureKind::OutOfMemory};
     }
@@ -135,7 +146,9 @@ bool processCurrentFile(RunContext& context)
 {
     const Settings& settings = context.settings;
     JobState& job = context.job;
-    InputDocument document(job.inputPath);
+    // A CMYK TIFF output takes CMYK pages as FreeImage decodes them, inks and all.
+    const bool cmykOutput = job.outputKey == QLatin1String("tiff") && (job.saveFlags & TIFF_CMYK) != 0;
+    InputDocument document(job.inputPath, cmykOutput);
     const int pageCount = document.pageCount();
     if (pageCount == 0) {
         context.failure = diagnoseUnreadableInput(job.inputPath);
@@ -156,9 +169,14 @@ bool processCurrentFile(RunContext& context)
         describePage(job, 0, 0);
         Bitmap image;
         if (page.status == PageStatus::Loaded) {
+            const PageMetadata metadata(page.image);
             image = processPage(std::move(page.image), context);
             if (image.empty()) {
                 context.failure = {FileFailureKind::ProcessingFailed};
+            } else if (settings.advanced.stripMetadata != 0) {
+                stripMetadata(image);
+            } else {
+                metadata.applyTo(image, job.outputKey);
             }
         } else {
             context.failure = diagnoseFailedPage(job.inputPath, index);

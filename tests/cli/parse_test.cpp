@@ -258,15 +258,16 @@ TEST(CommandLineOutcomes, HandTheDesktopModesBack)
     EXPECT_EQ(refused.exitStatus, 1);
 }
 
-TEST(Usage, ThirtyEightLinesWithTheProgramName)
+TEST(Usage, ThirtyNineLinesWithTheProgramName)
 {
     const QStringList lines = usageLines(QStringLiteral("tessaline"));
-    ASSERT_EQ(lines.size(), 38);
+    ASSERT_EQ(lines.size(), 39);
     EXPECT_EQ(lines[0], QStringLiteral(" "));
     EXPECT_EQ(lines[1], QStringLiteral("Usage: tessaline -i <filename> [options]"));
     EXPECT_EQ(lines[3], QStringLiteral("  tessaline -i example.tiff"));
     EXPECT_EQ(lines[8], QStringLiteral("  tessaline -i /tmp/ -o /data/converted -c bmp --jpg-quality=95"));
-    EXPECT_EQ(lines[37], QStringLiteral("  -v, --version             Display version information and exit"));
+    EXPECT_EQ(lines[29], QStringLiteral("  --strip-metadata          Write no colour profile or metadata"));
+    EXPECT_EQ(lines[38], QStringLiteral("  -v, --version             Display version information and exit"));
     for (const QString& line : lines) {
         EXPECT_FALSE(line.contains(u'%')) << line.toStdString();
     }

@@ -28,10 +28,10 @@ TEST(StartSwitches, VersionAndUsage)
         const RunResult run = box.run({help});
         EXPECT_EQ(run.exitCode, 0);
         const QStringList lines = run.outLines();
-        ASSERT_EQ(lines.size(), 38) << help;
+        ASSERT_EQ(lines.size(), 39) << help;
         EXPECT_EQ(lines[1], QStringLiteral("Usage: tessaline -i <filename> [options]"));
         EXPECT_EQ(lines[8], QStringLiteral("  tessaline -i /tmp/ -o /data/converted -c bmp --jpg-quality=95"));
-        EXPECT_EQ(lines[35], QStringLiteral("  -d, --debug               Print debug information to stdout"));
+        EXPECT_EQ(lines[36], QStringLiteral("  -d, --debug               Print debug information to stdout"));
         EXPECT_FALSE(run.out.contains('\r'));
     }
 }

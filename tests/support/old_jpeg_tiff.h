@@ -26,4 +26,12 @@ QByteArray oldStyleJpegTiff(const std::vector<OldJpegPage>& pages);
 
 bool writeOldStyleJpegTiff(const QString& path, const std::vector<OldJpegPage>& pages);
 
+// The other kind of old-style JPEG TIFF: no JPEG stream at all, only its pieces. The quantisation
+// and Huffman tables sit in JPEGQTables, JPEGDCTables and JPEGACTables, each strip holds the
+// entropy-coded data of its rows (restarted at every strip, JPEGRestartInterval saying after how
+// many blocks), and the chroma is subsampled 2 x 1 or 2 x 2 (YCbCrSubSampling). Only libtiff's
+// own old-style JPEG decoder makes sense of these. `picture` is 24-bit; rowsPerStrip a multiple
+// of 8 x subsampleY.
+QByteArray tableStyleJpegTiff(const Bitmap& picture, int subsampleY, int rowsPerStrip);
+
 } // namespace fixtures
