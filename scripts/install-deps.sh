@@ -13,7 +13,7 @@ packages=(
   fonts-liberation fonts-dejavu-core libfontconfig-dev
   libgtest-dev libgmock-dev
   libgs-common # a press CMYK profile (default_cmyk.icc) for the colour-managed CMYK tests
-  xvfb parallel
+  xvfb xdotool openbox desktop-file-utils appstream man-db parallel
 )
 for extra in "$@"; do
   case "$extra" in

@@ -2,6 +2,8 @@
 #include "app/instance_guard.h"
 #include "cli/command_line.h"
 #include "engine/devil_writer.h"
+#include "gui/screenshot_mode.h"
+#include "gui/uninstall_page.h"
 #include "gui/windowed_start.h"
 
 #include <QString>
@@ -18,13 +20,6 @@ QStringList parametersOf(int argc, char** argv)
         parameters << QString::fromLocal8Bit(argv[i]);
     }
     return parameters;
-}
-
-// The hidden modes belong to the desktop interface, which does not show them yet.
-int startHiddenMode()
-{
-    std::puts("This mode belongs to the desktop interface, which this build does not include yet.");
-    return 0;
 }
 
 } // namespace
@@ -53,8 +48,9 @@ int main(int argc, char** argv)
     }
     switch (outcome.next) {
     case CommandLineOutcome::Next::StartUninstallPage:
+        return runUninstallPage(argc, argv);
     case CommandLineOutcome::Next::StartScreenshots:
-        return startHiddenMode();
+        return runScreenshotMode(argc, argv, outcome.screenshotFolder);
     case CommandLineOutcome::Next::Exit:
     case CommandLineOutcome::Next::StartWindowed:
         break;

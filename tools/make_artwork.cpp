@@ -3,6 +3,9 @@
 //                                          resource list OUT/builtin_images.qrc
 //   make-artwork pack ARTWORK ZIP NAME     the default theme pack: theme.cfg with display name NAME
 //                                          and every icon at every toolbar size
+//   make-artwork appicon ARTWORK OUT       the application icon for the desktop's hicolor theme:
+//                                          OUT/<N>x<N>/apps/tessaline.png at the usual sizes and
+//                                          OUT/scalable/apps/tessaline.svg
 // An icon is drawn from icons/<Name>.svg; at 16 px a simplified icons16/<Name>.svg is preferred
 // where one exists, and a large picture prefers large/<Name>.svg.
 #include "themes/image_sets.h"
@@ -10,6 +13,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
@@ -46,6 +50,12 @@ class Artwork {
     }
 
     std::optional<QImage> banner() const { return render(source("about_banner"), bannerSize); }
+
+    std::optional<QImage> applicationIcon(int pixels) const
+    {
+        return render(applicationIconSource(), QSize(pixels, pixels));
+    }
+    QString applicationIconSource() const { return source("app_icon"); }
 
   private:
     QString source(const QString& stem) const { return QDir(folder_).filePath(stem + ".svg"); }
@@ -172,10 +182,26 @@ bool writePack(const Artwork& artwork, const QString& zipPath, const QString& di
     return true;
 }
 
+bool writeApplicationIcons(const Artwork& artwork, const QString& outFolder)
+{
+    constexpr std::array<int, 7> iconPixels{16, 24, 32, 48, 64, 128, 256};
+    for (int pixels : iconPixels) {
+        const std::optional<QImage> image = artwork.applicationIcon(pixels);
+        const QString size = QString::number(pixels) + 'x' + QString::number(pixels);
+        if (!image || !writeFile(QDir(outFolder).filePath(size + "/apps/tessaline.png"), pngBytes(*image))) {
+            return false;
+        }
+    }
+    QFile svg(artwork.applicationIconSource());
+    return svg.open(QIODevice::ReadOnly) &&
+           writeFile(QDir(outFolder).filePath("scalable/apps/tessaline.svg"), svg.readAll());
+}
+
 int usage()
 {
     std::fprintf(stderr, "usage: make-artwork builtin ARTWORK OUT\n"
-                         "       make-artwork pack ARTWORK ZIP NAME\n");
+                         "       make-artwork pack ARTWORK ZIP NAME\n"
+                         "       make-artwork appicon ARTWORK OUT\n");
     return 2;
 }
 
@@ -193,6 +219,9 @@ int main(int argc, char** argv)
     }
     if (arguments.size() == 4 && arguments[0] == "pack") {
         return writePack(Artwork(arguments[1]), arguments[2], arguments[3]) ? 0 : 1;
+    }
+    if (arguments.size() == 3 && arguments[0] == "appicon") {
+        return writeApplicationIcons(Artwork(arguments[1]), arguments[2]) ? 0 : 1;
     }
     return usage();
 }

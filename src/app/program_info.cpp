@@ -1,5 +1,8 @@
 #include "app/program_info.h"
 
+#include "app/install_layout.h"
+
+#include <QDir>
 #include <QFileInfo>
 
 QString versionText(int version)
@@ -22,4 +25,17 @@ QString programFolder()
 {
     const QString executable = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
     return QFileInfo(executable).absolutePath() + QLatin1Char('/');
+}
+
+QString programDataFolder()
+{
+    return dataFolderFor(programFolder());
+}
+
+QString dataFolderFor(const QString& programFolder)
+{
+    if (QFileInfo(programFolder + QStringLiteral("gfx")).isDir()) {
+        return programFolder;
+    }
+    return QDir::cleanPath(programFolder + QString::fromUtf8(installedDataFromProgram)) + u'/';
 }

@@ -39,20 +39,18 @@ QString valueHint(const OptionSpec& option)
     }
 }
 
-QString optionCell(const OptionSpec& option)
+QStringList optionForms(const OptionSpec& option)
 {
-    const QString longName = option.longName.toLower();
     const bool takesValue = option.takesValue();
-    QString cell;
+    QStringList forms;
     if (!option.shortName.isEmpty()) {
-        cell = u'`' + option.shortName.toLower() + (takesValue ? u' ' + valueHint(option) : QString()) +
-               QStringLiteral("`, ");
+        forms << option.shortName.toLower() + (takesValue ? u' ' + valueHint(option) : QString());
     }
-    cell += u'`' + longName + (takesValue ? u'=' + valueHint(option) : QString()) + u'`';
-    return cell;
+    forms << option.longName.toLower() + (takesValue ? u'=' + valueHint(option) : QString());
+    return forms;
 }
 
-QString valuesCell(const OptionSpec& option)
+QString keywordsOf(const OptionSpec& option)
 {
     if (option.kind != OptionKind::Keyword) {
         return QString();
@@ -63,27 +61,75 @@ QString valuesCell(const OptionSpec& option)
     return keywordNames(option.keywords).join(QStringLiteral(", "));
 }
 
+QString quotedEach(const QStringList& forms, const QString& open, const QString& close)
+{
+    QStringList quoted;
+    for (const QString& form : forms) {
+        quoted << open + form + close;
+    }
+    return quoted.join(QStringLiteral(", "));
+}
+
 } // namespace
+
+std::vector<ReferenceGroup> optionReferenceGroups()
+{
+    std::vector<ReferenceGroup> groups;
+    for (const GroupTitle& title : groupTitles) {
+        ReferenceGroup group{QString::fromUtf8(title.title), {}};
+        for (const OptionSpec& option : optionTable()) {
+            if (option.group == title.group) {
+                group.entries.push_back({optionForms(option), keywordsOf(option), option.help, option.profileKey});
+            }
+        }
+        groups.push_back(std::move(group));
+    }
+    return groups;
+}
 
 QString optionReference()
 {
     QString text;
-    for (const GroupTitle& title : groupTitles) {
-        text += QStringLiteral("#### ") + QString::fromUtf8(title.title) + QStringLiteral("\n\n");
+    for (const ReferenceGroup& group : optionReferenceGroups()) {
+        text += QStringLiteral("#### ") + group.title + QStringLiteral("\n\n");
         text += QStringLiteral("| Option | Keywords | What it does |\n|---|---|---|\n");
-        for (const OptionSpec& option : optionTable()) {
-            if (option.group != title.group) {
-                continue;
-            }
-            QString help = option.help;
-            if (!option.profileKey.isEmpty()) {
-                help += QStringLiteral(" (profile key `") + option.profileKey + QStringLiteral("`)");
+        for (const ReferenceEntry& entry : group.entries) {
+            QString help = entry.help;
+            if (!entry.profileKey.isEmpty()) {
+                help += QStringLiteral(" (profile key `") + entry.profileKey + QStringLiteral("`)");
             }
             help.replace(u'|', QStringLiteral("\\|"));
-            text += QStringLiteral("| ") + optionCell(option) + QStringLiteral(" | ") + valuesCell(option) +
-                    QStringLiteral(" | ") + help + QStringLiteral(" |\n");
+            text += QStringLiteral("| ") + quotedEach(entry.forms, QStringLiteral("`"), QStringLiteral("`")) +
+                    QStringLiteral(" | ") + entry.keywords + QStringLiteral(" | ") + help + QStringLiteral(" |\n");
         }
         text += u'\n';
+    }
+    return text;
+}
+
+QString optionReferenceHtml()
+{
+    QString text;
+    for (const ReferenceGroup& group : optionReferenceGroups()) {
+        text += QStringLiteral("<h4>") + group.title.toHtmlEscaped() + QStringLiteral("</h4>\n");
+        text += QStringLiteral("<table class=\"options\">\n<tr><th>Option</th><th>Keywords</th><th>What it "
+                               "does</th></tr>\n");
+        for (const ReferenceEntry& entry : group.entries) {
+            QStringList forms;
+            for (const QString& form : entry.forms) {
+                forms << form.toHtmlEscaped();
+            }
+            QString help = entry.help.toHtmlEscaped();
+            if (!entry.profileKey.isEmpty()) {
+                help += QStringLiteral(" (profile key <code>") + entry.profileKey.toHtmlEscaped() +
+                        QStringLiteral("</code>)");
+            }
+            text += QStringLiteral("<tr><td>") +
+                    quotedEach(forms, QStringLiteral("<code>"), QStringLiteral("</code>")) +
+                    QStringLiteral("</td><td>") + entry.keywords.toHtmlEscaped() + QStringLiteral("</td><td>") + help +
+                    QStringLiteral("</td></tr>\n");
+        }
+        text += QStringLiteral("</table>\n");
     }
     return text;
 }

@@ -1,10 +1,33 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
-// The option reference of the README, made from the option table: one Markdown table per option
-// group. The README carries it between the markers below; a test keeps the two equal.
+#include <vector>
+
+// The option reference, made from the option table, in the forms the documents need: Markdown for
+// the README, HTML for the user manual and the entries of the man page. The README and the manual
+// carry it between the markers below; tests keep them equal to the table.
 inline constexpr const char* optionReferenceBegin = "<!-- option-reference:begin -->";
 inline constexpr const char* optionReferenceEnd = "<!-- option-reference:end -->";
 
+// One option as the reference shows it.
+struct ReferenceEntry {
+    QStringList forms;  // "-i FILE", "--input=FILE"
+    QString keywords;   // the accepted keywords, comma-separated; empty for other kinds
+    QString help;       // one line
+    QString profileKey; // the profile key when it differs from the long name
+};
+
+struct ReferenceGroup {
+    QString title;
+    std::vector<ReferenceEntry> entries;
+};
+
+// Every option in table order, grouped as the reference groups them.
+std::vector<ReferenceGroup> optionReferenceGroups();
+
+// Markdown: one table per group.
 QString optionReference();
+// HTML: a heading and one table per group.
+QString optionReferenceHtml();

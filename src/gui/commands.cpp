@@ -123,30 +123,29 @@ QString commandMenuText(Command command)
 
 bool commandIsAvailable(Command command)
 {
+    // Every command has its handler now; a command added later stays disabled until it has one.
     switch (command) {
     case Command::New:
     case Command::Exit:
     case Command::AddChooser:
+    case Command::SelectInputFiles:
+    case Command::SelectInputFolder:
     case Command::SelectOutputFolder:
+    case Command::OutputFormatOptions:
+    case Command::ImportList:
+    case Command::ExportList:
     case Command::Copy:
     case Command::Delete:
     case Command::SelectAll:
-    case Command::OutputFormatOptions:
-    case Command::Preferences:
-    case Command::SelectInputFiles:
-    case Command::SelectInputFolder:
-    case Command::ImportList:
-    case Command::ExportList:
     case Command::Convert:
-        return true;
-    // Built together with the small dialogs and the update check.
     case Command::CustomConverter:
+    case Command::Preferences:
     case Command::Manual:
     case Command::SendFeedback:
     case Command::VisitHomepage:
     case Command::CheckForNewVersion:
     case Command::About:
-        return false;
+        return true;
     }
     return false;
 }

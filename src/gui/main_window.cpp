@@ -1,20 +1,26 @@
 #include "gui/main_window.h"
 
 #include "app/folder_history.h"
+#include "app/local_time.h"
 #include "app/message_catalogue.h"
 #include "app/program_info.h"
 #include "engine/format_catalogue.h"
+#include "gui/about_window.h"
 #include "gui/add_chooser.h"
 #include "gui/command_bars.h"
+#include "gui/converter_finder.h"
 #include "gui/desktop_records.h"
 #include "gui/file_list_commands.h"
 #include "gui/file_list_model.h"
 #include "gui/gui_conversion.h"
 #include "gui/list_commands.h"
 #include "gui/main_window_layout.h"
+#include "gui/message_boxes.h"
 #include "gui/output_choosers.h"
 #include "gui/preferences_dialog.h"
 #include "gui/theme_icons.h"
+#include "gui/update_dialogs.h"
+#include "gui/web_links.h"
 
 #include <QComboBox>
 #include <QDropEvent>
@@ -232,7 +238,10 @@ void MainWindow::completeWindowedStart()
     newList();
     show();
     layoutMainWindow();
-    // The automatic update check joins the start here, except in the screenshot mode.
+    // The screenshot mode shows the window as a new user would see it, without questions.
+    if (records_.job.mode != QLatin1String("T")) {
+        autoUpdateCheck(records_.settings.general, localSecondsNow(), updateCheckDialogs(), updateSource_);
+    }
 }
 
 void MainWindow::dispatch(Command command)
@@ -273,6 +282,24 @@ void MainWindow::dispatch(Command command)
             selectAllRows(*fileList_, *rows_);
         }
         return;
+    case Command::CustomConverter:
+        showConverterFinder(this, showWarning);
+        return;
+    case Command::Manual:
+        openManual();
+        return;
+    case Command::SendFeedback:
+        openFeedbackMail();
+        return;
+    case Command::VisitHomepage:
+        openProductPage();
+        return;
+    case Command::CheckForNewVersion:
+        checkForUpdates(updateCheckDialogs(), updateSource_);
+        return;
+    case Command::About:
+        showAbout(this, records_.images.aboutBanner());
+        return;
     case Command::SelectInputFiles:
         listCommands_->selectInputFiles();
         return;
@@ -287,15 +314,6 @@ void MainWindow::dispatch(Command command)
         return;
     case Command::Convert:
         startGuiConversion(*this, records_, requesters_);
-        return;
-    // Handled by the converter finder, About, the help and web links and the update check; until
-    // those are part of the program, commandIsAvailable() keeps their items disabled.
-    case Command::CustomConverter:
-    case Command::Manual:
-    case Command::SendFeedback:
-    case Command::VisitHomepage:
-    case Command::CheckForNewVersion:
-    case Command::About:
         return;
     }
 }

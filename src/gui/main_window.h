@@ -4,6 +4,7 @@
 #include "gui/commands.h"
 #include "gui/preference_binders.h"
 #include "gui/requesters.h"
+#include "online/update_check.h"
 
 #include <QMainWindow>
 
@@ -60,6 +61,8 @@ class MainWindow : public QMainWindow {
     InputListHooks inputListHooks();
 
     void setFolderChooser(FolderChooser chooser) { chooseFolder_ = std::move(chooser); }
+    // Where the update check asks; the configured address unless a test points it elsewhere.
+    void setUpdateSource(UpdateSource source) { updateSource_ = std::move(source); }
     // The system dialogs the Preferences dialog opens.
     void setPreferencePickers(PreferencePickers pickers) { preferencePickers_ = std::move(pickers); }
 
@@ -75,6 +78,7 @@ class MainWindow : public QMainWindow {
     QComboBox& outputFolderChooser() const { return *folderCombo_; }
     QComboBox& outputFormatChooser() const { return *formatCombo_; }
     QToolBar& mainToolbar() const { return *toolbar_; }
+    QPushButton& convertButton() const { return *convertButton_; }
     QMenu& fileListMenu() const { return *contextMenu_; }
     QWidget& panel() const { return *panel_; }
     QString statusText() const;
@@ -102,6 +106,7 @@ class MainWindow : public QMainWindow {
 
     DesktopRecords& records_;
     FolderChooser chooseFolder_;
+    UpdateSource updateSource_ = configuredUpdateSource();
     PreferencePickers preferencePickers_;
     Requesters requesters_;
     std::unique_ptr<ListCommands> listCommands_;

@@ -29,7 +29,7 @@ int runWindowedMode(int& argc, char** argv)
     QApplication application(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("tessaline"));
     const QString configPath = configurationPath();
-    WindowedSession session(configPath, programFolder() + QStringLiteral("gfx/"));
+    WindowedSession session(configPath, programDataFolder() + QStringLiteral("gfx/"));
     session.window().completeWindowedStart();
     // Files and folders named on the command line ("Open With") arrive as a drop once the window shows.
     const QStringList named = namedStartPaths(QApplication::arguments().mid(1));

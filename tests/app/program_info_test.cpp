@@ -1,5 +1,8 @@
 #include "app/program_info.h"
 
+#include <QDir>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -42,6 +45,19 @@ TEST(ProgramInfo, ProgramFolderIsTheRunningExecutablesFolderWithATrailingSlash)
     const std::filesystem::path executable = std::filesystem::canonical("/proc/self/exe");
     EXPECT_EQ(folder.toStdString(), executable.parent_path().string() + '/');
     EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(folder.toStdString()) / executable.filename()));
+}
+
+// Data beside the executable wins (the build tree); otherwise the installed layout, found from the
+// program's folder alone, so an installed tree can be moved as a whole.
+TEST(ProgramInfo, DataFolderIsBesideTheProgramOrInTheInstalledShareFolder)
+{
+    QTemporaryDir root;
+    ASSERT_TRUE(QDir(root.path()).mkpath("usr/bin") && QDir(root.path()).mkpath("usr/share/tessaline/gfx"));
+    EXPECT_EQ(dataFolderFor(root.path() + "/usr/bin/").toStdString(),
+              (root.path() + "/usr/share/tessaline/").toStdString());
+
+    ASSERT_TRUE(QDir(root.path()).mkpath("build/gfx"));
+    EXPECT_EQ(dataFolderFor(root.path() + "/build/").toStdString(), (root.path() + "/build/").toStdString());
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 #include "gui/add_chooser.h"
 #include "gui/file_list_model.h"
 #include "gui_fixture.h"
+#include "support/reply_server.h"
+#include "url_catcher.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -45,10 +47,14 @@ class ModalCloser : public QObject {
     QTimer timer_;
 };
 
+// The web and mail links go to `urls` instead of the desktop, and the update check asks a port on
+// this machine that nothing listens on.
 struct RoutingFixture : WindowFixture {
     RoutingFixture()
     {
         MainWindow& window = start();
+        window.setUpdateSource(
+            UpdateSource{QStringLiteral("http://127.0.0.1:%1/files/tessaline.dat").arg(ReplyServer::closedPort())});
         window.setFolderChooser([](QWidget*, const QString&, const QString&) { return QString(); });
         for (const char* path : {"/in/a.tif", "/in/b.tif", "/in/c.tif"}) {
             window.fileRows().appendRow(QLatin1String(path));
@@ -57,6 +63,7 @@ struct RoutingFixture : WindowFixture {
         window.activateWindow();
     }
     MainWindow& window() { return *WindowFixture::window; }
+    UrlCatcher urls;
 };
 
 QList<QAction*> commandActions(const QList<QAction*>& actions)

@@ -22,6 +22,11 @@ std::unique_ptr<QObject> makeFileListTest();
 std::unique_ptr<QObject> makeAddChooserTest();
 std::unique_ptr<QObject> makeMessageBoxTest();
 std::unique_ptr<QObject> makeWindowedSessionTest();
+std::unique_ptr<QObject> makeWebLinksTest();
+std::unique_ptr<QObject> makeConverterFinderTest();
+std::unique_ptr<QObject> makeAboutWindowTest();
+std::unique_ptr<QObject> makeUninstallPageTest();
+std::unique_ptr<QObject> makeHelpCommandsTest();
 std::unique_ptr<QObject> makePreferencesDialogTest();
 std::unique_ptr<QObject> makePreferenceRowsTest();
 std::unique_ptr<QObject> makePreferenceListsTest();
@@ -32,13 +37,25 @@ std::unique_ptr<QObject> makeConvertCommandTest();
 int main(int argc, char** argv)
 {
     const std::vector<std::pair<const char*, std::function<std::unique_ptr<QObject>()>>> classes{
-        {"CommandTableTest", makeCommandTableTest},       {"FolderHistoryTest", makeFolderHistoryTest},
-        {"OutputChoosersTest", makeOutputChoosersTest},   {"MainWindowTest", makeMainWindowTest},
-        {"CommandRoutingTest", makeCommandRoutingTest},   {"FileListTest", makeFileListTest},
-        {"AddChooserTest", makeAddChooserTest},           {"MessageBoxTest", makeMessageBoxTest},
-        {"WindowedSessionTest", makeWindowedSessionTest}, {"PreferencesDialogTest", makePreferencesDialogTest},
-        {"PreferenceRowsTest", makePreferenceRowsTest},   {"PreferenceListsTest", makePreferenceListsTest},
-        {"ProgressWindowTest", makeProgressWindowTest},   {"ListCommandsTest", makeListCommandsTest},
+        {"CommandTableTest", makeCommandTableTest},
+        {"FolderHistoryTest", makeFolderHistoryTest},
+        {"OutputChoosersTest", makeOutputChoosersTest},
+        {"MainWindowTest", makeMainWindowTest},
+        {"CommandRoutingTest", makeCommandRoutingTest},
+        {"FileListTest", makeFileListTest},
+        {"AddChooserTest", makeAddChooserTest},
+        {"MessageBoxTest", makeMessageBoxTest},
+        {"WindowedSessionTest", makeWindowedSessionTest},
+        {"WebLinksTest", makeWebLinksTest},
+        {"ConverterFinderTest", makeConverterFinderTest},
+        {"AboutWindowTest", makeAboutWindowTest},
+        {"UninstallPageTest", makeUninstallPageTest},
+        {"HelpCommandsTest", makeHelpCommandsTest},
+        {"PreferencesDialogTest", makePreferencesDialogTest},
+        {"PreferenceRowsTest", makePreferenceRowsTest},
+        {"PreferenceListsTest", makePreferenceListsTest},
+        {"ProgressWindowTest", makeProgressWindowTest},
+        {"ListCommandsTest", makeListCommandsTest},
         {"ConvertCommandTest", makeConvertCommandTest},
     };
 
