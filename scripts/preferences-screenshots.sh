@@ -12,25 +12,9 @@ build=${TESSALINE_BUILD_DIR:-$root/build}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 
-scratch=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
+source "$root/scripts/virtual-desktop.sh"
 
-display=99
-while [ -e "/tmp/.X${display}-lock" ] || [ -e "/tmp/.X11-unix/X${display}" ]; do
-  display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY=":$display"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >"$scratch/openbox.log" 2>&1 &
-pids+=($!)
-sleep 1
+start_virtual_desktop
 
 # The first visible window whose title matches; windows that come and go during the search (menus)
 # make xdotool fail now and then, so it asks again.

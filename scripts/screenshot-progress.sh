@@ -12,13 +12,7 @@ build=${TESSALINE_BUILD_DIR:-$root/build}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 
-scratch=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
+source "$root/scripts/virtual-desktop.sh"
 
 # Inputs: a folder of one-byte .tif files in 100 subfolders (listed, never converted) and 40 large
 # pages, slow enough to catch the conversion under way.
@@ -30,17 +24,7 @@ mkdir -p "$scratch/large"
 convert -size 2400x1800 gradient:red-blue -compress lzw "$scratch/large/p00.tif"
 for i in $(seq -w 1 39); do cp "$scratch/large/p00.tif" "$scratch/large/p$i.tif"; done
 
-display=99
-while [ -e "/tmp/.X${display}-lock" ] || [ -e "/tmp/.X11-unix/X${display}" ]; do
-  display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY=":$display"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >"$scratch/openbox.log" 2>&1 &
-pids+=($!)
-sleep 1
+start_virtual_desktop
 
 mkdir -p "$scratch/config" "$scratch/runtime"
 chmod 700 "$scratch/runtime"
