@@ -236,7 +236,9 @@ INSTANTIATE_TEST_SUITE_P(Signals, StopSignal,
 // or waiting for a turn), and removes the temporary files of the saves in hand.
 TEST_F(Hardening, SecondInterruptEndsAtOnceAndLeavesNoTemporaryFile)
 {
-    writePages(6, 64, 48);
+    // Enough pages that no machine finishes the run before the last interrupt lands; the second
+    // interrupt ends it at once, so the test does not wait for them.
+    writePages(40, 64, 48);
     for (const int delayMs : {0, 150, 500, 900, 1400}) {
         SCOPED_TRACE(QStringLiteral("%1 ms").arg(delayMs).toStdString());
         const QString out = QStringLiteral("out%1").arg(delayMs);
