@@ -4,7 +4,7 @@
 #include "app/local_time.h"
 #include "app/message_catalogue.h"
 #include "app/program_info.h"
-#include "engine/format_catalogue.h"
+#include "engine/formats/format_catalogue.h"
 #include "gui/about_window.h"
 #include "gui/add_chooser.h"
 #include "gui/command_bars.h"

@@ -1,7 +1,7 @@
 #include "gui/preference_binders.h"
 
 #include "app/message_catalogue.h"
-#include "engine/format_catalogue.h"
+#include "engine/formats/format_catalogue.h"
 #include "gui/command_bars.h"
 #include "gui/message_boxes.h"
 #include "gui/output_choosers.h"

@@ -1,7 +1,7 @@
 // The rows whose controls work in pairs or open a system picker: slider and spin box, colour
 // button, colour list, font list and the watermark image requester.
 #include "app/message_catalogue.h"
-#include "engine/format_catalogue.h"
+#include "engine/formats/format_catalogue.h"
 #include "gui/preference_binders.h"
 #include "gui/preference_colours.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/run_progress.h"
+#include "engine/core/run_progress.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,6 +1,6 @@
 // The commands that fill the input list and write it out, driven through the main window with
 // requesters that answer at once: chosen files, a chosen folder, drops, list import and export.
-#include "engine/input_file_list.h"
+#include "engine/inputs/input_file_list.h"
 #include "gui/file_list_model.h"
 #include "gui/list_commands.h"
 #include "gui/windowed_start.h"

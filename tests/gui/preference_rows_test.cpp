@@ -1,7 +1,7 @@
 // The rows of the Preferences pages: every setting shown and stored back unchanged, the paired
 // controls, the enabling and visibility rules, number fields and text cleaning.
 #include "app/message_catalogue.h"
-#include "engine/format_catalogue.h"
+#include "engine/formats/format_catalogue.h"
 #include "gui/preference_colours.h"
 #include "preferences_fixture.h"
 
