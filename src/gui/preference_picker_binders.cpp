@@ -50,7 +50,10 @@ class ValueSpinBox : public QSpinBox {
 
     int valueFromText(const QString& text) const override
     {
-        double number = hundredths_ ? static_cast<double>(parseReal(text)) * 100.0 : parseInteger(text);
+        if (!hundredths_) {
+            return typedNumberInRange(text, minimum(), maximum());
+        }
+        double number = static_cast<double>(parseReal(text)) * 100.0;
         if (std::isnan(number)) {
             number = 0;
         }
