@@ -23,8 +23,7 @@ bool prepareRun(const Settings& settings, JobState& job);
 // finish); progress.abandon() also drops the files in hand at their next gate, between pages or
 // between the steps of a page, keeping the pages they saved. While the run is paused every worker
 // waits at the next gate: between files, pages and steps, and before a finished file takes its
-// output names. Writes the
-// success count to progress.convertedCount at the end.
+// output names. Writes the success count to progress.convertedCount at the end.
 //
 // With workerCount > 1 it converts that many files at once, and everything a user can observe is
 // as in a sequential run: files are taken up and finished in list order (processedCount, debug
