@@ -3,8 +3,8 @@
 #include "gui/progress_window.h"
 
 #include "app/settings.h"
-#include "engine/conversion_run.h"
-#include "engine/input_file_list.h"
+#include "engine/run/conversion_run.h"
+#include "engine/inputs/input_file_list.h"
 #include "support/tiff_fixtures.h"
 
 #include <QDeadlineTimer>
