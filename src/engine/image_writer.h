@@ -6,11 +6,6 @@
 
 #include <QString>
 
-// A fresh temporary name beside outputPath: ".<file name>.tessaline-<random>.tmp" in the same
-// folder, so a rename can replace the target atomically. No file of that name exists when it
-// returns; nothing is created.
-QString tempFilePath(const QString& outputPath);
-
 // Moves a completely written temporary file over targetPath (replacing any earlier file, whatever
 // its mode bits). On failure the temporary file is removed and the earlier target is left intact.
 bool commitTempFile(const QString& tempPath, const QString& targetPath);

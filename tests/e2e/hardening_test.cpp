@@ -82,10 +82,44 @@ bool isTemporaryName(const QString& fileName)
     return pattern.match(fileName).hasMatch();
 }
 
+QStringList temporaryFilesIn(const QString& folder);
+
+// Holds or ends a run at a moment it has a temporary file in folder: polls for one, signals the
+// run and checks the file is still there (a rename may have come first; then it tries again).
+// Returns the temporary files present once the signal has landed; empty when the run ended first.
+QStringList signalWhileWriting(e2e::RunningTessaline& running, const QString& folder, int signalNumber)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (temporaryFilesIn(folder).isEmpty()) {
+            QThread::msleep(2);
+            continue;
+        }
+        running.sendSignal(signalNumber);
+        QThread::msleep(100); // the signal lands (and a killed process's files are closed)
+        const QStringList held = temporaryFilesIn(folder);
+        if (!held.isEmpty()) {
+            return held;
+        }
+        if (signalNumber != SIGSTOP) {
+            return {};
+        }
+        running.sendSignal(SIGCONT);
+    }
+    return {};
+}
+
 // Files of a folder, hidden ones included.
 QStringList entriesOf(const QString& folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+QStringList temporaryFilesIn(const QString& folder)
+{
+    QStringList temporary = entriesOf(folder);
+    temporary.removeIf([](const QString& file) { return !isTemporaryName(file); });
+    return temporary;
 }
 
 // Starts children with a file size limit (and SIGXFSZ ignored, so a write beyond it fails with
@@ -294,6 +328,45 @@ TEST_F(Hardening, KilledRunLeavesNoTruncatedOutput)
             }
             EXPECT_LE(temporary, threads);
         }
+    }
+}
+
+// The temporary files of a run killed outright go with the next run that writes into the folder;
+// those of a run still alive beside it (held with SIGSTOP while it writes) stay, and that run
+// finishes every file.
+TEST_F(Hardening, NextRunRemovesAKilledRunsTemporaryFilesOnly)
+{
+    for (const char* folder : {"in/killed", "in/alive", "in/next", "out"}) {
+        box.makeFolder(QString::fromLatin1(folder));
+    }
+    writePages(6, 64, 48, QStringLiteral("killed/k"));
+    writePages(6, 64, 48, QStringLiteral("alive/a"));
+    writePages(1, 16, 12, QStringLiteral("next/n"));
+    const QString out = box.path(QStringLiteral("out"));
+    const QStringList big{"-o", "out", "-c", "png", "--width=1600", "--height=1200", "--threads=1"};
+
+    auto killed = box.start(QStringList{"-i", "in/killed"} + big);
+    const QStringList stale = signalWhileWriting(*killed, out, SIGKILL);
+    killed->finish(20000);
+    ASSERT_FALSE(stale.isEmpty()) << "the killed run left no temporary file";
+
+    auto alive = box.start(QStringList{"-i", "in/alive"} + big);
+    const QStringList held = signalWhileWriting(*alive, out, SIGSTOP);
+    ASSERT_FALSE(held.isEmpty()) << "the live run was never caught writing";
+    const QStringList aliveHeld = QStringList(held).filter(QRegularExpression(QStringLiteral("^\\.a\\d\\d\\.png\\.")));
+    ASSERT_EQ(aliveHeld.size(), 1) << held.join(u' ').toStdString();
+
+    const RunResult next = box.run({"-i", "in/next", "-o", "out", "-c", "png"});
+    EXPECT_EQ(next.exitCode, 0) << next.err.toStdString();
+    EXPECT_EQ(temporaryFilesIn(out), aliveHeld) << "stale files must go, the live run's must stay";
+
+    alive->sendSignal(SIGCONT);
+    const RunResult resumed = alive->finish(60000);
+    EXPECT_EQ(resumed.exitCode, 0) << resumed.err.toStdString();
+    EXPECT_TRUE(temporaryFilesIn(out).isEmpty());
+    for (int i = 0; i < 6; ++i) {
+        const QString page = out + QStringLiteral("/a%1.png").arg(i, 2, 10, QLatin1Char('0'));
+        EXPECT_TRUE(decodesCompletely(page, 1600, 1200)) << page.toStdString();
     }
 }
 

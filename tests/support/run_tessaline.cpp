@@ -119,8 +119,13 @@ void RunningTessaline::pressKey(char key)
 
 void RunningTessaline::interrupt()
 {
+    sendSignal(SIGINT);
+}
+
+void RunningTessaline::sendSignal(int signalNumber)
+{
     if (pid_ > 0 && !finished_) {
-        kill(pid_, SIGINT);
+        kill(pid_, signalNumber);
     }
 }
 
