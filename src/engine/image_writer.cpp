@@ -132,7 +132,11 @@ bool commitTempFile(const QString& tempPath, const QString& targetPath)
 
 SaveStatus writeImageFile(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job)
 {
-    if (!image || !FreeImage_HasPixels(image.get()) || path.isEmpty()) {
+    if (path.isEmpty()) {
+        return SaveStatus::Failed;
+    }
+    if (!image || !FreeImage_HasPixels(image.get())) {
+        QFile::remove(path); // the caller's claimed temporary file
         return SaveStatus::Failed;
     }
     const SaveStatus status = writeWithFormatWriter(image, path, settings, job);

@@ -25,8 +25,8 @@ enum class SaveStatus {
 // `path` untouched and no temporary file behind.
 SaveStatus saveImageStatus(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job);
 
-// The writer step alone: writes the page straight to `path` (a temporary name of the caller's),
-// removing whatever it wrote when the write fails. saveImageStatus is this plus commitTempFile.
+// The writer step alone: writes the page straight to `path` (a temporary file the caller claimed,
+// TempFileClaim::create), removing that file when the write fails. saveImageStatus is this plus commitTempFile.
 SaveStatus writeImageFile(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job);
 
 // saveImageStatus(...) == SaveStatus::Saved.

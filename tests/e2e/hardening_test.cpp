@@ -21,6 +21,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 
 using e2e::RunResult;
 using e2e::Sandbox;
@@ -82,33 +83,6 @@ bool isTemporaryName(const QString& fileName)
     return pattern.match(fileName).hasMatch();
 }
 
-QStringList temporaryFilesIn(const QString& folder);
-
-// Holds or ends a run at a moment it has a temporary file in folder: polls for one, signals the
-// run and checks the file is still there (a rename may have come first; then it tries again).
-// Returns the temporary files present once the signal has landed; empty when the run ended first.
-QStringList signalWhileWriting(e2e::RunningTessaline& running, const QString& folder, int signalNumber)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (temporaryFilesIn(folder).isEmpty()) {
-            QThread::msleep(2);
-            continue;
-        }
-        running.sendSignal(signalNumber);
-        QThread::msleep(100); // the signal lands (and a killed process's files are closed)
-        const QStringList held = temporaryFilesIn(folder);
-        if (!held.isEmpty()) {
-            return held;
-        }
-        if (signalNumber != SIGSTOP) {
-            return {};
-        }
-        running.sendSignal(SIGCONT);
-    }
-    return {};
-}
-
 // Files of a folder, hidden ones included.
 QStringList entriesOf(const QString& folder)
 {
@@ -120,6 +94,47 @@ QStringList temporaryFilesIn(const QString& folder)
     QStringList temporary = entriesOf(folder);
     temporary.removeIf([](const QString& file) { return !isTemporaryName(file); });
     return temporary;
+}
+
+// The process id of the tessaline run started by `start`: the child that was not there before.
+pid_t startedChild(const std::function<void()>& start)
+{
+    const QList<pid_t> before = childProcesses();
+    start();
+    for (const pid_t child : childProcesses()) {
+        if (!before.contains(child)) {
+            return child;
+        }
+    }
+    return -1;
+}
+
+// Holds or ends a run at a moment it has a temporary file in folder (one not in `others`): polls
+// for one, signals the run and checks the file is still there (a rename may have come first; then
+// a held run is resumed and caught again). Returns the run's temporary files once the signal has
+// landed; empty when the run ended first.
+QStringList signalWhileWriting(pid_t run, const QString& folder, int signalNumber, const QStringList& others = {})
+{
+    const auto runsFiles = [&] {
+        QStringList files = temporaryFilesIn(folder);
+        files.removeIf([&](const QString& file) { return others.contains(file); });
+        return files;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (run > 0 && std::chrono::steady_clock::now() < deadline) {
+        if (runsFiles().isEmpty()) {
+            QThread::msleep(2);
+            continue;
+        }
+        kill(run, signalNumber);
+        QThread::msleep(100); // the signal lands (and a killed process's files are closed)
+        const QStringList held = runsFiles();
+        if (!held.isEmpty() || signalNumber != SIGSTOP) {
+            return held;
+        }
+        kill(run, SIGCONT);
+    }
+    return {};
 }
 
 // Starts children with a file size limit (and SIGXFSZ ignored, so a write beyond it fails with
@@ -345,22 +360,22 @@ TEST_F(Hardening, NextRunRemovesAKilledRunsTemporaryFilesOnly)
     const QString out = box.path(QStringLiteral("out"));
     const QStringList big{"-o", "out", "-c", "png", "--width=1600", "--height=1200", "--threads=1"};
 
-    auto killed = box.start(QStringList{"-i", "in/killed"} + big);
-    const QStringList stale = signalWhileWriting(*killed, out, SIGKILL);
+    std::unique_ptr<e2e::RunningTessaline> killed;
+    const pid_t killedPid = startedChild([&] { killed = box.start(QStringList{"-i", "in/killed"} + big); });
+    const QStringList stale = signalWhileWriting(killedPid, out, SIGKILL);
     killed->finish(20000);
     ASSERT_FALSE(stale.isEmpty()) << "the killed run left no temporary file";
 
-    auto alive = box.start(QStringList{"-i", "in/alive"} + big);
-    const QStringList held = signalWhileWriting(*alive, out, SIGSTOP);
-    ASSERT_FALSE(held.isEmpty()) << "the live run was never caught writing";
-    const QStringList aliveHeld = QStringList(held).filter(QRegularExpression(QStringLiteral("^\\.a\\d\\d\\.png\\.")));
-    ASSERT_EQ(aliveHeld.size(), 1) << held.join(u' ').toStdString();
+    std::unique_ptr<e2e::RunningTessaline> alive;
+    const pid_t alivePid = startedChild([&] { alive = box.start(QStringList{"-i", "in/alive"} + big); });
+    const QStringList aliveHeld = signalWhileWriting(alivePid, out, SIGSTOP, stale);
+    ASSERT_EQ(aliveHeld.size(), 1) << "the live run was not caught writing one file";
 
     const RunResult next = box.run({"-i", "in/next", "-o", "out", "-c", "png"});
     EXPECT_EQ(next.exitCode, 0) << next.err.toStdString();
     EXPECT_EQ(temporaryFilesIn(out), aliveHeld) << "stale files must go, the live run's must stay";
 
-    alive->sendSignal(SIGCONT);
+    kill(alivePid, SIGCONT);
     const RunResult resumed = alive->finish(60000);
     EXPECT_EQ(resumed.exitCode, 0) << resumed.err.toStdString();
     EXPECT_TRUE(temporaryFilesIn(out).isEmpty());

@@ -119,13 +119,8 @@ void RunningTessaline::pressKey(char key)
 
 void RunningTessaline::interrupt()
 {
-    sendSignal(SIGINT);
-}
-
-void RunningTessaline::sendSignal(int signalNumber)
-{
     if (pid_ > 0 && !finished_) {
-        kill(pid_, signalNumber);
+        kill(pid_, SIGINT);
     }
 }
 

@@ -47,8 +47,6 @@ class RunningTessaline {
     void pressKey(char key = 'x');
     // Sends SIGINT, as Ctrl+C in a terminal does.
     void interrupt();
-    // Sends any signal (SIGSTOP and SIGCONT hold and resume the run, SIGKILL ends it outright).
-    void sendSignal(int signalNumber);
     // Waits for the end and returns everything captured.
     RunResult finish(int timeoutMs = 60000);
 
