@@ -122,6 +122,7 @@ TEST_P(EveryWriter, FourWorkersWriteWhatOneWrites)
     }
     const QString key = QString::fromStdString(GetParam());
     const auto convert = [&](const QString& out, int threads) {
+        sandbox.makeFolder(out);
         return sandbox.run({QStringLiteral("-i"), QStringLiteral("in"), QStringLiteral("-o"), out,
                             QStringLiteral("-c"), key, QStringLiteral("--threads=%1").arg(threads)});
     };
