@@ -21,6 +21,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 
 using e2e::RunResult;
 using e2e::Sandbox;
@@ -86,6 +87,54 @@ bool isTemporaryName(const QString& fileName)
 QStringList entriesOf(const QString& folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+QStringList temporaryFilesIn(const QString& folder)
+{
+    QStringList temporary = entriesOf(folder);
+    temporary.removeIf([](const QString& file) { return !isTemporaryName(file); });
+    return temporary;
+}
+
+// The process id of the tessaline run started by `start`: the child that was not there before.
+pid_t startedChild(const std::function<void()>& start)
+{
+    const QList<pid_t> before = childProcesses();
+    start();
+    for (const pid_t child : childProcesses()) {
+        if (!before.contains(child)) {
+            return child;
+        }
+    }
+    return -1;
+}
+
+// Holds or ends a run at a moment it has a temporary file in folder (one not in `others`): polls
+// for one, signals the run and checks the file is still there (a rename may have come first; then
+// a held run is resumed and caught again). Returns the run's temporary files once the signal has
+// landed; empty when the run ended first.
+QStringList signalWhileWriting(pid_t run, const QString& folder, int signalNumber, const QStringList& others = {})
+{
+    const auto runsFiles = [&] {
+        QStringList files = temporaryFilesIn(folder);
+        files.removeIf([&](const QString& file) { return others.contains(file); });
+        return files;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (run > 0 && std::chrono::steady_clock::now() < deadline) {
+        if (runsFiles().isEmpty()) {
+            QThread::msleep(2);
+            continue;
+        }
+        kill(run, signalNumber);
+        QThread::msleep(100); // the signal lands (and a killed process's files are closed)
+        const QStringList held = runsFiles();
+        if (!held.isEmpty() || signalNumber != SIGSTOP) {
+            return held;
+        }
+        kill(run, SIGCONT);
+    }
+    return {};
 }
 
 // Starts children with a file size limit (and SIGXFSZ ignored, so a write beyond it fails with
@@ -294,6 +343,45 @@ TEST_F(Hardening, KilledRunLeavesNoTruncatedOutput)
             }
             EXPECT_LE(temporary, threads);
         }
+    }
+}
+
+// The temporary files of a run killed outright go with the next run that writes into the folder;
+// those of a run still alive beside it (held with SIGSTOP while it writes) stay, and that run
+// finishes every file.
+TEST_F(Hardening, NextRunRemovesAKilledRunsTemporaryFilesOnly)
+{
+    for (const char* folder : {"in/killed", "in/alive", "in/next", "out"}) {
+        box.makeFolder(QString::fromLatin1(folder));
+    }
+    writePages(6, 64, 48, QStringLiteral("killed/k"));
+    writePages(6, 64, 48, QStringLiteral("alive/a"));
+    writePages(1, 16, 12, QStringLiteral("next/n"));
+    const QString out = box.path(QStringLiteral("out"));
+    const QStringList big{"-o", "out", "-c", "png", "--width=1600", "--height=1200", "--threads=1"};
+
+    std::unique_ptr<e2e::RunningTessaline> killed;
+    const pid_t killedPid = startedChild([&] { killed = box.start(QStringList{"-i", "in/killed"} + big); });
+    const QStringList stale = signalWhileWriting(killedPid, out, SIGKILL);
+    killed->finish(20000);
+    ASSERT_FALSE(stale.isEmpty()) << "the killed run left no temporary file";
+
+    std::unique_ptr<e2e::RunningTessaline> alive;
+    const pid_t alivePid = startedChild([&] { alive = box.start(QStringList{"-i", "in/alive"} + big); });
+    const QStringList aliveHeld = signalWhileWriting(alivePid, out, SIGSTOP, stale);
+    ASSERT_EQ(aliveHeld.size(), 1) << "the live run was not caught writing one file";
+
+    const RunResult next = box.run({"-i", "in/next", "-o", "out", "-c", "png"});
+    EXPECT_EQ(next.exitCode, 0) << next.err.toStdString();
+    EXPECT_EQ(temporaryFilesIn(out), aliveHeld) << "stale files must go, the live run's must stay";
+
+    kill(alivePid, SIGCONT);
+    const RunResult resumed = alive->finish(60000);
+    EXPECT_EQ(resumed.exitCode, 0) << resumed.err.toStdString();
+    EXPECT_TRUE(temporaryFilesIn(out).isEmpty());
+    for (int i = 0; i < 6; ++i) {
+        const QString page = out + QStringLiteral("/a%1.png").arg(i, 2, 10, QLatin1Char('0'));
+        EXPECT_TRUE(decodesCompletely(page, 1600, 1200)) << page.toStdString();
     }
 }
 

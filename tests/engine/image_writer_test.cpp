@@ -277,22 +277,6 @@ TEST(AtomicSave, EmptyImageWritesNothing)
     EXPECT_TRUE(filesIn(dir.path()).isEmpty());
 }
 
-TEST(TempFilePath, IsAFreshHiddenNameInTheSameFolder)
-{
-    QTemporaryDir dir;
-    const QString output = dir.filePath(QStringLiteral("page.png"));
-    const QString first = tempFilePath(output);
-    const QString second = tempFilePath(output);
-    EXPECT_NE(first, second);
-    for (const QString& temp : {first, second}) {
-        const QFileInfo info(temp);
-        EXPECT_EQ(info.absolutePath(), QFileInfo(output).absolutePath());
-        EXPECT_TRUE(info.fileName().startsWith(QStringLiteral(".page.png.tessaline-"))) << temp.toStdString();
-        EXPECT_TRUE(info.fileName().endsWith(QStringLiteral(".tmp")));
-        EXPECT_FALSE(info.exists());
-    }
-}
-
 // ---- icons of every size -------------------------------------------------------------------
 
 struct IconCase {

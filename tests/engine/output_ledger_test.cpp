@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -91,6 +94,78 @@ TEST_F(OutputLedgerTest, AFailedRenameIsNamed)
                                               path(QStringLiteral("in/a.tif")));
     EXPECT_EQ(failure.kind, FileFailureKind::RenameFailed);
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("out/.t"))));
+}
+
+// A temporary file killed runs left in the output folder goes with the first commit there; the
+// file a live run holds and every file that only looks like ours stay.
+TEST_F(OutputLedgerTest, FirstCommitIntoAFolderRemovesStaleTemporaryFilesOnly)
+{
+    const QStringList stale{QStringLiteral("out/.a.png.tessaline-abcdef.tmp"),
+                            QStringLiteral("out/.b c.png.tessaline-zzzzzz.tmp")};
+    const QStringList lookalikes{QStringLiteral("out/.a.png.tessaline-abcdef.tmp.bak"),
+                                 QStringLiteral("out/.a.png.tessaline-ABCDEF.tmp"),
+                                 QStringLiteral("out/a.png.tessaline-abcdef.tmp"),
+                                 QStringLiteral("out/.a.png.tessaline-abcdefg.tmp"), QStringLiteral("out/notes.tmp")};
+    for (const QString& name : stale + lookalikes) {
+        write(name, "left over");
+    }
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("in/a.tif")), path(QStringLiteral("out/.l.png.tessaline-linked.tmp"))));
+    const TempFileClaim live = TempFileClaim::create(path(QStringLiteral("out/live.png")));
+    ASSERT_TRUE(live.locked());
+    write(QStringLiteral("out/.t"), "new");
+
+    OutputLedger ledger(inputs);
+    ASSERT_FALSE(ledger.commit(path(QStringLiteral("out/.t")), path(QStringLiteral("out/x.png")),
+                               path(QStringLiteral("in/a.tif"))));
+    for (const QString& name : stale) {
+        EXPECT_FALSE(QFileInfo::exists(path(name))) << name.toStdString();
+    }
+    for (const QString& name : lookalikes + QStringList{QStringLiteral("out/.l.png.tessaline-linked.tmp")}) {
+        EXPECT_TRUE(QFileInfo(path(name)).isFile()) << name.toStdString();
+    }
+    EXPECT_TRUE(QFileInfo::exists(live.path()));
+    EXPECT_EQ(read(QStringLiteral("in/a.tif")), "input");
+
+    // Only the first commit into the folder sweeps it.
+    write(stale.front(), "left over later");
+    write(QStringLiteral("out/.u"), "new");
+    ASSERT_FALSE(ledger.commit(path(QStringLiteral("out/.u")), path(QStringLiteral("out/y.png")),
+                               path(QStringLiteral("in/sub/b.tif"))));
+    EXPECT_TRUE(QFileInfo::exists(path(stale.front())));
+}
+
+// A claim is a fresh hidden file beside the output, locked until the claim ends.
+TEST(TempFileClaims, CreateMakesAFreshLockedFileBesideTheOutput)
+{
+    QTemporaryDir dir;
+    const QString output = dir.filePath(QStringLiteral("page.png"));
+    const auto lockedByOthers = [](const QString& file) {
+        const int fd = open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
+        const bool locked = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0;
+        close(fd);
+        return locked;
+    };
+    QString firstPath;
+    {
+        const TempFileClaim first = TempFileClaim::create(output);
+        const TempFileClaim second = TempFileClaim::create(output);
+        firstPath = first.path();
+        EXPECT_NE(first.path(), second.path());
+        for (const TempFileClaim* claim : {&first, &second}) {
+            const QFileInfo info(claim->path());
+            EXPECT_EQ(info.absolutePath(), QFileInfo(output).absolutePath());
+            EXPECT_TRUE(isTempFileName(info.fileName())) << claim->path().toStdString();
+            EXPECT_TRUE(info.fileName().startsWith(QStringLiteral(".page.png.tessaline-")));
+            EXPECT_TRUE(info.isFile());
+            EXPECT_TRUE(claim->recorded());
+            EXPECT_TRUE(lockedByOthers(claim->path()));
+        }
+    }
+    EXPECT_FALSE(lockedByOthers(firstPath));
+
+    const TempFileClaim nowhere = TempFileClaim::create(dir.filePath(QStringLiteral("missing/page.png")));
+    EXPECT_TRUE(nowhere.path().isEmpty());
+    EXPECT_EQ(errno, ENOENT);
 }
 
 // What a process that must end at once does from its signal handler. In a child process, since

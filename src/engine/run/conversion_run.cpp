@@ -144,9 +144,8 @@ class FileSchedule {
 
 // A finished temporary file waiting for its file's turn to take its output name.
 struct PendingOutput {
-    QString temp;
     QString output;
-    TempFileClaim claim;
+    TempFileClaim temp;
 };
 
 // What one converted file leaves for its turn.
@@ -179,8 +178,8 @@ void commitPendingOutputs(OutputLedger& ledger, const QString& inputPath, FileOu
     for (PendingOutput& pending : outcome.pendingOutputs) {
         bool committed = false;
         if (!keepsFinishedPages) {
-            QFile::remove(pending.temp);
-        } else if (FileFailure refused = ledger.commit(pending.temp, pending.output, inputPath)) {
+            QFile::remove(pending.temp.path());
+        } else if (FileFailure refused = ledger.commit(pending.temp.path(), pending.output, inputPath)) {
             outcome.ok = false;
             outcome.failure = std::move(refused);
         } else {
@@ -242,8 +241,8 @@ void convertFiles(SharedRun& run, JobState job, bool concurrent)
     if (!concurrent) {
         // Alone, the worker is always in turn: lines go out as they come, outputs are renamed at once.
         context.debugLine = shared.debugLine;
-        context.commitOutput = [&run, &job](const QString& temp, const QString& output) {
-            return run.ledger.commit(temp, output, job.inputPath);
+        context.commitOutput = [&run, &job](TempFileClaim& temp, const QString& output) {
+            return run.ledger.commit(temp.path(), output, job.inputPath);
         };
         job.counterValue = shared.job.counterValue;
         job.randomValue = shared.job.randomValue;
@@ -251,8 +250,8 @@ void convertFiles(SharedRun& run, JobState job, bool concurrent)
         if (shared.debugLine) {
             context.debugLine = [&outcome](const QString& line) { outcome.debugLines.push_back(line); };
         }
-        context.commitOutput = [&outcome](const QString& temp, const QString& output) {
-            outcome.pendingOutputs.push_back(PendingOutput{temp, output, TempFileClaim(temp)});
+        context.commitOutput = [&outcome](TempFileClaim& temp, const QString& output) {
+            outcome.pendingOutputs.push_back(PendingOutput{output, std::move(temp)});
             return FileFailure{};
         };
         context.settleCounters = [&run, &position, &counted](JobState& fileJob) {

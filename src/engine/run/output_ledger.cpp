@@ -1,6 +1,7 @@
 #include "engine/run/output_ledger.h"
 
 #include "engine/write/image_writer.h"
+#include "engine/write/temp_file_claims.h"
 
 #include <QDir>
 #include <QFile>
@@ -79,6 +80,7 @@ FileFailure OutputLedger::commit(const QString& tempPath, const QString& outputP
         QFile::remove(tempPath);
         return refused;
     }
+    sweepFolderOnce(outputPath);
     errno = 0;
     if (!commitTempFile(tempPath, outputPath)) {
         const int renameErrno = errno;
@@ -89,6 +91,19 @@ FileFailure OutputLedger::commit(const QString& tempPath, const QString& outputP
     }
     reserve(outputPath, inputPath);
     return {};
+}
+
+void OutputLedger::sweepFolderOnce(const QString& outputPath)
+{
+    const QString folder = QFileInfo(outputPath).absolutePath();
+    {
+        const std::lock_guard lock(lock_);
+        if (sweptFolders_.contains(folder)) {
+            return;
+        }
+        sweptFolders_.insert(folder);
+    }
+    removeStaleTempFiles(folder);
 }
 
 void OutputLedger::reserve(const QString& outputPath, const QString& inputPath)

@@ -24,7 +24,9 @@ class OutputLedger {
     FileFailure check(const QString& outputPath, const QString& inputPath) const;
 
     // Checks the name, moves the finished temporary file over it and records it. On a refusal or
-    // a failed rename the temporary file is removed and the earlier file stays as it was.
+    // a failed rename the temporary file is removed and the earlier file stays as it was. The
+    // first output a run commits into a folder also clears that folder of the temporary files
+    // that killed runs left there (removeStaleTempFiles).
     FileFailure commit(const QString& tempPath, const QString& outputPath, const QString& inputPath);
 
     // Records outputPath as taken by inputPath without writing anything: the outputs of a file
@@ -37,12 +39,14 @@ class OutputLedger {
     QString resolve(const QString& path) const;
     // The resolved name of the file a path leads to when it is a symbolic link; empty otherwise.
     QString linkTarget(const QString& path) const;
+    void sweepFolderOnce(const QString& outputPath);
 
     mutable std::mutex foldersLock_;
     mutable QHash<QString, QString> canonicalFolders_; // absolute folder -> canonical path (existing folders)
     mutable std::mutex lock_;
     QSet<QString> inputs_;            // resolved and cleaned absolute paths of every input
     QHash<QString, QString> written_; // resolved output name -> the input that wrote it
+    QSet<QString> sweptFolders_;      // absolute folders cleared of stale temporary files
 };
 
 // The name a path resolves to: the canonical path of its folder plus its file name (the folder as

@@ -117,8 +117,8 @@ Bitmap processPage(Bitmap image, RunContext& context)
 FileFailure savePage(const Bitmap& image, const QString& path, RunContext& context)
 {
     JobState& job = context.job;
-    job.tempPath = tempFilePath(path);
-    const TempFileClaim claim(job.tempPath);
+    TempFileClaim temp = TempFileClaim::create(path);
+    job.tempPath = temp.path();
     errno = 0;
     SaveStatus status = writeImageFile(image, job.tempPath, context.settings, job);
     // Metadata a writer chokes on must not cost the pixels (libpng refuses ICC profiles it finds
@@ -128,6 +128,9 @@ FileFailure savePage(const Bitmap& image, const QString& path, RunContext& conte
             break;
         }
         strip(image);
+        // The failed write removed its file, and the lock went with it: a fresh one is claimed.
+        temp = TempFileClaim::create(path);
+        job.tempPath = temp.path();
         errno = 0;
         status = writeImageFile(image, job.tempPath, context.settings, job);
     }
@@ -138,7 +141,7 @@ FileFailure savePage(const Bitmap& image, const QString& path, RunContext& conte
         return diagnoseWriteFailure(path, errno, job.outputKey);
     }
     if (context.commitOutput) {
-        return context.commitOutput(job.tempPath, path);
+        return context.commitOutput(temp, path);
     }
     return commitTempFile(job.tempPath, path) ? FileFailure{} : FileFailure{FileFailureKind::RenameFailed, path};
 }

@@ -11,21 +11,22 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
 #include <utility>
 
 namespace {
 
-QString randomLetters(int count)
+// FreeImage's XPM writer spells each colour's characters into one static buffer, so two XPM saves
+// at the same time mix up their colour names and the pixels come out wrong: they take turns. The
+// other FreeImage writers we use keep their state per call (checked against their sources and by
+// the test that writes every format with one and with four workers).
+std::unique_lock<std::mutex> turnForWriter(int formatId)
 {
-    QString letters;
-    for (int i = 0; i < count; ++i) {
-        letters += QChar(u'a' + static_cast<char16_t>(QRandomGenerator::global()->bounded(26)));
-    }
-    return letters;
+    static std::mutex xpmWriter;
+    return formatId == FIF_XPM ? std::unique_lock(xpmWriter) : std::unique_lock<std::mutex>();
 }
 
 bool freeImageSave(const Bitmap& image, int formatId, const QString& path, int flags)
@@ -34,6 +35,7 @@ bool freeImageSave(const Bitmap& image, int formatId, const QString& path, int f
     if (!file) {
         return false;
     }
+    const std::unique_lock turn = turnForWriter(formatId);
     const bool encoded = FreeImage_SaveToHandle(static_cast<FREE_IMAGE_FORMAT>(formatId), image.get(),
                                                 stdioFreeImageIO(), file.get(), flags) != FALSE;
     // A full disk shows up when the buffered rest is written out.
@@ -117,18 +119,6 @@ void removeKeepingErrno(const QString& path)
 
 } // namespace
 
-QString tempFilePath(const QString& outputPath)
-{
-    const QFileInfo output(outputPath);
-    const QString prefix =
-        output.path() + QLatin1Char('/') + QLatin1Char('.') + output.fileName() + QStringLiteral(".tessaline-");
-    QString candidate;
-    do {
-        candidate = prefix + randomLetters(6) + QStringLiteral(".tmp");
-    } while (QFileInfo::exists(candidate));
-    return candidate;
-}
-
 bool commitTempFile(const QString& tempPath, const QString& targetPath)
 {
     // rename(2) replaces the target atomically, whatever its mode bits; QFile::rename would not
@@ -142,7 +132,11 @@ bool commitTempFile(const QString& tempPath, const QString& targetPath)
 
 SaveStatus writeImageFile(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job)
 {
-    if (!image || !FreeImage_HasPixels(image.get()) || path.isEmpty()) {
+    if (path.isEmpty()) {
+        return SaveStatus::Failed;
+    }
+    if (!image || !FreeImage_HasPixels(image.get())) {
+        QFile::remove(path); // the caller's claimed temporary file
         return SaveStatus::Failed;
     }
     const SaveStatus status = writeWithFormatWriter(image, path, settings, job);
@@ -157,13 +151,12 @@ SaveStatus saveImageStatus(const Bitmap& image, const QString& path, const Setti
     if (path.isEmpty()) {
         return SaveStatus::Failed;
     }
-    const QString temp = tempFilePath(path);
-    const TempFileClaim claim(temp);
-    const SaveStatus status = writeImageFile(image, temp, settings, job);
+    const TempFileClaim temp = TempFileClaim::create(path);
+    const SaveStatus status = writeImageFile(image, temp.path(), settings, job);
     if (status != SaveStatus::Saved) {
         return status;
     }
-    return commitTempFile(temp, path) ? SaveStatus::Saved : SaveStatus::Failed;
+    return commitTempFile(temp.path(), path) ? SaveStatus::Saved : SaveStatus::Failed;
 }
 
 bool saveImage(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job)

@@ -6,11 +6,6 @@
 
 #include <QString>
 
-// A fresh temporary name beside outputPath: ".<file name>.tessaline-<random>.tmp" in the same
-// folder, so a rename can replace the target atomically. No file of that name exists when it
-// returns; nothing is created.
-QString tempFilePath(const QString& outputPath);
-
 // Moves a completely written temporary file over targetPath (replacing any earlier file, whatever
 // its mode bits). On failure the temporary file is removed and the earlier target is left intact.
 bool commitTempFile(const QString& tempPath, const QString& targetPath);
@@ -30,8 +25,8 @@ enum class SaveStatus {
 // `path` untouched and no temporary file behind.
 SaveStatus saveImageStatus(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job);
 
-// The writer step alone: writes the page straight to `path` (a temporary name of the caller's),
-// removing whatever it wrote when the write fails. saveImageStatus is this plus commitTempFile.
+// The writer step alone: writes the page straight to `path` (a temporary file the caller claimed,
+// TempFileClaim::create), removing that file when the write fails. saveImageStatus is this plus commitTempFile.
 SaveStatus writeImageFile(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job);
 
 // saveImageStatus(...) == SaveStatus::Saved.
