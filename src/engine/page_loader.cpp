@@ -103,7 +103,7 @@ bool freeImageDecodesRight(const TiffPageHeader& header)
     const bool grey = header.photometric == PHOTOMETRIC_MINISBLACK || header.photometric == PHOTOMETRIC_MINISWHITE;
     const bool wholeBytes = header.bitsPerSample % 8 == 0;
     return (!header.separatePlanes || wholeBytes) && !header.colourProfileAndExif &&
-           !(grey && header.samplesPerPixel > 1 && header.bitsPerSample > 8) &&
+           !(grey && header.samplesPerPixel > 1) &&
            !(header.photometric == PHOTOMETRIC_MINISWHITE && header.bitsPerSample == 16);
 }
 

@@ -59,8 +59,9 @@ struct TiffPageHeader {
 //   aborts the process);
 // - an ICC profile beside an EXIF directory (it keeps the profile's pointer, reads the EXIF
 //   directory, which frees the page's fields, and then copies the profile from freed memory);
-// - grey with alpha at more than 8 bits (it copies the raw bytes of each pixel as if they were
-//   four 8-bit samples of red, green, blue and alpha, so a grey page turns lavender);
+// - grey with alpha (at 16 bits it copies the raw bytes of each pixel as if they were four 8-bit
+//   samples of red, green, blue and alpha, so a grey page turns lavender; at 8 bits it drops the
+//   alpha, or in tiles mixes up the grey; at 4 bits the levels are wrong);
 // - white-is-zero grey at 16 bits (it ignores the inversion: white comes out black).
 bool freeImageDecodesRight(const TiffPageHeader& header);
 

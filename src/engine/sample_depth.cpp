@@ -46,53 +46,59 @@ Bitmap scaleLinearly(FIBITMAP* source)
     return result;
 }
 
-// The one value of a 16-bit grey page whose every pixel is the same, or -1.
-int singleGreyValue(FIBITMAP* grey)
+// An 8-bit grey bitmap of the page's size, its palette a ramp from black to white.
+Bitmap greyLike(FIBITMAP* source)
 {
-    const unsigned width = FreeImage_GetWidth(grey);
-    const unsigned height = FreeImage_GetHeight(grey);
-    if (width == 0 || height == 0) {
-        return -1;
-    }
-    const auto first = *reinterpret_cast<const WORD*>(FreeImage_GetScanLine(grey, 0));
-    for (unsigned y = 0; y < height; ++y) {
-        const auto* line = reinterpret_cast<const WORD*>(FreeImage_GetScanLine(grey, static_cast<int>(y)));
-        if (std::any_of(line, line + width, [first](WORD value) { return value != first; })) {
-            return -1;
+    Bitmap grey(FreeImage_Allocate(static_cast<int>(FreeImage_GetWidth(source)),
+                                   static_cast<int>(FreeImage_GetHeight(source)), 8));
+    if (grey) {
+        RGBQUAD* palette = FreeImage_GetPalette(grey.get());
+        for (int level = 0; level < 256; ++level) {
+            const auto entry = static_cast<BYTE>(level);
+            palette[level] = RGBQUAD{entry, entry, entry, 0};
         }
     }
-    return first;
+    return grey;
 }
 
-// Stretching a page of one value has no darkest and lightest to stretch between (the library
-// turns it white): the value keeps its place on the scale instead.
-Bitmap flatGrey(FIBITMAP* source, int value)
+// 16-bit grey from its darkest value (black) to its lightest (white). The library's own stretch
+// starts from 255 at the highest, so a page whose darkest value is above 255 is not stretched to
+// black; and a page of one single value has nothing to stretch (the library turned it white): that
+// value keeps its place on the scale.
+Bitmap stretchGrey16(FIBITMAP* source)
 {
-    Bitmap result(FreeImage_Allocate(static_cast<int>(FreeImage_GetWidth(source)),
-                                     static_cast<int>(FreeImage_GetHeight(source)), 8));
-    if (!result) {
-        return {};
+    const unsigned width = FreeImage_GetWidth(source);
+    const unsigned height = FreeImage_GetHeight(source);
+    std::uint32_t darkest = 0xFFFF;
+    std::uint32_t lightest = 0;
+    for (unsigned y = 0; y < height; ++y) {
+        const auto* line = reinterpret_cast<const WORD*>(FreeImage_GetScanLine(source, static_cast<int>(y)));
+        const auto [low, high] = std::minmax_element(line, line + width);
+        darkest = std::min<std::uint32_t>(darkest, *low);
+        lightest = std::max<std::uint32_t>(lightest, *high);
     }
-    RGBQUAD* palette = FreeImage_GetPalette(result.get());
-    for (int level = 0; level < 256; ++level) {
-        const auto entry = static_cast<BYTE>(level);
-        palette[level] = RGBQUAD{entry, entry, entry, 0};
+    Bitmap grey = greyLike(source);
+    if (!grey || width == 0) {
+        return grey;
     }
-    const BYTE level = levelOf16(static_cast<std::uint32_t>(value));
-    for (unsigned y = 0; y < FreeImage_GetHeight(source); ++y) {
-        std::fill_n(FreeImage_GetScanLine(result.get(), static_cast<int>(y)), FreeImage_GetWidth(source), level);
+    const std::uint32_t range = lightest - darkest;
+    for (unsigned y = 0; y < height; ++y) {
+        const auto* in = reinterpret_cast<const WORD*>(FreeImage_GetScanLine(source, static_cast<int>(y)));
+        BYTE* out = FreeImage_GetScanLine(grey.get(), static_cast<int>(y));
+        for (unsigned x = 0; x < width; ++x) {
+            out[x] = range == 0 ? levelOf16(in[x])
+                                : static_cast<BYTE>(((in[x] - darkest) * 255U + range / 2) / range);
+        }
     }
-    carryOver(source, result.get());
-    return result;
+    carryOver(source, grey.get());
+    return grey;
 }
 
+// Other grey types (floating point, 32-bit integers) keep the library's stretch.
 Bitmap stretchGrey(FIBITMAP* source)
 {
     if (FreeImage_GetImageType(source) == FIT_UINT16) {
-        const int value = singleGreyValue(source);
-        if (value >= 0) {
-            return flatGrey(source, value);
-        }
+        return stretchGrey16(source);
     }
     return Bitmap(FreeImage_ConvertToStandardType(source, TRUE));
 }

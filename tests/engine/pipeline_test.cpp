@@ -463,6 +463,7 @@ struct SixteenBitCase {
     std::uint16_t colourSamples;
     bool alpha;
     std::vector<std::uint32_t> solid; // empty: a gradient in every channel
+    friend void PrintTo(const SixteenBitCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class SixteenBitPages : public Pipeline, public ::testing::WithParamInterface<SixteenBitCase> {};
@@ -508,6 +509,9 @@ TEST_P(SixteenBitPages, AreScaledLinearlyWhateverTheLayout)
                 RGBQUAD got{};
                 FreeImage_GetPixelColor(result.get(), static_cast<unsigned>(x), static_cast<unsigned>(height - 1 - y),
                                         &got);
+                if (result.bpp() != 32) {
+                    got.rgbReserved = 255;
+                }
                 if (std::memcmp(&got, &want, sizeof got) != 0 && wrong++ == 0) {
                     ADD_FAILURE() << layout.name << ": pixel (" << x << "," << y << ") is " << int{got.rgbRed} << ","
                                   << int{got.rgbGreen} << "," << int{got.rgbBlue} << "," << int{got.rgbReserved}
