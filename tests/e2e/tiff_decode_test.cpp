@@ -67,7 +67,9 @@ TEST_P(TiffVariantDecode, ConvertsWithTheColoursLibtiffDecodes)
         want = fixtures::scaledSamples(variant, pageWidth, pageHeight);
     }
 
-    const e2e::ConvertedPage page = e2e::convertPage(box, variant.name, QStringLiteral("png"), {QStringLiteral("-d")});
+    // 32 bits: Auto would keep 16-bit pages at 48 or 64 bits, which the comparison does not read.
+    const e2e::ConvertedPage page =
+        e2e::convertPage(box, variant.name, QStringLiteral("png"), {QStringLiteral("-d"), QStringLiteral("--png-bpp=32")});
     ASSERT_TRUE(page.image) << page.run.out.constData();
     // Un-premultiplying and 16-bit scaling round differently by a level; JPEG decoders differ more.
     const int tolerance = variant.lossy ? 10 : variant.alpha ? 2 : 1;
