@@ -115,11 +115,6 @@ QByteArray packBlock(const TiffVariant& variant, int x0, int y0, int blockWidth,
 
 void setLayoutTags(TIFF* tiff, const TiffVariant& variant, int width, int height)
 {
-    if (variant.photometric == PHOTOMETRIC_PALETTE) {
-        std::vector<std::uint16_t> map = paletteOf(variant.bitsPerSample);
-        const std::size_t entries = map.size() / 3;
-        TIFFSetField(tiff, TIFFTAG_COLORMAP, map.data(), map.data() + entries, map.data() + 2 * entries);
-    }
     TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(width));
     TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(height));
     TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, variant.bitsPerSample);
@@ -127,6 +122,12 @@ void setLayoutTags(TIFF* tiff, const TiffVariant& variant, int width, int height
     TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, variant.separatePlanes ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
     TIFFSetField(tiff, TIFFTAG_COMPRESSION, variant.compression);
     TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, variant.photometric);
+    // After BitsPerSample: libtiff sizes the colour map by it.
+    if (variant.photometric == PHOTOMETRIC_PALETTE) {
+        std::vector<std::uint16_t> map = paletteOf(variant.bitsPerSample);
+        const std::size_t entries = map.size() / 3;
+        TIFFSetField(tiff, TIFFTAG_COLORMAP, map.data(), map.data() + entries, map.data() + 2 * entries);
+    }
     if (variant.photometric == PHOTOMETRIC_SEPARATED) {
         TIFFSetField(tiff, TIFFTAG_INKSET, INKSET_CMYK);
     }
