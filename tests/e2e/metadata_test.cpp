@@ -86,7 +86,7 @@ std::string tiffText(TIFF* tiff, ttag_t tag)
 struct MetadataCase {
     const char* name;
     const char* format;
-    std::uint16_t bitsPerSample; // 16: a page that the steps replace (tone mapping)
+    std::uint16_t bitsPerSample; // 16: a page that the steps replace (scaled to 8 bits)
     QStringList options;
     bool resolution; // the format stores a resolution FreeImage reads back
     friend void PrintTo(const MetadataCase& c, std::ostream* os) { *os << c.name; }

@@ -2,11 +2,13 @@
 #include "engine/decode/page_loader.h"
 #include "engine/run/pipeline.h"
 #include "engine/steps/watermark.h"
+#include "engine/steps/sample_depth.h"
 #include "support/gui_app.h"
 #include "support/malformed_tiffs.h"
 #include "support/old_jpeg_tiff.h"
 #include "support/pixel_probe.h"
 #include "support/tiff_fixtures.h"
+#include "support/tiff_variants.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +18,7 @@
 #include <tiffio.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <set>
 
 using fixtures::PageKind;
@@ -451,6 +454,88 @@ INSTANTIATE_TEST_SUITE_P(Kinds, PipelineDepth,
                              // 16-bit source, so png gets 24 bits.
                              DepthCase{PageKind::Grey16, "png", 24}, DepthCase{PageKind::Rgb48, "jpg", 24},
                              DepthCase{PageKind::RgbFloat, "jpg", 24}, DepthCase{PageKind::Rgba64, "jpg", 24}));
+
+// --- 16-bit pages ---------------------------------------------------------------------------
+
+struct SixteenBitCase {
+    const char* name;
+    std::uint16_t photometric;
+    std::uint16_t colourSamples;
+    bool alpha;
+    std::vector<std::uint32_t> solid; // empty: a gradient in every channel
+    friend void PrintTo(const SixteenBitCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class SixteenBitPages : public Pipeline, public ::testing::WithParamInterface<SixteenBitCase> {};
+
+// A 16-bit page reaches the output with each sample scaled linearly to 8 bits, whichever decoder
+// read its layout (FreeImage takes contiguous strips, libtiff tiles and separate planes).
+TEST_P(SixteenBitPages, AreScaledLinearlyWhateverTheLayout)
+{
+    const SixteenBitCase& c = GetParam();
+    settings.output.pngBpp = 32;
+    useFormat(QStringLiteral("png"));
+    constexpr int width = 37;
+    constexpr int height = 21;
+    struct Layout {
+        const char* name;
+        bool tiled, separatePlanes;
+    };
+    for (const Layout layout : {Layout{"strips", false, false}, Layout{"tiles", true, false},
+                                Layout{"planes", false, true}, Layout{"planar_tiles", true, true}}) {
+        fixtures::TiffVariant variant{QString::fromLatin1(c.name) + u'_' + QLatin1String(layout.name), c.photometric,
+                                      16, c.colourSamples};
+        variant.alpha = c.alpha;
+        variant.solid = c.solid;
+        variant.tiled = layout.tiled;
+        variant.separatePlanes = layout.separatePlanes;
+        variant.compression = COMPRESSION_LZW;
+        const QString path = input(variant.name + QStringLiteral(".tif"));
+        ASSERT_TRUE(fixtures::writeTiffVariant(path, variant, width, height));
+        ASSERT_TRUE(convert(path)) << layout.name;
+        const Bitmap result = loadImage(output(variant.name + QStringLiteral(".png")));
+        ASSERT_TRUE(result) << layout.name;
+        int wrong = 0;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const auto level = [&](int channel) {
+                    const std::uint32_t value = fixtures::sampleValue(variant, x, y, channel);
+                    const bool inverted = c.photometric == PHOTOMETRIC_MINISWHITE && channel == 0;
+                    return levelOf16(inverted ? 65535 - value : value);
+                };
+                const bool grey = c.colourSamples == 1;
+                const RGBQUAD want{level(grey ? 0 : 2), level(grey ? 0 : 1), level(0),
+                                   static_cast<BYTE>(c.alpha ? level(c.colourSamples) : 255)};
+                RGBQUAD got{};
+                FreeImage_GetPixelColor(result.get(), static_cast<unsigned>(x), static_cast<unsigned>(height - 1 - y),
+                                        &got);
+                if (result.bpp() != 32) {
+                    got.rgbReserved = 255;
+                }
+                if (std::memcmp(&got, &want, sizeof got) != 0 && wrong++ == 0) {
+                    ADD_FAILURE() << layout.name << ": pixel (" << x << "," << y << ") is " << int{got.rgbRed} << ","
+                                  << int{got.rgbGreen} << "," << int{got.rgbBlue} << "," << int{got.rgbReserved}
+                                  << " instead of " << int{want.rgbRed} << "," << int{want.rgbGreen} << ","
+                                  << int{want.rgbBlue} << "," << int{want.rgbReserved};
+                }
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, SixteenBitPages,
+    ::testing::Values(SixteenBitCase{"rgb", PHOTOMETRIC_RGB, 3, false, {}},
+                      SixteenBitCase{"rgba", PHOTOMETRIC_RGB, 3, true, {}},
+                      // Red to blue with alpha: tone mapping made the middle magenta.
+                      SixteenBitCase{"red_blue_half", PHOTOMETRIC_RGB, 3, true, {32768, 0, 32767, 49151}},
+                      SixteenBitCase{"grey_alpha", PHOTOMETRIC_MINISBLACK, 1, true, {}},
+                      // Half grey with alpha came out lavender.
+                      SixteenBitCase{"half_grey_alpha", PHOTOMETRIC_MINISBLACK, 1, true, {32768, 65535}},
+                      // One single value has nothing to stretch: it keeps its level instead of white.
+                      SixteenBitCase{"single_grey", PHOTOMETRIC_MINISBLACK, 1, false, {30000}},
+                      SixteenBitCase{"single_white_is_zero", PHOTOMETRIC_MINISWHITE, 1, false, {30000}}),
+    [](const ::testing::TestParamInfo<SixteenBitCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Pipeline, GreyscaleAndThresholdStillFollowTheSourceDepth)
 {

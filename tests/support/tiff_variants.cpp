@@ -122,6 +122,12 @@ void setLayoutTags(TIFF* tiff, const TiffVariant& variant, int width, int height
     TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, variant.separatePlanes ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
     TIFFSetField(tiff, TIFFTAG_COMPRESSION, variant.compression);
     TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, variant.photometric);
+    // After BitsPerSample: libtiff sizes the colour map by it.
+    if (variant.photometric == PHOTOMETRIC_PALETTE) {
+        std::vector<std::uint16_t> map = paletteOf(variant.bitsPerSample);
+        const std::size_t entries = map.size() / 3;
+        TIFFSetField(tiff, TIFFTAG_COLORMAP, map.data(), map.data() + entries, map.data() + 2 * entries);
+    }
     if (variant.photometric == PHOTOMETRIC_SEPARATED) {
         TIFFSetField(tiff, TIFFTAG_INKSET, INKSET_CMYK);
     }
@@ -135,6 +141,9 @@ void setLayoutTags(TIFF* tiff, const TiffVariant& variant, int width, int height
             // libtiff converts the RGB we hand it to subsampled YCbCr.
             TIFFSetField(tiff, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
         }
+    }
+    if (variant.compression == COMPRESSION_CCITTFAX3) {
+        TIFFSetField(tiff, TIFFTAG_GROUP3OPTIONS, GROUP3OPT_2DENCODING | GROUP3OPT_FILLBITS);
     }
     if (variant.compression == COMPRESSION_LZW || variant.compression == COMPRESSION_ADOBE_DEFLATE) {
         const int bits = variant.bitsPerSample;
@@ -299,12 +308,36 @@ std::vector<TiffVariant> tiffVariants()
 
 namespace {
 
+// Writes an EXIF directory where the page's directory will follow it, and returns its offset
+// (0 when libtiff refused). The page's fields are set afresh afterwards.
+std::uint64_t writeExifDirectory(TIFF* tiff)
+{
+    std::uint64_t offset = 0;
+    if (TIFFCreateEXIFDirectory(tiff) != 0 ||
+        TIFFSetField(tiff, EXIFTAG_DATETIMEORIGINAL, "2026:12:10 09:30:00") == 0 ||
+        TIFFWriteCustomDirectory(tiff, &offset) == 0) {
+        return 0;
+    }
+    TIFFFreeDirectory(tiff);
+    TIFFCreateDirectory(tiff);
+    return offset;
+}
+
 bool writePage(const QString& path, const char* mode, const TiffVariant& variant, int width, int height,
                const TiffExtras& extras)
 {
-    std::unique_ptr<TIFF, TiffCloser> tiff(TIFFOpen(QFile::encodeName(path).constData(), mode));
+    const char* order = variant.bigEndian ? "b" : "l";
+    std::unique_ptr<TIFF, TiffCloser> tiff(
+        TIFFOpen(QFile::encodeName(path).constData(), (QByteArray(mode) + order).constData()));
     if (!tiff) {
         return false;
+    }
+    if (extras.exifDirectory) {
+        const std::uint64_t exif = writeExifDirectory(tiff.get());
+        if (exif == 0) {
+            return false;
+        }
+        TIFFSetField(tiff.get(), TIFFTAG_EXIFIFD, exif);
     }
     setLayoutTags(tiff.get(), variant, width, height);
     setExtraTags(tiff.get(), extras);
@@ -323,6 +356,21 @@ bool writeTiffVariant(const QString& path, const TiffVariant& variant, int width
 bool appendTiffVariant(const QString& path, const TiffVariant& variant, int width, int height)
 {
     return writePage(path, "a", variant, width, height, {});
+}
+
+std::vector<std::uint16_t> paletteOf(int bits)
+{
+    const int entries = 1 << bits;
+    std::vector<std::uint16_t> map(static_cast<std::size_t>(entries) * 3);
+    for (int i = 0; i < entries; ++i) {
+        // Spread over the scale whatever the depth, and unlike in each channel.
+        const int spread = i * 255 / std::max(1, entries - 1);
+        const auto level = [](int value) { return static_cast<std::uint16_t>((value % 256) * 257); };
+        map[static_cast<std::size_t>(i)] = level(spread);
+        map[static_cast<std::size_t>(entries + i)] = level(255 - spread);
+        map[static_cast<std::size_t>(2 * entries + i)] = level(spread * 7 + 40);
+    }
+    return map;
 }
 
 QByteArray adobeRgbProfile()

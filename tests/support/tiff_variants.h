@@ -23,6 +23,7 @@ struct TiffVariant {
     std::uint16_t compression = 1; // COMPRESSION_*
     bool lossy = false;            // JPEG: compare with a tolerance
     std::uint32_t rowsPerStrip = 16;
+    bool bigEndian = false;        // Motorola byte order instead of Intel
     // Every pixel gets these samples (colour samples, then alpha) instead of the gradient.
     std::vector<std::uint32_t> solid = {};
 };
@@ -38,12 +39,17 @@ struct TiffExtras {
     QByteArray dateTime;           // "YYYY:MM:DD HH:MM:SS"
     float dpi = 0;                 // X and Y resolution in dots per inch, 0: no resolution tags
     std::uint16_t orientation = 0; // 0: no Orientation tag
+    bool exifDirectory = false;    // an EXIF sub-directory (with the capture date) linked from the page
 };
 
 // Sample `channel` (colour samples, then alpha) of pixel (x, y) from the top-left: a gradient that
 // differs per channel, deeper samples with low bits that vary too, so a reader that drops or
 // misplaces them shows.
 std::uint32_t sampleValue(const TiffVariant& variant, int x, int y, int channel);
+
+// The colour map of a palette variant (PHOTOMETRIC_PALETTE): 2^bits entries of red, green and
+// blue at 16 bits, in TIFF's order (every red, then every green, then every blue).
+std::vector<std::uint16_t> paletteOf(int bits);
 
 // One variant of every category, small (40 x 32) and with a gradient in every channel.
 std::vector<TiffVariant> tiffVariants();

@@ -39,6 +39,7 @@ TiffPageHeader readHeader(TIFF* tiff)
     TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
     header.bitsPerPixel = bitsPerSample * samplesPerPixel;
     header.bitsPerSample = bitsPerSample;
+    header.samplesPerPixel = samplesPerPixel;
     std::uint16_t planar = PLANARCONFIG_CONTIG;
     TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
     header.separatePlanes = planar == PLANARCONFIG_SEPARATE;
@@ -46,8 +47,15 @@ TiffPageHeader readHeader(TIFF* tiff)
     std::uint16_t photometric = 0;
     std::uint16_t inkSet = INKSET_CMYK;
     TIFFGetFieldDefaulted(tiff, TIFFTAG_INKSET, &inkSet);
-    header.cmyk = TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric) != 0 && photometric == PHOTOMETRIC_SEPARATED &&
-                  inkSet == INKSET_CMYK && samplesPerPixel >= 4;
+    if (TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric) != 0) {
+        header.photometric = photometric;
+    }
+    header.cmyk = header.photometric == PHOTOMETRIC_SEPARATED && inkSet == INKSET_CMYK && samplesPerPixel >= 4;
+    std::uint32_t profileSize = 0;
+    void* profile = nullptr;
+    std::uint64_t exifOffset = 0;
+    header.colourProfileAndExif = TIFFGetField(tiff, TIFFTAG_ICCPROFILE, &profileSize, &profile) != 0 &&
+                                  TIFFGetField(tiff, TIFFTAG_EXIFIFD, &exifOffset) != 0;
     std::uint16_t orientation = ORIENTATION_TOPLEFT;
     TIFFGetFieldDefaulted(tiff, TIFFTAG_ORIENTATION, &orientation);
     header.orientation = orientation;
@@ -88,6 +96,15 @@ PageRange selectPages(int frameLoading, int pageCount)
     default:
         return {0, pageCount - 1};
     }
+}
+
+bool freeImageDecodesRight(const TiffPageHeader& header)
+{
+    const bool grey = header.photometric == PHOTOMETRIC_MINISBLACK || header.photometric == PHOTOMETRIC_MINISWHITE;
+    const bool wholeBytes = header.bitsPerSample % 8 == 0;
+    return (!header.separatePlanes || wholeBytes) && !header.colourProfileAndExif &&
+           !(grey && header.samplesPerPixel > 1) &&
+           !(header.photometric == PHOTOMETRIC_MINISWHITE && header.bitsPerSample == 16);
 }
 
 bool pageSizeAllowed(std::uint64_t width, std::uint64_t height)
@@ -142,29 +159,31 @@ InputDocument::InputDocument(const QString& path, bool keepCmyk) : path_(path), 
     if (!file_) {
         return;
     }
+    headers_ = readTiffPageHeaders(path);
     container_ = FreeImage_OpenMultiBitmapFromHandle(FIF_TIFF, stdioFreeImageIO(), file_.get(), 0);
     if (container_ != nullptr) {
         pageCount_ = FreeImage_GetPageCount(container_);
-        if (pageCount_ > 0) {
-            headers_ = readTiffPageHeaders(path);
-        }
         return;
     }
-    // The single-image fallback: its header is checked before the pixels are decoded.
+    // The single-image fallback decodes the first page: not when FreeImage must not decode it.
+    if (headers_.empty() || freeImageDecodesRight(headers_.front())) {
+        loadSingleImage();
+    }
+    // Without FreeImage, libtiff may still read the pages.
+    pageCount_ = singleImage_ ? 1 : static_cast<int>(headers_.size());
+}
+
+void InputDocument::loadSingleImage()
+{
+    // Its header is checked before the pixels are decoded.
     std::rewind(file_.get());
     const Bitmap header(FreeImage_LoadFromHandle(FIF_TIFF, stdioFreeImageIO(), file_.get(), FIF_LOAD_NOPIXELS));
     if (!header.empty() && pageSizeAllowed(header.width(), header.height())) {
         std::rewind(file_.get());
         single_ = Bitmap(FreeImage_LoadFromHandle(FIF_TIFF, stdioFreeImageIO(), file_.get(), 0));
     }
-    if (single_) {
-        pageCount_ = 1;
-        singleBpp_ = static_cast<int>(single_.bpp());
-        return;
-    }
-    // FreeImage cannot read the file at all: libtiff may still read its pages.
-    headers_ = readTiffPageHeaders(path);
-    pageCount_ = static_cast<int>(headers_.size());
+    singleImage_ = !single_.empty();
+    singleBpp_ = static_cast<int>(single_.bpp());
 }
 
 InputDocument::~InputDocument()
@@ -180,7 +199,7 @@ LoadedPage InputDocument::loadPage(int index)
     if (index < 0 || index >= pageCount_) {
         return page;
     }
-    if (container_ == nullptr && headers_.empty()) {
+    if (singleImage_) {
         page.sourceBpp = singleBpp_;
         page.image = std::move(single_);
         page.status = page.image ? PageStatus::Loaded : PageStatus::Failed;
@@ -217,10 +236,7 @@ Bitmap InputDocument::decodePage(int index, const TiffPageHeader& header)
         return stream ? std::move(stream) : decodeTiffPageWithLibtiff(path_, index);
     }
     // FreeImage turns CMYK into RGB as if there were no black ink.
-    // FreeImage's loader for separate planes copies whole bytes per sample and aborts the process
-    // on samples of fewer than 8 bits.
-    const bool freeImageSafe = !header.separatePlanes || header.bitsPerSample % 8 == 0;
-    const bool freeImageDecodes = container_ != nullptr && freeImageSafe && (!header.cmyk || keepCmyk_);
+    const bool freeImageDecodes = container_ != nullptr && freeImageDecodesRight(header) && (!header.cmyk || keepCmyk_);
     Bitmap page = freeImageDecodes ? decodeWithFreeImage(index) : Bitmap{};
     if (!page) {
         page = decodeTiffPageWithLibtiff(path_, index);
@@ -251,7 +267,7 @@ Bitmap InputDocument::decodeOldStyleJpeg(int index, const TiffPageHeader& header
 {
     QFile file(path_);
     if (!file.open(QIODevice::ReadOnly)) {
-        return container_ != nullptr ? decodeWithFreeImage(index) : Bitmap{};
+        return container_ != nullptr && freeImageDecodesRight(header) ? decodeWithFreeImage(index) : Bitmap{};
     }
     const auto fileSize = static_cast<std::uint64_t>(file.size());
     if (header.jpegOffset > 0 && header.jpegOffset < fileSize) {

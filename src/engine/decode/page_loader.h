@@ -48,8 +48,22 @@ struct TiffPageHeader {
     bool cmyk = false;            // PhotometricInterpretation separated, ink set CMYK
     bool separatePlanes = false;  // PlanarConfiguration 2
     int bitsPerSample = 1;
-    int orientation = 1; // Orientation, 1 (top-left) to 8
+    int samplesPerPixel = 1;
+    int photometric = -1;          // PhotometricInterpretation, -1 when absent
+    int orientation = 1;           // Orientation, 1 (top-left) to 8
+    bool colourProfileAndExif = false; // an ICC profile and an EXIF directory
 };
+
+// Whether FreeImage's TIFF loader decodes the page right and safely. It does not for:
+// - separate planes of fewer than 8 bits per sample (its loader copies whole bytes per sample and
+//   aborts the process);
+// - an ICC profile beside an EXIF directory (it keeps the profile's pointer, reads the EXIF
+//   directory, which frees the page's fields, and then copies the profile from freed memory);
+// - grey with alpha (at 16 bits it copies the raw bytes of each pixel as if they were four 8-bit
+//   samples of red, green, blue and alpha, so a grey page turns lavender; at 8 bits it drops the
+//   alpha, or in tiles mixes up the grey; at 4 bits the levels are wrong);
+// - white-is-zero grey at 16 bits (it ignores the inversion: white comes out black).
+bool freeImageDecodesRight(const TiffPageHeader& header);
 
 // The page headers of a TIFF file in page order; empty when libtiff cannot read the file.
 std::vector<TiffPageHeader> readTiffPageHeaders(const QString& path);
@@ -59,7 +73,8 @@ bool pageSizeAllowed(std::uint64_t width, std::uint64_t height);
 
 // The input file of one conversion, always read as TIFF: opened as a multi-page image (page
 // cache in memory, read-only) or, when that fails, loaded as a single image; when FreeImage cannot
-// open it at all, its pages are counted and decoded with libtiff. Owns the container and hands
+// open it at all (or must not decode its first page), its pages are counted and decoded with
+// libtiff. Owns the container and hands
 // out one independent page at a time, so a caller holds one decoded page.
 class InputDocument {
   public:
@@ -73,13 +88,15 @@ class InputDocument {
     int pageCount() const { return pageCount_; }
 
     // Decodes page `index` (0-based). Pages stored as old-style JPEG (compression 6) are decoded
-    // from their embedded JPEG stream with EXIF rotation. Pages FreeImage cannot decode, and CMYK
-    // pages (FreeImage loses their black), are decoded with libtiff. Every page but an embedded
+    // from their embedded JPEG stream with EXIF rotation. Pages FreeImage cannot decode or does
+    // not decode right (freeImageDecodesRight), and CMYK pages (FreeImage loses their black), are
+    // decoded with libtiff. Every page but an embedded
     // JPEG stream is then turned upright as its Orientation tag says. A single-image input hands
     // over its image, so each index can be loaded once.
     LoadedPage loadPage(int index);
 
   private:
+    void loadSingleImage();
     Bitmap decodePage(int index, const TiffPageHeader& header);
     Bitmap decodeWithFreeImage(int index);
     Bitmap decodeOldStyleJpeg(int index, const TiffPageHeader& header);
@@ -88,6 +105,7 @@ class InputDocument {
     FileHandle file_; // the stream the container reads; closed after the container
     FIMULTIBITMAP* container_ = nullptr;
     Bitmap single_;
+    bool singleImage_ = false; // single_ is the one page
     int singleBpp_ = 0;
     int pageCount_ = 0;
     bool keepCmyk_ = false;

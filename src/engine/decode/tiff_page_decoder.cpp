@@ -41,6 +41,13 @@ std::uint32_t bandRows(TIFF* tiff, std::uint32_t width, std::uint32_t height)
 // palettes, old-style JPEG), 8 bits per sample, alpha premultiplied.
 Bitmap decodeRgba(TIFF* tiff, std::uint32_t width, std::uint32_t height)
 {
+    // One sample per pixel is one plane, however the page declares it; the RGBA interface would
+    // read a page declared as separate planes as if it had one plane per colour.
+    std::uint16_t samples = 1;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    if (samples == 1) {
+        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    }
     char message[1024] = {};
     if (TIFFRGBAImageOK(tiff, message) == 0) {
         return {};

@@ -4,9 +4,23 @@
 
 PageCanvas::PageCanvas(std::uint32_t width, std::uint32_t height, PagePixels pixels) : pixels_(pixels)
 {
+    const auto w = static_cast<int>(width);
+    const auto h = static_cast<int>(height);
+    switch (pixels) {
+    case PagePixels::Grey16:
+        bitmap_.reset(FreeImage_AllocateT(FIT_UINT16, w, h));
+        return;
+    case PagePixels::Rgb16:
+        bitmap_.reset(FreeImage_AllocateT(FIT_RGB16, w, h));
+        return;
+    case PagePixels::Rgba16:
+        bitmap_.reset(FreeImage_AllocateT(FIT_RGBA16, w, h));
+        return;
+    default:
+        break;
+    }
     const int bpp = pixels == PagePixels::Grey ? 8 : pixels == PagePixels::Rgb ? 24 : 32;
-    bitmap_.reset(FreeImage_Allocate(static_cast<int>(width), static_cast<int>(height), bpp, FI_RGBA_RED_MASK,
-                                     FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK));
+    bitmap_.reset(FreeImage_Allocate(w, h, bpp, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK));
     if (bitmap_ && pixels == PagePixels::Grey) {
         RGBQUAD* palette = FreeImage_GetPalette(bitmap_.get());
         for (int level = 0; level < 256; ++level) {
@@ -36,6 +50,26 @@ void PageCanvas::put(std::uint32_t x, std::uint32_t y, const Rgba8& colour)
         }
         return;
     }
+    default:
+        return;
+    }
+}
+
+void PageCanvas::put16(std::uint32_t x, std::uint32_t y, const Rgba16& colour)
+{
+    BYTE* line = FreeImage_GetScanLine(bitmap_.get(), static_cast<int>(bitmap_.height() - 1 - y));
+    switch (pixels_) {
+    case PagePixels::Grey16:
+        reinterpret_cast<WORD*>(line)[x] = colour.red;
+        return;
+    case PagePixels::Rgb16:
+        reinterpret_cast<FIRGB16*>(line)[x] = FIRGB16{colour.red, colour.green, colour.blue};
+        return;
+    case PagePixels::Rgba16:
+        reinterpret_cast<FIRGBA16*>(line)[x] = FIRGBA16{colour.red, colour.green, colour.blue, colour.alpha};
+        return;
+    default:
+        return;
     }
 }
 

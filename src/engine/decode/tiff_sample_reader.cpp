@@ -175,6 +175,49 @@ std::uint32_t sampleAt(const SampleLayout& layout, const SampleBlock& block, std
                : readSample(block.planes[0] + rowStart, std::uint64_t{column} * layout.samples + sample, layout.bits);
 }
 
+// Grey and RGB pages of 16 bits per sample keep their samples; CMYK goes to 8 bits on its way
+// through the profile.
+bool keepsSixteenBits(const SampleLayout& layout)
+{
+    return layout.bits == 16 && layout.colourSamples != 4;
+}
+
+Rgba16 colour16Of(const SampleLayout& layout, const std::array<std::uint32_t, maxSamples>& samples)
+{
+    const auto word = [](std::uint32_t value) { return static_cast<std::uint16_t>(value); };
+    Rgba16 colour;
+    if (layout.colourSamples == 1) {
+        const std::uint16_t grey = word(layout.photometric == PHOTOMETRIC_MINISWHITE ? 0xFFFFU - samples[0] : samples[0]);
+        colour = {grey, grey, grey, 0xFFFF};
+    } else {
+        colour = {word(samples[0]), word(samples[1]), word(samples[2]), 0xFFFF};
+    }
+    if (layout.alphaIndex >= 0) {
+        colour.alpha = word(samples[static_cast<std::size_t>(layout.alphaIndex)]);
+        if (layout.associatedAlpha) {
+            colour.red = unpremultiply16(colour.red, colour.alpha);
+            colour.green = unpremultiply16(colour.green, colour.alpha);
+            colour.blue = unpremultiply16(colour.blue, colour.alpha);
+        }
+    }
+    return colour;
+}
+
+void paintBlock16(const SampleLayout& layout, const SampleBlock& block, PageCanvas& canvas, std::uint32_t rows,
+                  std::uint32_t columns)
+{
+    std::array<std::uint32_t, maxSamples> samples{};
+    for (std::uint32_t row = 0; row < rows; ++row) {
+        const std::uint64_t rowStart = row * block.rowBytes;
+        for (std::uint32_t column = 0; column < columns; ++column) {
+            for (std::uint16_t s = 0; s < layout.samples; ++s) {
+                samples[s] = sampleAt(layout, block, rowStart, column, s);
+            }
+            canvas.put16(block.x0 + column, block.y0 + row, colour16Of(layout, samples));
+        }
+    }
+}
+
 // Paints the block's pixels; CMYK goes through `profile` a row at a time when it is valid.
 void paintBlock(const SampleLayout& layout, const SampleBlock& block, PageCanvas& canvas, std::uint32_t pageWidth,
                 std::uint32_t pageHeight, const CmykProfileTransform* profile)
@@ -182,6 +225,10 @@ void paintBlock(const SampleLayout& layout, const SampleBlock& block, PageCanvas
     std::array<std::uint32_t, maxSamples> samples{};
     const std::uint32_t rows = std::min(block.rows, pageHeight - block.y0);
     const std::uint32_t columns = std::min(block.width, pageWidth - block.x0);
+    if (keepsSixteenBits(layout)) {
+        paintBlock16(layout, block, canvas, rows, columns);
+        return;
+    }
     const bool throughProfile = profile != nullptr && profile->valid() && layout.colourSamples == 4;
     std::vector<Levels> levels(columns);
     std::vector<std::uint8_t> inks(throughProfile ? columns * 4U : 0U);
@@ -209,6 +256,12 @@ void paintBlock(const SampleLayout& layout, const SampleBlock& block, PageCanvas
 
 PagePixels pixelsFor(const SampleLayout& layout)
 {
+    if (keepsSixteenBits(layout)) {
+        // Grey with alpha becomes RGBA, as FreeImage has no grey-with-alpha type.
+        return layout.alphaIndex >= 0 ? PagePixels::Rgba16
+               : layout.colourSamples == 1 ? PagePixels::Grey16
+                                           : PagePixels::Rgb16;
+    }
     if (layout.alphaIndex >= 0) {
         return PagePixels::Rgba;
     }

@@ -8,6 +8,7 @@
 #include "engine/core/output_naming.h"
 #include "engine/core/page_metadata.h"
 #include "engine/write/temp_file_claims.h"
+#include "engine/steps/sample_depth.h"
 #include "engine/steps/transform.h"
 #include "engine/steps/watermark.h"
 
@@ -28,29 +29,6 @@ Bitmap capIconSize(Bitmap image, const JobState& job, int& width, int& height)
     width = iconSizeCap;
     height = iconSizeCap;
     return Bitmap(FreeImage_Rescale(image.get(), iconSizeCap, iconSizeCap, FILTER_BICUBIC));
-}
-
-// 16-bit and floating-point grey pages become ordinary 8-bit grey pages before any colour step;
-// 8-bit and 1-bit grey pages come back as they are.
-Bitmap normaliseGrey(Bitmap image)
-{
-    const FREE_IMAGE_COLOR_TYPE type = FreeImage_GetColorType(image.get());
-    if (type != FIC_MINISWHITE && type != FIC_MINISBLACK) {
-        return image;
-    }
-    if (FreeImage_GetImageType(image.get()) == FIT_BITMAP) {
-        return image;
-    }
-    return Bitmap(FreeImage_ConvertToStandardType(image.get(), TRUE));
-}
-
-// Deeper pages (48/64-bit RGB, float RGB) are tone-mapped to 24 bits.
-Bitmap toneMapHighDynamicRange(Bitmap image)
-{
-    if (image.bpp() <= 32) {
-        return image;
-    }
-    return Bitmap(FreeImage_TmoDrago03(image.get(), 1.0, 0.0));
 }
 
 // %width%, %height% and %bpp% of the page in hand, for its watermark text and its name: the size
@@ -83,11 +61,7 @@ Bitmap processPage(Bitmap image, RunContext& context)
     if (!goesOn()) {
         return {};
     }
-    image = normaliseGrey(std::move(image));
-    if (!goesOn()) {
-        return {};
-    }
-    image = toneMapHighDynamicRange(std::move(image));
+    image = toEightBitsPerSample(std::move(image));
     if (!goesOn()) {
         return {};
     }

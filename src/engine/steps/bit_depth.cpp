@@ -1,6 +1,7 @@
 #include "engine/steps/bit_depth.h"
 
 #include "engine/formats/save_flags.h"
+#include "engine/steps/sample_depth.h"
 
 namespace {
 
@@ -107,22 +108,10 @@ bool hasColourPixels(FIBITMAP* dib)
 
 // FreeImage converts most depths only from standard bitmaps. Loaded pages that are not (16-bit
 // grey, 48/64-bit RGB, float) are brought to an 8-, 24- or 32-bit bitmap first, the way the
-// pipeline's normalisation would.
+// pipeline's normalisation does.
 Bitmap toStandardBitmap(Bitmap image)
 {
-    switch (FreeImage_GetImageType(image.get())) {
-    case FIT_BITMAP:
-        return image;
-    case FIT_RGB16:
-        return Bitmap(FreeImage_ConvertTo24Bits(image.get()));
-    case FIT_RGBA16:
-        return Bitmap(FreeImage_ConvertTo32Bits(image.get()));
-    case FIT_RGBF:
-    case FIT_RGBAF:
-        return Bitmap(FreeImage_TmoDrago03(image.get(), 1.0, 0.0));
-    default:
-        return Bitmap(FreeImage_ConvertToStandardType(image.get(), TRUE));
-    }
+    return toEightBitsPerSample(std::move(image));
 }
 
 // Like FreeImage_ConvertTo24Bits, also for pages that are not standard bitmaps.

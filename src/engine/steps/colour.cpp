@@ -1,5 +1,7 @@
 #include "engine/steps/colour.h"
 
+#include "engine/steps/sample_depth.h"
+
 #include <algorithm>
 
 namespace {
@@ -17,21 +19,18 @@ Bitmap atMost32Bits(Bitmap image)
 
 Bitmap convertTo24Bits(const Bitmap& image)
 {
-    switch (FreeImage_GetImageType(image.get())) {
-    case FIT_BITMAP:
-    case FIT_RGB16:
-    case FIT_RGBA16:
-        return Bitmap(FreeImage_ConvertTo24Bits(image.get()));
-    case FIT_RGBF:
-    case FIT_RGBAF:
-        return Bitmap(FreeImage_TmoDrago03(image.get(), 1.0, 0.0));
-    case FIT_UNKNOWN:
+    if (image.empty() || FreeImage_GetImageType(image.get()) == FIT_UNKNOWN) {
         return {};
-    default: {
-        const Bitmap standard(FreeImage_ConvertToStandardType(image.get(), TRUE));
-        return standard ? Bitmap(FreeImage_ConvertTo24Bits(standard.get())) : Bitmap();
     }
+    if (FreeImage_GetImageType(image.get()) == FIT_BITMAP) {
+        return Bitmap(FreeImage_ConvertTo24Bits(image.get()));
     }
+    // Deep pages the way the pipeline brings them to 8 bits per sample, whichever step meets them first.
+    Bitmap standard = eightBitsPerSampleOf(image);
+    if (!standard || standard.bpp() == 24) {
+        return standard;
+    }
+    return Bitmap(FreeImage_ConvertTo24Bits(standard.get()));
 }
 
 Bitmap adjustColours(Bitmap image, const Settings& settings)
