@@ -242,6 +242,9 @@ TEST(WindowedStart, OpenWithAddsToTheListOfTheOpenWindow)
     EXPECT_EQ(second.exitCode, 0) << second.err.toStdString();
     EXPECT_TRUE(second.err.isEmpty()) << second.err.toStdString();
 
+    // The window may still be starting, then imports the folder under its progress window, which
+    // takes the clicks until it closes.
+    QThread::msleep(2500);
     using e2e::VirtualDisplay;
     const QString title = QStringLiteral("^Tessaline 2.6$");
     const QString listFile = sandbox.path(QStringLiteral("list.txt"));
