@@ -2,6 +2,7 @@
 #include "app/instance_guard.h"
 #include "cli/command_line.h"
 #include "engine/write/devil_writer.h"
+#include "gui/display_check.h"
 #include "gui/screenshot_mode.h"
 #include "gui/uninstall_page.h"
 #include "gui/windowed_start.h"
@@ -41,10 +42,25 @@ int main(int argc, char** argv)
         }
     }
 
-    // The windowed start and the hidden modes run once: a second one ends silently.
+    // A start that would open a window without a display says so at once, before the lock or the
+    // configuration is touched (the screenshot mode looks at its folder first: a missing one ends it silently).
+    const bool windowed = outcome.next == CommandLineOutcome::Next::StartWindowed;
+    if ((windowed || outcome.next == CommandLineOutcome::Next::StartUninstallPage) && !displayAvailableOrReported()) {
+        return 1;
+    }
+
+    // The windowed start and the hidden modes run once. A second windowed start hands its files to
+    // the open window; a second hidden mode ends silently.
     InstanceGuard guard;
-    if (!guard.acquire()) {
-        return 0;
+    const InstanceLock lock = guard.acquire();
+    switch (lock.state) {
+    case InstanceLock::State::Held:
+        break;
+    case InstanceLock::State::AlreadyRunning:
+        return windowed ? runSecondWindowedStart(argc, argv, guard.windowSocketPath()) : 0;
+    case InstanceLock::State::Failed:
+        std::fprintf(stderr, "%s\n", qUtf8Printable(lock.problem));
+        return 1;
     }
     switch (outcome.next) {
     case CommandLineOutcome::Next::StartUninstallPage:
@@ -55,5 +71,5 @@ int main(int argc, char** argv)
     case CommandLineOutcome::Next::StartWindowed:
         break;
     }
-    return runWindowedMode(argc, argv);
+    return runWindowedMode(argc, argv, guard.windowSocketPath());
 }

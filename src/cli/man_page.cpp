@@ -90,7 +90,8 @@ defaults and the options below, and never reads or writes the desktop applicatio
 Started without
 .BR \-i ,
 it opens the desktop application. Files and folders named on such a command line are added to
-its file list as if they had been dropped on the window; other parameters have no effect.
+its file list as if they had been dropped on the window; other parameters have no effect. While
+a window is open, the start hands them to that window, which comes to the front, and ends at once.
 .PP
 Options are matched in any letter case.
 .BR \-i ,
@@ -127,7 +128,8 @@ The run was ended by an interrupt (SIGINT, Ctrl+C), after its summary.
 .B 143
 The run was ended by SIGTERM, after its summary.
 .PP
-The desktop application always exits with status 0.
+The desktop application exits with status 0. A start that cannot open its window (no graphical
+display, a runtime folder that cannot hold its lock) writes an error line and exits with status 1.
 .SH FILES
 .TP
 .I $XDG_CONFIG_HOME/Morvane/tessaline/config.ini

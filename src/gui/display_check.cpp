@@ -7,6 +7,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -57,22 +58,41 @@ bool waylandDisplaySet()
     return !qEnvironmentVariable("WAYLAND_DISPLAY").isEmpty();
 }
 
-} // namespace
-
-bool displayAvailable()
+bool platformAvailable(const QString& platform)
 {
-    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
     if (isServerlessPlatform(platform)) {
         return true;
     }
     if (platform.startsWith(QLatin1StringView("wayland"))) {
         return waylandDisplaySet();
     }
-    const bool x11 = x11DisplayReachable(qEnvironmentVariable("DISPLAY"));
-    return platform.isEmpty() ? x11 || waylandDisplaySet() : x11;
+    return x11DisplayReachable(qEnvironmentVariable("DISPLAY"));
 }
 
-QString noDisplayError()
+} // namespace
+
+bool displayAvailable()
 {
-    return QStringLiteral("Error: No display is available to show the window (is DISPLAY set?)");
+    const QString chosen = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (chosen.isEmpty()) {
+        return x11DisplayReachable(qEnvironmentVariable("DISPLAY")) || waylandDisplaySet();
+    }
+    // Qt tries the platforms of a list such as "wayland;xcb" in turn.
+    for (const QString& platform : chosen.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        if (platformAvailable(platform)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool displayAvailableOrReported()
+{
+    if (displayAvailable()) {
+        return true;
+    }
+    std::fputs("Error: There is no graphical display (X11 or Wayland) for the window; to convert from the "
+               "terminal, start the console tool with -i: tessaline -i INPUT [options]\n",
+               stderr);
+    return false;
 }

@@ -144,8 +144,7 @@ int runScreenshotMode(int& argc, char** argv, const QString& folderText)
     if (folder.isEmpty()) {
         return 0;
     }
-    if (!displayAvailable()) {
-        std::fprintf(stderr, "%s\n", qUtf8Printable(noDisplayError()));
+    if (!displayAvailableOrReported()) {
         return 1;
     }
     QApplication application(argc, argv);

@@ -1,15 +1,12 @@
 #include "gui/uninstall_page.h"
 
 #include "app/message_catalogue.h"
-#include "gui/display_check.h"
 #include "gui/web_links.h"
 #include "online/web_addresses.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QPushButton>
-
-#include <cstdio>
 
 UninstallPage::UninstallPage(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
@@ -37,10 +34,6 @@ void UninstallPage::next()
 
 int runUninstallPage(int& argc, char** argv)
 {
-    if (!displayAvailable()) {
-        std::fprintf(stderr, "%s\n", qUtf8Printable(noDisplayError()));
-        return 1;
-    }
     QApplication application(argc, argv);
     loadMessageCatalogue();
     UninstallPage page;

@@ -24,5 +24,5 @@ class UninstallPage : public QDialog {
 };
 
 // The "-U" start: shows the page until Next or the close box ends it, and returns the exit
-// status (0; 1 with an "Error: " line when there is no display). Reads and writes no settings.
+// status, 0. Reads and writes no settings. The caller has made sure a display is available.
 int runUninstallPage(int& argc, char** argv);

@@ -4,13 +4,12 @@
 #include "app/folder_history.h"
 #include "app/message_catalogue.h"
 #include "app/program_info.h"
-#include "gui/list_commands.h"
 #include "gui/main_window.h"
+#include "gui/window_hand_over.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QScreen>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -24,24 +23,45 @@ QSize primaryDesktopSize()
 
 } // namespace
 
-int runWindowedMode(int& argc, char** argv)
+int runWindowedMode(int& argc, char** argv, const QString& socketPath)
 {
     QApplication application(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("tessaline"));
+    // The window takes the files of later starts from the moment the lock is ours, so that they
+    // need not wait for its start; they and the files named here ("Open With") are added as a drop
+    // once the window shows.
+    WindowInbox inbox;
+    inbox.add(namedStartPaths(QApplication::arguments().mid(1)));
+    HandOverServer handOverServer;
+    QObject::connect(&handOverServer, &HandOverServer::pathsHandedOver, &inbox, &WindowInbox::handOver);
+    const QString listenProblem = handOverServer.listen(socketPath);
+    if (!listenProblem.isEmpty()) {
+        std::fprintf(stderr, "Tessaline: later starts cannot hand files to this window (%s: %s)\n",
+                     qUtf8Printable(socketPath), qUtf8Printable(listenProblem));
+    }
     const QString configPath = configurationPath();
     WindowedSession session(configPath, programDataFolder() + QStringLiteral("gfx/"));
     session.window().completeWindowedStart();
-    // Files and folders named on the command line ("Open With") arrive as a drop once the window shows.
-    const QStringList named = namedStartPaths(QApplication::arguments().mid(1));
-    if (!named.isEmpty()) {
-        QTimer::singleShot(0, &session.window(),
-                           [&session, named] { session.window().listCommands().addDroppedPaths(named); });
-    }
+    inbox.open(session.window());
     QApplication::exec();
     if (!session.finish()) {
         std::fprintf(stderr, "Tessaline: the settings could not be written to %s\n", qUtf8Printable(configPath));
     }
     return 0;
+}
+
+int runSecondWindowedStart(int& argc, char** argv, const QString& socketPath)
+{
+    const QCoreApplication application(argc, argv);
+    const QStringList named = namedStartPaths(QCoreApplication::arguments().mid(1));
+    const QString problem = handOverToWindow(socketPath, named);
+    // Without files nothing is lost when the window cannot be raised: the start ends silently.
+    if (problem.isEmpty() || named.isEmpty()) {
+        return 0;
+    }
+    std::fprintf(stderr, "Error: Tessaline is already open, but %s; the files were not added to its list\n",
+                 qUtf8Printable(problem));
+    return 1;
 }
 
 WindowedSession::WindowedSession(const QString& configPath, const QString& gfxFolder) : configPath_(configPath)

@@ -11,10 +11,15 @@ class MainWindow;
 class QWidget;
 
 // The windowed mode from its start to its end: creates the application, loads the configuration
-// file, the pictures and the theme, shows the main window, runs the one event loop and, when the
-// window has closed, saves the configuration. The caller holds the single-instance lock.
-// Returns the exit status, 0.
-int runWindowedMode(int& argc, char** argv);
+// file, the pictures and the theme, shows the main window, takes the files of later starts on
+// socketPath, runs the one event loop and, when the window has closed, saves the configuration.
+// The caller holds the single-instance lock. Returns the exit status, 0.
+int runWindowedMode(int& argc, char** argv, const QString& socketPath);
+
+// A windowed start while a window is open: hands the files and folders it names to that window
+// (which adds them as a drop and comes to the front) and returns 0. Returns 1, with an "Error: "
+// line, when the window did not take them.
+int runSecondWindowedStart(int& argc, char** argv, const QString& socketPath);
 
 // One windowed session, for runWindowedMode and for tests that need the real start-up and
 // shutdown without a process of their own. Needs a QApplication.

@@ -226,18 +226,28 @@ std::unique_ptr<RunningTessaline> Sandbox::startBytes(const std::vector<QByteArr
     }
     argv.push_back(nullptr);
 
-    const QByteArray runtime = "XDG_RUNTIME_DIR=" + QFile::encodeName(runtimeFolder());
-    const QByteArray config = "XDG_CONFIG_HOME=" + QFile::encodeName(configFolder());
-    const QByteArray home = "HOME=" + QFile::encodeName(root_.path() + QStringLiteral("/home"));
+    std::vector<QByteArray> own{"XDG_RUNTIME_DIR=" + QFile::encodeName(runtimeFolder()),
+                                "XDG_CONFIG_HOME=" + QFile::encodeName(configFolder()),
+                                "HOME=" + QFile::encodeName(root_.path() + QStringLiteral("/home"))};
+    for (const QString& entry : options.environment) {
+        own.push_back(QFile::encodeName(entry));
+    }
+    const auto replaced = [&own](const char* entry, std::size_t from) {
+        return std::any_of(own.begin() + static_cast<std::ptrdiff_t>(from), own.end(), [entry](const QByteArray& mine) {
+            const qsizetype name = mine.indexOf('=') + 1;
+            return name > 0 && std::strncmp(entry, mine.constData(), static_cast<std::size_t>(name)) == 0;
+        });
+    };
     std::vector<char*> envp;
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "XDG_RUNTIME_DIR=", 16) != 0 && std::strncmp(*entry, "XDG_CONFIG_HOME=", 16) != 0 &&
-            std::strncmp(*entry, "HOME=", 5) != 0) {
+        if (!replaced(*entry, 0)) {
             envp.push_back(*entry);
         }
     }
-    for (const QByteArray* extra : {&runtime, &config, &home}) {
-        envp.push_back(const_cast<char*>(extra->constData()));
+    for (std::size_t i = 0; i < own.size(); ++i) {
+        if (!replaced(own[i].constData(), i + 1)) {
+            envp.push_back(own[i].data());
+        }
     }
     envp.push_back(nullptr);
 

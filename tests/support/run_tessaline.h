@@ -32,6 +32,9 @@ struct RunOptions {
     int timeoutMs = 120000;
     // Standard input is a pseudo-terminal (as in an interactive shell) instead of /dev/null.
     bool terminalInput = false;
+    // "NAME=value" entries that replace the inherited and the sandbox's own ("XDG_RUNTIME_DIR=",
+    // empty, to start without a runtime folder).
+    QStringList environment = {};
 };
 
 // A process started without waiting, for tests that act while it runs.
