@@ -1,6 +1,6 @@
 // Converting several files at once must leave exactly what a sequential run leaves: the same
 // names, the same bytes, the same debug lines in the same order.
-#include "engine/format_catalogue.h"
+#include "engine/formats/format_catalogue.h"
 #include "support/run_tessaline.h"
 #include "support/tiff_fixtures.h"
 
