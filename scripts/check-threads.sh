@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Builds Tessaline with ThreadSanitizer into build-tsan/ and runs the console end-to-end tests
-# there: their runs convert with one worker per core unless a test chooses otherwise, so on two or
-# more cores any data race in the parallel run is reported and fails the test that triggers it.
+# Builds Tessaline with ThreadSanitizer into build-tsan/ and runs the end-to-end tests there: the
+# console runs, which convert with one worker per core unless a test chooses otherwise, and the
+# window tests on an X display of their own (skipped when Xvfb or openbox is missing). A race (or a
+# lock-order cycle) reported in the program ends it with status 66 and fails the test that triggered
+# it; reports from inside libraries built without the sanitizer are suppressed in tsan.supp, each
+# with its reason. The tests wait longer for the program in this build (tests/support/patience.h).
 #   scripts/check-threads.sh [GTEST_FILTER]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

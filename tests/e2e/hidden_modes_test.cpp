@@ -2,6 +2,7 @@
 // page), and F1 of the windowed start, run as the real program on an X display of the test's own.
 // What the program hands to the desktop's open action is caught by an xdg-open of the test's own.
 #include "support/no_display.h"
+#include "support/patience.h"
 #include "support/run_tessaline.h"
 #include "support/virtual_display.h"
 
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QThread>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -47,7 +49,7 @@ class CaughtOpens {
     // The addresses opened so far; xdg-open runs detached, so give it a moment.
     QStringList opened() const
     {
-        QProcess::execute(QStringLiteral("sleep"), {QStringLiteral("0.5")});
+        QThread::msleep(e2e::patientMs(500));
         QFile file(log_);
         if (!file.open(QIODevice::ReadOnly)) {
             return {};
@@ -161,7 +163,7 @@ TEST(ScreenshotMode, WithoutAFolderWritesBesideTheProgram)
     const Sandbox sandbox;
     const std::unique_ptr<QProcess> process =
         startProgram(sandbox, installedCopy(sandbox, QStringLiteral("alone"), false), {QStringLiteral("-T")});
-    ASSERT_TRUE(process->waitForFinished(60000));
+    ASSERT_TRUE(process->waitForFinished(e2e::patientMs(60000)));
     EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardError().toStdString();
     EXPECT_EQ(sandbox.filesBelow(QStringLiteral("alone/usr/bin")),
               (QStringList{"tessaline", "tessaline1.jpg", "tessaline1x.jpg"}));
@@ -179,7 +181,7 @@ TEST(ScreenshotMode, InstalledProgramShowsTheThemeOfItsDataFolder)
         const QString name = withData ? QStringLiteral("installed") : QStringLiteral("alone");
         const std::unique_ptr<QProcess> process =
             startProgram(sandbox, installedCopy(sandbox, name, withData), {QStringLiteral("-T")});
-        ASSERT_TRUE(process->waitForFinished(60000));
+        ASSERT_TRUE(process->waitForFinished(e2e::patientMs(60000)));
         ASSERT_EQ(process->exitCode(), 0);
         shots[withData ? 1 : 0] = QImage(sandbox.path(name + QStringLiteral("/usr/bin/tessaline1.jpg")));
         ASSERT_FALSE(shots[withData ? 1 : 0].isNull());
@@ -260,7 +262,7 @@ TEST(WindowedStart, F1OpensTheInstalledManual)
     ASSERT_TRUE(typeInto(QStringLiteral("^Tessaline 2.6$"), {QStringLiteral("F1")}));
     const QStringList opened = opens.opened();
     ASSERT_TRUE(typeInto(QStringLiteral("^Tessaline 2.6$"), {QStringLiteral("alt+x")}));
-    ASSERT_TRUE(process->waitForFinished(30000));
+    ASSERT_TRUE(process->waitForFinished(e2e::patientMs(30000)));
     const QString manual = sandbox.path(QStringLiteral("installed/usr/share/tessaline/tessaline.html"));
     EXPECT_EQ(opened, QStringList{QUrl::fromLocalFile(manual).toString()});
 }

@@ -114,7 +114,7 @@ TEST_P(EveryWriter, FourWorkersWriteWhatOneWrites)
 {
     const e2e::Sandbox sandbox;
     const QDir samples(QStringLiteral(TESSALINE_SOURCE_DIR "/samples"));
-    for (const QString copy : {QStringLiteral("in/a"), QStringLiteral("in/b")}) {
+    for (const QString& copy : {QStringLiteral("in/a"), QStringLiteral("in/b")}) {
         const QString folder = sandbox.makeFolder(copy);
         for (const QFileInfo& sample : samples.entryInfoList({QStringLiteral("*.tif")}, QDir::Files)) {
             ASSERT_TRUE(QFile::copy(sample.filePath(), folder + u'/' + sample.fileName()));

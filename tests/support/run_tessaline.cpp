@@ -1,5 +1,6 @@
 #include "support/run_tessaline.h"
 
+#include "support/patience.h"
 #include "support/tiff_fixtures.h"
 
 #include <QDir>
@@ -101,7 +102,7 @@ bool RunningTessaline::pump(int timeoutMs)
 
 bool RunningTessaline::waitForOutput(const QByteArray& text, int timeoutMs)
 {
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(patientMs(timeoutMs));
     while (!result_.out.contains(text)) {
         if (remainingMs(deadline) == 0 || !pump(std::min(remainingMs(deadline), 100))) {
             return result_.out.contains(text);
@@ -126,7 +127,7 @@ void RunningTessaline::interrupt()
 
 RunResult RunningTessaline::finish(int timeoutMs)
 {
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(patientMs(timeoutMs));
     while (remainingMs(deadline) > 0 && pump(std::min(remainingMs(deadline), 100))) {
     }
     int status = 0;

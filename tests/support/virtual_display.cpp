@@ -1,5 +1,7 @@
 #include "support/virtual_display.h"
 
+#include "support/patience.h"
+
 #include <QStandardPaths>
 #include <QThread>
 
@@ -89,7 +91,7 @@ bool VirtualDisplay::xdotool(const QStringList& arguments, int timeoutMs)
 {
     QProcess process;
     process.start(QStringLiteral("xdotool"), arguments);
-    if (!process.waitForFinished(timeoutMs)) {
+    if (!process.waitForFinished(patientMs(timeoutMs))) {
         stop(process);
         return false;
     }

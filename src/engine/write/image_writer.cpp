@@ -19,14 +19,18 @@
 
 namespace {
 
-// FreeImage's XPM writer spells each colour's characters into one static buffer, so two XPM saves
-// at the same time mix up their colour names and the pixels come out wrong: they take turns. The
-// other FreeImage writers we use keep their state per call (checked against their sources and by
-// the test that writes every format with one and with four workers).
+// Two FreeImage writers write into static buffers of the library, so two saves of theirs at the
+// same time take turns: the XPM writer spells each colour's characters into one buffer (two saves
+// at once mix up their colour names and the pixels come out wrong), and the HDR writer prints the
+// library's version into the buffer FreeImage_GetVersion returns for its header (found by the
+// thread check). The other FreeImage writers we use keep their state per call (checked against
+// their sources, by the thread check and by the test that writes every format with one and with
+// four workers).
 std::unique_lock<std::mutex> turnForWriter(int formatId)
 {
-    static std::mutex xpmWriter;
-    return formatId == FIF_XPM ? std::unique_lock(xpmWriter) : std::unique_lock<std::mutex>();
+    static std::mutex sharedBufferWriters;
+    const bool sharesABuffer = formatId == FIF_XPM || formatId == FIF_HDR;
+    return sharesABuffer ? std::unique_lock(sharedBufferWriters) : std::unique_lock<std::mutex>();
 }
 
 bool freeImageSave(const Bitmap& image, int formatId, const QString& path, int flags)
