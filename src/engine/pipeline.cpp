@@ -7,6 +7,7 @@
 #include "engine/image_writer.h"
 #include "engine/output_naming.h"
 #include "engine/page_metadata.h"
+#include "engine/srgb_conversion.h"
 #include "engine/temp_file_claims.h"
 #include "engine/transform.h"
 #include "engine/watermark.h"
@@ -170,6 +171,10 @@ bool processCurrentFile(RunContext& context)
         Bitmap image;
         if (page.status == PageStatus::Loaded) {
             const PageMetadata metadata(page.image);
+            if (settings.advanced.stripMetadata != 0) {
+                // Without its profile the page is taken for sRGB: its pixels must be sRGB first.
+                page.image = convertToSrgb(std::move(page.image));
+            }
             image = processPage(std::move(page.image), context);
             if (image.empty()) {
                 context.failure = {FileFailureKind::ProcessingFailed};

@@ -66,19 +66,19 @@ TEST(OptionWarnings, ValuesThatAreNotWhatTheOptionTakes)
         ASSERT_NE(option, nullptr) << c.option;
         const QString subject = QString::fromLatin1(c.option).toLower() + u'=' + QString::fromLatin1(c.value);
         const auto warning = valueWarning(*option, QString::fromLatin1(c.value), subject);
-        EXPECT_EQ(warning.value_or(QString()), QString::fromLatin1(c.warning)) << c.option << "=" << c.value;
+        EXPECT_EQ(warning.value_or(Warning{}).text(), QString::fromLatin1(c.warning)) << c.option << "=" << c.value;
     }
 }
 
 TEST(OptionWarnings, UnknownOptionsGetAHint)
 {
-    EXPECT_EQ(unknownOptionWarning(QStringLiteral("--widht=100")),
+    EXPECT_EQ(unknownOptionWarning(QStringLiteral("--widht=100")).text(),
               QStringLiteral("unknown option --widht (did you mean --width?)"));
-    EXPECT_EQ(unknownOptionWarning(QStringLiteral("-c=jpg")),
+    EXPECT_EQ(unknownOptionWarning(QStringLiteral("-c=jpg")).text(),
               QStringLiteral("unknown option -c=jpg (did you mean -c jpg?)"));
-    EXPECT_EQ(unknownOptionWarning(QStringLiteral("--help")),
+    EXPECT_EQ(unknownOptionWarning(QStringLiteral("--help")).text(),
               QStringLiteral("--help acts only as the first parameter; ignored"));
-    EXPECT_EQ(unknownOptionWarning(QStringLiteral("--frobnicate")), QStringLiteral("unknown option --frobnicate"));
+    EXPECT_EQ(unknownOptionWarning(QStringLiteral("--frobnicate")).text(), QStringLiteral("unknown option --frobnicate"));
 }
 
 } // namespace

@@ -32,6 +32,10 @@ struct RunOptions {
     int timeoutMs = 120000;
     // Standard input is a pseudo-terminal (as in an interactive shell) instead of /dev/null.
     bool terminalInput = false;
+    // Standard input, output and error are one pseudo-terminal, the process's controlling
+    // terminal, as in a terminal window: everything written is captured in `out`, in the order it
+    // was written, and pressKey('\x03') is Ctrl+C.
+    bool terminal = false;
 };
 
 // A process started without waiting, for tests that act while it runs.
