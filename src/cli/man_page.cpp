@@ -152,7 +152,9 @@ tessaline \-i ~/scans \-o ~/converted \-c jpg \-\-jpg\-quality=90
 .fi
 .RE
 .PP
-One PNG per page of a multi\-page document, 800 pixels wide at most:
+One PNG per page of a multi\-page document, each fitted into 800 \(mu 800 pixels (smaller
+pages are enlarged unless
+.BR \-\-resize\-type=largeimages ):
 .PP
 .RS
 .nf

@@ -404,6 +404,16 @@ QStringList optionKeywords(const OptionSpec& option)
     return keywordNames(option.keywords);
 }
 
+std::int32_t optionKeywordValue(const OptionSpec& option, QStringView keyword)
+{
+    if (option.keywords != KeywordTable::Compression) {
+        return keywordValue(option.keywords, keyword);
+    }
+    // The compression keywords of another format ("--png-compression=lzw") store nothing: a
+    // number outside the format's own range would be written as its default and echoed as blank.
+    return static_cast<std::int32_t>(std::max<qsizetype>(0, optionKeywords(option).indexOf(keyword.toString().toUpper())));
+}
+
 const OptionSpec* findSettingOption(const SettingDescriptor* setting)
 {
     for (const OptionSpec& option : options()) {
@@ -421,7 +431,7 @@ void applySetting(const OptionSpec& option, const QString& value, Settings& sett
     }
     switch (option.kind) {
     case OptionKind::Keyword:
-        setSettingNumber(settings, *option.setting, keywordValue(option.keywords, value));
+        setSettingNumber(settings, *option.setting, optionKeywordValue(option, value));
         break;
     case OptionKind::Number:
         setSettingNumber(settings, *option.setting, readNumber(value));

@@ -107,6 +107,10 @@ const OutputFormat* optionFormat(const OptionSpec& option);
 // own format's ("NONE", "ZLIB1", ...); empty for an option that takes no keyword.
 QStringList optionKeywords(const OptionSpec& option);
 
+// The value a keyword stores for the option: its place among optionKeywords (in any letter case),
+// or 0 for a keyword the option does not take.
+std::int32_t optionKeywordValue(const OptionSpec& option, QStringView keyword);
+
 // The option that sets a setting, or nullptr (the echo names a value with the option's keywords).
 const OptionSpec* findSettingOption(const SettingDescriptor* setting);
 

@@ -3,6 +3,7 @@
 #include "cli/keywords.h"
 #include "cli/option_values.h"
 #include "engine/format_catalogue.h"
+#include "engine/run_checks.h"
 
 #include <QRegularExpression>
 
@@ -95,16 +96,16 @@ std::optional<Warning> choiceWarning(const OptionSpec& option, std::int32_t numb
 
 std::optional<Warning> keywordWarning(const OptionSpec& option, const QString& value, const QString& subject)
 {
-    const QStringList keywords = keywordNames(option.keywords);
+    const QStringList keywords = optionKeywords(option);
     if (keywords.contains(value.toUpper())) {
-        return option.setting != nullptr ? choiceWarning(option, keywordValue(option.keywords, value), subject)
+        return option.setting != nullptr ? choiceWarning(option, optionKeywordValue(option, value), subject)
                                          : std::nullopt;
     }
     QStringList lower;
     for (const QString& keyword : keywords) {
         lower << keyword.toLower();
     }
-    const QString fallback = keywordText(option.keywords, 0);
+    const QString fallback = keywords.isEmpty() ? QString() : lower.first();
     return Warning{QStringLiteral("%1 is not one of %2%3")
                        .arg(subject, lower.join(QStringLiteral(", ")), didYouMean(nearest(value.toLower(), lower))),
                    QStringLiteral("using ") + (fallback.isEmpty() ? QStringLiteral("0") : fallback)};
@@ -131,8 +132,26 @@ std::optional<Warning> bitDepthWarning(const OptionSpec& option, std::int32_t de
     return std::nullopt;
 }
 
+// Whether the checks before a run refuse this value of the option's setting where it is used (the
+// JPEG quality for -c jpg, a format's bit depth, brightness, contrast, gamma). The run's error line
+// then names it; a warning that it is "used as given" would contradict that. The checks are asked
+// with the value in place, so that they stay the one place that knows their ranges.
+bool refusedByRunChecks(const OptionSpec& option, const QString& value)
+{
+    Settings probe;
+    resetToDefaults(probe, true);
+    applySetting(option, value, probe);
+    if (const OutputFormat* format = optionFormat(option); format != nullptr && checkOutputFormat(probe, format->key)) {
+        return true;
+    }
+    return static_cast<bool>(checkColourCorrection(probe));
+}
+
 std::optional<Warning> numberWarning(const OptionSpec& option, const QString& value, const QString& subject)
 {
+    if (refusedByRunChecks(option, value)) {
+        return std::nullopt;
+    }
     const bool real = option.kind == OptionKind::Real;
     if (!(real ? isRealNumber(value) : isWholeNumber(value))) {
         const QString used = real ? QString::number(readReal(value)) : QString::number(readNumber(value));

@@ -289,6 +289,67 @@ INSTANTIATE_TEST_SUITE_P(
                     "list line names no file or folder: in/gone.tif"}),
     [](const testing::TestParamInfo<MistakeCase>& info) { return std::string(info.param.name); });
 
+// --- warnings that agree with the checks ---------------------------------------------------------
+
+struct HonestCase {
+    const char* name;
+    QStringList arguments; // besides -q -d -i in -o out
+    int exitCode;
+    QStringList errors; // standard error, line by line
+    const char* echo;   // a line the echo must show; empty: none asked
+};
+
+class HonestWarnings : public testing::TestWithParam<HonestCase> {};
+
+// A value the checks refuse gets their error line alone, no warning that it is "used as given";
+// a compression option takes its own format's keywords only, so what the echo shows is what is
+// written.
+TEST_P(HonestWarnings, AgreeWithTheChecksAndTheEcho)
+{
+    Sandbox box;
+    box.writeTiff(QStringLiteral("in/a.tif"));
+    box.makeFolder(QStringLiteral("out"));
+    const RunResult run = box.run(QStringList{"-q", "-d", "-i", "in", "-o", "out"} + GetParam().arguments);
+    EXPECT_EQ(run.exitCode, GetParam().exitCode);
+    EXPECT_EQ(run.errLines(), GetParam().errors);
+    if (*GetParam().echo != '\0') {
+        EXPECT_TRUE(run.outLines().contains(QString::fromUtf8(GetParam().echo))) << run.out.constData();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HonestWarnings,
+    testing::Values(
+        HonestCase{"QualityRefused",
+                   {"-c", "jpg", "--jpg-quality=150"},
+                   1,
+                   {"Error: Invalid jpg-quality value", "  --jpg-quality=150 is outside 1..100"},
+                   ""},
+        HonestCase{"BrightnessRefused",
+                   {"-c", "png", "--brightness=150"},
+                   1,
+                   {"Error: Invalid brightness value", "  --brightness=150 is outside -100..100"},
+                   ""},
+        HonestCase{"DepthRefused",
+                   {"-c", "png", "--png-bpp=16"},
+                   1,
+                   {"Error: Invalid png-bpp value",
+                    "  --png-bpp=16: PNG is written with 1, 4, 8, 24, 32, 48 bits, or 0 for the automatic depth"},
+                   ""},
+        HonestCase{"UnknownCompression",
+                   {"-c", "png", "--png-compression=default"},
+                   0,
+                   {"Warning: --png-compression=default is not one of none, zlib1, zlib6, zlib9; using none"},
+                   "PNG Compression: none"},
+        HonestCase{"CompressionOfAnotherFormat",
+                   {"-c", "png", "--png-compression=lzw"},
+                   0,
+                   {"Warning: --png-compression=lzw is not one of none, zlib1, zlib6, zlib9; using none"},
+                   "PNG Compression: none"},
+        HonestCase{"OwnCompression", {"-c", "png", "--png-compression=ZLIB9"}, 0, {}, "PNG Compression: zlib9"},
+        HonestCase{"TiffCompression", {"-c", "tiff", "--tiff-compression=lzw"}, 0, {}, "TIFF Compression: lzw"}),
+    [](const testing::TestParamInfo<HonestCase>& info) { return std::string(info.param.name); });
+
 // --- exit status of incremental runs ------------------------------------------------------------
 
 TEST(UpdateRun, UpToDateFilesAndFailuresArePartial)
