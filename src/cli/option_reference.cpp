@@ -91,9 +91,13 @@ QString defaultOf(const OptionSpec& option, const Settings& defaults)
         }
         return option.takesValue() ? QString() : QStringLiteral("off");
     }
+    if (option.setting->rule == DefaultRule::Now) {
+        return QStringLiteral("the time of the run");
+    }
     const QString value = settingDefault(option, defaults);
     // An option that switches its step on shows the step off, with the value it would start from.
-    if (option.enables != nullptr && settingInteger(defaults, *option.enables) != option.enableValue) {
+    if (option.kind != OptionKind::Switch && option.enables != nullptr &&
+        settingInteger(defaults, *option.enables) != option.enableValue) {
         return value.isEmpty() || value == u"0" ? QStringLiteral("off") : value + QStringLiteral(" (off)");
     }
     return value.isEmpty() ? QStringLiteral("none") : value;

@@ -67,8 +67,9 @@ QString parentFolderDetail(const QString& given, const char* option)
 
 QString missingFolderDetail(const QString& folder, bool output)
 {
-    const QFileInfo info(folder);
+    // Without the trailing "/", which a file does not take.
     const QString shown = shownFolder(folder);
+    const QFileInfo info(shown);
     if (info.exists()) {
         return indent + shown + QStringLiteral(" is a file, not a folder");
     }

@@ -1,27 +1,12 @@
 #include "engine/srgb_conversion.h"
 
-#include <lcms2.h>
+#include "engine/lcms_handles.h"
 
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 #include <vector>
 
 namespace {
-
-struct ProfileCloser {
-    void operator()(void* profile) const { cmsCloseProfile(profile); }
-};
-using ProfileHandle = std::unique_ptr<void, ProfileCloser>;
-
-struct TransformDeleter {
-    void operator()(void* transform) const { cmsDeleteTransform(transform); }
-};
-using TransformHandle = std::unique_ptr<void, TransformDeleter>;
-
-struct CurveDeleter {
-    void operator()(cmsToneCurve* curve) const { cmsFreeToneCurve(curve); }
-};
 
 // The pixel layout Little CMS reads a page in, by FreeImage's memory layout (little-endian: 8-bit
 // pages are stored blue first); 0 for layouts that are not converted.
@@ -51,18 +36,18 @@ cmsUInt32Number pixelFormatOf(FIBITMAP* page, cmsColorSpaceSignature space)
 }
 
 // sRGB, or for grey pages a grey profile with sRGB's white and tone curve.
-ProfileHandle screenProfile(cmsColorSpaceSignature space)
+LcmsProfile screenProfile(cmsColorSpaceSignature space)
 {
     if (space == cmsSigRgbData) {
-        return ProfileHandle(cmsCreate_sRGBProfile());
+        return LcmsProfile(cmsCreate_sRGBProfile());
     }
     // IEC 61966-2-1: a power of 2.4 with a linear segment below 0.04045.
     const cmsFloat64Number srgbCurve[5] = {2.4, 1.0 / 1.055, 0.055 / 1.055, 1.0 / 12.92, 0.04045};
-    const std::unique_ptr<cmsToneCurve, CurveDeleter> curve(cmsBuildParametricToneCurve(nullptr, 4, srgbCurve));
+    const LcmsToneCurve curve(cmsBuildParametricToneCurve(nullptr, 4, srgbCurve));
     if (!curve) {
         return {};
     }
-    return ProfileHandle(cmsCreateGrayProfile(cmsD50_xyY(), curve.get()));
+    return LcmsProfile(cmsCreateGrayProfile(cmsD50_xyY(), curve.get()));
 }
 
 // Whether a transform leaves every 8-bit colour within one level: the profile is sRGB in all but
@@ -97,9 +82,9 @@ bool leavesColoursAlone(void* transform, cmsColorSpaceSignature space)
     return true;
 }
 
-TransformHandle makeTransform(void* from, void* to, cmsUInt32Number format, cmsUInt32Number flags = 0)
+LcmsTransform makeTransform(void* from, void* to, cmsUInt32Number format, cmsUInt32Number flags = 0)
 {
-    return TransformHandle(cmsCreateTransform(from, format, to, format, INTENT_RELATIVE_COLORIMETRIC,
+    return LcmsTransform(cmsCreateTransform(from, format, to, format, INTENT_RELATIVE_COLORIMETRIC,
                                               cmsFLAGS_BLACKPOINTCOMPENSATION | flags));
 }
 
@@ -111,23 +96,23 @@ Bitmap convertToSrgb(Bitmap page)
     if (icc == nullptr || icc->data == nullptr || icc->size <= 0) {
         return page;
     }
-    const ProfileHandle own(cmsOpenProfileFromMem(icc->data, static_cast<cmsUInt32Number>(icc->size)));
+    const LcmsProfile own(cmsOpenProfileFromMem(icc->data, static_cast<cmsUInt32Number>(icc->size)));
     if (!own) {
         return page;
     }
     const cmsColorSpaceSignature space = cmsGetColorSpace(own.get());
     const cmsUInt32Number format = pixelFormatOf(page.get(), space);
-    const ProfileHandle screen = format != 0 ? screenProfile(space) : ProfileHandle();
+    const LcmsProfile screen = format != 0 ? screenProfile(space) : LcmsProfile();
     if (!screen) {
         return page;
     }
     const cmsUInt32Number probeFormat = space == cmsSigRgbData ? TYPE_BGR_8 : TYPE_GRAY_8;
-    const TransformHandle probe = makeTransform(own.get(), screen.get(), probeFormat);
+    const LcmsTransform probe = makeTransform(own.get(), screen.get(), probeFormat);
     if (!probe || leavesColoursAlone(probe.get(), space)) {
         return page;
     }
     // Alpha is not colour: it is copied as it is.
-    const TransformHandle transform =
+    const LcmsTransform transform =
         makeTransform(own.get(), screen.get(), format, T_EXTRA(format) != 0 ? cmsFLAGS_COPY_ALPHA : 0);
     if (!transform) {
         return page;
