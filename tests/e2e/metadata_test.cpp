@@ -253,6 +253,51 @@ INSTANTIATE_TEST_SUITE_P(
                               false}),
     [](const testing::TestParamInfo<StripCase>& info) { return std::string(info.param.name); });
 
+// A grey page whose profile has another tone curve (gamma 1.8) takes the sRGB tone curve.
+TEST(StripMetadataColours, GreyPageTakesTheSrgbToneCurve)
+{
+    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 1.8);
+    const cmsFloat64Number srgbParameters[5] = {2.4, 1.0 / 1.055, 0.055 / 1.055, 1.0 / 12.92, 0.04045};
+    cmsToneCurve* srgbCurve = cmsBuildParametricToneCurve(nullptr, 4, srgbParameters);
+    const cmsHPROFILE own = cmsCreateGrayProfile(cmsD50_xyY(), gamma);
+    const cmsHPROFILE screen = cmsCreateGrayProfile(cmsD50_xyY(), srgbCurve);
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(own, nullptr, &size);
+    QByteArray profile(static_cast<qsizetype>(size), '\0');
+    cmsSaveProfileToMem(own, profile.data(), &size);
+    const cmsHTRANSFORM transform = cmsCreateTransform(own, TYPE_GRAY_8, screen, TYPE_GRAY_8,
+                                                       INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_BLACKPOINTCOMPENSATION);
+
+    Sandbox box;
+    const TiffVariant variant{QStringLiteral("grey"), PHOTOMETRIC_MINISBLACK, 8, 1};
+    TiffExtras extras;
+    extras.iccProfile = profile;
+    ASSERT_TRUE(fixtures::writeTiffVariant(box.makeFolder(QStringLiteral("in")) + QStringLiteral("/grey.tif"), variant,
+                                           pageWidth, pageHeight, extras));
+    const e2e::ConvertedPage plain = e2e::convertPage(box, QStringLiteral("grey"), QStringLiteral("kept"), {});
+    const e2e::ConvertedPage stripped =
+        e2e::convertPage(box, QStringLiteral("grey"), QStringLiteral("stripped"), {QStringLiteral("--strip-metadata")});
+    ASSERT_TRUE(plain.image && stripped.image) << stripped.run.err.constData();
+    const std::vector<fixtures::Rgb> stored = e2e::pixelsOf(plain.image);
+    const std::vector<fixtures::Rgb> written = e2e::pixelsOf(stripped.image);
+    ASSERT_EQ(written.size(), stored.size());
+    int changed = 0;
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        const auto in = static_cast<std::uint8_t>(stored[i].red);
+        std::uint8_t out = 0;
+        cmsDoTransform(transform, &in, &out, 1);
+        ASSERT_TRUE(e2e::near(written[i], {out, out, out}, 1))
+            << "pixel " << i << ": " << e2e::describe(written[i]) << " where " << int{out} << " was expected";
+        changed += stored[i].red != written[i].red ? 1 : 0;
+    }
+    EXPECT_GT(changed, 0) << "a gamma 1.8 page differs from sRGB";
+    cmsDeleteTransform(transform);
+    cmsCloseProfile(screen);
+    cmsCloseProfile(own);
+    cmsFreeToneCurve(srgbCurve);
+    cmsFreeToneCurve(gamma);
+}
+
 // An RGB profile is not written onto grey pixels (PNG writers refuse that outright): the page is
 // still written, without the profile.
 TEST(MetadataKept, ProfileOfAnotherColourSpaceIsLeftOut)
