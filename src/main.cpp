@@ -1,7 +1,7 @@
 // Process entry: start-up order and mode dispatch.
 #include "app/instance_guard.h"
 #include "cli/command_line.h"
-#include "engine/devil_writer.h"
+#include "engine/write/devil_writer.h"
 #include "gui/screenshot_mode.h"
 #include "gui/uninstall_page.h"
 #include "gui/windowed_start.h"

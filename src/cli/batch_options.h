@@ -2,7 +2,7 @@
 
 #include "app/settings.h"
 #include "cli/option_warnings.h"
-#include "engine/run_plan.h"
+#include "engine/run/run_plan.h"
 
 #include <QString>
 #include <QStringList>

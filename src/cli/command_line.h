@@ -4,7 +4,7 @@
 #include "cli/option_table.h"
 #include "cli/batch_options.h"
 #include "cli/option_warnings.h"
-#include "engine/job_state.h"
+#include "engine/core/job_state.h"
 
 #include <QString>
 #include <QStringList>

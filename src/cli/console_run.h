@@ -4,8 +4,8 @@
 #include "cli/option_table.h"
 #include "cli/batch_options.h"
 #include "cli/option_warnings.h"
-#include "engine/job_state.h"
-#include "engine/run_checks.h"
+#include "engine/core/job_state.h"
+#include "engine/run/run_checks.h"
 
 #include <QStringList>
 
@@ -41,9 +41,6 @@ struct ConsoleRunOptions {
 };
 int runConsole(const Settings& settings, JobState& job, InputFileList& inputFiles, ConsoleOutput& console,
                const ConsoleRunOptions& options);
-
-// Whether an input file is a list file (.txt or .lst, in any letter case): one path per line.
-bool isListFile(const QString& path);
 
 // The four banner lines written before a run (unless quiet).
 QStringList bannerLines();

@@ -3,7 +3,7 @@
 #include "app/settings.h"
 #include "app/settings_table.h"
 #include "cli/keywords.h"
-#include "engine/format_catalogue.h"
+#include "engine/formats/format_catalogue.h"
 
 #include <QString>
 #include <QStringView>

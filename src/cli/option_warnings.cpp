@@ -2,8 +2,8 @@
 
 #include "cli/keywords.h"
 #include "cli/option_values.h"
-#include "engine/format_catalogue.h"
-#include "engine/run_checks.h"
+#include "engine/formats/format_catalogue.h"
+#include "engine/run/run_checks.h"
 
 #include <QRegularExpression>
 

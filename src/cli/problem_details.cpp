@@ -1,9 +1,9 @@
 #include "cli/problem_details.h"
 
 #include "app/settings_table.h"
-#include "cli/console_run.h"
-#include "engine/format_catalogue.h"
-#include "engine/input_file_list.h"
+#include "cli/list_files.h"
+#include "engine/formats/format_catalogue.h"
+#include "engine/inputs/input_file_list.h"
 
 #include <QDir>
 #include <QFileInfo>

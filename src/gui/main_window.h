@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/input_file_list.h"
+#include "engine/inputs/input_file_list.h"
 #include "gui/commands.h"
 #include "gui/preference_binders.h"
 #include "gui/requesters.h"
