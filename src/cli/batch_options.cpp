@@ -19,21 +19,23 @@ std::optional<ShardSelection> readShard(const QString& value)
     return ShardSelection{k - 1, n};
 }
 
-QStringList batchOptionWarnings(const BatchOptions& options, const Settings& settings)
+std::vector<Warning> batchOptionWarnings(const BatchOptions& options, const Settings& settings)
 {
-    QStringList warnings;
+    std::vector<Warning> warnings;
     if (!options.shard.isWhole()) {
         if (usesRunCounters(settings.advanced.filenameMask)) {
-            warnings << QStringLiteral("the filename mask uses %n% or %rnd%: output names are not shard-stable "
-                                       "(each shard counts its own files)");
+            warnings.push_back({QStringLiteral("the filename mask uses %n% or %rnd%: output names are not "
+                                               "shard-stable (each shard counts its own files)"),
+                                {}});
         }
         if (settings.watermark.doWatermark == 1 && usesRunCounters(settings.watermark.text)) {
-            warnings << QStringLiteral("the watermark text uses %n% or %rnd%: watermarks are not shard-stable "
-                                       "(each shard counts its own files)");
+            warnings.push_back({QStringLiteral("the watermark text uses %n% or %rnd%: watermarks are not "
+                                               "shard-stable (each shard counts its own files)"),
+                                {}});
         }
     }
     if (options.dryRun && !options.reportPath.isEmpty()) {
-        warnings << QStringLiteral("--report is not written by a dry run");
+        warnings.push_back({QStringLiteral("--report is not written by a dry run"), {}});
     }
     return warnings;
 }

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "app/settings.h"
+#include "cli/option_warnings.h"
 #include "engine/run/run_plan.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 // The options for large batches and scripts: a plan instead of a run, a report of every file,
 // incremental runs and shards of one list over several processes or machines.
@@ -22,4 +24,4 @@ std::optional<ShardSelection> readShard(const QString& value);
 
 // The warnings the batch options give once everything is parsed: names (or watermark texts)
 // that use the run counters differ between shards and one whole run; a dry run writes no report.
-QStringList batchOptionWarnings(const BatchOptions& options, const Settings& settings);
+std::vector<Warning> batchOptionWarnings(const BatchOptions& options, const Settings& settings);

@@ -49,17 +49,23 @@ QString joinQuoted(const QStringList& parameters, int& position, QString value)
     return withoutQuotes(value);
 }
 
+void fail(ParseOutcome& outcome, const ConsoleError& error)
+{
+    outcome.error = error.text;
+    outcome.errorDetail = error.detail;
+}
+
 // A parameter that names no option. After -i, one that names an existing file or folder is a
 // further input (a shell glob expands to several); anything else is a typing mistake to warn of.
 void noteUnknownParameter(const QString& parameter, const JobState& job, ParseOutcome& outcome)
 {
     const QString text = stripBlanks(parameter);
     if (text.startsWith(u'-')) {
-        outcome.warnings << unknownOptionWarning(text);
+        outcome.warnings.push_back(unknownOptionWarning(text));
     } else if (job.consoleRun != 0 && !text.isEmpty() && QFileInfo::exists(text)) {
         outcome.furtherInputs << text;
     } else {
-        outcome.warnings << strayParameterWarning(text);
+        outcome.warnings.push_back(strayParameterWarning(text));
     }
 }
 
@@ -147,28 +153,57 @@ QStringList usageLines(const QString& programName)
 
 namespace {
 
-// Stores the value of a run option (--threads, --report, --shard); false with outcome.error set
-// when the value is refused.
+// Stores the value of a run option (--report, --shard); false with the error set when the value
+// is refused.
 bool applyRunValue(OptionKind kind, const QString& value, ParseOutcome& outcome)
 {
     switch (kind) {
     case OptionKind::Report:
         outcome.batch.reportPath = withoutQuotes(value);
         if (!reportFormatFor(outcome.batch.reportPath)) {
-            outcome.error = QStringLiteral("Invalid report file name (it must end in .jsonl, .json or .csv)");
+            fail(outcome, {QStringLiteral("Invalid report file name (it must end in .jsonl, .json or .csv)"),
+                           QStringLiteral("  --report=%1: name a file such as report.jsonl or report.csv")
+                               .arg(outcome.batch.reportPath)});
         }
         break;
     case OptionKind::Shard:
         if (const std::optional<ShardSelection> shard = readShard(value)) {
             outcome.batch.shard = *shard;
         } else {
-            outcome.error = QStringLiteral("Invalid shard value (K/N with 1 <= K <= N)");
+            fail(outcome, {QStringLiteral("Invalid shard value (K/N with 1 <= K <= N)"),
+                           QStringLiteral("  --shard=%1: K counts from 1, as in --shard=1/4 ... --shard=4/4").arg(value)});
         }
         break;
     default:
         break;
     }
     return outcome.error.isEmpty();
+}
+
+// The second line of "Incorrect number of parameters": which option lacks its value and how it is
+// given. position is the option's own parameter.
+QString missingValueDetail(const OptionSpec& option, const QStringList& parameters, int position)
+{
+    const QString typed = stripBlanks(parameters.at(position));
+    const QString next = position + 1 < parameters.size() ? stripBlanks(parameters.at(position + 1)) : QString();
+    if (!typed.startsWith(QLatin1StringView("--"))) {
+        // -i, -o and -c take the next parameter.
+        const QString name = option.shortName.toLower();
+        const QString form = name + u' ' + option.valueName();
+        if (next.isEmpty()) {
+            return QStringLiteral("  %1 needs a value after it: %2").arg(name, form);
+        }
+        return QStringLiteral("  %1 takes the next parameter as its value, and \"%2\" begins with \"-\": %3")
+            .arg(name, next, form);
+    }
+    const QString name = option.longName.toLower();
+    const qsizetype equals = typed.indexOf(u'=');
+    const QString value = equals < 0 ? QString() : typed.mid(equals + 1);
+    if (value.startsWith(QLatin1StringView("--"))) {
+        return QStringLiteral("  the value of %1 may not begin with \"--\": %1=%2").arg(name, value.mid(1));
+    }
+    const QString example = !next.isEmpty() && !next.startsWith(u'-') ? next : option.valueName();
+    return QStringLiteral("  %1 needs its value after \"=\": %1=%2").arg(name, example);
 }
 
 } // namespace
@@ -180,7 +215,10 @@ ParseOutcome parseOptions(const QStringList& parameters, Settings& settings, Job
     // Positions were once 8-bit numbers; a longer list is refused rather than cut silently, so
     // that an option beyond the limit is never dropped unnoticed.
     if (count > maxParameterCount) {
-        outcome.error = QStringLiteral("Too many parameters (at most %1)").arg(maxParameterCount);
+        fail(outcome, {QStringLiteral("Too many parameters (at most %1)").arg(maxParameterCount),
+                       QStringLiteral("  %1 parameters were given; name the files in a list file (-i files.lst, one "
+                                      "path per line) or give their folder")
+                           .arg(count)});
         return outcome;
     }
     for (int position = 0; position < count; ++position) {
@@ -196,12 +234,13 @@ ParseOutcome parseOptions(const QStringList& parameters, Settings& settings, Job
             if (option->kind == OptionKind::Input) {
                 job.consoleRun = 1;
             }
+            const int optionPosition = position;
             if (!stripBlanks(parameters.at(position)).startsWith(QLatin1StringView("--"))) {
                 ++position;
             }
             QString value = optionValue(parameters, position);
             if (value.isEmpty() || value.startsWith(u'-')) {
-                outcome.error = incorrectNumberOfParameters;
+                fail(outcome, {incorrectNumberOfParameters, missingValueDetail(*option, parameters, optionPosition)});
                 return outcome;
             }
             if (option->kind == OptionKind::Input) {
@@ -220,20 +259,21 @@ ParseOutcome parseOptions(const QStringList& parameters, Settings& settings, Job
         case OptionKind::Profile: {
             QString value = optionValue(parameters, position);
             if (value.isEmpty() || value.startsWith(QLatin1StringView("--"))) {
-                outcome.error = incorrectNumberOfParameters;
+                fail(outcome, {incorrectNumberOfParameters, missingValueDetail(*option, parameters, position)});
                 return outcome;
             }
             if (option->takesText()) {
                 value = joinQuoted(parameters, position, value);
             }
             if (option->kind == OptionKind::Profile) {
-                outcome.error = loadProfile(value, settings, outcome.limits, &outcome.warnings);
-                if (!outcome.error.isEmpty()) {
+                if (const ConsoleError error = loadProfile(value, settings, outcome.limits, &outcome.warnings);
+                    !error.isEmpty()) {
+                    fail(outcome, error);
                     return outcome;
                 }
             } else {
                 if (const auto warning = valueWarning(*option, value, stripBlanks(parameters.at(position)))) {
-                    outcome.warnings << *warning;
+                    outcome.warnings.push_back(*warning);
                 }
                 applySetting(*option, value, settings);
             }
@@ -257,12 +297,12 @@ ParseOutcome parseOptions(const QStringList& parameters, Settings& settings, Job
         case OptionKind::Shard: {
             const QString value = optionValue(parameters, position);
             if (value.isEmpty() || value.startsWith(QLatin1StringView("--"))) {
-                outcome.error = incorrectNumberOfParameters;
+                fail(outcome, {incorrectNumberOfParameters, missingValueDetail(*option, parameters, position)});
                 return outcome;
             }
             const bool runLimit = option->kind == OptionKind::Threads || option->kind == OptionKind::Memory;
             if (runLimit) {
-                outcome.error = applyRunLimit(*option, value, outcome.limits);
+                fail(outcome, applyRunLimit(*option, value, outcome.limits));
             }
             if (!outcome.error.isEmpty() ||
                 !applyRunValue(option->kind, option->takesText() ? joinQuoted(parameters, position, value) : value,
@@ -277,21 +317,17 @@ ParseOutcome parseOptions(const QStringList& parameters, Settings& settings, Job
         case OptionKind::Update:
             outcome.batch.update = true;
             break;
+        case OptionKind::Strict:
+            outcome.limits.strict = true;
+            break;
         }
     }
-    outcome.warnings << batchOptionWarnings(outcome.batch, settings);
+    const std::vector<Warning> batchWarnings = batchOptionWarnings(outcome.batch, settings);
+    outcome.warnings.insert(outcome.warnings.end(), batchWarnings.begin(), batchWarnings.end());
     return outcome;
 }
 
 namespace {
-
-// Warnings go to standard error, before anything else and whatever -q says.
-void writeWarnings(ConsoleOutput& console, const QStringList& warnings)
-{
-    for (const QString& warning : warnings) {
-        console.warningLine(warning);
-    }
-}
 
 CommandLineOutcome exitWith(int status)
 {
@@ -342,8 +378,11 @@ CommandLineOutcome runCommandLine(int& argc, char** argv, const QStringList& par
     if (!outcome.error.isEmpty()) {
         ConsoleOutput console;
         console.setTitle(programTitle());
-        writeWarnings(console, outcome.warnings);
+        writeWarnings(console, outcome.warnings, outcome.limits.strict);
         console.errorLine(outcome.error);
+        if (!outcome.errorDetail.isEmpty()) {
+            console.errorDetail(outcome.errorDetail);
+        }
         if (outcome.pause) {
             console.waitForKey();
         }
@@ -355,7 +394,12 @@ CommandLineOutcome runCommandLine(int& argc, char** argv, const QStringList& par
 
     ConsoleOutput console;
     console.setTitle(programTitle());
-    writeWarnings(console, outcome.warnings);
+    if (writeWarnings(console, outcome.warnings, outcome.limits.strict)) {
+        if (outcome.pause) {
+            console.waitForKey();
+        }
+        return exitWith(exitError);
+    }
     if (!outcome.quiet) {
         for (const QString& line : bannerLines()) {
             console.line(line);

@@ -3,6 +3,7 @@
 #include "app/settings.h"
 #include "cli/option_table.h"
 #include "cli/batch_options.h"
+#include "cli/option_warnings.h"
 #include "engine/core/job_state.h"
 
 #include <QString>
@@ -40,13 +41,14 @@ inline constexpr int maxParameterCount = 128;
 
 // What the option loop leaves besides its effects on Settings and JobState.
 struct ParseOutcome {
-    QString error; // "Incorrect number of parameters", "Invalid profile file", ...; empty on success
+    QString error;       // "Incorrect number of parameters", "Invalid profile file", ...; empty on success
+    QString errorDetail; // the line after the error: where and why, and what to do
     bool quiet = false;
     bool pause = false; // as seen up to the end of the loop (or the error)
-    RunLimits limits;   // --threads and --memory, from the command line or a profile
+    RunLimits limits;   // --threads, --memory and --strict, from the command line or a profile
     BatchOptions batch; // --dry-run, --report, --update, --shard
-    // Typing mistakes the parse skipped, each the text of one "Warning: " line.
-    QStringList warnings;
+    // Typing mistakes the parse skipped, each one "Warning: " line (an "Error: " line with --strict).
+    std::vector<Warning> warnings;
     // Parameters after -i that are not options but name existing files, folders or list files:
     // further inputs of the run, in the order given (a shell glob such as -i faxes/*.tif).
     QStringList furtherInputs;

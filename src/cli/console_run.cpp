@@ -6,6 +6,8 @@
 #include "cli/batch_run.h"
 #include "cli/console_echo.h"
 #include "cli/console_output.h"
+#include "cli/list_files.h"
+#include "cli/problem_details.h"
 #include "cli/progress_line.h"
 #include "engine/run/conversion_run.h"
 #include "engine/core/file_failure.h"
@@ -25,6 +27,8 @@
 #include <mutex>
 #include <thread>
 
+#include <unistd.h>
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -35,11 +39,18 @@ using Clock = std::chrono::steady_clock;
 // hand are removed first and the signal then takes its default course.
 std::atomic<int> stopSignal{0};
 
-extern "C" void onStopSignal(int signalNumber)
+// Said at once on a terminal after the first Ctrl+C, so that nobody presses it again wondering
+// whether it was heard. Written with write(2), which a signal handler may call; it clears the
+// progress line first.
+constexpr char firstInterruptNotice[] =
+    "\r\033[KStopping after the files in hand; press Ctrl+C again to stop at once.\n";
+
+// The first signal asks the run to stop; a later one ends the process. True for the first.
+bool noteStopSignal(int signalNumber)
 {
     int none = 0;
     if (stopSignal.compare_exchange_strong(none, signalNumber)) {
-        return;
+        return true;
     }
     removeClaimedTempFiles();
     struct sigaction fallback {};
@@ -48,6 +59,21 @@ extern "C" void onStopSignal(int signalNumber)
     sigaction(signalNumber, &fallback, nullptr);
     // Blocked while this handler runs, so it is delivered, with its default effect, on return.
     raise(signalNumber);
+    return false;
+}
+
+extern "C" void onStopSignal(int signalNumber)
+{
+    noteStopSignal(signalNumber);
+}
+
+// The same for a run whose standard error is a terminal someone watches (not -q).
+extern "C" void onStopSignalAnnounced(int signalNumber)
+{
+    if (noteStopSignal(signalNumber) && signalNumber == SIGINT) {
+        [[maybe_unused]] const ssize_t written =
+            write(STDERR_FILENO, firstInterruptNotice, sizeof firstInterruptNotice - 1);
+    }
 }
 
 bool interruptRequested()
@@ -63,11 +89,12 @@ int interruptedStatus()
 
 class InterruptGuard {
   public:
-    InterruptGuard()
+    // announce: say on standard error, at the first Ctrl+C, that the run is stopping.
+    explicit InterruptGuard(bool announce)
     {
         stopSignal.store(0);
-        install(SIGINT, previousInterrupt_);
-        install(SIGTERM, previousTerminate_);
+        install(SIGINT, previousInterrupt_, announce ? onStopSignalAnnounced : onStopSignal);
+        install(SIGTERM, previousTerminate_, onStopSignal);
     }
     ~InterruptGuard()
     {
@@ -78,10 +105,10 @@ class InterruptGuard {
     InterruptGuard& operator=(const InterruptGuard&) = delete;
 
   private:
-    static void install(int signalNumber, struct sigaction& previous)
+    static void install(int signalNumber, struct sigaction& previous, void (*handler)(int))
     {
         struct sigaction action {};
-        action.sa_handler = onStopSignal;
+        action.sa_handler = handler;
         sigemptyset(&action.sa_mask);
         sigaction(signalNumber, &action, &previous);
         // A process started with the signal ignored (a background job, nohup) keeps ignoring it.
@@ -179,12 +206,6 @@ CheckedRun checkConsoleRun(const Settings& settings, JobState& job, const Consol
     return run;
 }
 
-bool isListFile(const QString& path)
-{
-    const QString extension = inputExtensionOf(path).toLower();
-    return extension == u"txt" || extension == u"lst";
-}
-
 // Collects the input files named by -i into the list: a folder with its subfolders, a list file
 // (.txt or .lst) line by line, or the one image file. Returns how many were added.
 std::int32_t collectNamedInput(JobState& job, InputFileList& inputFiles, RunProgress& progress, ConsoleOutput& console,
@@ -223,12 +244,19 @@ std::int32_t collectFurtherInput(const QString& path, const JobState& job, Input
     return addInputFile(inputFiles, job, path) ? 1 : 0;
 }
 
+// Collects every input of the run. The list lines that name nothing are added to skippedLines
+// (with --strict they end the run before anything is converted) and otherwise named at once.
 std::int32_t collectInputFiles(JobState& job, InputFileList& inputFiles, ConsoleOutput& console,
-                               const ConsoleRunOptions& options)
+                               const ConsoleRunOptions& options, std::vector<Warning>& skippedLines)
 {
     InputListHooks hooks;
-    hooks.lineSkipped = [&console](const QString& line) {
-        console.warningLine(QStringLiteral("list line skipped, no such file or folder: ") + line);
+    hooks.lineSkipped = [&](const QString& line) {
+        const Warning skipped{QStringLiteral("list line names no file or folder: ") + line, QStringLiteral("skipped")};
+        if (options.limits.strict) {
+            skippedLines.push_back(skipped);
+        } else {
+            console.warningLine(skipped.text());
+        }
     };
     RunProgress progress;
     std::int32_t total =
@@ -296,7 +324,11 @@ int convertInputFiles(const Settings& settings, JobState& job, const InputFileLi
     if (converted == 0) {
         console.line(message(QStringLiteral("Msg"), QStringLiteral("Conversion is not complete")));
         saySkipped();
-        return interrupted ? interruptedStatus() : exitStopped;
+        if (interrupted) {
+            return interruptedStatus();
+        }
+        // Files kept as up to date are in place although none was converted now: a partial result.
+        return selection.skipped > 0 ? exitPartial : exitStopped;
     }
     if (interrupted) {
         console.line(message(QStringLiteral("Msg"), QStringLiteral("Conversion is not complete")));
@@ -364,6 +396,23 @@ QString consoleProblemText(const RunProblem& problem)
     return {};
 }
 
+bool writeWarnings(ConsoleOutput& console, const std::vector<Warning>& warnings, bool strict)
+{
+    for (const Warning& warning : warnings) {
+        if (strict) {
+            console.errorLine(warning.problem);
+        } else {
+            console.warningLine(warning.text());
+        }
+    }
+    if (!strict || warnings.empty()) {
+        return false;
+    }
+    console.errorDetail(QStringLiteral("  --strict ends the run at a warning: nothing was converted; correct what the "
+                                       "lines above name, or leave out --strict to go on as warned"));
+    return true;
+}
+
 int runConsole(const Settings& settings, JobState& job, InputFileList& inputFiles, ConsoleOutput& console,
                const ConsoleRunOptions& options)
 {
@@ -372,7 +421,7 @@ int runConsole(const Settings& settings, JobState& job, InputFileList& inputFile
             console.line(text);
         }
     };
-    const InterruptGuard interrupts;
+    const InterruptGuard interrupts(!options.quiet && console.canShowProgress());
 
     say(message(QStringLiteral("General"), QStringLiteral("Preparing")));
     const CheckedRun checked = checkConsoleRun(settings, job, options);
@@ -383,9 +432,8 @@ int runConsole(const Settings& settings, JobState& job, InputFileList& inputFile
     }
     if (checked.problem) {
         console.errorLine(consoleProblemText(checked.problem));
-        if (checked.problem.kind == RunProblemKind::InvalidConversionType) {
-            console.errorDetail(QStringLiteral("Conversion types (in lower case): ") +
-                                outputFormatList().join(QStringLiteral(", ")));
+        if (const QString detail = runProblemDetail(checked.problem, settings); !detail.isEmpty()) {
+            console.errorDetail(detail);
         }
         return exitError;
     }
@@ -394,15 +442,23 @@ int runConsole(const Settings& settings, JobState& job, InputFileList& inputFile
     if (const QString problem = reportPathProblem(options.batch.reportPath);
         !options.batch.reportPath.isEmpty() && !problem.isEmpty()) {
         console.errorLine(QStringLiteral("Invalid report file: ") + problem);
+        console.errorDetail(QStringLiteral("  --report names the file to write, in a folder that exists"));
         return exitError;
     }
 
     say(message(QStringLiteral("General"), QStringLiteral("Importing")));
-    const std::int32_t total = collectInputFiles(job, inputFiles, console, options);
+    std::vector<Warning> skippedLines;
+    const std::int32_t total = collectInputFiles(job, inputFiles, console, options, skippedLines);
+    if (writeWarnings(console, skippedLines, options.limits.strict)) {
+        return exitError;
+    }
     say(substituteMessage(message(QStringLiteral("Msg"), QStringLiteral("Import complete")), QString::number(total)));
     if (total == 0) {
         console.line(message(QStringLiteral("Msg"), QStringLiteral("Conversion is not complete")));
         console.line(message(QStringLiteral("Msg"), QStringLiteral("Empty input files")));
+        if (const QString detail = emptyInputDetail(job); !detail.isEmpty() && options.furtherInputs.isEmpty()) {
+            console.line(detail);
+        }
         return interruptRequested() ? interruptedStatus() : exitStopped;
     }
     if (options.batch.dryRun) {

@@ -3,6 +3,7 @@
 #include "app/settings.h"
 #include "cli/option_table.h"
 #include "cli/batch_options.h"
+#include "cli/option_warnings.h"
 #include "engine/core/job_state.h"
 #include "engine/run/run_checks.h"
 
@@ -17,8 +18,8 @@ class InputFileList;
 enum ExitStatus : int {
     exitSuccess = 0, // version/usage written, or every collected file converted
     exitError = 1,   // an "Error: " line was written
-    exitStopped = 2, // "Conversion stopped": no input files, or no file converted
-    exitPartial = 3, // some but not all files converted
+    exitStopped = 2, // "Conversion stopped": no input files, or no file in place
+    exitPartial = 3, // some but not all files in place: converted now, or kept as up to date
     // A run stopped by a signal ends with 128 + its number: 130 for SIGINT, 143 for SIGTERM.
 };
 
@@ -46,3 +47,8 @@ QStringList bannerLines();
 
 // The "Error: " text of a problem found by the run checks ("Invalid png-bpp value", ...).
 QString consoleProblemText(const RunProblem& problem);
+
+// Writes warnings on standard error, before anything else and whatever -q says: each a "Warning: "
+// line, or with strict an "Error: " line of its problem, followed by one line saying that nothing
+// is converted. Returns whether the run must end (strict and at least one warning).
+bool writeWarnings(ConsoleOutput& console, const std::vector<Warning>& warnings, bool strict);

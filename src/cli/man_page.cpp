@@ -53,8 +53,11 @@ QString optionsSection()
                 text += QStringLiteral(" (profile key ") + roffName(entry.profileKey) + u')';
             }
             text += u'\n';
-            if (!entry.keywords.isEmpty()) {
-                text += QStringLiteral(".br\nKeywords: ") + roffText(entry.keywords) + u'\n';
+            if (!entry.values.isEmpty()) {
+                text += QStringLiteral(".br\nValues: ") + roffText(entry.values) + u'\n';
+            }
+            if (!entry.defaultValue.isEmpty()) {
+                text += QStringLiteral(".br\nDefault: ") + roffText(entry.defaultValue) + u'\n';
             }
         }
     }
@@ -120,7 +123,9 @@ An error line ("Error: ...") was written on standard error; nothing was converte
 The conversion stopped: no input file was found, or no file could be converted.
 .TP
 .B 3
-Some files were converted and some were not.
+Some files were converted and some were not; or, with
+.BR \-\-update ,
+files were up to date and every other file failed.
 .TP
 .B 130
 The run was ended by an interrupt (SIGINT, Ctrl+C), after its summary.
@@ -149,7 +154,9 @@ tessaline \-i ~/scans \-o ~/converted \-c jpg \-\-jpg\-quality=90
 .fi
 .RE
 .PP
-One PNG per page of a multi\-page document, 800 pixels wide at most:
+One PNG per page of a multi\-page document, each fitted into 800 \(mu 800 pixels (smaller
+pages are enlarged unless
+.BR \-\-resize\-type=largeimages ):
 .PP
 .RS
 .nf

@@ -13,10 +13,11 @@ inline constexpr const char* optionReferenceEnd = "<!-- option-reference:end -->
 
 // One option as the reference shows it.
 struct ReferenceEntry {
-    QStringList forms;  // "-i FILE", "--input=FILE"
-    QString keywords;   // the accepted keywords, comma-separated; empty for other kinds
-    QString help;       // one line
-    QString profileKey; // the profile key when it differs from the long name
+    QStringList forms;    // "-i FILE", "--input=FILE"
+    QString values;       // the accepted keywords, the range or the bit depths; empty for free values
+    QString defaultValue; // what a run uses without the option; empty when there is nothing to say
+    QString help;         // one line
+    QString profileKey;   // the profile key when it differs from the long name
 };
 
 struct ReferenceGroup {

@@ -36,9 +36,9 @@ std::vector<OptionSpec> leadingOptions()
     OptionSpec{.shortName = "-I"_n, .longName = "--INPUT"_n, .kind = K::Input, .group = G::Main,
                .help = "Input: a TIFF file, a list file (.txt or .lst, one path per line) or a folder (converted with its subfolders)", .valueHint = "FILE"},
     OptionSpec{.shortName = "-O"_n, .longName = "--OUTPUT"_n, .kind = K::Output, .group = G::Main,
-               .help = "Output folder (must exist); default: the folder of the input", .valueHint = "PATH"},
+               .help = "Output folder (must exist)", .valueHint = "PATH", .defaultText = "the folder of the input"},
     OptionSpec{.shortName = "-C"_n, .longName = "--CONVERSION"_n, .kind = K::Conversion, .group = G::Main,
-               .help = "Output format, in lower case: " + outputFormatList().join(u' ') + "; default " + outputFormatList().value(0), .valueHint = "STR"},
+               .help = "Output format, in lower case", .valueHint = "STR", .defaultText = outputFormatList().value(0)},
 
     OptionSpec{.longName = "--DDS-LOAD-AS"_n, .kind = K::Keyword, .group = G::Input, .setting = S("Input/DDS Load As"), .keywords = T::DdsLoad,
                .help = "Channel order of DDS input"},
@@ -66,23 +66,23 @@ std::vector<OptionSpec> encoderOptions()
 {
     return {
     OptionSpec{.longName = "--BMP-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/BMP Compression"), .keywords = T::Compression,
-               .help = "BMP compression: NONE or RLE"},
+               .help = "BMP compression"},
     OptionSpec{.longName = "--BMP-COLOR-TABLE"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/BMP Color Table"), .keywords = T::ColourTable,
                .help = "BMP colour table"},
     OptionSpec{.longName = "--EXR-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/EXR Compression"), .keywords = T::Compression,
-               .help = "EXR compression: NONE, ZIP, PIZ, PXR24 or B44"},
-    OptionSpec{.longName = "--JPG-QUALITY"_n, .kind = K::Number, .group = G::Output, .setting = S("Output/JPG Quality"), .help = "JPG quality, %range%"},
+               .help = "EXR compression"},
+    OptionSpec{.longName = "--JPG-QUALITY"_n, .kind = K::Number, .group = G::Output, .setting = S("Output/JPG Quality"), .help = "JPG quality"},
     OptionSpec{.longName = "--JPG-CHROMA"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/JPG Chroma"), .keywords = T::Chroma,
                .help = "JPG chroma subsampling"},
     OptionSpec{.longName = "--JPG-SAVE-AS"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/JPG Save As"), .keywords = T::JpegSaveMode,
                .help = "JPG encoding"},
     OptionSpec{.longName = "--PNG-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/PNG Compression"), .keywords = T::Compression,
-               .help = "PNG compression: NONE, ZLIB1, ZLIB6 or ZLIB9"},
+               .help = "PNG compression"},
     OptionSpec{.longName = "--PNG-INTERLACED"_n, .kind = K::Switch, .group = G::Output, .setting = S("Output/PNG Interlaced"), .help = "Write interlaced PNG"},
     OptionSpec{.longName = "--TGA-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/TGA Compression"), .keywords = T::Compression,
-               .help = "TGA compression: NONE or RLE"},
+               .help = "TGA compression"},
     OptionSpec{.longName = "--TIFF-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/TIFF Compression"), .keywords = T::Compression,
-               .help = "TIFF compression: NONE, CCITTFAX3, CCITTFAX4, PACKBITS, DEFLATE, ADOBEDEFLATE, LZW, JPEG or LOGLUV"},
+               .help = "TIFF compression"},
     OptionSpec{.longName = "--TIFF-COLOR-MODEL"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/TIFF Color Model"), .keywords = T::ColourModel,
                .help = "TIFF colour model (LAB is written as RGB)"},
     };
@@ -95,7 +95,7 @@ std::vector<OptionSpec> trailingOptions()
     OptionSpec{.longName = "--ROTATION-TYPE"_n, .kind = K::Keyword, .group = G::Transform, .setting = S("Transform/Image Rotation Type"), .keywords = T::RotationType,
                .help = "Rotation method: SIMPLE (the page grows to hold the turned image) or ADVANCED (the page keeps its size, its corners filled from the image)"},
     OptionSpec{.longName = "--ROTATION"_n, .kind = K::Number, .group = G::Transform, .setting = S("Transform/Image Rotation"),
-               .enables = S("Transform/Do Image Rotation"), .help = "Rotate by NUM degrees, %range% (turns rotation on)"},
+               .enables = S("Transform/Do Image Rotation"), .help = "Rotate by NUM degrees (turns rotation on)"},
     OptionSpec{.longName = "--ROTATION-BACK-COLOR"_n, .kind = K::Text, .group = G::Transform, .setting = S("Transform/Image Rotation Back Color"),
                .help = "Background colour of the corners a simple rotation uncovers", .valueHint = "RRGGBB"},
     OptionSpec{.longName = "--WIDTH"_n, .kind = K::Number, .group = G::Transform, .setting = S("Transform/Image Width"),
@@ -118,17 +118,17 @@ std::vector<OptionSpec> trailingOptions()
                .help = "Flip the output image vertically"},
 
     OptionSpec{.longName = "--BRIGHTNESS"_n, .kind = K::Number, .group = G::Adjustment, .setting = S("Adjustment/Image Brightness"),
-               .enables = S("Adjustment/Do Image Color Correction"), .help = "Brightness, %range% (turns colour correction on)"},
+               .enables = S("Adjustment/Do Image Color Correction"), .help = "Brightness (turns colour correction on)"},
     OptionSpec{.longName = "--CONTRAST"_n, .kind = K::Number, .group = G::Adjustment, .setting = S("Adjustment/Image Contrast"),
-               .enables = S("Adjustment/Do Image Color Correction"), .help = "Contrast, %range% (turns colour correction on)"},
+               .enables = S("Adjustment/Do Image Color Correction"), .help = "Contrast (turns colour correction on)"},
     OptionSpec{.longName = "--GAMMA"_n, .kind = K::Real, .group = G::Adjustment, .setting = S("Adjustment/Image Gamma"),
-               .enables = S("Adjustment/Do Image Color Correction"), .help = "Gamma, %range%, with \".\" as decimal point (turns colour correction on)"},
+               .enables = S("Adjustment/Do Image Color Correction"), .help = "Gamma, with \".\" as decimal point (turns colour correction on)"},
     OptionSpec{.longName = "--INVERT"_n, .kind = K::Switch, .group = G::Adjustment, .setting = S("Adjustment/Image Invert"),
                .enables = S("Adjustment/Do Image Color Correction"), .help = "Invert the colours (turns colour correction on)"},
     OptionSpec{.longName = "--GREYSCALE"_n, .kind = K::Switch, .group = G::Adjustment, .setting = S("Adjustment/Do Image Greyscale"),
                .help = "Convert to greyscale"},
     OptionSpec{.longName = "--THRESHOLD"_n, .kind = K::Number, .group = G::Adjustment, .setting = S("Adjustment/Image Threshold"),
-               .enables = S("Adjustment/Do Image Threshold"), .help = "Convert to black and white at threshold NUM, %range%"},
+               .enables = S("Adjustment/Do Image Threshold"), .help = "Convert to black and white at threshold NUM"},
 
     OptionSpec{.longName = "--FR-SOLID-LEFT"_n, .kind = K::Number, .group = G::Frame, .setting = S("Frame/Solid Left"),
                .enables = S("Frame/Do Frame"), .help = "Left frame width in pixels (turns the frame on)"},
@@ -147,7 +147,7 @@ std::vector<OptionSpec> trailingOptions()
     OptionSpec{.longName = "--FR-SOLID-BOTTOM-COLOR"_n, .kind = K::Text, .group = G::Frame, .setting = S("Frame/Solid Bottom Color"),
                .help = "Bottom frame colour", .valueHint = "RRGGBB"},
     OptionSpec{.longName = "--FR-SOLID-OPACITY"_n, .kind = K::Number, .group = G::Frame, .setting = S("Frame/Solid Opacity"),
-               .profileKey = "--WM-SOLID-OPACITY"_n, .help = "Frame opacity, %range% (255 = opaque)"},
+               .profileKey = "--WM-SOLID-OPACITY"_n, .help = "Frame opacity (255 = opaque)"},
 
     OptionSpec{.longName = "--WM-TEXT"_n, .kind = K::Text, .group = G::Watermark, .setting = S("Watermark/Text"),
                .enables = S("Watermark/Do Watermark"), .help = "Text watermark (turns the text watermark on)", .valueHint = "TEXT"},
@@ -166,10 +166,10 @@ std::vector<OptionSpec> trailingOptions()
     OptionSpec{.longName = "--WM-TEXT-ALIGNMENT"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Text Alignment"), .keywords = T::Alignment,
                .help = "Alignment of the text lines"},
     OptionSpec{.longName = "--WM-TEXT-PADDING"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Text Padding"), .help = "Padding around the text in pixels"},
-    OptionSpec{.longName = "--WM-TEXT-OPACITY"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Text Opacity"), .help = "Text opacity, %range% (255 = opaque)"},
+    OptionSpec{.longName = "--WM-TEXT-OPACITY"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Text Opacity"), .help = "Text opacity (255 = opaque)"},
     OptionSpec{.longName = "--WM-BACK-COLOR"_n, .kind = K::Text, .group = G::Watermark, .setting = S("Watermark/Back Color"),
                .help = "Background colour behind the text", .valueHint = "RRGGBB"},
-    OptionSpec{.longName = "--WM-BACK-OPACITY"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Back Opacity"), .help = "Opacity of the box behind the text, %range%"},
+    OptionSpec{.longName = "--WM-BACK-OPACITY"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Back Opacity"), .help = "Opacity of the box behind the text"},
     OptionSpec{.longName = "--WM-TEXT-BOUNDARY"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Text Boundary"), .keywords = T::Boundary,
                .help = "Place the text within the image or within the frame"},
     OptionSpec{.longName = "--WM-TEXT-POSITION"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Text Position"), .keywords = T::Position,
@@ -183,7 +183,7 @@ std::vector<OptionSpec> trailingOptions()
                .enables = S("Watermark/Do Watermark"), .enableValue = 2, .help = "Picture watermark, a PNG or JPEG file (turns the picture watermark on)", .valueHint = "FILE"},
     OptionSpec{.longName = "--WM-IMAGE-GREYSCALE"_n, .kind = K::Switch, .group = G::Watermark, .setting = S("Watermark/Image Greyscale"),
                .help = "Draw the picture in greyscale"},
-    OptionSpec{.longName = "--WM-IMAGE-OPACITY"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Image Opacity"), .help = "Picture opacity, %range% (255 = opaque)"},
+    OptionSpec{.longName = "--WM-IMAGE-OPACITY"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Image Opacity"), .help = "Picture opacity (255 = opaque)"},
     OptionSpec{.longName = "--WM-IMAGE-BOUNDARY"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Image Boundary"), .keywords = T::Boundary,
                .help = "Place the picture within the image or within the frame"},
     OptionSpec{.longName = "--WM-IMAGE-POSITION"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Image Position"), .keywords = T::Position,
@@ -219,9 +219,11 @@ std::vector<OptionSpec> trailingOptions()
     OptionSpec{.shortName = "-D"_n, .longName = "--DEBUG"_n, .kind = K::Debug, .group = G::Other, .help = "Print every effective setting and each file's result"},
     OptionSpec{.shortName = "-Q"_n, .longName = "--QUIET"_n, .kind = K::Quiet, .group = G::Other, .help = "Print only errors, the debug lines and the stop messages"},
     OptionSpec{.longName = "--THREADS"_n, .kind = K::Threads, .group = G::Other,
-               .help = "How many files are converted at once (default: one per core; 1 converts one after the other)", .valueHint = "N"},
+               .help = "How many files are converted at once (1 converts one after the other)", .valueHint = "N", .defaultText = "one per core"},
     OptionSpec{.longName = "--MEMORY"_n, .kind = K::Memory, .group = G::Other,
-               .help = "Memory the pages being converted may take at once, in bytes or with K, M, G or T (512M, 2G); files wait for room, and a page larger than this is converted alone (default: half of the memory)", .valueHint = "SIZE"},
+               .help = "Memory the pages being converted may take at once, in bytes or with K, M, G or T (512M, 2G); files wait for room, and a page larger than this is converted alone", .valueHint = "SIZE", .defaultText = "half of the memory"},
+    OptionSpec{.longName = "--STRICT"_n, .kind = K::Strict, .group = G::Other,
+               .help = "Treat every warning as an error: each is written as an \"Error: \" line and nothing is converted (exit 1); for scripts and scheduled jobs"},
     OptionSpec{.shortName = "-P"_n, .longName = "--PAUSE"_n, .kind = K::Pause, .group = G::Other, .help = "Wait for a key at exit (only when run from a terminal)"},
     };
 }
@@ -230,26 +232,11 @@ std::vector<OptionSpec> trailingOptions()
 // The bit-depth option of an output format, named and described from its catalogue row.
 OptionSpec bitDepthOption(const OutputFormat& format)
 {
-    QStringList depths{QStringLiteral("0 (auto)")};
-    for (const int depth : readBitDepths(format.bitDepths)) {
-        depths << QString::number(depth);
-    }
     return OptionSpec{.longName = QStringLiteral("--") + format.key.toUpper() + QStringLiteral("-BPP"),
                       .kind = K::Number,
                       .group = G::Output,
                       .setting = format.bitDepthSetting,
-                      .help =
-                          format.key.toUpper() + QStringLiteral(" bit depth: ") + depths.join(QStringLiteral(", "))};
-}
-
-// "%range%" in a help text names the range the settings table declares for the option's setting.
-void nameRange(OptionSpec& option)
-{
-    if (option.setting != nullptr && option.setting->valid.declared()) {
-        const SettingRange& range = option.setting->valid;
-        option.help.replace(QStringLiteral("%range%"),
-                            QString::number(range.minimum) + QStringLiteral("..") + QString::number(range.maximum));
-    }
+                      .help = format.key.toUpper() + QStringLiteral(" bit depth (0: automatic)")};
 }
 
 std::vector<OptionSpec> makeOptionTable()
@@ -271,7 +258,6 @@ std::vector<OptionSpec> makeOptionTable()
     for (OptionSpec& option : trailingOptions()) {
         table.push_back(std::move(option));
     }
-    std::for_each(table.begin(), table.end(), nameRange);
     return table;
 }
 
@@ -292,9 +278,27 @@ bool OptionSpec::takesValue() const
     case OptionKind::Pause:
     case OptionKind::DryRun:
     case OptionKind::Update:
+    case OptionKind::Strict:
         return false;
     default:
         return true;
+    }
+}
+
+QString OptionSpec::valueName() const
+{
+    if (!valueHint.isEmpty()) {
+        return valueHint;
+    }
+    switch (kind) {
+    case OptionKind::Number:
+    case OptionKind::Real:
+    case OptionKind::Threads:
+        return QStringLiteral("NUM");
+    case OptionKind::Keyword:
+        return QStringLiteral("KEY");
+    default:
+        return QStringLiteral("TEXT");
     }
 }
 
@@ -314,21 +318,32 @@ bool OptionSpec::isSetting() const
 
 bool OptionSpec::isRunLimit() const
 {
-    return kind == OptionKind::Threads || kind == OptionKind::Memory;
+    return kind == OptionKind::Threads || kind == OptionKind::Memory || kind == OptionKind::Strict;
 }
 
-QString applyRunLimit(const OptionSpec& option, QStringView value, RunLimits& limits)
+ConsoleError applyRunLimit(const OptionSpec& option, QStringView value, RunLimits& limits)
 {
+    const QString given = option.longName.toLower() + u'=' + value.toString();
     if (option.kind == OptionKind::Threads) {
         limits.threads = readNumber(value);
-        return limits.threads < 1 ? QStringLiteral("Invalid threads value") : QString();
-    }
-    if (option.kind == OptionKind::Memory) {
+        if (limits.threads < 1) {
+            return {QStringLiteral("Invalid threads value"),
+                    QStringLiteral("  %1: give a whole number from 1 up, as in --threads=4").arg(given)};
+        }
+    } else if (option.kind == OptionKind::Memory) {
         const std::optional<std::uint64_t> bytes = readMemorySize(value);
         limits.memoryBudget = bytes.value_or(0);
-        return bytes ? QString() : QStringLiteral("Invalid memory value");
+        if (!bytes) {
+            return {QStringLiteral("Invalid memory value"),
+                    QStringLiteral("  %1: give a size in bytes or with K, M, G or T, as in --memory=512M or "
+                                   "--memory=2G")
+                        .arg(given)};
+        }
+    } else if (option.kind == OptionKind::Strict) {
+        // A switch: present is on, whatever the value.
+        limits.strict = true;
     }
-    return QString();
+    return {};
 }
 
 std::span<const OptionSpec> optionTable()
@@ -359,6 +374,46 @@ const OptionSpec* findProfileKey(QStringView upperKey)
     return nullptr;
 }
 
+const OutputFormat* optionFormat(const OptionSpec& option)
+{
+    if (option.setting == nullptr) {
+        return nullptr;
+    }
+    for (const OutputFormat& format : outputFormatTable()) {
+        if (format.bitDepthSetting == option.setting) {
+            return &format;
+        }
+        for (const FormatSetting& setting : format.encoderSettings) {
+            if (setting.setting == option.setting) {
+                return &format;
+            }
+        }
+    }
+    return nullptr;
+}
+
+QStringList optionKeywords(const OptionSpec& option)
+{
+    if (option.kind != OptionKind::Keyword) {
+        return {};
+    }
+    if (option.keywords == KeywordTable::Compression) {
+        const OutputFormat* format = optionFormat(option);
+        return format != nullptr ? format->compressionKeywords : QStringList();
+    }
+    return keywordNames(option.keywords);
+}
+
+std::int32_t optionKeywordValue(const OptionSpec& option, QStringView keyword)
+{
+    if (option.keywords != KeywordTable::Compression) {
+        return keywordValue(option.keywords, keyword);
+    }
+    // The compression keywords of another format ("--png-compression=lzw") store nothing: a
+    // number outside the format's own range would be written as its default and echoed as blank.
+    return static_cast<std::int32_t>(std::max<qsizetype>(0, optionKeywords(option).indexOf(keyword.toString().toUpper())));
+}
+
 const OptionSpec* findSettingOption(const SettingDescriptor* setting)
 {
     for (const OptionSpec& option : options()) {
@@ -376,7 +431,7 @@ void applySetting(const OptionSpec& option, const QString& value, Settings& sett
     }
     switch (option.kind) {
     case OptionKind::Keyword:
-        setSettingNumber(settings, *option.setting, keywordValue(option.keywords, value));
+        setSettingNumber(settings, *option.setting, optionKeywordValue(option, value));
         break;
     case OptionKind::Number:
         setSettingNumber(settings, *option.setting, readNumber(value));

@@ -3,6 +3,7 @@
 #include "app/settings.h"
 #include "app/settings_table.h"
 #include "cli/keywords.h"
+#include "engine/formats/format_catalogue.h"
 
 #include <QString>
 #include <QStringView>
@@ -32,6 +33,7 @@ enum class OptionKind {
     Report,     // --report=FILE: one record per input file after the run
     Update,     // --update: skip inputs whose outputs are up to date
     Shard,      // --shard=K/N: convert only the K-th of N shards of the list
+    Strict,     // --strict: every warning ends the run as an error before anything is converted
 };
 
 // The reference groups of the README, in the order the option table lists them.
@@ -50,28 +52,41 @@ struct OptionSpec {
     QString profileKey = {};                    // the profile key when it differs from longName
     QString help = {};                          // one line for the reference; settings' meanings
     QString valueHint = {};                     // "NUM", "FILE", ... for the reference
+    QString defaultText = {};                   // the reference's default of an option without a setting
 
     // Whether the option takes a value (everything but the switches).
     bool takesValue() const;
+    // The placeholder of the value in the reference and in hints: valueHint, or NUM, KEY or TEXT.
+    QString valueName() const;
     // Whether the value of a Text option is joined across parameters when quoted.
     bool takesText() const { return kind == OptionKind::Text || kind == OptionKind::Profile; }
     // The options that only act on a Settings member (and so may appear in a profile).
     bool isSetting() const;
-    // --threads and --memory: console values that a profile may also set.
+    // --threads, --memory and --strict: console values that a profile may also set.
     bool isRunLimit() const;
     const QString& profileName() const { return profileKey.isEmpty() ? longName : profileKey; }
 };
 
-// The console options that shape the run rather than its pages (--threads, --memory). They are not
-// settings, but a profile may set them like one.
+// The console options that shape the run rather than its pages (--threads, --memory, --strict).
+// They are not settings, but a profile may set them like one.
 struct RunLimits {
     int threads = 0;                // files converted at once; 0 = one per core
     std::uint64_t memoryBudget = 0; // bytes; 0 = the default budget
+    bool strict = false;            // warnings end the run before anything is converted
 };
 
-// Stores the value of a Threads or Memory option. The "Error: " text of a bad value ("Invalid
+// An "Error: " line of the command line and the line written after it, which says where and why
+// and what to do.
+struct ConsoleError {
+    QString text;   // after "Error: "; empty when there is no error
+    QString detail; // the second line, indented by two blanks; may be empty
+
+    bool isEmpty() const { return text.isEmpty(); }
+};
+
+// Stores the value of a Threads, Memory or Strict option. The error of a bad value ("Invalid
 // threads value", "Invalid memory value"); empty when it was stored.
-QString applyRunLimit(const OptionSpec& option, QStringView value, RunLimits& limits);
+ConsoleError applyRunLimit(const OptionSpec& option, QStringView value, RunLimits& limits);
 
 // Every option in reference order. The options of the output formats follow the format catalogue:
 // each format's bit-depth option (named and described from its row), then its encoder options.
@@ -83,6 +98,18 @@ const OptionSpec* findOption(QStringView upperName);
 
 // The setting or run-limit option of an upper-case profile key ("--WM-SOLID-OPACITY"), or nullptr.
 const OptionSpec* findProfileKey(QStringView upperKey);
+
+// The output format whose bit depth or encoder setting the option sets ("png" for --png-bpp and
+// --png-compression), or nullptr.
+const OutputFormat* optionFormat(const OptionSpec& option);
+
+// The keywords the option accepts, in upper case and table order: a compression option's are its
+// own format's ("NONE", "ZLIB1", ...); empty for an option that takes no keyword.
+QStringList optionKeywords(const OptionSpec& option);
+
+// The value a keyword stores for the option: its place among optionKeywords (in any letter case),
+// or 0 for a keyword the option does not take.
+std::int32_t optionKeywordValue(const OptionSpec& option, QStringView keyword);
 
 // The option that sets a setting, or nullptr (the echo names a value with the option's keywords).
 const OptionSpec* findSettingOption(const SettingDescriptor* setting);

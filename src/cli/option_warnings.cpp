@@ -3,6 +3,7 @@
 #include "cli/keywords.h"
 #include "cli/option_values.h"
 #include "engine/formats/format_catalogue.h"
+#include "engine/run/run_checks.h"
 
 #include <QRegularExpression>
 
@@ -75,53 +76,43 @@ QString rangeText(const SettingRange& range)
     return QString::number(range.minimum) + QStringLiteral("..") + QString::number(range.maximum);
 }
 
-// The output format an option belongs to ("png" for --png-compression), empty for others.
-QString formatKeyOf(const OptionSpec& option)
-{
-    for (const OutputFormat& format : outputFormatTable()) {
-        if (option.longName.startsWith(QStringLiteral("--") + format.key.toUpper() + u'-')) {
-            return format.key;
-        }
-    }
-    return {};
-}
-
 // A keyword of the shared compression table that names nothing in the option's own format
 // ("--png-compression=lzw").
-std::optional<QString> choiceWarning(const OptionSpec& option, std::int32_t number, const QString& subject)
+std::optional<Warning> choiceWarning(const OptionSpec& option, std::int32_t number, const QString& subject)
 {
     const SettingRange& range = option.setting->valid;
     if (!range.declared() || (number >= range.minimum && number <= range.maximum)) {
         return std::nullopt;
     }
     QStringList choices;
-    const QString formatKey = formatKeyOf(option);
+    const OutputFormat* format = optionFormat(option);
+    const QString formatKey = format != nullptr ? format->key : QString();
     for (auto choice = static_cast<std::int32_t>(range.minimum); choice <= range.maximum; ++choice) {
         choices << keywordText(option.keywords, choice, formatKey);
     }
-    return QStringLiteral("%1 is not one of %2 for this option; used as given")
-        .arg(subject, choices.join(QStringLiteral(", ")));
+    return Warning{QStringLiteral("%1 is not one of %2 for this option").arg(subject, choices.join(QStringLiteral(", "))),
+                   QStringLiteral("used as given")};
 }
 
-std::optional<QString> keywordWarning(const OptionSpec& option, const QString& value, const QString& subject)
+std::optional<Warning> keywordWarning(const OptionSpec& option, const QString& value, const QString& subject)
 {
-    const QStringList keywords = keywordNames(option.keywords);
+    const QStringList keywords = optionKeywords(option);
     if (keywords.contains(value.toUpper())) {
-        return option.setting != nullptr ? choiceWarning(option, keywordValue(option.keywords, value), subject)
+        return option.setting != nullptr ? choiceWarning(option, optionKeywordValue(option, value), subject)
                                          : std::nullopt;
     }
     QStringList lower;
     for (const QString& keyword : keywords) {
         lower << keyword.toLower();
     }
-    const QString fallback = keywordText(option.keywords, 0);
-    return QStringLiteral("%1 is not one of %2%3; using %4")
-        .arg(subject, lower.join(QStringLiteral(", ")), didYouMean(nearest(value.toLower(), lower)),
-             fallback.isEmpty() ? QStringLiteral("0") : fallback);
+    const QString fallback = keywords.isEmpty() ? QString() : lower.first();
+    return Warning{QStringLiteral("%1 is not one of %2%3")
+                       .arg(subject, lower.join(QStringLiteral(", ")), didYouMean(nearest(value.toLower(), lower))),
+                   QStringLiteral("using ") + (fallback.isEmpty() ? QStringLiteral("0") : fallback)};
 }
 
 // A bit depth that is neither 0 (automatic) nor one the option's format can write.
-std::optional<QString> bitDepthWarning(const OptionSpec& option, std::int32_t depth, const QString& subject)
+std::optional<Warning> bitDepthWarning(const OptionSpec& option, std::int32_t depth, const QString& subject)
 {
     for (const OutputFormat& format : outputFormatTable()) {
         if (format.bitDepthSetting != option.setting) {
@@ -135,33 +126,53 @@ std::optional<QString> bitDepthWarning(const OptionSpec& option, std::int32_t de
         for (const int allowed : depths) {
             names << QString::number(allowed);
         }
-        return QStringLiteral("%1 is not one of %2; used as given").arg(subject, names.join(QStringLiteral(", ")));
+        return Warning{QStringLiteral("%1 is not one of %2").arg(subject, names.join(QStringLiteral(", "))),
+                       QStringLiteral("used as given")};
     }
     return std::nullopt;
 }
 
-std::optional<QString> numberWarning(const OptionSpec& option, const QString& value, const QString& subject)
+// Whether the checks before a run refuse this value of the option's setting where it is used (the
+// JPEG quality for -c jpg, a format's bit depth, brightness, contrast, gamma). The run's error line
+// then names it; a warning that it is "used as given" would contradict that. The checks are asked
+// with the value in place, so that they stay the one place that knows their ranges.
+bool refusedByRunChecks(const OptionSpec& option, const QString& value)
 {
+    Settings probe;
+    resetToDefaults(probe, true);
+    applySetting(option, value, probe);
+    if (const OutputFormat* format = optionFormat(option); format != nullptr && checkOutputFormat(probe, format->key)) {
+        return true;
+    }
+    return static_cast<bool>(checkColourCorrection(probe));
+}
+
+std::optional<Warning> numberWarning(const OptionSpec& option, const QString& value, const QString& subject)
+{
+    if (refusedByRunChecks(option, value)) {
+        return std::nullopt;
+    }
     const bool real = option.kind == OptionKind::Real;
     if (!(real ? isRealNumber(value) : isWholeNumber(value))) {
         const QString used = real ? QString::number(readReal(value)) : QString::number(readNumber(value));
-        return QStringLiteral("%1 is not a number; using %2").arg(subject, used);
+        return Warning{subject + QStringLiteral(" is not a number"), QStringLiteral("using ") + used};
     }
     const SettingRange& range = option.setting->valid;
     const double number = real ? readReal(value) : readNumber(value);
     if (range.declared() && !(number >= range.minimum && number <= range.maximum)) {
-        return QStringLiteral("%1 is outside %2; used as given").arg(subject, rangeText(range));
+        return Warning{QStringLiteral("%1 is outside %2").arg(subject, rangeText(range)), QStringLiteral("used as given")};
     }
     return real ? std::nullopt : bitDepthWarning(option, readNumber(value), subject);
 }
 
-std::optional<QString> colourWarning(const QString& value, const QString& subject)
+std::optional<Warning> colourWarning(const QString& value, const QString& subject)
 {
     static const QRegularExpression colour(QStringLiteral("^[0-9A-Fa-f]{6}$"));
     if (colour.match(value).hasMatch()) {
         return std::nullopt;
     }
-    return QStringLiteral("%1 is not a colour of six hexadecimal digits RRGGBB; using black (000000)").arg(subject);
+    return Warning{subject + QStringLiteral(" is not a colour of six hexadecimal digits RRGGBB"),
+                   QStringLiteral("using black (000000)")};
 }
 
 } // namespace
@@ -196,36 +207,42 @@ QString nearestOptionName(QStringView typedName)
     return nearest(typedName.toString().toLower(), names);
 }
 
-QString unknownOptionWarning(const QString& parameter)
+QString Warning::text() const
+{
+    return consequence.isEmpty() ? problem : problem + QStringLiteral("; ") + consequence;
+}
+
+Warning unknownOptionWarning(const QString& parameter)
 {
     const QString typed = stripBlanks(parameter);
     const qsizetype equals = typed.indexOf(u'=');
     const QString name = equals < 0 ? typed : typed.left(equals);
     if (const OptionSpec* option = findOption(name.toUpper()); option != nullptr) {
         // "-c=jpg": a short option takes its value as the next parameter.
-        return QStringLiteral("unknown option %1 (did you mean %2 %3?)")
-            .arg(typed, name.toLower(), typed.mid(equals + 1));
+        return {QStringLiteral("unknown option %1 (did you mean %2 %3?)").arg(typed, name.toLower(), typed.mid(equals + 1)),
+                {}};
     }
     static const QStringList firstOnly{QStringLiteral("-v"), QStringLiteral("--version"), QStringLiteral("-h"),
                                        QStringLiteral("-?"), QStringLiteral("--help"),    QStringLiteral("-u"),
                                        QStringLiteral("-t")};
     if (firstOnly.contains(name.toLower())) {
-        return QStringLiteral("%1 acts only as the first parameter; ignored").arg(typed);
+        return {typed + QStringLiteral(" acts only as the first parameter"), QStringLiteral("ignored")};
     }
-    return QStringLiteral("unknown option %1%2").arg(name, didYouMean(nearestOptionName(name)));
+    return {QStringLiteral("unknown option %1%2").arg(name, didYouMean(nearestOptionName(name))), {}};
 }
 
-QString strayParameterWarning(const QString& parameter)
+Warning strayParameterWarning(const QString& parameter)
 {
-    return QStringLiteral("ignoring %1: not an option, and no such file or folder").arg(parameter);
+    return {parameter + QStringLiteral(" is not an option, and no such file or folder"), QStringLiteral("ignored")};
 }
 
-QString unknownProfileKeyWarning(const QString& key, const QString& profilePath)
+Warning unknownProfileKeyWarning(const QString& key, const QString& profilePath)
 {
-    return QStringLiteral("unknown key %1 in profile %2%3").arg(key, profilePath, didYouMean(nearestOptionName(key)));
+    return {QStringLiteral("unknown key %1 in profile %2%3").arg(key, profilePath, didYouMean(nearestOptionName(key))),
+            {}};
 }
 
-std::optional<QString> valueWarning(const OptionSpec& option, const QString& value, const QString& subject)
+std::optional<Warning> valueWarning(const OptionSpec& option, const QString& value, const QString& subject)
 {
     switch (option.kind) {
     case OptionKind::Keyword:

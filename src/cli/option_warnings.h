@@ -10,7 +10,17 @@
 // The warnings of the option parser, all in one place. A typing mistake does not stop a run (the
 // parse keeps going as it always did), but it is named on standard error, with the nearest known
 // option or keyword as a hint, so that no run goes on silently with a setting nobody asked for.
-// Each function returns the text after "Warning: ".
+// With --strict each becomes an "Error: " line instead and nothing is converted.
+
+// What is wrong, and what the run does about it when it goes on.
+struct Warning {
+    QString problem;     // "--threshold=300 is outside 0..255"
+    QString consequence; // "used as given"; empty when there is nothing to add
+
+    // The text after "Warning: ": the problem, then "; " and the consequence.
+    QString text() const;
+    bool operator==(const Warning&) const = default;
+};
 
 // Edit distance counting insertions, deletions, substitutions and swaps of neighbours.
 int editDistance(QStringView a, QStringView b);
@@ -21,16 +31,16 @@ QString nearestOptionName(QStringView typedName);
 
 // "unknown option --widht (did you mean --width?)" for a parameter beginning with "-" that names
 // no option; parameter as typed, value included.
-QString unknownOptionWarning(const QString& parameter);
+Warning unknownOptionWarning(const QString& parameter);
 
-// "ignoring x.tif: not an option, and no such file or folder" for a stray parameter.
-QString strayParameterWarning(const QString& parameter);
+// "x.tif is not an option, and no such file or folder; ignored" for a stray parameter.
+Warning strayParameterWarning(const QString& parameter);
 
 // "unknown key --WIDHT in profile p.ini (did you mean --width?)".
-QString unknownProfileKeyWarning(const QString& key, const QString& profilePath);
+Warning unknownProfileKeyWarning(const QString& key, const QString& profilePath);
 
 // What is wrong with a value given to a setting option, or nothing: a keyword the option does not
 // know, text that is not a number, a number outside the setting's declared range, a colour that
 // is not six hexadecimal digits. `subject` names the value as the user wrote it
 // ("--threshold=300", "profile key --THRESHOLD=300").
-std::optional<QString> valueWarning(const OptionSpec& option, const QString& value, const QString& subject);
+std::optional<Warning> valueWarning(const OptionSpec& option, const QString& value, const QString& subject);

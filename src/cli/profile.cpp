@@ -42,9 +42,14 @@ struct ProfileEntry {
     QString value; // leading blanks and tabs removed
 };
 
+struct CliGroup {
+    bool found = false; // the file has a [CLI] group header
+    std::vector<ProfileEntry> entries;
+};
+
 // The entries of the first [CLI] group in file order, read with the configuration file's line
 // syntax: lines end at CR, LF or CR LF; ";" starts a comment; "[" a group header.
-std::vector<ProfileEntry> cliEntries(const QString& text)
+CliGroup cliGroup(const QString& text)
 {
     std::vector<ProfileEntry> entries;
     bool inCli = false;
@@ -84,7 +89,7 @@ std::vector<ProfileEntry> cliEntries(const QString& text)
         }
         entries.push_back({key.toString().toUpper(), value.toString()});
     }
-    return entries;
+    return {seenCli, std::move(entries)};
 }
 
 QString withoutQuotes(QString value)
@@ -100,29 +105,45 @@ QString withoutQuotes(QString value)
 
 } // namespace
 
-QString loadProfile(const QString& path, Settings& settings, RunLimits& limits, QStringList* warnings)
+ConsoleError loadProfile(const QString& path, Settings& settings, RunLimits& limits, std::vector<Warning>* warnings)
 {
-    const QString invalidFile = QStringLiteral("Invalid profile file");
-    if (path.isEmpty() || QFileInfo(path).isDir()) {
-        return invalidFile;
+    const auto invalidFile = [&path](const QString& reason) {
+        return ConsoleError{QStringLiteral("Invalid profile file"),
+                            QStringLiteral("  %1 %2; --profile names a text file with a [CLI] group of options")
+                                .arg(QFileInfo(path).absoluteFilePath(), reason)};
+    };
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists()) {
+        return invalidFile(QStringLiteral("does not exist"));
+    }
+    if (info.isDir()) {
+        return invalidFile(QStringLiteral("is a folder"));
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return invalidFile;
+        return invalidFile(QStringLiteral("cannot be read (%1)").arg(file.errorString()));
     }
     const QString text = decodeProfile(file.read(std::min(file.size(), maximumProfileSize)));
     file.close();
 
-    for (const ProfileEntry& entry : cliEntries(text)) {
+    const CliGroup group = cliGroup(text);
+    if (!group.found && warnings != nullptr) {
+        // Keys written straight away, without the group header, are not read: say so rather than
+        // run with none of them.
+        warnings->push_back({QStringLiteral("profile %1 holds no [CLI] group").arg(path),
+                             QStringLiteral("nothing was read from it (put the options below a line [CLI])")});
+    }
+    for (const ProfileEntry& entry : group.entries) {
         const OptionSpec* option = findProfileKey(entry.key);
         if (option == nullptr) {
             if (warnings != nullptr) {
-                *warnings << unknownProfileKeyWarning(entry.key, path);
+                warnings->push_back(unknownProfileKeyWarning(entry.key, path));
             }
             continue;
         }
         if (option->isRunLimit()) {
-            if (QString error = applyRunLimit(*option, stripBlanks(entry.value), limits); !error.isEmpty()) {
+            if (ConsoleError error = applyRunLimit(*option, stripBlanks(entry.value), limits); !error.isEmpty()) {
+                error.detail += QStringLiteral(" (profile %1)").arg(path);
                 return error;
             }
             continue;
@@ -136,10 +157,10 @@ QString loadProfile(const QString& path, Settings& settings, RunLimits& limits, 
         if (warnings != nullptr && option->kind != OptionKind::Switch) {
             const QString subject = QStringLiteral("profile key %1=%2").arg(entry.key, value);
             if (const auto warning = valueWarning(*option, value, subject)) {
-                *warnings << *warning;
+                warnings->push_back(*warning);
             }
         }
         applySetting(*option, value, settings);
     }
-    return QString();
+    return {};
 }

@@ -114,11 +114,12 @@ TEST_F(Profiles, RunLimitsAreKeysToo)
     ASSERT_TRUE(load(write("[CLI]\n--THREADS = 3\n--MEMORY = 1.5G \n")));
     EXPECT_EQ(limits.threads, 3);
     EXPECT_EQ(limits.memoryBudget, 3ULL << 29);
-    EXPECT_EQ(loadProfile(write("[CLI]\n--MEMORY = lots\n--JPG-QUALITY=7\n"), settings, limits),
+    EXPECT_EQ(loadProfile(write("[CLI]\n--MEMORY = lots\n--JPG-QUALITY=7\n"), settings, limits).text,
               QStringLiteral("Invalid memory value"));
     EXPECT_NE(settings.output.jpgQuality, 7) << "reading ends at the bad value";
-    EXPECT_EQ(loadProfile(write("[CLI]\n--THREADS = 0\n"), settings, limits), QStringLiteral("Invalid threads value"));
-    EXPECT_EQ(loadProfile(dir.filePath(QStringLiteral("missing.ini")), settings, limits),
+    EXPECT_EQ(loadProfile(write("[CLI]\n--THREADS = 0\n"), settings, limits).text,
+              QStringLiteral("Invalid threads value"));
+    EXPECT_EQ(loadProfile(dir.filePath(QStringLiteral("missing.ini")), settings, limits).text,
               QStringLiteral("Invalid profile file"));
 }
 

@@ -32,14 +32,18 @@ TEST_P(ConsoleErrors, WriteOneErrorLineAndConvertNothing)
 
     const RunResult run = box.run(GetParam().arguments);
     EXPECT_EQ(run.exitCode, 1);
-    // Besides the one error line, standard error holds only the warnings of a value that is out
-    // of range and the list of conversion types after an invalid one.
+    // Besides the one error line and the line after it that says where and why, standard error
+    // holds only the warnings of values that are out of range.
     QStringList errors;
-    for (const QString& line : run.errLines()) {
-        if (line.startsWith(u"Error: ")) {
-            errors << line;
+    const QStringList lines = run.errLines();
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (lines[i].startsWith(u"Error: ")) {
+            errors << lines[i];
+            ASSERT_LT(i + 1, lines.size()) << "no line after " << lines[i].toStdString();
+            EXPECT_TRUE(lines[i + 1].startsWith(u"  ") && lines[i + 1].size() > 10) << lines[i + 1].toStdString();
+            ++i;
         } else {
-            EXPECT_TRUE(line.startsWith(u"Warning: ") || line.startsWith(u"Conversion types")) << line.toStdString();
+            EXPECT_TRUE(lines[i].startsWith(u"Warning: ")) << lines[i].toStdString();
         }
     }
     EXPECT_EQ(errors, QStringList{QStringLiteral("Error: ") + QString::fromUtf8(GetParam().error)});
@@ -161,7 +165,8 @@ TEST(ConsoleErrorsWithPause, WaitWithoutAPrompt)
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.out.isEmpty()) << run.out.constData();
-    EXPECT_EQ(run.errLines(), QStringList{"Error: Incorrect number of parameters"});
+    EXPECT_EQ(run.errLines(),
+              (QStringList{"Error: Incorrect number of parameters", "  -i needs a value after it: -i FILE"}));
 }
 
 } // namespace

@@ -94,7 +94,9 @@ TEST(BadInput, ThreeHundredParameters)
     }
     const RunResult run = box.run(arguments);
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.errLines(), QStringList{"Error: Too many parameters (at most 128)"});
+    EXPECT_EQ(run.errLines(), (QStringList{"Error: Too many parameters (at most 128)",
+                                           "  300 parameters were given; name the files in a list file (-i files.lst, "
+                                           "one path per line) or give their folder"}));
     EXPECT_FALSE(QFileInfo::exists(box.path(QStringLiteral("a.bmp"))));
 }
 
@@ -111,7 +113,8 @@ TEST(BadInput, LargestParameterTheSystemPasses)
 
     run = box.run({"-i", QString(128 * 1024 - 32, u'x') + ".tif"});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.errLines(), QStringList{"Error: Invalid input file"});
+    EXPECT_EQ(run.errLines().value(0), QStringLiteral("Error: Invalid input file"));
+    EXPECT_EQ(run.errLines().size(), 2);
 }
 
 // An output name far beyond what the file system takes fails that file; the run reports it and
@@ -141,7 +144,8 @@ TEST(BadInput, ParametersThatAreNotUtf8)
     box.writeTiff(QStringLiteral("a.tif"));
     RunResult run = box.runBytes({"-i", "caf\xE9\xFF.tif"});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.errLines(), QStringList{"Error: Invalid input file"});
+    EXPECT_EQ(run.errLines().value(0), QStringLiteral("Error: Invalid input file"));
+    EXPECT_TRUE(run.errLines().value(1).endsWith(u".tif does not exist")) << run.err.constData();
 
     run = box.runBytes({"-i", "a.tif", "-c", "pn\xC3"});
     EXPECT_EQ(run.exitCode, 1);
@@ -168,8 +172,10 @@ TEST(BadInput, ProfileOfRandomBytes)
         EXPECT_EQ(run.signal, 0);
         EXPECT_TRUE(run.exitCode == 0 || run.exitCode == 1) << run.exitCode;
         if (run.exitCode == 1) {
-            EXPECT_EQ(run.errLines().size(), 1);
+            // The error line and the line that says why.
+            EXPECT_EQ(run.errLines().size(), 2);
             EXPECT_TRUE(run.errLines().value(0).startsWith(u"Error: "));
+            EXPECT_TRUE(run.errLines().value(1).startsWith(u"  "));
         }
     }
 }
@@ -187,7 +193,8 @@ TEST(BadInput, ListOfTenThousandMissingFiles)
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_EQ(run.outLines().mid(4),
               (QStringList{"Preparing...", "Importing...", "Import complete, new files added: 0", "Conversion stopped",
-                           "No input file(s) found. Please, add valid file(s) and try again!"}));
+                           "No input file(s) found. Please, add valid file(s) and try again!",
+                           "  no line of missing.txt names a .tif or .tiff file with content, or a folder holding one"}));
 }
 
 TEST(Folders, RelativeFoldersAreTakenFromTheCurrentFolder)

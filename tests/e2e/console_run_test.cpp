@@ -281,15 +281,22 @@ TEST_F(ConsoleRun, EmptyInputStopsEvenWhenQuiet)
     box.makeFolder(QStringLiteral("empty"));
     box.writeFile(QStringLiteral("picture.png"), "png bytes");
     box.writeFile(QStringLiteral("nothing.txt"), "\n/missing/a.tif\n\n");
-    for (const QString& input :
-         {QStringLiteral("empty"), QStringLiteral("picture.png"), QStringLiteral("nothing.txt")}) {
+    // The line after the message says what was looked at and which files are taken.
+    const std::pair<QString, QString> inputs[] = {
+        {QStringLiteral("empty"), "  no .tif or .tiff file with content in " + box.path("empty") + " or its subfolders"},
+        {QStringLiteral("picture.png"), QStringLiteral("  only .tif and .tiff files are converted; picture.png is not one")},
+        {QStringLiteral("nothing.txt"), QStringLiteral("  no line of nothing.txt names a .tif or .tiff file with "
+                                                       "content, or a folder holding one")},
+    };
+    for (const auto& [input, detail] : inputs) {
         const RunResult run = box.run({"-q", "-i", input});
         EXPECT_EQ(run.exitCode, 2) << input.toStdString();
-        EXPECT_EQ(run.outLines(), (QStringList{"Conversion stopped",
-                                               "No input file(s) found. Please, add valid file(s) and try again!"}));
+        EXPECT_EQ(run.outLines(),
+                  (QStringList{"Conversion stopped", "No input file(s) found. Please, add valid file(s) and try again!",
+                               detail}));
         const QStringList warnings =
             input == u"nothing.txt"
-                ? QStringList{QStringLiteral("Warning: list line skipped, no such file or folder: /missing/a.tif")}
+                ? QStringList{QStringLiteral("Warning: list line names no file or folder: /missing/a.tif; skipped")}
                 : QStringList{};
         EXPECT_EQ(run.errLines(), warnings);
     }

@@ -514,7 +514,10 @@ TEST_F(TextWatermark, UnknownFontIsRefused)
     const RunResult refused = run->box.run({"-i", "in/page.tif", "-o", run->box.makeFolder("refused"), "-c", "png",
                                             "--wm-text=Ab", "--wm-font=No Such Face 4711"});
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_EQ(refused.errLines(), QStringList{"Error: Invalid watermark font"});
+    EXPECT_EQ(refused.errLines(),
+              (QStringList{"Error: Invalid watermark font",
+                           "  no font family \"No Such Face 4711\" is installed; name one that fc-list : family lists, "
+                           "as in --wm-font=\"Liberation Sans\""}));
     EXPECT_EQ(run->box.filesBelow("refused"), QStringList());
 }
 

@@ -6,8 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QColorSpace>
 #include <QFile>
 #include <QtEndian>
+
+#include <lcms2.h>
 
 #include <tiffio.h>
 
@@ -176,6 +179,123 @@ TEST(MetadataKept, StripMetadataLeavesEveryKindOut)
         EXPECT_FALSE(bytes.contains("xmpmeta")) << format;
         EXPECT_FALSE(bytes.contains("R. Okafor") || bytes.contains("Harbour survey")) << format;
     }
+}
+
+// Without its profile a page is shown as sRGB: --strip-metadata converts a page with another RGB
+// profile to sRGB first (a red stored as 200 in Adobe RGB is 234 in sRGB), and leaves an sRGB page's
+// pixels as they are. The reference is the same page converted by Little CMS.
+struct StripCase {
+    const char* name;
+    QByteArray (*profile)();
+    std::vector<std::uint32_t> solid; // empty: the gradient
+    bool converted;
+    friend void PrintTo(const StripCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class StripMetadataColours : public testing::TestWithParam<StripCase> {};
+
+std::vector<fixtures::Rgb> toSrgb(const std::vector<fixtures::Rgb>& pixels, const QByteArray& profile)
+{
+    const cmsHPROFILE own = cmsOpenProfileFromMem(profile.constData(), static_cast<cmsUInt32Number>(profile.size()));
+    const cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    const cmsHTRANSFORM transform = cmsCreateTransform(own, TYPE_RGB_8, srgb, TYPE_RGB_8, INTENT_RELATIVE_COLORIMETRIC,
+                                                       cmsFLAGS_BLACKPOINTCOMPENSATION);
+    std::vector<fixtures::Rgb> converted;
+    for (const fixtures::Rgb& pixel : pixels) {
+        const std::uint8_t in[3] = {static_cast<std::uint8_t>(pixel.red), static_cast<std::uint8_t>(pixel.green),
+                                    static_cast<std::uint8_t>(pixel.blue)};
+        std::uint8_t out[3] = {};
+        cmsDoTransform(transform, in, out, 1);
+        converted.push_back({out[0], out[1], out[2]});
+    }
+    cmsDeleteTransform(transform);
+    cmsCloseProfile(srgb);
+    cmsCloseProfile(own);
+    return converted;
+}
+
+TEST_P(StripMetadataColours, ShowTheSameColoursWithoutTheProfile)
+{
+    const StripCase& c = GetParam();
+    Sandbox box;
+    TiffVariant variant{QStringLiteral("photo"), PHOTOMETRIC_RGB, 8, 3};
+    variant.solid = c.solid;
+    TiffExtras extras;
+    extras.iccProfile = c.profile();
+    ASSERT_TRUE(fixtures::writeTiffVariant(box.makeFolder(QStringLiteral("in")) + QStringLiteral("/photo.tif"),
+                                           variant, pageWidth, pageHeight, extras));
+    const e2e::ConvertedPage plain = e2e::convertPage(box, QStringLiteral("photo"), QStringLiteral("kept"), {});
+    const e2e::ConvertedPage stripped =
+        e2e::convertPage(box, QStringLiteral("photo"), QStringLiteral("stripped"), {QStringLiteral("--strip-metadata")});
+    ASSERT_TRUE(plain.image && stripped.image) << stripped.run.err.constData();
+    EXPECT_TRUE(pngProfile(box.path(QStringLiteral("out/stripped/photo.png")), extras.iccProfile.size()).isEmpty());
+
+    const std::vector<fixtures::Rgb> stored = e2e::pixelsOf(plain.image);
+    const std::vector<fixtures::Rgb> expected = c.converted ? toSrgb(stored, extras.iccProfile) : stored;
+    const std::vector<fixtures::Rgb> written = e2e::pixelsOf(stripped.image);
+    ASSERT_EQ(written.size(), expected.size());
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        ASSERT_TRUE(e2e::near(written[i], expected[i], c.converted ? 1 : 0))
+            << "pixel " << i << ": " << e2e::describe(written[i]) << " where " << e2e::describe(expected[i])
+            << " was expected (stored " << e2e::describe(stored[i]) << ")";
+    }
+    if (!c.solid.empty() && c.converted) {
+        EXPECT_NEAR(static_cast<int>(written.front().red), 234, 1) << "Adobe RGB red 200 in sRGB";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Profiles, StripMetadataColours,
+    testing::Values(StripCase{"adobe_rgb_red", fixtures::adobeRgbProfile, {200, 0, 0}, true},
+                    StripCase{"adobe_rgb_gradient", fixtures::adobeRgbProfile, {}, true},
+                    StripCase{"display_p3", [] { return QColorSpace(QColorSpace::DisplayP3).iccProfile(); }, {}, true},
+                    StripCase{"srgb_kept_as_it_is", [] { return QColorSpace(QColorSpace::SRgb).iccProfile(); }, {},
+                              false}),
+    [](const testing::TestParamInfo<StripCase>& info) { return std::string(info.param.name); });
+
+// A grey page whose profile has another tone curve (gamma 1.8) takes the sRGB tone curve.
+TEST(StripMetadataColours, GreyPageTakesTheSrgbToneCurve)
+{
+    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 1.8);
+    const cmsFloat64Number srgbParameters[5] = {2.4, 1.0 / 1.055, 0.055 / 1.055, 1.0 / 12.92, 0.04045};
+    cmsToneCurve* srgbCurve = cmsBuildParametricToneCurve(nullptr, 4, srgbParameters);
+    const cmsHPROFILE own = cmsCreateGrayProfile(cmsD50_xyY(), gamma);
+    const cmsHPROFILE screen = cmsCreateGrayProfile(cmsD50_xyY(), srgbCurve);
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(own, nullptr, &size);
+    QByteArray profile(static_cast<qsizetype>(size), '\0');
+    cmsSaveProfileToMem(own, profile.data(), &size);
+    const cmsHTRANSFORM transform = cmsCreateTransform(own, TYPE_GRAY_8, screen, TYPE_GRAY_8,
+                                                       INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_BLACKPOINTCOMPENSATION);
+
+    Sandbox box;
+    const TiffVariant variant{QStringLiteral("grey"), PHOTOMETRIC_MINISBLACK, 8, 1};
+    TiffExtras extras;
+    extras.iccProfile = profile;
+    ASSERT_TRUE(fixtures::writeTiffVariant(box.makeFolder(QStringLiteral("in")) + QStringLiteral("/grey.tif"), variant,
+                                           pageWidth, pageHeight, extras));
+    const e2e::ConvertedPage plain = e2e::convertPage(box, QStringLiteral("grey"), QStringLiteral("kept"), {});
+    const e2e::ConvertedPage stripped =
+        e2e::convertPage(box, QStringLiteral("grey"), QStringLiteral("stripped"), {QStringLiteral("--strip-metadata")});
+    ASSERT_TRUE(plain.image && stripped.image) << stripped.run.err.constData();
+    const std::vector<fixtures::Rgb> stored = e2e::pixelsOf(plain.image);
+    const std::vector<fixtures::Rgb> written = e2e::pixelsOf(stripped.image);
+    ASSERT_EQ(written.size(), stored.size());
+    int changed = 0;
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        const auto in = static_cast<std::uint8_t>(stored[i].red);
+        std::uint8_t out = 0;
+        cmsDoTransform(transform, &in, &out, 1);
+        ASSERT_TRUE(e2e::near(written[i], {out, out, out}, 1))
+            << "pixel " << i << ": " << e2e::describe(written[i]) << " where " << int{out} << " was expected";
+        changed += stored[i].red != written[i].red ? 1 : 0;
+    }
+    EXPECT_GT(changed, 0) << "a gamma 1.8 page differs from sRGB";
+    cmsDeleteTransform(transform);
+    cmsCloseProfile(screen);
+    cmsCloseProfile(own);
+    cmsFreeToneCurve(srgbCurve);
+    cmsFreeToneCurve(gamma);
 }
 
 // An RGB profile is not written onto grey pixels (PNG writers refuse that outright): the page is

@@ -224,12 +224,16 @@ TEST(ParallelRunOptions, RefusesAThreadCountBelowOne)
          {QStringLiteral("--threads=0"), QStringLiteral("--threads=-2"), QStringLiteral("--threads=x")}) {
         const e2e::RunResult result = sandbox.run({QStringLiteral("-i"), QStringLiteral("a.tif"), option});
         EXPECT_EQ(result.exitCode, 1) << option.toStdString();
-        EXPECT_EQ(result.errLines(), QStringList{QStringLiteral("Error: Invalid threads value")})
+        EXPECT_EQ(result.errLines(), (QStringList{QStringLiteral("Error: Invalid threads value"),
+                                                  QStringLiteral("  %1: give a whole number from 1 up, as in "
+                                                                 "--threads=4")
+                                                      .arg(option)}))
             << option.toStdString();
     }
     const e2e::RunResult bare =
         sandbox.run({QStringLiteral("-i"), QStringLiteral("a.tif"), QStringLiteral("--threads")});
-    EXPECT_EQ(bare.errLines(), QStringList{QStringLiteral("Error: Incorrect number of parameters")});
+    EXPECT_EQ(bare.errLines(), (QStringList{QStringLiteral("Error: Incorrect number of parameters"),
+                                            QStringLiteral("  --threads needs its value after \"=\": --threads=N")}));
 }
 
 } // namespace

@@ -162,7 +162,7 @@ TEST(TypingMistakes, EachGetsAWarningLine)
                   "Warning: --rotation-back-color=red is not a colour of six hexadecimal digits RRGGBB; using black "
                   "(000000)",
                   "Warning: unknown key --JPG-QUALTY in profile p.ini (did you mean --jpg-quality?)",
-                  "Warning: ignoring nothing.tif: not an option, and no such file or folder",
+                  "Warning: nothing.tif is not an option, and no such file or folder; ignored",
                   "Warning: -v acts only as the first parameter; ignored",
               }));
     EXPECT_TRUE(QFileInfo::exists(box.path(QStringLiteral("a.png"))));
@@ -193,7 +193,7 @@ TEST(ShellGlob, EveryMatchIsConverted)
     const RunResult run = box.run(arguments + QStringList{"more.txt", "-c", "png"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.outLines().contains(QStringLiteral("Files converted: 3 of 3"))) << run.out.toStdString();
-    EXPECT_EQ(run.errLines(), QStringList{"Warning: list line skipped, no such file or folder: faxes/missing.tif"});
+    EXPECT_EQ(run.errLines(), QStringList{"Warning: list line names no file or folder: faxes/missing.tif; skipped"});
     EXPECT_EQ(box.filesBelow(QStringLiteral("faxes")).filter(QStringLiteral(".png")).size(), 3);
 }
 

@@ -261,7 +261,7 @@ std::unique_ptr<RunningTessaline> Sandbox::startBytes(const std::vector<QByteArr
         return running;
     }
     QByteArray terminalName;
-    if (options.terminalInput) {
+    if (options.terminalInput || options.terminal) {
         running->terminalFd_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (running->terminalFd_ >= 0 && grantpt(running->terminalFd_) == 0 && unlockpt(running->terminalFd_) == 0) {
             terminalName = ptsname(running->terminalFd_);
@@ -278,8 +278,8 @@ std::unique_ptr<RunningTessaline> Sandbox::startBytes(const std::vector<QByteArr
             input = open("/dev/null", O_RDONLY);
         }
         dup2(input, STDIN_FILENO);
-        dup2(outPipe[1], STDOUT_FILENO);
-        dup2(errPipe[1], STDERR_FILENO);
+        dup2(options.terminal ? input : outPipe[1], STDOUT_FILENO);
+        dup2(options.terminal ? input : errPipe[1], STDERR_FILENO);
         if (chdir(workingDirectory.constData()) != 0) {
             _exit(127);
         }
@@ -291,6 +291,13 @@ std::unique_ptr<RunningTessaline> Sandbox::startBytes(const std::vector<QByteArr
     running->pid_ = pid;
     running->outFd_ = outPipe[0];
     running->errFd_ = errPipe[0];
+    if (options.terminal) {
+        // The terminal carries both streams; the pipes stay unused.
+        close(running->outFd_);
+        close(running->errFd_);
+        running->outFd_ = dup(running->terminalFd_);
+        running->errFd_ = -1;
+    }
     return running;
 }
 

@@ -35,6 +35,10 @@ struct RunOptions {
     // "NAME=value" entries that replace the inherited and the sandbox's own ("XDG_RUNTIME_DIR=",
     // empty, to start without a runtime folder).
     QStringList environment = {};
+    // Standard input, output and error are one pseudo-terminal, the process's controlling
+    // terminal, as in a terminal window: everything written is captured in `out`, in the order it
+    // was written, and pressKey('\x03') is Ctrl+C.
+    bool terminal = false;
 };
 
 // A process started without waiting, for tests that act while it runs.

@@ -1,15 +1,6 @@
 #include "engine/decode/cmyk_profile.h"
 
-#include <lcms2.h>
-
-namespace {
-
-struct ProfileCloser {
-    void operator()(void* profile) const { cmsCloseProfile(profile); }
-};
-using ProfileHandle = std::unique_ptr<void, ProfileCloser>;
-
-} // namespace
+#include "engine/core/lcms_handles.h"
 
 CmykProfileTransform::CmykProfileTransform(TIFF* tiff)
 {
@@ -18,11 +9,11 @@ CmykProfileTransform::CmykProfileTransform(TIFF* tiff)
     if (TIFFGetField(tiff, TIFFTAG_ICCPROFILE, &size, &data) == 0 || size == 0 || data == nullptr) {
         return;
     }
-    const ProfileHandle ink(cmsOpenProfileFromMem(data, size));
+    const LcmsProfile ink(cmsOpenProfileFromMem(data, size));
     if (!ink || cmsGetColorSpace(ink.get()) != cmsSigCmykData) {
         return;
     }
-    const ProfileHandle screen(cmsCreate_sRGBProfile());
+    const LcmsProfile screen(cmsCreate_sRGBProfile());
     if (!screen) {
         return;
     }

@@ -289,7 +289,14 @@ void convertFiles(SharedRun& run, JobState job, bool concurrent)
         pages.release();
         // --- end of memory budget
         outcome.failure = context.failure;
-        context.debug(QStringLiteral("Saving As: ") + job.outputPath);
+        // The names written: one per page of a multi-page file ("doc[1].png", ...); the name it
+        // was to have when nothing was written.
+        if (outcome.written.empty()) {
+            context.debug(QStringLiteral("Saving As: ") + job.outputPath);
+        }
+        for (const QString& path : outcome.written) {
+            context.debug(QStringLiteral("Saving As: ") + path);
+        }
         run.schedule.awaitTurn(position);
         finishFile(run, job, outcome);
         if (!concurrent) {

@@ -7,6 +7,7 @@
 #include "engine/write/image_writer.h"
 #include "engine/core/output_naming.h"
 #include "engine/core/page_metadata.h"
+#include "engine/steps/srgb_conversion.h"
 #include "engine/write/temp_file_claims.h"
 #include "engine/steps/sample_depth.h"
 #include "engine/steps/transform.h"
@@ -170,6 +171,10 @@ bool processCurrentFile(RunContext& context)
         Bitmap image;
         if (page.status == PageStatus::Loaded) {
             const PageMetadata metadata(page.image);
+            if (settings.advanced.stripMetadata != 0) {
+                // Without its profile the page is taken for sRGB: its pixels must be sRGB first.
+                page.image = convertToSrgb(std::move(page.image));
+            }
             image = processPage(std::move(page.image), context);
             if (image.empty()) {
                 context.failure = {FileFailureKind::ProcessingFailed};
