@@ -11,6 +11,8 @@
 #include "engine/transform.h"
 #include "engine/watermark.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cerrno>
 
@@ -101,35 +103,40 @@ Bitmap processPage(Bitmap image, RunContext& context)
     return convertBitDepth(std::move(image), context.job);
 }
 
-// Writes the page to a temporary file beside `path` and hands it to the run, which gives it its
-// name now or, in a run that converts several files at once, at the file's turn.
-FileFailure savePage(const Bitmap& image, const QString& path, RunContext& context)
+// Writes the page to `tempPath`. Metadata a writer chokes on must not cost the pixels (libpng
+// refuses ICC profiles it finds inconsistent): the page is written again without the profile,
+// then without any metadata.
+FileFailure writePage(const Bitmap& image, const QString& tempPath, const QString& outputPath, RunContext& context)
 {
-    JobState& job = context.job;
-    job.tempPath = tempFilePath(path);
-    const TempFileClaim claim(job.tempPath);
+    const JobState& job = context.job;
     errno = 0;
-    SaveStatus status = writeImageFile(image, job.tempPath, context.settings, job);
-    // Metadata a writer chokes on must not cost the pixels (libpng refuses ICC profiles it finds
-    // inconsistent): the page is written again without the profile, then without any metadata.
+    SaveStatus status = writeImageFile(image, tempPath, context.settings, job);
     for (const auto strip : {&stripColourProfile, &stripMetadata}) {
         if (status != SaveStatus::Failed) {
             break;
         }
         strip(image);
         errno = 0;
-        status = writeImageFile(image, job.tempPath, context.settings, job);
+        status = writeImageFile(image, tempPath, context.settings, job);
     }
     if (status == SaveStatus::OutOfMemory) {
         return {FileFailureKind::OutOfMemory};
     }
     if (status != SaveStatus::Saved) {
-        return diagnoseWriteFailure(path, errno, job.outputKey);
+        return diagnoseWriteFailure(outputPath, errno, job.outputKey);
     }
+    return {};
+}
+
+// Gives a finished temporary file its output name: the run decides whether the name may be taken
+// and, in a run that converts several files at once, defers the rename to the file's turn.
+FileFailure commitPage(const EncodedPage& page, RunContext& context)
+{
     if (context.commitOutput) {
-        return context.commitOutput(job.tempPath, path);
+        return context.commitOutput(page.encodedPath, page.outputPath);
     }
-    return commitTempFile(job.tempPath, path) ? FileFailure{} : FileFailure{FileFailureKind::RenameFailed, path};
+    return commitTempFile(page.encodedPath, page.outputPath) ? FileFailure{}
+                                                             : FileFailure{FileFailureKind::RenameFailed, page.outputPath};
 }
 
 } // namespace
@@ -140,6 +147,52 @@ QString numberedOutputPath(const QString& outputPath, const QString& outputKey, 
     QString numbered = outputPath;
     numbered.insert(outputPath.size() - tail, QLatin1Char('[') + QString::number(pageNumber) + QLatin1Char(']'));
     return numbered;
+}
+
+EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunContext& context)
+{
+    const Settings& settings = context.settings;
+    JobState& job = context.job;
+    EncodedPage encoded;
+    // A page that fails before its size is known is named with 0 x 0.
+    describePage(job, 0, 0);
+    Bitmap image;
+    if (page.status == PageStatus::Loaded) {
+        const PageMetadata metadata(page.image);
+        image = processPage(std::move(page.image), context);
+        if (image.empty()) {
+            encoded.failure = {FileFailureKind::ProcessingFailed};
+        } else if (settings.advanced.stripMetadata != 0) {
+            stripMetadata(image);
+        } else {
+            metadata.applyTo(image, job.outputKey);
+        }
+    } else {
+        encoded.failure = diagnoseFailedPage(job.inputPath, placement.index);
+    }
+    if (usesRunCounters(settings.advanced.filenameMask)) {
+        context.needCounters();
+    }
+    job.outputPath = outputFilePath(settings, job);
+    encoded.outputPath =
+        placement.numbered ? numberedOutputPath(job.outputPath, job.outputKey, placement.index + 1) : job.outputPath;
+    // A page that could not be decoded or processed is a failed save: nothing is written.
+    if (image.empty()) {
+        return encoded;
+    }
+    encoded.width = static_cast<int>(image.width());
+    encoded.height = static_cast<int>(image.height());
+    encoded.depth = static_cast<int>(image.bpp());
+    const QString besideOutput = placement.encodeFolder.isEmpty()
+                                     ? encoded.outputPath
+                                     : placement.encodeFolder + QFileInfo(encoded.outputPath).fileName();
+    job.tempPath = tempFilePath(besideOutput);
+    encoded.claim = TempFileClaim(job.tempPath);
+    encoded.failure = writePage(image, job.tempPath, encoded.outputPath, context);
+    if (!encoded.failure) {
+        encoded.encodedPath = job.tempPath;
+    }
+    return encoded;
 }
 
 bool processCurrentFile(RunContext& context)
@@ -165,42 +218,19 @@ bool processCurrentFile(RunContext& context)
         if (page.status == PageStatus::Skipped) {
             continue;
         }
-        // A page that fails before its size is known is named with 0 x 0.
-        describePage(job, 0, 0);
-        Bitmap image;
-        if (page.status == PageStatus::Loaded) {
-            const PageMetadata metadata(page.image);
-            image = processPage(std::move(page.image), context);
-            if (image.empty()) {
-                context.failure = {FileFailureKind::ProcessingFailed};
-            } else if (settings.advanced.stripMetadata != 0) {
-                stripMetadata(image);
-            } else {
-                metadata.applyTo(image, job.outputKey);
-            }
-        } else {
-            context.failure = diagnoseFailedPage(job.inputPath, index);
-        }
-        if (usesRunCounters(settings.advanced.filenameMask)) {
-            context.needCounters();
-        }
-        job.outputPath = outputFilePath(settings, job);
-        const QString path = numbered ? numberedOutputPath(job.outputPath, job.outputKey, index + 1) : job.outputPath;
-        // A page that could not be decoded or processed is a failed save: nothing is written.
-        if (image.empty()) {
-            result = false;
-            continue;
-        }
-        const FileFailure saved = savePage(image, path, context);
-        if (saved.kind == FileFailureKind::OutOfMemory) {
-            context.failure = saved;
+        EncodedPage encoded = encodePage(std::move(page), PagePlacement{index, numbered}, context);
+        if (encoded.failure.kind == FileFailureKind::OutOfMemory) {
+            context.failure = encoded.failure;
             return false;
         }
-        result = !saved;
+        if (!encoded.failure) {
+            encoded.failure = commitPage(encoded, context);
+        }
+        result = !encoded.failure;
         if (!result) {
-            context.failure = saved;
+            context.failure = encoded.failure;
         } else if (context.onSaved) {
-            context.onSaved(path);
+            context.onSaved(encoded.outputPath);
         }
     }
     if (!result && !context.failure) {

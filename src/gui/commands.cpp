@@ -29,6 +29,10 @@ constexpr CommandInfo commands[] = {
     {Command::VisitHomepage, "Menu/Visit Homepage", "Web", nullptr},
     {Command::CheckForNewVersion, "Menu/Check For New Version", "Updates", nullptr},
     {Command::About, "Menu/About", "About", nullptr},
+    {Command::Preview, "Menu/Preview", nullptr, "F6"},
+    {Command::SaveProfile, "Menu/Save Profile", nullptr, nullptr},
+    {Command::LoadProfile, "Menu/Load Profile", nullptr, nullptr},
+    {Command::CopyCommandLine, "Menu/Copy Command Line", nullptr, nullptr},
 };
 
 constexpr MenuRow separator{};
@@ -46,7 +50,15 @@ constexpr MenuRow fileMenu[] = {
 };
 constexpr MenuRow editMenu[] = {{Command::Copy}, {Command::Delete}, separator, {Command::SelectAll}};
 constexpr MenuRow converterMenu[] = {
-    {Command::Convert}, separator, {Command::CustomConverter}, separator, {Command::Preferences},
+    {Command::Convert},     separator,
+    {Command::Preview},     separator,
+    {Command::CustomConverter}, separator,
+    {Command::Preferences}, separator,
+    {Command::SaveProfile}, {Command::LoadProfile},
+    {Command::CopyCommandLine},
+};
+constexpr MenuRow fileListMenu[] = {
+    {Command::Copy}, {Command::Delete}, separator, {Command::SelectAll}, separator, {Command::Preview},
 };
 constexpr MenuRow helpMenu[] = {
     {Command::Manual},
@@ -145,6 +157,10 @@ bool commandIsAvailable(Command command)
     case Command::VisitHomepage:
     case Command::CheckForNewVersion:
     case Command::About:
+    case Command::Preview:
+    case Command::SaveProfile:
+    case Command::LoadProfile:
+    case Command::CopyCommandLine:
         return true;
     }
     return false;
@@ -162,7 +178,7 @@ std::span<const MenuDefinition> menuBarDefinition()
 
 std::span<const MenuRow> contextMenuDefinition()
 {
-    return editMenu;
+    return fileListMenu;
 }
 
 std::span<const MenuRow> mainToolbarDefinition()

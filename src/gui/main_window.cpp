@@ -18,6 +18,8 @@
 #include "gui/message_boxes.h"
 #include "gui/output_choosers.h"
 #include "gui/preferences_dialog.h"
+#include "gui/preview_window.h"
+#include "gui/profile_commands.h"
 #include "gui/theme_icons.h"
 #include "gui/update_dialogs.h"
 #include "gui/web_links.h"
@@ -315,6 +317,18 @@ void MainWindow::dispatch(Command command)
     case Command::Convert:
         startGuiConversion(*this, records_, requesters_);
         return;
+    case Command::Preview:
+        showPreview();
+        return;
+    case Command::SaveProfile:
+        saveSettingsAsProfile(*this, records_, requesters_, consoleForms_);
+        return;
+    case Command::LoadProfile:
+        loadProfileIntoSettings(*this, records_, requesters_, consoleForms_);
+        return;
+    case Command::CopyCommandLine:
+        copyCommandLine(*this, records_, consoleForms_);
+        return;
     }
 }
 
@@ -323,6 +337,14 @@ void MainWindow::dispatchNumber(int number)
     if (const std::optional<Command> command = commandFromNumber(number)) {
         dispatch(*command);
     }
+}
+
+void MainWindow::showPreview()
+{
+    if (!preview_) {
+        preview_ = std::make_unique<PreviewWindow>(*this, records_);
+    }
+    preview_->open();
 }
 
 void MainWindow::newList()
@@ -392,6 +414,9 @@ void MainWindow::rebuildAfterPreferences(int preferencesFormatIndex)
     }
     if (folderCombo_->count() != records_.settings.advanced.outFoldersNumber) {
         refillFolderHistory();
+    }
+    if (preview_) {
+        preview_->refresh();
     }
 }
 

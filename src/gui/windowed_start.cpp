@@ -24,12 +24,13 @@ QSize primaryDesktopSize()
 
 } // namespace
 
-int runWindowedMode(int& argc, char** argv)
+int runWindowedMode(int& argc, char** argv, ConsoleForms forms)
 {
     QApplication application(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("tessaline"));
     const QString configPath = configurationPath();
     WindowedSession session(configPath, programDataFolder() + QStringLiteral("gfx/"));
+    session.window().setConsoleForms(std::move(forms));
     session.window().completeWindowedStart();
     // Files and folders named on the command line ("Open With") arrive as a drop once the window shows.
     const QStringList named = namedStartPaths(QApplication::arguments().mid(1));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/console_forms.h"
 #include "gui/desktop_records.h"
 
 #include <QString>
@@ -13,8 +14,8 @@ class QWidget;
 // The windowed mode from its start to its end: creates the application, loads the configuration
 // file, the pictures and the theme, shows the main window, runs the one event loop and, when the
 // window has closed, saves the configuration. The caller holds the single-instance lock.
-// Returns the exit status, 0.
-int runWindowedMode(int& argc, char** argv);
+// `forms` gives the window the console's words for its settings. Returns the exit status, 0.
+int runWindowedMode(int& argc, char** argv, ConsoleForms forms);
 
 // One windowed session, for runWindowedMode and for tests that need the real start-up and
 // shutdown without a process of their own. Needs a QApplication.

@@ -33,6 +33,7 @@ std::unique_ptr<QObject> makePreferenceListsTest();
 std::unique_ptr<QObject> makeProgressWindowTest();
 std::unique_ptr<QObject> makeListCommandsTest();
 std::unique_ptr<QObject> makeConvertCommandTest();
+std::unique_ptr<QObject> makePreviewWindowTest();
 
 int main(int argc, char** argv)
 {
@@ -57,6 +58,7 @@ int main(int argc, char** argv)
         {"ProgressWindowTest", makeProgressWindowTest},
         {"ListCommandsTest", makeListCommandsTest},
         {"ConvertCommandTest", makeConvertCommandTest},
+        {"PreviewWindowTest", makePreviewWindowTest},
     };
 
     const QTemporaryDir scratch;

@@ -1,0 +1,111 @@
+#include "gui/profile_commands.h"
+
+#include "app/message_catalogue.h"
+#include "engine/input_file_list.h"
+#include "gui/console_forms.h"
+#include "gui/desktop_records.h"
+#include "gui/file_list_model.h"
+#include "gui/list_commands.h"
+#include "gui/main_window.h"
+#include "gui/message_boxes.h"
+#include "gui/output_choosers.h"
+#include "gui/preferences_dialog.h"
+#include "gui/requesters.h"
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QSaveFile>
+
+namespace {
+
+QString previewText(const char* key)
+{
+    return message(QStringLiteral("Preview/") + QLatin1String(key));
+}
+
+QString profileFilter()
+{
+    return requesterFilter(previewText("Profile Files"));
+}
+
+// Where profiles are proposed: beside the last list file, as the list commands do.
+QString profileFolder(const DesktopRecords& records)
+{
+    const QFileInfo last(records.job.inputPath);
+    return last.path().isEmpty() || records.job.inputPath.isEmpty() ? QString() : last.path() + QLatin1Char('/');
+}
+
+bool writeWhole(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+}
+
+} // namespace
+
+bool saveSettingsAsProfile(MainWindow& window, const DesktopRecords& records, const Requesters& requesters,
+                           const ConsoleForms& forms)
+{
+    QString chosen = requesters.saveFile(&window, previewText("Save Profile"),
+                                         profileFolder(records) + QStringLiteral("profile.ini"), profileFilter());
+    if (chosen.isEmpty()) {
+        return false;
+    }
+    if (QFileInfo(chosen).suffix().isEmpty()) {
+        chosen += QStringLiteral(".ini");
+    }
+    if (!writeWhole(chosen, forms.profileText(records.settings))) {
+        showWarning(substituteMessage(previewText("Profile Not Written"), chosen));
+        return false;
+    }
+    return true;
+}
+
+bool loadProfileIntoSettings(MainWindow& window, DesktopRecords& records, const Requesters& requesters,
+                             const ConsoleForms& forms)
+{
+    const QString chosen =
+        requesters.openFile(&window, previewText("Load Profile"), profileFolder(records), profileFilter());
+    if (chosen.isEmpty()) {
+        return false;
+    }
+    Settings loaded = records.settings;
+    if (const QString error = forms.applyProfile(chosen, loaded); !error.isEmpty()) {
+        showWarning(error + QStringLiteral(": ") + chosen);
+        return false;
+    }
+    applyChosenSettings(records, std::move(loaded),
+                        [&window](int formatPosition) { window.rebuildAfterPreferences(formatPosition); });
+    return true;
+}
+
+bool copyCommandLine(MainWindow& window, DesktopRecords& records, const ConsoleForms& forms)
+{
+    const FileListModel& rows = window.fileRows();
+    if (rows.rowCount() == 0) {
+        showWarning(message(QStringLiteral("Msg/Empty input files")));
+        return false;
+    }
+    const QString outputFolder = window.outputFolderChooser().currentText().trimmed();
+    if (outputFolder.isEmpty()) {
+        showWarning(message(QStringLiteral("Msg/Empty output folder")));
+        return false;
+    }
+    QString input = rows.path(0);
+    if (rows.rowCount() > 1) {
+        // The export leaves the list file's name where the list commands keep it.
+        if (!window.listCommands().exportList()) {
+            return false;
+        }
+        input = records.job.inputPath;
+    }
+    const QString program = forms.program.isEmpty() ? QCoreApplication::applicationFilePath() : forms.program;
+    const QString command = forms.commandLine(program, input, outputFolder,
+                                              selectedOutputFormat(window.outputFormatChooser()), records.settings);
+    QGuiApplication::clipboard()->setText(command);
+    window.setStatusText(previewText("Command Copied"));
+    return true;
+}
