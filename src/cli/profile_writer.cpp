@@ -7,6 +7,7 @@
 #include "engine/format_catalogue.h"
 
 #include <QRegularExpression>
+#include <QSize>
 
 #include <algorithm>
 #include <optional>

@@ -2,7 +2,6 @@
 
 #include "engine/conversion_run.h"
 #include "engine/file_failure.h"
-#include "engine/freeimage_file.h"
 #include "engine/page_loader.h"
 #include "engine/pipeline.h"
 #include "engine/run_checks.h"
@@ -59,20 +58,6 @@ QImage toQImage(const Bitmap& page)
     return image;
 }
 
-// The written file decoded back with FreeImage, as another program would open it.
-Bitmap loadWrittenFile(const QString& path)
-{
-    const QByteArray name = QFile::encodeName(path);
-    FREE_IMAGE_FORMAT format = FreeImage_GetFileType(name.constData(), 0);
-    if (format == FIF_UNKNOWN) {
-        format = FreeImage_GetFIFFromFilename(name.constData());
-    }
-    if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format)) {
-        return {};
-    }
-    return Bitmap(FreeImage_Load(format, name.constData(), format == FIF_JPEG ? JPEG_ACCURATE : 0));
-}
-
 // The checks of the Convert command that concern the page's chain: a preview stops where the run
 // would not start, with the same message.
 RunProblem chainProblem(const PreviewRequest& request, WatermarkAssets& watermark)
@@ -103,6 +88,19 @@ void readBack(const EncodedPage& encoded, PagePreview& preview)
 }
 
 } // namespace
+
+Bitmap loadWrittenFile(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    FREE_IMAGE_FORMAT format = FreeImage_GetFileType(name.constData(), 0);
+    if (format == FIF_UNKNOWN) {
+        format = FreeImage_GetFIFFromFilename(name.constData());
+    }
+    if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format)) {
+        return {};
+    }
+    return Bitmap(FreeImage_Load(format, name.constData(), format == FIF_JPEG ? JPEG_ACCURATE : 0));
+}
 
 QImage displayImage(FIBITMAP* page, double* scale)
 {

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "app/settings.h"
+#include "engine/bitmap.h"
 #include "engine/job_state.h"
+
+#include <FreeImage.h>
 
 #include <QImage>
 #include <QString>
@@ -67,3 +70,7 @@ PagePreview previewPage(const PreviewRequest& request, const std::function<void(
 // sample types (16-bit, floating point) are brought to 8 bits first. A null image when the page
 // cannot be converted.
 QImage displayImage(FIBITMAP* page, double* scale = nullptr);
+
+// A written file decoded back as the preview shows it: FreeImage's reader of the file's format
+// (JPEG with accurate DCT). Empty when FreeImage cannot read the format.
+Bitmap loadWrittenFile(const QString& path);

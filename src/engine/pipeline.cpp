@@ -154,6 +154,7 @@ EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunConte
     const Settings& settings = context.settings;
     JobState& job = context.job;
     EncodedPage encoded;
+    job.sourceBpp = page.sourceBpp;
     // A page that fails before its size is known is named with 0 x 0.
     describePage(job, 0, 0);
     Bitmap image;
@@ -214,11 +215,10 @@ bool processCurrentFile(RunContext& context)
     bool result = false;
     for (int index = range.first; index <= range.last; ++index) {
         LoadedPage page = document.loadPage(index);
-        job.sourceBpp = page.sourceBpp;
         if (page.status == PageStatus::Skipped) {
             continue;
         }
-        EncodedPage encoded = encodePage(std::move(page), PagePlacement{index, numbered}, context);
+        EncodedPage encoded = encodePage(std::move(page), PagePlacement{.index = index, .numbered = numbered}, context);
         if (encoded.failure.kind == FileFailureKind::OutOfMemory) {
             context.failure = encoded.failure;
             return false;

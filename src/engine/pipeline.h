@@ -36,7 +36,8 @@ struct EncodedPage {
     TempFileClaim claim; // encodedPath stays claimed until it is renamed or removed
 };
 
-// The chain of processCurrentFile for one decoded page: every step in the fixed order, the
+// The chain of processCurrentFile for one decoded page (its stored depth goes to
+// context.job.sourceBpp, for the Auto bit depth): every step in the fixed order, the
 // page's metadata (or none with Advanced/Strip Metadata), the output name (which fills
 // context.job.outputPath and may wait for the run's counters), and the writer of
 // context.job.outputKey into a temporary file. A page that failed to load, or whose steps gave no

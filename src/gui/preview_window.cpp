@@ -18,9 +18,12 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QTreeView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -118,6 +121,8 @@ void PreviewWindow::buildControls()
     setTabOrder(fit_, actualSize_);
     setTabOrder(actualSize_, view_);
 
+    // Escape closes the window, as it closes the program's dialogs.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
     connect(page_, &QSpinBox::valueChanged, this, [this](int value) { request(value - 1); });
     connect(layout_, &QComboBox::currentIndexChanged, this, [this](int index) {
         view_->setLayout(index == 1 ? PreviewView::Layout::Split : PreviewView::Layout::SideBySide);
@@ -230,6 +235,7 @@ void PreviewWindow::deliver(std::uint64_t number, const PagePreview& preview)
     if (preview.firstLook) {
         status_->setText(substituteMessage(text("First Look"), QString::number(preview.sourceWidth),
                                            QString::number(preview.sourceHeight)));
+        emit firstLookShown();
         return;
     }
     busy_ = false;

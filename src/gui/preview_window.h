@@ -46,6 +46,8 @@ class PreviewWindow : public QWidget {
   signals:
     // A complete preview (not a first look) is on show.
     void previewShown();
+    // The scaled-down first look at a large page is on show; the full preview follows.
+    void firstLookShown();
 
   protected:
     void showEvent(QShowEvent* event) override;

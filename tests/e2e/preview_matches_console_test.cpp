@@ -65,7 +65,7 @@ TEST_P(PreviewMatchesConsole, AfterPictureIsTheWrittenFile)
     ASSERT_TRUE(preview.problem.isEmpty()) << preview.problem.toStdString();
     EXPECT_EQ(preview.outputPath, console);
     EXPECT_EQ(preview.bytes, QFileInfo(console).size());
-    const Bitmap consolePage = e2e::loadImage(console);
+    const Bitmap consolePage = loadWrittenFile(console);
     ASSERT_TRUE(consolePage);
     EXPECT_EQ(preview.depth, static_cast<int>(consolePage.bpp()));
     EXPECT_EQ(preview.width, static_cast<int>(consolePage.width()));
@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 "png",
                                 {QStringLiteral("--fr-solid-left=6"), QStringLiteral("--fr-solid-top=4"),
                                  QStringLiteral("--fr-solid-top-color=FF0000"), QStringLiteral("--wm-text=Proof"),
-                                 QStringLiteral("--wm-font=Liberation Sans"), QStringLiteral("--width=50"),
+                                 QStringLiteral("--wm-font=Liberation Sans"), QStringLiteral("--width=50"), QStringLiteral("--height=50"),
                                  QStringLiteral("--keep-aspect-ratio")}},
                     PreviewCase{"sixteenBitToPalette", "bmp", {QStringLiteral("--bmp-bpp=8")},
                                 fixtures::PageKind::Rgb48}),
@@ -117,7 +117,7 @@ TEST(PreviewPages, ChosenPageIsNamedAsTheRunNamesIt)
     EXPECT_EQ(all.pageIndex, 2);
     EXPECT_TRUE(all.pageConverted);
     EXPECT_EQ(all.outputPath, out + QStringLiteral("/pages[3].png"));
-    EXPECT_EQ(all.after, displayImage(e2e::loadImage(all.outputPath).get()));
+    EXPECT_EQ(all.after, displayImage(loadWrittenFile(all.outputPath).get()));
 
     request.settings = consoleSettings({QStringLiteral("--tiff-frame-loading=first")});
     const PagePreview first = previewPage(request);
@@ -161,7 +161,7 @@ TEST(PreviewProblems, SettingsTheRunRefusesGiveItsMessage)
     request.inputPath = input;
     const PagePreview preview = previewPage(request);
     EXPECT_FALSE(preview.fileFailed);
-    EXPECT_EQ(preview.problem, runProblemMessage({RunProblemKind::InvalidJpgQuality}));
+    EXPECT_EQ(preview.problem, runProblemMessage({.kind = RunProblemKind::InvalidJpgQuality}));
     EXPECT_TRUE(preview.after.isNull());
 }
 
