@@ -85,13 +85,17 @@ int main(int argc, char** argv)
     waitFor(preview, &PreviewWindow::previewShown, settle);
 
     std::printf("| format | page | first picture (ms) | full preview (ms) | page time (ms) |\n|---|---|---|---|---|\n");
+    int selected = 0; // the preview shows the first row, as with no selection
     for (const QString& format : formats) {
         windowdriving::chooseFormat(window, format);
         waitFor(preview, &PreviewWindow::previewShown, settle);
         for (int row = 0; row < 2; ++row) {
             // From the other row, so that the selection is new.
-            windowdriving::selectRow(window, 1 - row);
-            waitFor(preview, &PreviewWindow::previewShown, settle);
+            if (selected == row) {
+                windowdriving::selectRow(window, 1 - row);
+                waitFor(preview, &PreviewWindow::previewShown, settle);
+            }
+            selected = row;
             QElapsedTimer timer;
             qint64 first = -1;
             const auto look = QObject::connect(&preview, &PreviewWindow::firstLookShown,

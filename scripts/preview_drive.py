@@ -22,13 +22,16 @@ def app():
     sys.exit("the program is not on the accessibility bus")
 
 
-def find(root, role, name, tries=50):
+def find(root, roles, name, tries=50):
+    roles = roles.split("|")
     for _ in range(tries):
-        found = pyatspi.findDescendant(root, lambda a: a.getRoleName() == role and a.name == name)
+        found = pyatspi.findDescendant(root, lambda a: a.getRoleName() in roles and a.name == name)
         if found is not None:
             return found
         time.sleep(0.2)
-    sys.exit(f"no {role} named {name!r}")
+    seen = pyatspi.findAllDescendants(root, lambda a: True)
+    sys.exit(f"no {roles} named {name!r}; there are: " +
+             ", ".join(f"{a.getRoleName()} {a.name!r}" for a in seen))
 
 
 def showing(accessible):
@@ -97,13 +100,13 @@ wait_for_details(window)
 shot("preview-page-2")
 
 # 100 %, then the split view, then back to fit.
-find(window, "toggle button", "100 %").queryAction().doAction(0)
+find(window, "push button|toggle button|check box", "100 %").queryAction().doAction(0)
 shot("preview-100")
-view = find(window, "combo box", "View")
+view = pyatspi.findDescendant(window, lambda a: a.getRoleName() == "combo box")
 click_centre(view)
 time.sleep(0.5)
 split = find(program, "list item", "Split (drag the line)")
 click_centre(split)
-find(window, "toggle button", "Fit to Window").queryAction().doAction(0)
+find(window, "push button|toggle button|check box", "Fit to Window").queryAction().doAction(0)
 shot("preview-split")
 print("drive complete")

@@ -16,12 +16,11 @@
 
 namespace {
 
-// Brings a page of any sample type to a standard 8-bit-per-sample bitmap for showing.
+// A page in another sample type than FIT_BITMAP (16-bit, floating point) brought to 8 bits per
+// sample for showing.
 Bitmap toEightBitSamples(FIBITMAP* page)
 {
     switch (FreeImage_GetImageType(page)) {
-    case FIT_BITMAP:
-        return Bitmap(FreeImage_Clone(page));
     case FIT_RGBF:
     case FIT_RGBAF:
         return Bitmap(FreeImage_ToneMapping(page, FITMO_DRAGO03));
@@ -33,9 +32,22 @@ Bitmap toEightBitSamples(FIBITMAP* page)
     }
 }
 
-QImage toQImage(const Bitmap& page)
+// The page scaled to width x height. 1- and 4-bit pages are widened to 8 bits first (FreeImage
+// scales from 8 bits up); nothing wider is made of the whole page, which may be huge.
+Bitmap scaledDown(FIBITMAP* page, int width, int height)
 {
-    const Bitmap argb(FreeImage_ConvertTo32Bits(page.get()));
+    const Bitmap wider(FreeImage_GetBPP(page) < 8 ? FreeImage_ConvertTo8Bits(page) : nullptr);
+    Bitmap scaled(FreeImage_Rescale(wider ? wider.get() : page, width, height, FILTER_BOX));
+    if (!scaled) {
+        const Bitmap argb(FreeImage_ConvertTo32Bits(page));
+        scaled.reset(argb ? FreeImage_Rescale(argb.get(), width, height, FILTER_BOX) : nullptr);
+    }
+    return scaled;
+}
+
+QImage toQImage(FIBITMAP* page)
+{
+    const Bitmap argb(FreeImage_ConvertTo32Bits(page));
     if (!argb) {
         return {};
     }
@@ -52,7 +64,7 @@ QImage toQImage(const Bitmap& page)
         std::copy_n(row, static_cast<std::size_t>(width) * 4, image.scanLine(y));
     }
     // A page without an alpha channel shows opaque, whatever its fourth byte held.
-    if (!FreeImage_IsTransparent(page.get()) && page.bpp() != 32) {
+    if (!FreeImage_IsTransparent(page) && FreeImage_GetBPP(page) != 32) {
         return image.convertToFormat(QImage::Format_RGB32);
     }
     return image;
@@ -107,27 +119,26 @@ QImage displayImage(FIBITMAP* page, double* scale)
     if (page == nullptr || !FreeImage_HasPixels(page)) {
         return {};
     }
-    Bitmap shown = toEightBitSamples(page);
-    if (!shown) {
+    Bitmap standard;
+    if (FreeImage_GetImageType(page) != FIT_BITMAP) {
+        standard = toEightBitSamples(page);
+        page = standard.get();
+    }
+    if (page == nullptr) {
         return {};
     }
-    const unsigned side = std::max(shown.width(), shown.height());
+    const unsigned side = std::max(FreeImage_GetWidth(page), FreeImage_GetHeight(page));
     double factor = 1.0;
     if (side > static_cast<unsigned>(previewDisplaySide)) {
         factor = static_cast<double>(previewDisplaySide) / side;
-        const int width = std::max(1, static_cast<int>(shown.width() * factor));
-        const int height = std::max(1, static_cast<int>(shown.height() * factor));
-        // 1-bit and palette pages are widened first: FreeImage scales only 8-bit grey and up.
-        const Bitmap wide(FreeImage_ConvertTo32Bits(shown.get()));
-        shown = Bitmap(wide ? FreeImage_Rescale(wide.get(), width, height, FILTER_BOX) : nullptr);
-        if (!shown) {
-            return {};
-        }
+        standard = scaledDown(page, std::max(1, static_cast<int>(FreeImage_GetWidth(page) * factor)),
+                              std::max(1, static_cast<int>(FreeImage_GetHeight(page) * factor)));
+        page = standard.get();
     }
     if (scale != nullptr) {
         *scale = factor;
     }
-    return toQImage(shown);
+    return page != nullptr ? toQImage(page) : QImage();
 }
 
 PagePreview previewPage(const PreviewRequest& request, const std::function<void(const PagePreview&)>& firstLook,

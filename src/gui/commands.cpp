@@ -29,10 +29,11 @@ constexpr CommandInfo commands[] = {
     {Command::VisitHomepage, "Menu/Visit Homepage", "Web", nullptr},
     {Command::CheckForNewVersion, "Menu/Check For New Version", "Updates", nullptr},
     {Command::About, "Menu/About", "About", nullptr},
-    {Command::Preview, "Menu/Preview", nullptr, "F6"},
-    {Command::SaveProfile, "Menu/Save Profile", nullptr, nullptr},
-    {Command::LoadProfile, "Menu/Load Profile", nullptr, nullptr},
-    {Command::CopyCommandLine, "Menu/Copy Command Line", nullptr, nullptr},
+    // The pictures of related commands serve these, so every theme pack shows them.
+    {Command::Preview, "Menu/Preview", "OutFormat", "F6"},
+    {Command::SaveProfile, "Menu/Save Profile", "ExportFiles", nullptr},
+    {Command::LoadProfile, "Menu/Load Profile", "ImportFiles", nullptr},
+    {Command::CopyCommandLine, "Menu/Copy Command Line", "Copy", nullptr},
 };
 
 constexpr MenuRow separator{};

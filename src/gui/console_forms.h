@@ -20,5 +20,6 @@ struct ConsoleForms {
                           const QString& outputKey, const Settings& settings)>
         commandLine;
 
+    // Without them (a window built without the console's code) the three commands do nothing.
     bool available() const { return profileText && applyProfile && commandLine; }
 };

@@ -34,8 +34,8 @@ PreviewView::PreviewView(QWidget* parent) : QAbstractScrollArea(parent)
 
 void PreviewView::setPictures(const QImage& before, double beforeScale, const QImage& after, double afterScale)
 {
-    before_ = {before, pageSizeOf(before, beforeScale)};
-    after_ = {after, pageSizeOf(after, afterScale)};
+    before_ = {before, pageSizeOf(before, beforeScale), {}};
+    after_ = {after, pageSizeOf(after, afterScale), {}};
     updateScrollBars();
     viewport()->update();
 }
@@ -124,9 +124,16 @@ void PreviewView::drawPicture(QPainter& painter, const Picture& picture, const Q
     }
     painter.save();
     painter.setClipRect(clip);
-    // Pixels stay sharp from 100 % up, so that JPEG blocks and dithering show as they are.
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, target.width() < picture.image.width());
-    painter.drawImage(target, picture.image);
+    const QSize drawn = target.size().toSize();
+    if (drawn.width() < picture.image.width() && !drawn.isEmpty()) {
+        if (picture.reduced.size() != drawn) {
+            picture.reduced = picture.image.scaled(drawn, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        }
+        painter.drawImage(target.topLeft(), picture.reduced);
+    } else {
+        // Pixels stay sharp from 100 % up, so that JPEG blocks and dithering show as they are.
+        painter.drawImage(target, picture.image);
+    }
     painter.restore();
 }
 

@@ -39,6 +39,9 @@ class PreviewView : public QAbstractScrollArea {
     struct Picture {
         QImage image;
         QSizeF pageSize; // the page's own size in pixels
+        // The image scaled smoothly to the size it was last drawn at below its own size, so that
+        // repaints of a large page at a fitting size do not scale it again each time.
+        mutable QImage reduced;
     };
     QSizeF contentSize() const;
     QPointF contentOrigin() const;

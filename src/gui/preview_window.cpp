@@ -127,8 +127,8 @@ void PreviewWindow::buildControls()
     connect(layout_, &QComboBox::currentIndexChanged, this, [this](int index) {
         view_->setLayout(index == 1 ? PreviewView::Layout::Split : PreviewView::Layout::SideBySide);
     });
-    connect(zoom_, &QButtonGroup::buttonClicked, this,
-            [this](QAbstractButton* button) { view_->setFitToWindow(button == fit_); });
+    // Toggled rather than clicked: assistive technologies toggle a checkable button without a click.
+    connect(fit_, &QPushButton::toggled, view_, &PreviewView::setFitToWindow);
 }
 
 void PreviewWindow::connectToMainWindow()

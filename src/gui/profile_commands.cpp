@@ -49,6 +49,9 @@ bool writeWhole(const QString& path, const QByteArray& bytes)
 bool saveSettingsAsProfile(MainWindow& window, const DesktopRecords& records, const Requesters& requesters,
                            const ConsoleForms& forms)
 {
+    if (!forms.available()) {
+        return false;
+    }
     QString chosen = requesters.saveFile(&window, previewText("Save Profile"),
                                          profileFolder(records) + QStringLiteral("profile.ini"), profileFilter());
     if (chosen.isEmpty()) {
@@ -67,6 +70,9 @@ bool saveSettingsAsProfile(MainWindow& window, const DesktopRecords& records, co
 bool loadProfileIntoSettings(MainWindow& window, DesktopRecords& records, const Requesters& requesters,
                              const ConsoleForms& forms)
 {
+    if (!forms.available()) {
+        return false;
+    }
     const QString chosen =
         requesters.openFile(&window, previewText("Load Profile"), profileFolder(records), profileFilter());
     if (chosen.isEmpty()) {
@@ -84,6 +90,9 @@ bool loadProfileIntoSettings(MainWindow& window, DesktopRecords& records, const 
 
 bool copyCommandLine(MainWindow& window, DesktopRecords& records, const ConsoleForms& forms)
 {
+    if (!forms.available()) {
+        return false;
+    }
     const FileListModel& rows = window.fileRows();
     if (rows.rowCount() == 0) {
         showWarning(message(QStringLiteral("Msg/Empty input files")));

@@ -161,7 +161,7 @@ TEST(PreviewProblems, SettingsTheRunRefusesGiveItsMessage)
     request.inputPath = input;
     const PagePreview preview = previewPage(request);
     EXPECT_FALSE(preview.fileFailed);
-    EXPECT_EQ(preview.problem, runProblemMessage({.kind = RunProblemKind::InvalidJpgQuality}));
+    EXPECT_EQ(preview.problem, runProblemMessage({RunProblemKind::InvalidJpgQuality, QString()}));
     EXPECT_TRUE(preview.after.isNull());
 }
 

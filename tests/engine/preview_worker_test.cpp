@@ -74,7 +74,7 @@ class PreviewWorkerTest : public testing::Test {
         EXPECT_TRUE(fixtures::writeTiff(path, fixtures::PageKind::Rgb24, width, height));
         return path;
     }
-    QString largePage() { return page("large.tif", 2000, 1500); }
+    QString largePage() { return page("large.tif", 800, 600); }
 
     QTemporaryDir dir;
     Inbox inbox;
