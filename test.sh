@@ -6,6 +6,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")" && pwd)
 "$root/scripts/install-deps.sh"
+# The include order of src/ (rooms, no circles) is checked before anything is built.
+python3 "$root/scripts/check-includes.py"
 
 run_suite() {
   local build=$1

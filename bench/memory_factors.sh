@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Measures what each step and writer holds at its peak, the factors behind the memory estimate of
-# src/engine/page_memory.cpp. Converts one 6000 x 4000 page per configuration with one worker and
+# src/engine/run/page_memory.cpp. Converts one 6000 x 4000 page per configuration with one worker and
 # prints the peak resident size beyond that of converting a 16 x 16 page, in bytes per pixel of
 # the page (a 24-bit page held once is 3.0).
 #

@@ -6,8 +6,8 @@
 //                                         kind: rgb24 (default), rgb48, grey16 or bilevel)
 //   /usr/bin/time -v pipeline_memory_bench /tmp/big.tif /tmp/out/ [png]  (converts it)
 #include "app/settings.h"
-#include "engine/conversion_run.h"
-#include "engine/pipeline.h"
+#include "engine/run/conversion_run.h"
+#include "engine/run/pipeline.h"
 #include "support/tiff_fixtures.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 // typical "shrink the scans" run spends its time in. Prints the median of several runs per filter.
 //
 //   resize_bench [repetitions]
-#include "engine/transform.h"
+#include "engine/steps/transform.h"
 #include "support/tiff_fixtures.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 // The filename mask and watermark text expansion: the first bytes pick the job's counters and
 // sizes, the rest is the mask (and the watermark text).
 #include "app/settings.h"
-#include "engine/job_state.h"
-#include "engine/output_naming.h"
+#include "engine/core/job_state.h"
+#include "engine/core/output_naming.h"
 #include "fuzz_support.h"
 
 #include <cstring>

@@ -14,6 +14,7 @@ packages=(
   libgtest-dev libgmock-dev
   libgs-common # a press CMYK profile (default_cmyk.icc) for the colour-managed CMYK tests
   xvfb xdotool openbox desktop-file-utils appstream man-db parallel
+  python3 # scripts/check-includes.py
 )
 for extra in "$@"; do
   case "$extra" in

@@ -2,7 +2,7 @@
 #include "app/instance_guard.h"
 #include "cli/command_line.h"
 #include "cli/profile_writer.h"
-#include "engine/devil_writer.h"
+#include "engine/write/devil_writer.h"
 #include "gui/screenshot_mode.h"
 #include "gui/uninstall_page.h"
 #include "gui/windowed_start.h"

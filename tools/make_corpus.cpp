@@ -2,7 +2,7 @@
 // Photo-like RGB pages (smooth gradients, soft blobs and sensor-like noise, so compressors work as
 // they do on real photographs), three-page documents, 16-bit grey scans and bilevel fax pages with
 // text-like strokes. The same folder content comes out on every run.
-#include "engine/bitmap.h"
+#include "engine/core/bitmap.h"
 #include "support/tiff_fixtures.h"
 
 #include "generator_main.h"

@@ -1,6 +1,6 @@
 #include "cli/batch_options.h"
 
-#include "engine/output_naming.h"
+#include "engine/core/output_naming.h"
 
 #include <QRegularExpression>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/settings.h"
-#include "engine/run_plan.h"
+#include "engine/run/run_plan.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #include "cli/batch_run.h"
 
 #include "cli/console_output.h"
-#include "engine/run_plan.h"
+#include "engine/run/run_plan.h"
 
 #include <QFileInfo>
 

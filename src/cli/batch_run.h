@@ -2,9 +2,9 @@
 
 #include "app/settings.h"
 #include "cli/batch_options.h"
-#include "engine/input_file_list.h"
-#include "engine/job_state.h"
-#include "engine/run_report.h"
+#include "engine/inputs/input_file_list.h"
+#include "engine/core/job_state.h"
+#include "engine/run/run_report.h"
 
 #include <QString>
 

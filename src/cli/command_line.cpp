@@ -8,11 +8,11 @@
 #include "cli/option_values.h"
 #include "cli/option_warnings.h"
 #include "cli/profile.h"
-#include "engine/draw/gui_app.h"
-#include "engine/format_catalogue.h"
-#include "engine/input_file_list.h"
-#include "engine/library_messages.h"
-#include "engine/run_report.h"
+#include "engine/steps/draw/gui_app.h"
+#include "engine/formats/format_catalogue.h"
+#include "engine/inputs/input_file_list.h"
+#include "engine/core/library_messages.h"
+#include "engine/run/run_report.h"
 
 #include <QFileInfo>
 

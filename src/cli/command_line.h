@@ -3,7 +3,7 @@
 #include "app/settings.h"
 #include "cli/option_table.h"
 #include "cli/batch_options.h"
-#include "engine/job_state.h"
+#include "engine/core/job_state.h"
 
 #include <QString>
 #include <QStringList>

@@ -2,7 +2,7 @@
 
 #include "cli/keywords.h"
 #include "cli/option_table.h"
-#include "engine/format_catalogue.h"
+#include "engine/formats/format_catalogue.h"
 
 #include <algorithm>
 #include <initializer_list>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/settings.h"
-#include "engine/job_state.h"
-#include "engine/run_checks.h"
+#include "engine/core/job_state.h"
+#include "engine/run/run_checks.h"
 
 #include <QString>
 #include <QStringList>

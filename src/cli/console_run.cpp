@@ -7,13 +7,13 @@
 #include "cli/console_echo.h"
 #include "cli/console_output.h"
 #include "cli/progress_line.h"
-#include "engine/conversion_run.h"
-#include "engine/file_failure.h"
-#include "engine/format_catalogue.h"
-#include "engine/input_file_list.h"
-#include "engine/run_progress.h"
-#include "engine/temp_file_claims.h"
-#include "engine/watermark.h"
+#include "engine/run/conversion_run.h"
+#include "engine/core/file_failure.h"
+#include "engine/formats/format_catalogue.h"
+#include "engine/inputs/input_file_list.h"
+#include "engine/core/run_progress.h"
+#include "engine/write/temp_file_claims.h"
+#include "engine/steps/watermark.h"
 
 #include <QDir>
 #include <QFileInfo>

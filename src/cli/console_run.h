@@ -3,8 +3,8 @@
 #include "app/settings.h"
 #include "cli/option_table.h"
 #include "cli/batch_options.h"
-#include "engine/job_state.h"
-#include "engine/run_checks.h"
+#include "engine/core/job_state.h"
+#include "engine/run/run_checks.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #include "cli/keywords.h"
 
-#include "engine/format_catalogue.h"
+#include "engine/formats/format_catalogue.h"
 
 #include <span>
 

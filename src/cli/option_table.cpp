@@ -1,8 +1,8 @@
 #include "cli/option_table.h"
 
 #include "cli/option_values.h"
-#include "engine/format_catalogue.h"
-#include "engine/memory_budget.h"
+#include "engine/formats/format_catalogue.h"
+#include "engine/run/memory_budget.h"
 
 #include <algorithm>
 #include <vector>

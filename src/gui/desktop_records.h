@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/settings.h"
-#include "engine/input_file_list.h"
-#include "engine/job_state.h"
+#include "engine/inputs/input_file_list.h"
+#include "engine/core/job_state.h"
 #include "themes/image_sets.h"
 #include "themes/theme_pack.h"
 

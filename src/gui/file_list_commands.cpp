@@ -1,6 +1,6 @@
 #include "gui/file_list_commands.h"
 
-#include "engine/input_file_list.h"
+#include "engine/inputs/input_file_list.h"
 #include "gui/file_list_model.h"
 
 #include <QAbstractItemView>

@@ -2,9 +2,9 @@
 
 #include "app/folder_history.h"
 #include "app/message_catalogue.h"
-#include "engine/conversion_run.h"
-#include "engine/run_checks.h"
-#include "engine/watermark.h"
+#include "engine/run/conversion_run.h"
+#include "engine/run/run_checks.h"
+#include "engine/steps/watermark.h"
 #include "gui/command_bars.h"
 #include "gui/desktop_records.h"
 #include "gui/main_window.h"

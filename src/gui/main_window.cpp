@@ -4,7 +4,7 @@
 #include "app/local_time.h"
 #include "app/message_catalogue.h"
 #include "app/program_info.h"
-#include "engine/format_catalogue.h"
+#include "engine/formats/format_catalogue.h"
 #include "gui/about_window.h"
 #include "gui/add_chooser.h"
 #include "gui/command_bars.h"
@@ -45,6 +45,8 @@
 #include <QTreeView>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 
 namespace {
 
@@ -89,16 +91,6 @@ QString accessibleNameOf(const QString& label)
     return label.endsWith(QLatin1Char(':')) ? label.chopped(1) : label;
 }
 
-// Runs `change` on the thread of `context`. From another thread the caller waits until it is done,
-// so the changes a worker asks for happen in its order and before it goes on.
-void onInterfaceThread(QObject* context, const std::function<void()>& change)
-{
-    if (QThread::currentThread() == context->thread()) {
-        change();
-    } else {
-        QMetaObject::invokeMethod(context, change, Qt::BlockingQueuedConnection);
-    }
-}
 
 } // namespace
 
@@ -321,13 +313,14 @@ void MainWindow::dispatch(Command command)
         showPreview();
         return;
     case Command::SaveProfile:
-        saveSettingsAsProfile(*this, records_, requesters_, consoleForms_);
+        saveSettingsAsProfile(this, records_, requesters_, consoleForms_);
         return;
     case Command::LoadProfile:
-        loadProfileIntoSettings(*this, records_, requesters_, consoleForms_);
+        loadProfileIntoSettings(this, records_, requesters_, consoleForms_,
+                                [this](int formatPosition) { rebuildAfterPreferences(formatPosition); });
         return;
     case Command::CopyCommandLine:
-        copyCommandLine(*this, records_, consoleForms_);
+        copyListCommand();
         return;
     }
 }
@@ -342,9 +335,19 @@ void MainWindow::dispatchNumber(int number)
 void MainWindow::showPreview()
 {
     if (!preview_) {
-        preview_ = std::make_unique<PreviewWindow>(*this, records_);
+        preview_ = std::make_unique<PreviewWindow>(
+            *this, PreviewSources{*fileList_, *rows_, *formatCombo_, *folderCombo_}, records_);
     }
     preview_->open();
+}
+
+void MainWindow::copyListCommand()
+{
+    const ListAtHand list{*rows_, folderCombo_->currentText().trimmed(), selectedOutputFormat(*formatCombo_),
+                          [this] { return listCommands_->exportList(); }};
+    if (copyCommandLine(list, records_, consoleForms_)) {
+        setStatusText(message(QStringLiteral("Preview/Command Copied")));
+    }
 }
 
 void MainWindow::newList()
@@ -467,17 +470,24 @@ QString MainWindow::statusText() const
 
 InputListHooks MainWindow::inputListHooks()
 {
+    // A worker never waits for the interface thread: its rows are queued and drawn in batches,
+    // and of its proposed output folders only the first can matter (once it is taken, a folder is
+    // selected and the others are ignored), so only that one is handed over.
     InputListHooks hooks;
     hooks.rowAppended = [this](const QString& path) {
         if (QThread::currentThread() == thread()) {
             rows_->appendRow(path);
-            return;
+        } else {
+            rows_->queueRow(path);
         }
-        // A worker adds files in a stream: its rows are drawn in batches.
-        onInterfaceThread(this, [this, path] { rows_->appendRowSoon(path); });
     };
-    hooks.outputFolderProposed = [this](const QString& folder) {
-        onInterfaceThread(this, [this, folder] { acceptProposedOutputFolder(folder); });
+    auto proposed = std::make_shared<std::atomic<bool>>(false);
+    hooks.outputFolderProposed = [this, proposed](const QString& folder) {
+        if (QThread::currentThread() == thread()) {
+            acceptProposedOutputFolder(folder);
+        } else if (!proposed->exchange(true)) {
+            QMetaObject::invokeMethod(this, [this, folder] { acceptProposedOutputFolder(folder); }, Qt::QueuedConnection);
+        }
     };
     return hooks;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/input_file_list.h"
+#include "engine/inputs/input_file_list.h"
 #include "gui/commands.h"
 #include "gui/console_forms.h"
 #include "gui/preference_binders.h"
@@ -106,6 +106,7 @@ class MainWindow : public QMainWindow {
     void buildShortcuts();
     bool fileListHasFocus() const;
     void showFileListMenu(const QPoint& position);
+    void copyListCommand();
     void acceptProposedOutputFolder(const QString& folder);
     void useOutputFolder(const QString& folder);
     void refillFolderHistory();

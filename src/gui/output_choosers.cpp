@@ -1,7 +1,7 @@
 #include "gui/output_choosers.h"
 
 #include "app/folder_history.h"
-#include "engine/format_catalogue.h"
+#include "engine/formats/format_catalogue.h"
 
 #include <QComboBox>
 #include <QSignalBlocker>

@@ -1,6 +1,6 @@
 #include "gui/preference_pages.h"
 
-#include "engine/format_catalogue.h"
+#include "engine/formats/format_catalogue.h"
 
 #include <QAbstractSpinBox>
 #include <QComboBox>

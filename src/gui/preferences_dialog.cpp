@@ -2,7 +2,7 @@
 
 #include "app/config_file.h"
 #include "app/message_catalogue.h"
-#include "engine/format_catalogue.h"
+#include "engine/formats/format_catalogue.h"
 #include "gui/desktop_records.h"
 #include "gui/preference_pages.h"
 

@@ -3,7 +3,6 @@
 #include "app/message_catalogue.h"
 #include "gui/desktop_records.h"
 #include "gui/file_list_model.h"
-#include "gui/main_window.h"
 #include "gui/output_choosers.h"
 #include "gui/preview_view.h"
 
@@ -59,8 +58,8 @@ QLabel* infoLine(QWidget* parent)
 
 } // namespace
 
-PreviewWindow::PreviewWindow(MainWindow& window, DesktopRecords& records)
-    : QWidget(&window, Qt::Window), window_(window), records_(records),
+PreviewWindow::PreviewWindow(QWidget& mainWindow, PreviewSources sources, DesktopRecords& records)
+    : QWidget(&mainWindow, Qt::Window), mainWindow_(mainWindow), sources_(sources), records_(records),
       worker_([this](std::uint64_t number, const PagePreview& preview) {
           QMetaObject::invokeMethod(
               this, [this, number, preview] { deliver(number, preview); }, Qt::QueuedConnection);
@@ -133,7 +132,7 @@ void PreviewWindow::buildControls()
 
 void PreviewWindow::connectToMainWindow()
 {
-    QTreeView& list = window_.fileList();
+    QTreeView& list = sources_.list;
     // The file shown is the first selected row, or the first row: a change of either counts.
     const auto inputMayChange = [this] {
         if (currentInput() != shownInput_) {
@@ -144,17 +143,17 @@ void PreviewWindow::connectToMainWindow()
     connect(list.model(), &QAbstractItemModel::rowsInserted, this, inputMayChange);
     connect(list.model(), &QAbstractItemModel::rowsRemoved, this, inputMayChange);
     connect(list.model(), &QAbstractItemModel::modelReset, this, inputMayChange);
-    connect(&window_.outputFormatChooser(), &QComboBox::currentIndexChanged, this, &PreviewWindow::refresh);
-    connect(&window_.outputFolderChooser(), &QComboBox::currentTextChanged, this, &PreviewWindow::refresh);
+    connect(&sources_.formats, &QComboBox::currentIndexChanged, this, &PreviewWindow::refresh);
+    connect(&sources_.folders, &QComboBox::currentTextChanged, this, &PreviewWindow::refresh);
 }
 
 void PreviewWindow::open()
 {
     if (!placed_) {
         placed_ = true;
-        const QRect main = window_.frameGeometry();
+        const QRect main = mainWindow_.frameGeometry();
         QPoint at = main.topRight() + QPoint(gapBesideMainWindow, 0);
-        if (const QScreen* screen = window_.screen()) {
+        if (const QScreen* screen = mainWindow_.screen()) {
             const QRect room = screen->availableGeometry();
             at.setX(std::min(at.x(), room.right() - width()));
             at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - height())));
@@ -174,8 +173,7 @@ void PreviewWindow::showEvent(QShowEvent* event)
 
 QString PreviewWindow::currentInput() const
 {
-    const QTreeView& list = window_.fileList();
-    const QModelIndexList selected = list.selectionModel()->selectedRows();
+    const QModelIndexList selected = sources_.list.selectionModel()->selectedRows();
     int row = 0;
     if (!selected.isEmpty()) {
         row = selected.first().row();
@@ -183,8 +181,7 @@ QString PreviewWindow::currentInput() const
             row = std::min(row, index.row());
         }
     }
-    const FileListModel& rows = window_.fileRows();
-    return row < rows.rowCount() ? rows.path(row) : QString();
+    return row < sources_.rows.rowCount() ? sources_.rows.path(row) : QString();
 }
 
 void PreviewWindow::refresh()
@@ -214,8 +211,8 @@ void PreviewWindow::request(int pageIndex)
     PreviewRequest next;
     next.settings = records_.settings;
     next.job = records_.job;
-    next.job.outputKey = selectedOutputFormat(window_.outputFormatChooser());
-    next.job.outputFolder = window_.outputFolderChooser().currentText().trimmed();
+    next.job.outputKey = selectedOutputFormat(sources_.formats);
+    next.job.outputFolder = sources_.folders.currentText().trimmed();
     next.inputPath = input;
     if (const InputFileEntry* entry = records_.inputFiles.find(input)) {
         next.subfolder = entry->subfolder;

@@ -1,20 +1,30 @@
 #pragma once
 
-#include "engine/page_preview.h"
-#include "engine/preview_worker.h"
+#include "engine/run/page_preview.h"
+#include "engine/run/preview_worker.h"
 
 #include <QWidget>
 
 #include <cstdint>
 
 struct DesktopRecords;
-class MainWindow;
+class FileListModel;
 class PreviewView;
 class QButtonGroup;
 class QComboBox;
 class QLabel;
 class QPushButton;
 class QSpinBox;
+class QTreeView;
+
+// The main window's controls the preview follows: the file list (its rows and selection) and the
+// output format and folder choosers.
+struct PreviewSources {
+    QTreeView& list;
+    const FileListModel& rows;
+    QComboBox& formats;
+    QComboBox& folders;
+};
 
 // The preview window beside the main window: the selected file (the first row when none is
 // selected) before and after the chain, with the output's size, depth, bytes, time and name. It
@@ -24,7 +34,8 @@ class PreviewWindow : public QWidget {
     Q_OBJECT
 
   public:
-    PreviewWindow(MainWindow& window, DesktopRecords& records);
+    // A window of its own, placed beside `mainWindow` and closed with it.
+    PreviewWindow(QWidget& mainWindow, PreviewSources sources, DesktopRecords& records);
     ~PreviewWindow() override;
 
     // Shows the window (beside the main window the first time) and works out the preview.
@@ -61,7 +72,8 @@ class PreviewWindow : public QWidget {
     void showDetails(const PagePreview& preview);
     QString currentInput() const;
 
-    MainWindow& window_;
+    QWidget& mainWindow_;
+    PreviewSources sources_;
     DesktopRecords& records_;
     PreviewView* view_ = nullptr;
     QSpinBox* page_ = nullptr;

@@ -1,19 +1,15 @@
 #include "gui/profile_commands.h"
 
 #include "app/message_catalogue.h"
-#include "engine/input_file_list.h"
+#include "engine/inputs/input_file_list.h"
 #include "gui/console_forms.h"
 #include "gui/desktop_records.h"
 #include "gui/file_list_model.h"
-#include "gui/list_commands.h"
-#include "gui/main_window.h"
 #include "gui/message_boxes.h"
-#include "gui/output_choosers.h"
 #include "gui/preferences_dialog.h"
 #include "gui/requesters.h"
 
 #include <QClipboard>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -46,13 +42,13 @@ bool writeWhole(const QString& path, const QByteArray& bytes)
 
 } // namespace
 
-bool saveSettingsAsProfile(MainWindow& window, const DesktopRecords& records, const Requesters& requesters,
+bool saveSettingsAsProfile(QWidget* parent, const DesktopRecords& records, const Requesters& requesters,
                            const ConsoleForms& forms)
 {
     if (!forms.available()) {
         return false;
     }
-    QString chosen = requesters.saveFile(&window, previewText("Save Profile"),
+    QString chosen = requesters.saveFile(parent, previewText("Save Profile"),
                                          profileFolder(records) + QStringLiteral("profile.ini"), profileFilter());
     if (chosen.isEmpty()) {
         return false;
@@ -67,14 +63,14 @@ bool saveSettingsAsProfile(MainWindow& window, const DesktopRecords& records, co
     return true;
 }
 
-bool loadProfileIntoSettings(MainWindow& window, DesktopRecords& records, const Requesters& requesters,
-                             const ConsoleForms& forms)
+bool loadProfileIntoSettings(QWidget* parent, DesktopRecords& records, const Requesters& requesters,
+                             const ConsoleForms& forms, const std::function<void(int formatPosition)>& applied)
 {
     if (!forms.available()) {
         return false;
     }
     const QString chosen =
-        requesters.openFile(&window, previewText("Load Profile"), profileFolder(records), profileFilter());
+        requesters.openFile(parent, previewText("Load Profile"), profileFolder(records), profileFilter());
     if (chosen.isEmpty()) {
         return false;
     }
@@ -83,38 +79,32 @@ bool loadProfileIntoSettings(MainWindow& window, DesktopRecords& records, const 
         showWarning(error + QStringLiteral(": ") + chosen);
         return false;
     }
-    applyChosenSettings(records, std::move(loaded),
-                        [&window](int formatPosition) { window.rebuildAfterPreferences(formatPosition); });
+    applyChosenSettings(records, std::move(loaded), applied);
     return true;
 }
 
-bool copyCommandLine(MainWindow& window, DesktopRecords& records, const ConsoleForms& forms)
+bool copyCommandLine(const ListAtHand& list, const DesktopRecords& records, const ConsoleForms& forms)
 {
     if (!forms.available()) {
         return false;
     }
-    const FileListModel& rows = window.fileRows();
-    if (rows.rowCount() == 0) {
+    if (list.rows.rowCount() == 0) {
         showWarning(message(QStringLiteral("Msg/Empty input files")));
         return false;
     }
-    const QString outputFolder = window.outputFolderChooser().currentText().trimmed();
-    if (outputFolder.isEmpty()) {
+    if (list.outputFolder.isEmpty()) {
         showWarning(message(QStringLiteral("Msg/Empty output folder")));
         return false;
     }
-    QString input = rows.path(0);
-    if (rows.rowCount() > 1) {
-        // The export leaves the list file's name where the list commands keep it.
-        if (!window.listCommands().exportList()) {
+    QString input = list.rows.path(0);
+    if (list.rows.rowCount() > 1) {
+        if (!list.exportList()) {
             return false;
         }
         input = records.job.inputPath;
     }
     const QString program = forms.program.isEmpty() ? QCoreApplication::applicationFilePath() : forms.program;
-    const QString command = forms.commandLine(program, input, outputFolder,
-                                              selectedOutputFormat(window.outputFormatChooser()), records.settings);
-    QGuiApplication::clipboard()->setText(command);
-    window.setStatusText(previewText("Command Copied"));
+    QGuiApplication::clipboard()->setText(
+        forms.commandLine(program, input, list.outputFolder, list.outputKey, records.settings));
     return true;
 }

@@ -1,4 +1,4 @@
-#include "engine/run_checks.h"
+#include "engine/run/run_checks.h"
 #include "cli/progress_line.h"
 
 #include <gtest/gtest.h>

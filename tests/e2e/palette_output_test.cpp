@@ -1,7 +1,7 @@
 // Palette pages in colour keep their colours: converted at Auto, an 8-bit palette page is written
 // in colour by the writers whose 8 bits are grey, and a two-colour 1-bit page keeps its palette in
 // the formats that hold one.
-#include "engine/jxr_writer.h"
+#include "engine/write/jxr_writer.h"
 #include "support/converted_page.h"
 #include "support/pixel_probe.h"
 #include "support/run_tessaline.h"

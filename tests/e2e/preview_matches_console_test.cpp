@@ -2,8 +2,8 @@
 // its pixels, its size in bytes and its output name are those of the console's output file.
 #include "app/settings_table.h"
 #include "cli/option_table.h"
-#include "engine/page_preview.h"
-#include "engine/run_checks.h"
+#include "engine/run/page_preview.h"
+#include "engine/run/run_checks.h"
 #include "support/converted_page.h"
 #include "support/gui_app.h"
 

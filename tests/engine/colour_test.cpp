@@ -1,4 +1,4 @@
-#include "engine/colour.h"
+#include "engine/steps/colour.h"
 #include "support/pixel_probe.h"
 #include "support/tiff_fixtures.h"
 

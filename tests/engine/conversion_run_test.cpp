@@ -1,7 +1,7 @@
-#include "engine/conversion_run.h"
-#include "engine/format_catalogue.h"
-#include "engine/save_flags.h"
-#include "engine/watermark.h"
+#include "engine/run/conversion_run.h"
+#include "engine/formats/format_catalogue.h"
+#include "engine/formats/save_flags.h"
+#include "engine/steps/watermark.h"
 #include "support/gui_app.h"
 #include "support/tiff_fixtures.h"
 

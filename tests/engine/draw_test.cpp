@@ -1,8 +1,8 @@
-#include "engine/draw/canvas.h"
-#include "engine/draw/font.h"
-#include "engine/draw/handover.h"
-#include "engine/draw/picture.h"
-#include "engine/draw/text.h"
+#include "engine/steps/draw/canvas.h"
+#include "engine/steps/draw/font.h"
+#include "engine/steps/draw/handover.h"
+#include "engine/steps/draw/picture.h"
+#include "engine/steps/draw/text.h"
 #include "support/gui_app.h"
 
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "engine/format_catalogue.h"
-#include "engine/save_flags.h"
+#include "engine/formats/format_catalogue.h"
+#include "engine/formats/save_flags.h"
 
 #include <gtest/gtest.h>
 

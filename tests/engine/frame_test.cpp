@@ -1,4 +1,4 @@
-#include "engine/frame.h"
+#include "engine/steps/frame.h"
 #include "support/gui_app.h"
 #include "support/tiff_fixtures.h"
 

@@ -1,5 +1,5 @@
-#include "engine/input_file_list.h"
-#include "engine/run_progress.h"
+#include "engine/inputs/input_file_list.h"
+#include "engine/core/run_progress.h"
 
 #include <QDir>
 #include <QFile>

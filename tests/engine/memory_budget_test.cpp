@@ -1,6 +1,6 @@
-#include "engine/conversion_run.h"
-#include "engine/format_catalogue.h"
-#include "engine/memory_budget.h"
+#include "engine/run/conversion_run.h"
+#include "engine/formats/format_catalogue.h"
+#include "engine/run/memory_budget.h"
 #include "support/tiff_fixtures.h"
 
 #include <gtest/gtest.h>

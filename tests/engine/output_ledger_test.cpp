@@ -1,5 +1,5 @@
-#include "engine/output_ledger.h"
-#include "engine/temp_file_claims.h"
+#include "engine/run/output_ledger.h"
+#include "engine/write/temp_file_claims.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "engine/output_naming.h"
+#include "engine/core/output_naming.h"
 
 #include <QDateTime>
 

@@ -1,6 +1,6 @@
 // The metadata a page carries, put back on the bitmap that is written: a profile only where it
 // describes the pixels, no orientation that would turn them a second time.
-#include "engine/page_metadata.h"
+#include "engine/core/page_metadata.h"
 #include "support/tiff_fixtures.h"
 #include "support/tiff_variants.h"
 

@@ -1,6 +1,6 @@
 // The preview worker: a newer request replaces an older one, whose results are never delivered;
 // a large page gets a scaled-down first look before the full preview.
-#include "engine/preview_worker.h"
+#include "engine/run/preview_worker.h"
 #include "support/tiff_fixtures.h"
 
 #include <QTemporaryDir>

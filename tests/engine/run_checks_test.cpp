@@ -1,7 +1,7 @@
 #include "app/message_catalogue.h"
 #include "app/settings.h"
-#include "engine/input_file_list.h"
-#include "engine/run_checks.h"
+#include "engine/inputs/input_file_list.h"
+#include "engine/run/run_checks.h"
 
 #include <QDir>
 #include <QTemporaryDir>

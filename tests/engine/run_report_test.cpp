@@ -1,4 +1,4 @@
-#include "engine/run_report.h"
+#include "engine/run/run_report.h"
 
 #include "support/report_reader.h"
 

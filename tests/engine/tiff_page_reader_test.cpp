@@ -1,6 +1,6 @@
 // A page read straight from the file must be exactly the page FreeImage's multi-page container
 // hands out: the pipeline reads pages this way to avoid copying each one.
-#include "engine/tiff_page_reader.h"
+#include "engine/decode/tiff_page_reader.h"
 #include "support/tiff_fixtures.h"
 
 #include <QFile>

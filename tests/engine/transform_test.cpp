@@ -1,5 +1,5 @@
-#include "engine/page_loader.h"
-#include "engine/transform.h"
+#include "engine/decode/page_loader.h"
+#include "engine/steps/transform.h"
 #include "support/tiff_fixtures.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "engine/draw/text.h"
-#include "engine/watermark.h"
+#include "engine/steps/draw/text.h"
+#include "engine/steps/watermark.h"
 #include "support/gui_app.h"
 #include "support/tiff_fixtures.h"
 

@@ -1,6 +1,6 @@
 // The rows of the file list and the Edit commands on them: Copy, Delete, Select All, also with
 // 100,000 rows.
-#include "engine/input_file_list.h"
+#include "engine/inputs/input_file_list.h"
 #include "gui/file_list_commands.h"
 #include "gui/file_list_model.h"
 

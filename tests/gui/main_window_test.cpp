@@ -1,6 +1,6 @@
 // The main window: its layout at the minimum size and after resizes, the New command, the output
 // folder chooser, the input list's hooks, the rebuild after Preferences and accessibility.
-#include "engine/input_file_list.h"
+#include "engine/inputs/input_file_list.h"
 #include "gui/file_list_model.h"
 #include "gui/main_window_layout.h"
 #include "gui_fixture.h"

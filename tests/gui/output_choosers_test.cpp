@@ -1,6 +1,6 @@
 // The output format chooser: its entries, the entry it selects, and the user's choice reaching
 // Output/Format at once.
-#include "engine/format_catalogue.h"
+#include "engine/formats/format_catalogue.h"
 #include "gui/output_choosers.h"
 #include "gui_fixture.h"
 

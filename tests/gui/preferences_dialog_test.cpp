@@ -1,7 +1,7 @@
 // The Preferences dialog as a window: where it opens, the page list and title strip, the buttons,
 // the interface change flags, Defaults, and that a change reaches the main window and the next start.
 #include "app/message_catalogue.h"
-#include "engine/conversion_run.h"
+#include "engine/run/conversion_run.h"
 #include "gui/windowed_start.h"
 #include "preferences_fixture.h"
 #include "support/tiff_fixtures.h"

@@ -3,8 +3,8 @@
 // profile saved by the window and a copied command line convert, in the console tool, to the same
 // bytes as the window's own run.
 #include "cli/profile_writer.h"
-#include "engine/file_failure.h"
-#include "engine/page_preview.h"
+#include "engine/core/file_failure.h"
+#include "engine/run/page_preview.h"
 #include "gui/file_list_model.h"
 #include "gui/preferences_dialog.h"
 #include "gui/preview_view.h"

@@ -1,6 +1,6 @@
 #include "support/gui_app.h"
 
-#include "engine/draw/gui_app.h"
+#include "engine/steps/draw/gui_app.h"
 
 namespace testsupport {
 

@@ -1,6 +1,6 @@
 #include "support/malformed_tiffs.h"
 
-#include "engine/bitmap.h"
+#include "engine/core/bitmap.h"
 #include "support/tiff_fixtures.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/bitmap.h"
+#include "engine/core/bitmap.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/bitmap.h"
+#include "engine/core/bitmap.h"
 #include "support/tiff_fixtures.h"
 
 // The colour of pixel (x, y), counted from the top-left corner, of a page of any standard depth:

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "engine/core/bitmap.h"
+#include "engine/core/freeimage_file.h"
+
+#include <FreeImage.h>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+// A page whose header claims more pixels than this is refused before any pixel buffer is
+// allocated. 2^30 pixels (32768 x 32768) is more than ten times an A0 sheet scanned at 600 dpi,
+// yet keeps a 24-bit page at 3 GiB, so a forged or corrupt header cannot make one file exhaust
+// the machine.
+inline constexpr std::uint64_t kMaxPagePixels = std::uint64_t{1} << 30;
+
+// The 0-based page indices Input/TIFF Frame Loading selects from pageCount pages: 1 First,
+// 2 Middle, 3 Last, 4 Random (uniform), 0 All and any other value every page. Empty (last <
+// first) when there are no pages.
+struct PageRange {
+    int first = 0;
+    int last = -1;
+    bool operator==(const PageRange&) const = default;
+};
+PageRange selectPages(int frameLoading, int pageCount);
+
+enum class PageStatus {
+    Loaded,  // image holds the decoded page
+    Skipped, // the page is 0 x 0: nothing is written for it
+    Failed,  // unreadable, undecodable or refused by the size limit: counts as a failed save
+};
+
+struct LoadedPage {
+    PageStatus status = PageStatus::Failed;
+    Bitmap image;
+    int sourceBpp = 0; // bits per pixel of the page as stored, before any step
+};
+
+// What the header of one TIFF page says, read with libtiff without decoding any pixels.
+struct TiffPageHeader {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    int bitsPerPixel = 0;
+    int compression = 0;
+    std::uint64_t jpegOffset = 0; // old-style JPEG: JPEGInterchangeFormat, 0 when absent
+    std::uint64_t jpegLength = 0; // old-style JPEG: JPEGInterchangeFormatLength, 0 when absent
+    bool cmyk = false;            // PhotometricInterpretation separated, ink set CMYK
+    bool separatePlanes = false;  // PlanarConfiguration 2
+    int bitsPerSample = 1;
+    int orientation = 1; // Orientation, 1 (top-left) to 8
+};
+
+// The page headers of a TIFF file in page order; empty when libtiff cannot read the file.
+std::vector<TiffPageHeader> readTiffPageHeaders(const QString& path);
+
+// True when width x height stays within kMaxPagePixels (and neither side is 0).
+bool pageSizeAllowed(std::uint64_t width, std::uint64_t height);
+
+// The input file of one conversion, always read as TIFF: opened as a multi-page image (page
+// cache in memory, read-only) or, when that fails, loaded as a single image; when FreeImage cannot
+// open it at all, its pages are counted and decoded with libtiff. Owns the container and hands
+// out one independent page at a time, so a caller holds one decoded page.
+class InputDocument {
+  public:
+    // keepCmyk: the pages go to a CMYK TIFF, so FreeImage's CMYK decode is kept for them.
+    explicit InputDocument(const QString& path, bool keepCmyk = false);
+    ~InputDocument();
+    InputDocument(const InputDocument&) = delete;
+    InputDocument& operator=(const InputDocument&) = delete;
+
+    // 0 when the file could not be opened or loaded.
+    int pageCount() const { return pageCount_; }
+
+    // Decodes page `index` (0-based). Pages stored as old-style JPEG (compression 6) are decoded
+    // from their embedded JPEG stream with EXIF rotation. Pages FreeImage cannot decode, and CMYK
+    // pages (FreeImage loses their black), are decoded with libtiff. Every page but an embedded
+    // JPEG stream is then turned upright as its Orientation tag says. A single-image input hands
+    // over its image, so each index can be loaded once.
+    LoadedPage loadPage(int index);
+
+  private:
+    Bitmap decodePage(int index, const TiffPageHeader& header);
+    Bitmap decodeWithFreeImage(int index);
+    Bitmap decodeOldStyleJpeg(int index, const TiffPageHeader& header);
+
+    QString path_;
+    FileHandle file_; // the stream the container reads; closed after the container
+    FIMULTIBITMAP* container_ = nullptr;
+    Bitmap single_;
+    int singleBpp_ = 0;
+    int pageCount_ = 0;
+    bool keepCmyk_ = false;
+    std::vector<TiffPageHeader> headers_;
+};
+
+// Decodes the JPEG stream in `data` (JPEG_ACCURATE | JPEG_EXIFROTATE), refusing streams whose
+// header claims more than kMaxPagePixels. Empty when it cannot be decoded.
+Bitmap decodeJpegStream(const QByteArray& data);
+
+// The offset of the first 0xFF 0xD8 pair in `data`, 0 when there is none.
+qsizetype findJpegStart(const QByteArray& data);

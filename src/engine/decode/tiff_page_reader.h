@@ -1,0 +1,13 @@
+#pragma once
+
+#include "engine/core/bitmap.h"
+
+#include <QString>
+
+// Decodes page `index` (0-based) of a TIFF file into a bitmap of its own, as FreeImage's
+// multi-page container would, but without the page-sized copy that taking a page out of the
+// container costs (a locked page belongs to the container and is freed when it is unlocked).
+// FreeImage's single-image loader always reads the first page, so it is handed the file through
+// a stream whose header names the wanted page's directory as the first one. Empty when the page
+// cannot be found or decoded.
+Bitmap decodeTiffPage(const QString& path, int index);

@@ -1,0 +1,270 @@
+#include "engine/run/pipeline.h"
+
+#include "engine/steps/bit_depth.h"
+#include "engine/steps/colour.h"
+#include "engine/core/file_failure.h"
+#include "engine/steps/frame.h"
+#include "engine/write/image_writer.h"
+#include "engine/core/output_naming.h"
+#include "engine/core/page_metadata.h"
+#include "engine/write/temp_file_claims.h"
+#include "engine/steps/transform.h"
+#include "engine/steps/watermark.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace {
+
+constexpr int iconSizeCap = 128;
+
+// Icons larger than 128 pixels in either direction become exactly 128 x 128 (proportions are
+// not kept: icon sizes are square).
+Bitmap capIconSize(Bitmap image, const JobState& job, int& width, int& height)
+{
+    if (job.outputKey != QLatin1String("ico") || (width <= iconSizeCap && height <= iconSizeCap)) {
+        return image;
+    }
+    width = iconSizeCap;
+    height = iconSizeCap;
+    return Bitmap(FreeImage_Rescale(image.get(), iconSizeCap, iconSizeCap, FILTER_BICUBIC));
+}
+
+// 16-bit and floating-point grey pages become ordinary 8-bit grey pages before any colour step;
+// 8-bit and 1-bit grey pages come back as they are.
+Bitmap normaliseGrey(Bitmap image)
+{
+    const FREE_IMAGE_COLOR_TYPE type = FreeImage_GetColorType(image.get());
+    if (type != FIC_MINISWHITE && type != FIC_MINISBLACK) {
+        return image;
+    }
+    if (FreeImage_GetImageType(image.get()) == FIT_BITMAP) {
+        return image;
+    }
+    return Bitmap(FreeImage_ConvertToStandardType(image.get(), TRUE));
+}
+
+// Deeper pages (48/64-bit RGB, float RGB) are tone-mapped to 24 bits.
+Bitmap toneMapHighDynamicRange(Bitmap image)
+{
+    if (image.bpp() <= 32) {
+        return image;
+    }
+    return Bitmap(FreeImage_TmoDrago03(image.get(), 1.0, 0.0));
+}
+
+// %width%, %height% and %bpp% of the page in hand, for its watermark text and its name: the size
+// after resize and the icon cap, and the depth it will be written with. Stored before the
+// watermark, so the text never shows another page's values.
+void describePage(JobState& job, int width, int height)
+{
+    job.imageWidth = width;
+    job.imageHeight = height;
+    job.targetBpp = effectiveTargetBpp(job);
+}
+
+// One page through the fixed order of steps, up to the bit-depth conversion. An empty image ends
+// the page: a step failed, or the run abandoned the file at the gate between two steps.
+Bitmap processPage(Bitmap image, RunContext& context)
+{
+    const Settings& settings = context.settings;
+    const auto goesOn = [&image, &context] { return !image.empty() && context.mayContinue(); };
+    image = rotate(std::move(image), settings);
+    const auto rotatedWidth = static_cast<int>(image.width());
+    const auto rotatedHeight = static_cast<int>(image.height());
+    image = resize(std::move(image), rotatedWidth, rotatedHeight, settings);
+    if (!goesOn()) {
+        return {};
+    }
+    int width = static_cast<int>(image.width());
+    int height = static_cast<int>(image.height());
+    image = capIconSize(std::move(image), context.job, width, height);
+    describePage(context.job, width, height);
+    if (!goesOn()) {
+        return {};
+    }
+    image = normaliseGrey(std::move(image));
+    if (!goesOn()) {
+        return {};
+    }
+    image = toneMapHighDynamicRange(std::move(image));
+    if (!goesOn()) {
+        return {};
+    }
+    flip(image, settings);
+    image = adjustColours(std::move(image), settings);
+    if (!goesOn()) {
+        return {};
+    }
+    image = toGreyscale(std::move(image), settings);
+    image = applyThreshold(std::move(image), settings);
+    if (!goesOn()) {
+        return {};
+    }
+    image = drawFrame(std::move(image), width, height, settings);
+    if (!goesOn()) {
+        return {};
+    }
+    image = drawWatermark(std::move(image), width, height, context);
+    if (!goesOn()) {
+        return {};
+    }
+    return convertBitDepth(std::move(image), context.job);
+}
+
+// Writes the page to `tempPath`. Metadata a writer chokes on must not cost the pixels (libpng
+// refuses ICC profiles it finds inconsistent): the page is written again without the profile,
+// then without any metadata.
+FileFailure writePage(const Bitmap& image, const QString& tempPath, const QString& outputPath, RunContext& context)
+{
+    const JobState& job = context.job;
+    errno = 0;
+    SaveStatus status = writeImageFile(image, tempPath, context.settings, job);
+    for (const auto strip : {&stripColourProfile, &stripMetadata}) {
+        if (status != SaveStatus::Failed) {
+            break;
+        }
+        strip(image);
+        errno = 0;
+        status = writeImageFile(image, tempPath, context.settings, job);
+    }
+    if (status == SaveStatus::OutOfMemory) {
+        return {FileFailureKind::OutOfMemory};
+    }
+    if (status != SaveStatus::Saved) {
+        return diagnoseWriteFailure(outputPath, errno, job.outputKey);
+    }
+    return {};
+}
+
+// Gives a finished temporary file its output name: the run decides whether the name may be taken
+// and, in a run that converts several files at once, defers the rename to the file's turn.
+FileFailure commitPage(const EncodedPage& page, RunContext& context)
+{
+    if (context.commitOutput) {
+        return context.commitOutput(page.encodedPath, page.outputPath);
+    }
+    return commitTempFile(page.encodedPath, page.outputPath) ? FileFailure{}
+                                                             : FileFailure{FileFailureKind::RenameFailed, page.outputPath};
+}
+
+} // namespace
+
+QString numberedOutputPath(const QString& outputPath, const QString& outputKey, int pageNumber)
+{
+    const qsizetype tail = std::min<qsizetype>(outputKey.size() + 1, outputPath.size());
+    QString numbered = outputPath;
+    numbered.insert(outputPath.size() - tail, QLatin1Char('[') + QString::number(pageNumber) + QLatin1Char(']'));
+    return numbered;
+}
+
+EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunContext& context)
+{
+    const Settings& settings = context.settings;
+    JobState& job = context.job;
+    EncodedPage encoded;
+    job.sourceBpp = page.sourceBpp;
+    // A page that fails before its size is known is named with 0 x 0.
+    describePage(job, 0, 0);
+    Bitmap image;
+    if (page.status == PageStatus::Loaded) {
+        const PageMetadata metadata(page.image);
+        image = processPage(std::move(page.image), context);
+        if (image.empty()) {
+            encoded.failure = {FileFailureKind::ProcessingFailed};
+        } else if (settings.advanced.stripMetadata != 0) {
+            stripMetadata(image);
+        } else {
+            metadata.applyTo(image, job.outputKey);
+        }
+    } else {
+        encoded.failure = diagnoseFailedPage(job.inputPath, placement.index);
+    }
+    // Abandoned (when the run says so) at this gate, before the name and the write: a page either
+    // is saved whole or leaves nothing.
+    if (!context.mayContinue()) {
+        encoded.failure = {FileFailureKind::Abandoned};
+        return encoded;
+    }
+    if (usesRunCounters(settings.advanced.filenameMask)) {
+        context.needCounters();
+    }
+    job.outputPath = outputFilePath(settings, job);
+    encoded.outputPath =
+        placement.numbered ? numberedOutputPath(job.outputPath, job.outputKey, placement.index + 1) : job.outputPath;
+    // A page that could not be decoded or processed is a failed save: nothing is written.
+    if (image.empty()) {
+        return encoded;
+    }
+    encoded.width = static_cast<int>(image.width());
+    encoded.height = static_cast<int>(image.height());
+    encoded.depth = static_cast<int>(image.bpp());
+    const QString besideOutput = placement.encodeFolder.isEmpty()
+                                     ? encoded.outputPath
+                                     : placement.encodeFolder + QFileInfo(encoded.outputPath).fileName();
+    job.tempPath = tempFilePath(besideOutput);
+    encoded.claim = TempFileClaim(job.tempPath);
+    encoded.failure = writePage(image, job.tempPath, encoded.outputPath, context);
+    if (!encoded.failure) {
+        encoded.encodedPath = job.tempPath;
+    }
+    return encoded;
+}
+
+bool processCurrentFile(RunContext& context)
+{
+    const Settings& settings = context.settings;
+    JobState& job = context.job;
+    // A CMYK TIFF output takes CMYK pages as FreeImage decodes them, inks and all.
+    const bool cmykOutput = job.outputKey == QLatin1String("tiff") && (job.saveFlags & TIFF_CMYK) != 0;
+    InputDocument document(job.inputPath, cmykOutput);
+    const int pageCount = document.pageCount();
+    if (pageCount == 0) {
+        context.failure = diagnoseUnreadableInput(job.inputPath);
+        return false;
+    }
+    const PageRange range = selectPages(settings.input.tiffFrameLoading, pageCount);
+    // Every page of a range gets its number, so pages never overwrite each other (also for a
+    // hand-edited Input/TIFF Frame Loading value that reads all pages like All).
+    const bool numbered = range.last > range.first;
+    bool result = false;
+    // The file is abandoned (when the run says so) only at a gate, never inside a write: a page
+    // either is saved whole or leaves nothing, and the pages saved before it stay.
+    const auto abandoned = [&context] {
+        if (context.mayContinue()) {
+            return false;
+        }
+        context.failure = {FileFailureKind::Abandoned};
+        return true;
+    };
+    for (int index = range.first; index <= range.last; ++index) {
+        if (abandoned()) {
+            return false;
+        }
+        LoadedPage page = document.loadPage(index);
+        if (page.status == PageStatus::Skipped) {
+            continue;
+        }
+        EncodedPage encoded = encodePage(std::move(page), PagePlacement{.index = index, .numbered = numbered}, context);
+        if (encoded.failure.kind == FileFailureKind::OutOfMemory ||
+            encoded.failure.kind == FileFailureKind::Abandoned) {
+            context.failure = encoded.failure;
+            return false;
+        }
+        if (!encoded.failure) {
+            encoded.failure = commitPage(encoded, context);
+        }
+        result = !encoded.failure;
+        if (!result) {
+            context.failure = encoded.failure;
+        } else if (context.onSaved) {
+            context.onSaved(encoded.outputPath);
+        }
+    }
+    if (!result && !context.failure) {
+        context.failure = {FileFailureKind::NoPages};
+    }
+    return result;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "app/settings.h"
+#include "engine/core/bitmap.h"
+
+#include <FreeImage.h>
+
+// The geometric steps of the page pipeline, run in this order: rotate, resize, then (after the
+// grey and tone-mapping normalisation) flip. Each returns its argument untouched when its switch
+// in Settings::transform is off or it has nothing to do, and an empty image when given one.
+
+// Turns the page by Transform/Image Rotation degrees (1..359; anything else does nothing).
+// Pages that are not 24 or 32 bits deep are converted to 24 bits first. Simple (type 0) enlarges
+// the canvas and fills the corners with Transform/Image Rotation Back Color; Advanced (type 1)
+// turns about the centre, keeps the size and fills uncovered areas with mirrored content.
+Bitmap rotate(Bitmap image, const Settings& settings);
+
+// Rescales the page to the Transform/Image Width and Height targets (pixels or percent of the
+// current width and height, which the caller passes), honouring Large Images and Keep Aspect
+// Ratio, with the filter of Transform/Image Resize Algorithm.
+Bitmap resize(Bitmap image, int width, int height, const Settings& settings);
+
+// Mirrors the page in place: horizontally first, then vertically.
+void flip(Bitmap& image, const Settings& settings);
+
+// The FreeImage filter of a Transform/Image Resize Algorithm value; Bicubic for unknown values.
+FREE_IMAGE_FILTER resizeFilter(int algorithm);
+
+// The target size resize() would scale a width x height page to, or {width, height} when it
+// would leave the page alone.
+struct ResizeTarget {
+    int width = 0;
+    int height = 0;
+    bool operator==(const ResizeTarget&) const = default;
+};
+ResizeTarget resizeTarget(int width, int height, const Settings& settings);

@@ -1,0 +1,94 @@
+#include "engine/write/bmp_exact_writer.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr qsizetype kFileHeaderSize = 14;
+constexpr qsizetype kInfoHeaderSize = 40;
+
+struct MemoryDeleter {
+    void operator()(FIMEMORY* memory) const { FreeImage_CloseMemory(memory); }
+};
+
+quint32 readU32(const BYTE* bytes)
+{
+    return static_cast<quint32>(bytes[0]) | static_cast<quint32>(bytes[1]) << 8 | static_cast<quint32>(bytes[2]) << 16 |
+           static_cast<quint32>(bytes[3]) << 24;
+}
+
+void writeU32(char* bytes, quint32 value)
+{
+    for (int i = 0; i < 4; ++i) {
+        bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+}
+
+unsigned highestIndexUsed(FIBITMAP* dib)
+{
+    const unsigned width = FreeImage_GetWidth(dib);
+    const unsigned height = FreeImage_GetHeight(dib);
+    BYTE highest = 0;
+    for (unsigned y = 0; y < height; ++y) {
+        const BYTE* line = FreeImage_GetScanLine(dib, static_cast<int>(y));
+        highest = std::max(highest, *std::max_element(line, line + width));
+    }
+    return highest;
+}
+
+} // namespace
+
+bool writeExactColourBmp(const Bitmap& image, const QString& path, int saveFlags)
+{
+    if (!image || FreeImage_GetImageType(image.get()) != FIT_BITMAP || image.bpp() != 8 || image.width() == 0 ||
+        FreeImage_GetPalette(image.get()) == nullptr) {
+        return false;
+    }
+    const std::unique_ptr<FIMEMORY, MemoryDeleter> stream(FreeImage_OpenMemory());
+    if (!stream || !FreeImage_SaveToMemory(FIF_BMP, image.get(), stream.get(), saveFlags)) {
+        return false;
+    }
+    BYTE* encoded = nullptr;
+    DWORD encodedSize = 0;
+    if (!FreeImage_AcquireMemory(stream.get(), &encoded, &encodedSize) ||
+        encodedSize < kFileHeaderSize + kInfoHeaderSize) {
+        return false;
+    }
+    // The encoder writes the full 256-entry table; its pixel data start where its header says
+    // (1078 for an 8-bit image).
+    const quint32 encodedDataOffset = readU32(encoded + 10);
+    if (encodedDataOffset < kFileHeaderSize + kInfoHeaderSize || encodedDataOffset > encodedSize) {
+        return false;
+    }
+    const quint32 pixelBytes = encodedSize - encodedDataOffset;
+    const quint32 count = highestIndexUsed(image.get()) + 1;
+    const quint32 dataOffset = kFileHeaderSize + kInfoHeaderSize + 4 * count;
+    const quint32 fileSize = dataOffset + pixelBytes;
+
+    QByteArray file(static_cast<qsizetype>(fileSize), '\0');
+    char* out = file.data();
+    out[0] = 'B';
+    out[1] = 'M';
+    writeU32(out + 2, fileSize);
+    writeU32(out + 10, dataOffset);
+    // The encoder's info header already carries the compression it applied (BI_RLE8 with
+    // BMP_SAVE_RLE); the sizes and colour counts are those of the trimmed file.
+    std::memcpy(out + kFileHeaderSize, encoded + kFileHeaderSize, kInfoHeaderSize);
+    writeU32(out + kFileHeaderSize + 20, pixelBytes);
+    writeU32(out + kFileHeaderSize + 32, count);
+    writeU32(out + kFileHeaderSize + 36, count);
+    std::memcpy(out + kFileHeaderSize + kInfoHeaderSize, FreeImage_GetPalette(image.get()), 4 * count);
+    std::memcpy(out + dataOffset, encoded + encodedDataOffset, pixelBytes);
+
+    QFile target(path);
+    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        return false;
+    }
+    const bool written = target.write(file) == file.size();
+    target.close();
+    return written && target.error() == QFileDevice::NoError;
+}

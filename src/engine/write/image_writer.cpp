@@ -1,0 +1,172 @@
+#include "engine/write/image_writer.h"
+
+#include "engine/steps/bit_depth.h"
+#include "engine/write/bmp_exact_writer.h"
+#include "engine/write/devil_writer.h"
+#include "engine/core/freeimage_file.h"
+#include "engine/write/ico_writer.h"
+#include "engine/write/jxr_writer.h"
+#include "engine/core/page_metadata.h"
+#include "engine/write/temp_file_claims.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstdio>
+#include <utility>
+
+namespace {
+
+QString randomLetters(int count)
+{
+    QString letters;
+    for (int i = 0; i < count; ++i) {
+        letters += QChar(u'a' + static_cast<char16_t>(QRandomGenerator::global()->bounded(26)));
+    }
+    return letters;
+}
+
+bool freeImageSave(const Bitmap& image, int formatId, const QString& path, int flags)
+{
+    FileHandle file = openFile(path, "wb");
+    if (!file) {
+        return false;
+    }
+    const bool encoded = FreeImage_SaveToHandle(static_cast<FREE_IMAGE_FORMAT>(formatId), image.get(),
+                                                stdioFreeImageIO(), file.get(), flags) != FALSE;
+    // A full disk shows up when the buffered rest is written out.
+    return std::fclose(file.release()) == 0 && encoded;
+}
+
+// FreeImage's PBM and WBMP writers store the palette indices of a 1-bit page as they are, while
+// the formats fix their meaning (PBM: 1 is black; WBMP: 1 is white). A page whose palette runs the
+// other way would come out inverted, so it is given the layout the format expects first.
+Bitmap withBilevelLayout(const QString& key, const Bitmap& image)
+{
+    const bool pbm = key == QLatin1String("pbm");
+    if ((!pbm && key != QLatin1String("wbmp")) || image.bpp() != 1 ||
+        FreeImage_GetImageType(image.get()) != FIT_BITMAP) {
+        return {};
+    }
+    const FREE_IMAGE_COLOR_TYPE wanted = pbm ? FIC_MINISWHITE : FIC_MINISBLACK;
+    const FREE_IMAGE_COLOR_TYPE colour = FreeImage_GetColorType(image.get());
+    if (colour == wanted || (colour != FIC_MINISBLACK && colour != FIC_MINISWHITE)) {
+        return {};
+    }
+    Bitmap flipped(FreeImage_Clone(image.get()));
+    if (!flipped || !FreeImage_Invert(flipped.get())) {
+        return {};
+    }
+    RGBQUAD* palette = FreeImage_GetPalette(flipped.get());
+    std::swap(palette[0], palette[1]);
+    return flipped;
+}
+
+// FreeImage's icon writer takes only squares of 16 to 256 pixels; the icon size cap leaves
+// smaller and oblong pages as they are, and those go through our own writer.
+bool saveIcon(const Bitmap& image, int formatId, const QString& path, int flags)
+{
+    const unsigned width = image.width();
+    const bool freeImageTakesIt = width == image.height() && width >= 16 && width <= 256;
+    if (freeImageTakesIt && freeImageSave(image, formatId, path, flags)) {
+        return true;
+    }
+    return writeIcon(image, path);
+}
+
+SaveStatus writeWithFormatWriter(const Bitmap& image, const QString& path, const Settings& settings,
+                                 const JobState& job)
+{
+    const QString& key = job.outputKey;
+    if (key == QLatin1String("dds") || key == QLatin1String("psd") || key == QLatin1String("pcx")) {
+        switch (writeDevilImage(image, path, job.formatId, key == QLatin1String("dds"))) {
+        case DevilWriteResult::Written:
+            return SaveStatus::Saved;
+        case DevilWriteResult::OutOfMemory:
+            return SaveStatus::OutOfMemory;
+        case DevilWriteResult::Failed:
+            return SaveStatus::Failed;
+        }
+        return SaveStatus::Failed;
+    }
+    bool saved = false;
+    if (key == QLatin1String("bmp") && effectiveTargetBpp(job) == 8 && settings.output.bmpColorTable == 1) {
+        saved = writeExactColourBmp(image, path, job.saveFlags);
+    } else if (key == QLatin1String("jxr")) {
+        // Debian's FreeImage cannot encode JPEG XR ("Invalid instruction", a broken file).
+        saved = writeJxr(image, path);
+    } else if (key == QLatin1String("ico")) {
+        saved = saveIcon(image, job.formatId, path, job.saveFlags);
+    } else {
+        const Bitmap bilevel = withBilevelLayout(key, image);
+        saved = freeImageSave(bilevel ? bilevel : image, job.formatId, path, job.saveFlags) &&
+                (key != QLatin1String("tiff") || writeTiffTextTags(image, path));
+    }
+    return saved ? SaveStatus::Saved : SaveStatus::Failed;
+}
+
+// Removes a file the write left, keeping the writer's errno for the caller to explain the failure.
+void removeKeepingErrno(const QString& path)
+{
+    const int savedErrno = errno;
+    QFile::remove(path);
+    errno = savedErrno;
+}
+
+} // namespace
+
+QString tempFilePath(const QString& outputPath)
+{
+    const QFileInfo output(outputPath);
+    const QString prefix =
+        output.path() + QLatin1Char('/') + QLatin1Char('.') + output.fileName() + QStringLiteral(".tessaline-");
+    QString candidate;
+    do {
+        candidate = prefix + randomLetters(6) + QStringLiteral(".tmp");
+    } while (QFileInfo::exists(candidate));
+    return candidate;
+}
+
+bool commitTempFile(const QString& tempPath, const QString& targetPath)
+{
+    // rename(2) replaces the target atomically, whatever its mode bits; QFile::rename would not
+    // replace it at all.
+    if (std::rename(QFile::encodeName(tempPath).constData(), QFile::encodeName(targetPath).constData()) == 0) {
+        return true;
+    }
+    removeKeepingErrno(tempPath);
+    return false;
+}
+
+SaveStatus writeImageFile(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job)
+{
+    if (!image || !FreeImage_HasPixels(image.get()) || path.isEmpty()) {
+        return SaveStatus::Failed;
+    }
+    const SaveStatus status = writeWithFormatWriter(image, path, settings, job);
+    if (status != SaveStatus::Saved) {
+        removeKeepingErrno(path);
+    }
+    return status;
+}
+
+SaveStatus saveImageStatus(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job)
+{
+    if (path.isEmpty()) {
+        return SaveStatus::Failed;
+    }
+    const QString temp = tempFilePath(path);
+    const TempFileClaim claim(temp);
+    const SaveStatus status = writeImageFile(image, temp, settings, job);
+    if (status != SaveStatus::Saved) {
+        return status;
+    }
+    return commitTempFile(temp, path) ? SaveStatus::Saved : SaveStatus::Failed;
+}
+
+bool saveImage(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job)
+{
+    return saveImageStatus(image, path, settings, job) == SaveStatus::Saved;
+}

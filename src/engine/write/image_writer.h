@@ -1,0 +1,38 @@
+#pragma once
+
+#include "app/settings.h"
+#include "engine/core/bitmap.h"
+#include "engine/core/job_state.h"
+
+#include <QString>
+
+// A fresh temporary name beside outputPath: ".<file name>.tessaline-<random>.tmp" in the same
+// folder, so a rename can replace the target atomically. No file of that name exists when it
+// returns; nothing is created.
+QString tempFilePath(const QString& outputPath);
+
+// Moves a completely written temporary file over targetPath (replacing any earlier file, whatever
+// its mode bits). On failure the temporary file is removed and the earlier target is left intact.
+bool commitTempFile(const QString& tempPath, const QString& targetPath);
+
+enum class SaveStatus {
+    Saved,
+    Failed,
+    // The DevIL writer could not allocate its pixel buffer: the pipeline stops the file's pages.
+    OutOfMemory,
+};
+
+// Writes the page to `path` with the writer of job.outputKey (formatId and flags from
+// job.formatId / job.saveFlags): DevIL for dds (with mipmaps), psd and pcx; the exact-colour-table
+// writer for 8-bit bmp when Output/BMP Color Table is Exact; jxrlib for jxr; our own icon writer
+// for icons FreeImage refuses; FreeImage for the rest. Every writer writes a temporary file in the
+// target folder that replaces `path` only when complete: a failed save leaves an earlier file at
+// `path` untouched and no temporary file behind.
+SaveStatus saveImageStatus(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job);
+
+// The writer step alone: writes the page straight to `path` (a temporary name of the caller's),
+// removing whatever it wrote when the write fails. saveImageStatus is this plus commitTempFile.
+SaveStatus writeImageFile(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job);
+
+// saveImageStatus(...) == SaveStatus::Saved.
+bool saveImage(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job);
