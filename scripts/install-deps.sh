@@ -3,7 +3,7 @@
 # Idempotent: does nothing when everything is present; runs apt-get update first otherwise.
 #   --bench   also the tools the benchmark compares against (bench/run.sh)
 #   --fuzz    also clang and its fuzzing runtime (fuzz/run.sh)
-#   --screenshots  also the window manager and X tools scripts/screenshot.sh drives
+#   --screenshots  also the window manager, X tools and accessibility bus the screenshot scripts drive
 set -euo pipefail
 
 packages=(
@@ -20,7 +20,7 @@ for extra in "$@"; do
   case "$extra" in
     --bench) packages+=(graphicsmagick imagemagick libvips-tools hyperfine time bc) ;;
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;
-    --screenshots) packages+=(openbox xdotool imagemagick x11-utils) ;;
+    --screenshots) packages+=(openbox xdotool imagemagick x11-utils dbus at-spi2-core python3-pyatspi) ;;
     *) echo "install-deps: unknown option $extra" >&2; exit 2 ;;
   esac
 done

@@ -10,7 +10,8 @@ cleanup() {
 trap cleanup EXIT
 
 start_virtual_desktop() {
-  local display=99
+  # The first free number from TESSALINE_DISPLAY (99 unless set), so parallel sessions do not meet.
+  local display=${TESSALINE_DISPLAY:-99}
   while [ -e "/tmp/.X${display}-lock" ] || [ -e "/tmp/.X11-unix/X${display}" ]; do
     display=$((display + 1))
   done

@@ -1,6 +1,7 @@
 // Process entry: start-up order and mode dispatch.
 #include "app/instance_guard.h"
 #include "cli/command_line.h"
+#include "cli/profile_writer.h"
 #include "engine/write/devil_writer.h"
 #include "gui/display_check.h"
 #include "gui/screenshot_mode.h"
@@ -13,6 +14,12 @@
 #include <cstdio>
 
 namespace {
+
+// The window hands its settings to the console tool in the console's own words.
+ConsoleForms consoleForms()
+{
+    return ConsoleForms{{}, profileText, applyProfile, consoleCommandLine};
+}
 
 QStringList parametersOf(int argc, char** argv)
 {
@@ -71,5 +78,5 @@ int main(int argc, char** argv)
     case CommandLineOutcome::Next::StartWindowed:
         break;
     }
-    return runWindowedMode(argc, argv, guard.windowSocketPath());
+    return runWindowedMode(argc, argv, guard.windowSocketPath(), consoleForms());
 }

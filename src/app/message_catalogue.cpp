@@ -11,7 +11,7 @@ namespace {
 // The built-in English table, in table order. Texts are reproduced exactly; "\r\n" is a real line
 // break inside a message box text.
 
-// Menu (28 entries)
+// Menu (32 entries)
 constexpr MessageEntry menuMessages[] = {
     {"File", "File"},
     {"New", "New"},
@@ -41,6 +41,11 @@ constexpr MessageEntry menuMessages[] = {
     {"Visit Homepage", "Visit the Program's Homepage"},
     {"Check For New Version", "Check For a New Version"},
     {"About", "About..."},
+    // The preview and the console's forms of the window's settings.
+    {"Preview", "Preview..."},
+    {"Save Profile", "Save Settings as Profile..."},
+    {"Load Profile", "Load Profile..."},
+    {"Copy Command Line", "Copy Command Line"},
 };
 
 // General (10 entries)
@@ -368,6 +373,34 @@ constexpr MessageEntry uninstallMessages[] = {
     {"Next", "Next"},
 };
 
+// Preview (24 entries): the preview window and the profile commands.
+constexpr MessageEntry previewMessages[] = {
+    {"Title", "Preview"},
+    {"Page", "Page:"},
+    {"Page Count", "of %s1%"},
+    {"View", "View:"},
+    {"Side By Side", "Side by side"},
+    {"Split", "Split (drag the line)"},
+    {"Fit", "Fit to Window"},
+    {"Actual Size", "100 %"},
+    {"Pictures", "Before and after"},
+    {"Working", "Working on %s1%..."},
+    {"First Look", "Scaled-down first look at a %s1% x %s2% page; the full page is being worked on..."},
+    {"Output Size", "Output: %s1% x %s2% pixels, %s3% bits per pixel"},
+    {"Output Bytes", "%s1% bytes, %s2% ms"},
+    {"Output Name", "Output name: %s1%"},
+    {"Shown Scaled", "Shown at %s1% % of its size"},
+    {"Not Converted", "The current page selection (Preferences, Input) does not convert this page."},
+    {"Cannot Show", "The written file cannot be shown here; it is written as shown above."},
+    {"Empty List", "Add a file to the list to preview it."},
+    {"Unreadable", "This file cannot be converted: %s1%"},
+    {"Save Profile", "Save Settings as Profile"},
+    {"Load Profile", "Load Profile"},
+    {"Profile Files", "Profiles|*.ini;*.profile;*.txt|All Files|*"},
+    {"Profile Not Written", "The profile could not be written to %s1%."},
+    {"Command Copied", "Command line copied to the clipboard"},
+};
+
 constexpr MessageGroup builtInGroups[] = {
     {"Menu", menuMessages},
     {"General", generalMessages},
@@ -377,6 +410,7 @@ constexpr MessageGroup builtInGroups[] = {
     {"About", aboutMessages},
     {"Custom-Converter", customConverterMessages},
     {"Uninstall", uninstallMessages},
+    {"Preview", previewMessages},
 };
 
 // One entry of the lookup index: group and key upper-cased, ordered by group, key and text in

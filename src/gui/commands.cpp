@@ -29,6 +29,11 @@ constexpr CommandInfo commands[] = {
     {Command::VisitHomepage, "Menu/Visit Homepage", "Web", nullptr},
     {Command::CheckForNewVersion, "Menu/Check For New Version", "Updates", nullptr},
     {Command::About, "Menu/About", "About", nullptr},
+    // The pictures of related commands serve these, so every theme pack shows them.
+    {Command::Preview, "Menu/Preview", "OutFormat", "F6"},
+    {Command::SaveProfile, "Menu/Save Profile", "ExportFiles", nullptr},
+    {Command::LoadProfile, "Menu/Load Profile", "ImportFiles", nullptr},
+    {Command::CopyCommandLine, "Menu/Copy Command Line", "Copy", nullptr},
 };
 
 constexpr MenuRow separator{};
@@ -46,7 +51,15 @@ constexpr MenuRow fileMenu[] = {
 };
 constexpr MenuRow editMenu[] = {{Command::Copy}, {Command::Delete}, separator, {Command::SelectAll}};
 constexpr MenuRow converterMenu[] = {
-    {Command::Convert}, separator, {Command::CustomConverter}, separator, {Command::Preferences},
+    {Command::Convert},     separator,
+    {Command::Preview},     separator,
+    {Command::CustomConverter}, separator,
+    {Command::Preferences}, separator,
+    {Command::SaveProfile}, {Command::LoadProfile},
+    {Command::CopyCommandLine},
+};
+constexpr MenuRow fileListMenu[] = {
+    {Command::Copy}, {Command::Delete}, separator, {Command::SelectAll}, separator, {Command::Preview},
 };
 constexpr MenuRow helpMenu[] = {
     {Command::Manual},
@@ -145,6 +158,10 @@ bool commandIsAvailable(Command command)
     case Command::VisitHomepage:
     case Command::CheckForNewVersion:
     case Command::About:
+    case Command::Preview:
+    case Command::SaveProfile:
+    case Command::LoadProfile:
+    case Command::CopyCommandLine:
         return true;
     }
     return false;
@@ -162,7 +179,7 @@ std::span<const MenuDefinition> menuBarDefinition()
 
 std::span<const MenuRow> contextMenuDefinition()
 {
-    return editMenu;
+    return fileListMenu;
 }
 
 std::span<const MenuRow> mainToolbarDefinition()

@@ -30,6 +30,10 @@ enum class Command : int {
     VisitHomepage = 22,
     CheckForNewVersion = 23,
     About = 24,
+    Preview = 25,         // the preview window beside the main window
+    SaveProfile = 26,     // the settings as a console profile
+    LoadProfile = 27,     // a console profile applied to the settings
+    CopyCommandLine = 28, // a console command converting the list, to the clipboard
 };
 
 // One row of the command table: everything the menus, toolbars and shortcuts need to show a command.
@@ -69,7 +73,7 @@ struct MenuDefinition {
     std::span<const MenuRow> rows;
 };
 std::span<const MenuDefinition> menuBarDefinition();
-// The file list's context menu: Copy, Delete, separator, Select All.
+// The file list's context menu: Copy, Delete, separator, Select All, separator, Preview.
 std::span<const MenuRow> contextMenuDefinition();
 // The main toolbar, buttons in order; Command-less rows are separators.
 std::span<const MenuRow> mainToolbarDefinition();

@@ -18,6 +18,8 @@
 #include "gui/message_boxes.h"
 #include "gui/output_choosers.h"
 #include "gui/preferences_dialog.h"
+#include "gui/preview_window.h"
+#include "gui/profile_commands.h"
 #include "gui/theme_icons.h"
 #include "gui/update_dialogs.h"
 #include "gui/web_links.h"
@@ -307,6 +309,19 @@ void MainWindow::dispatch(Command command)
     case Command::Convert:
         startGuiConversion(*this, records_, requesters_);
         return;
+    case Command::Preview:
+        showPreview();
+        return;
+    case Command::SaveProfile:
+        saveSettingsAsProfile(this, records_, requesters_, consoleForms_);
+        return;
+    case Command::LoadProfile:
+        loadProfileIntoSettings(this, records_, requesters_, consoleForms_,
+                                [this](int formatPosition) { rebuildAfterPreferences(formatPosition); });
+        return;
+    case Command::CopyCommandLine:
+        copyListCommand();
+        return;
     }
 }
 
@@ -314,6 +329,24 @@ void MainWindow::dispatchNumber(int number)
 {
     if (const std::optional<Command> command = commandFromNumber(number)) {
         dispatch(*command);
+    }
+}
+
+void MainWindow::showPreview()
+{
+    if (!preview_) {
+        preview_ = std::make_unique<PreviewWindow>(
+            *this, PreviewSources{*fileList_, *rows_, *formatCombo_, *folderCombo_}, records_);
+    }
+    preview_->open();
+}
+
+void MainWindow::copyListCommand()
+{
+    const ListAtHand list{*rows_, folderCombo_->currentText().trimmed(), selectedOutputFormat(*formatCombo_),
+                          [this] { return listCommands_->exportList(); }};
+    if (copyCommandLine(list, records_, consoleForms_)) {
+        setStatusText(message(QStringLiteral("Preview/Command Copied")));
     }
 }
 
@@ -384,6 +417,9 @@ void MainWindow::rebuildAfterPreferences(int preferencesFormatIndex)
     }
     if (folderCombo_->count() != records_.settings.advanced.outFoldersNumber) {
         refillFolderHistory();
+    }
+    if (preview_) {
+        preview_->refresh();
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/inputs/input_file_list.h"
 #include "gui/commands.h"
+#include "gui/console_forms.h"
 #include "gui/preference_binders.h"
 #include "gui/requesters.h"
 #include "online/update_check.h"
@@ -14,6 +15,7 @@
 struct DesktopRecords;
 class FileListModel;
 class ListCommands;
+class PreviewWindow;
 class QComboBox;
 class QDragEnterEvent;
 class QDropEvent;
@@ -63,6 +65,8 @@ class MainWindow : public QMainWindow {
     void setFolderChooser(FolderChooser chooser) { chooseFolder_ = std::move(chooser); }
     // Where the update check asks; the configured address unless a test points it elsewhere.
     void setUpdateSource(UpdateSource source) { updateSource_ = std::move(source); }
+    // The console's forms of the settings, for the profile commands and Copy Command Line.
+    void setConsoleForms(ConsoleForms forms) { consoleForms_ = std::move(forms); }
     // The system dialogs the Preferences dialog opens.
     void setPreferencePickers(PreferencePickers pickers) { preferencePickers_ = std::move(pickers); }
 
@@ -71,6 +75,9 @@ class MainWindow : public QMainWindow {
     // The requesters and the yes/no warning of the list commands and the progress windows.
     Requesters& requesters() { return requesters_; }
     ListCommands& listCommands() { return *listCommands_; }
+    // Shows the preview window (made on first use); the window itself for tests.
+    void showPreview();
+    PreviewWindow* previewWindow() const { return preview_.get(); }
 
     // For the windows and tests that drive the main window.
     QTreeView& fileList() const { return *fileList_; }
@@ -99,6 +106,7 @@ class MainWindow : public QMainWindow {
     void buildShortcuts();
     bool fileListHasFocus() const;
     void showFileListMenu(const QPoint& position);
+    void copyListCommand();
     void acceptProposedOutputFolder(const QString& folder);
     void useOutputFolder(const QString& folder);
     void refillFolderHistory();
@@ -123,4 +131,7 @@ class MainWindow : public QMainWindow {
     QComboBox* formatCombo_ = nullptr;
     QToolButton* optionsButton_ = nullptr;
     QPushButton* convertButton_ = nullptr;
+    ConsoleForms consoleForms_;
+    // Last: it goes before the widgets it follows.
+    std::unique_ptr<PreviewWindow> preview_;
 };

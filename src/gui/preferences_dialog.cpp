@@ -58,6 +58,16 @@ void deriveColourCorrection(AdjustmentSettings& adjustment)
     adjustment.doImageColorCorrection = active ? 1 : 0;
 }
 
+void saveAndRebuild(const DesktopRecords& records, const PreferencesDialog::AppliedHook& applied)
+{
+    if (!records.configPath.isEmpty()) {
+        saveConfiguration(records.settings, records.configPath);
+    }
+    if (applied) {
+        applied(static_cast<int>(outputFormatList().indexOf(records.settings.output.format)));
+    }
+}
+
 QSize primaryDesktopSize()
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -200,10 +210,7 @@ void PreferencesDialog::accept()
     // The record as the controls show it; the pickers' list additions are in it already.
     Settings chosen = records_.settings;
     pages_->store(chosen);
-    deriveColourCorrection(chosen.adjustment);
-    records_.job.interfaceChangeFlags = interfaceChangeFlags(records_.settings, chosen);
-    records_.settings = std::move(chosen);
-    saveAndRebuild();
+    applyChosenSettings(records_, std::move(chosen), applied_);
     QDialog::accept();
 }
 
@@ -217,18 +224,16 @@ void PreferencesDialog::resetToDefaultsAsked()
     const Settings before = records_.settings;
     resetToDefaults(records_.settings, false, primaryDesktopSize());
     records_.job.interfaceChangeFlags = interfaceChangeFlags(before, records_.settings);
-    saveAndRebuild();
+    saveAndRebuild(records_, applied_);
     QDialog::accept();
 }
 
-void PreferencesDialog::saveAndRebuild()
+void applyChosenSettings(DesktopRecords& records, Settings chosen, const PreferencesDialog::AppliedHook& applied)
 {
-    if (!records_.configPath.isEmpty()) {
-        saveConfiguration(records_.settings, records_.configPath);
-    }
-    if (applied_) {
-        applied_(static_cast<int>(outputFormatList().indexOf(records_.settings.output.format)));
-    }
+    deriveColourCorrection(chosen.adjustment);
+    records.job.interfaceChangeFlags = interfaceChangeFlags(records.settings, chosen);
+    records.settings = std::move(chosen);
+    saveAndRebuild(records, applied);
 }
 
 PreferencesDialog* openPreferences(DesktopRecords& records, const PreferencePickers& pickers,

@@ -53,8 +53,6 @@ class PreferencesDialog : public QDialog {
   private:
     void buildFrame();
     QWidget* buildTitleStrip();
-    void saveAndRebuild();
-
     DesktopRecords& records_;
     PreferencePickers pickers_;
     AppliedHook applied_;
@@ -68,6 +66,11 @@ class PreferencesDialog : public QDialog {
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
 };
+
+// Makes `chosen` the window's settings as OK does: colour correction follows its values, the
+// interface change flags are set, the configuration file is saved and `applied` rebuilds the
+// main window.
+void applyChosenSettings(DesktopRecords& records, Settings chosen, const PreferencesDialog::AppliedHook& applied);
 
 // Opens the dialog over the main window, window-modal, and returns at once; the dialog deletes
 // itself when it closes.

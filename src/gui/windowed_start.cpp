@@ -23,7 +23,7 @@ QSize primaryDesktopSize()
 
 } // namespace
 
-int runWindowedMode(int& argc, char** argv, const QString& socketPath)
+int runWindowedMode(int& argc, char** argv, const QString& socketPath, ConsoleForms forms)
 {
     QApplication application(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("tessaline"));
@@ -41,6 +41,7 @@ int runWindowedMode(int& argc, char** argv, const QString& socketPath)
     }
     const QString configPath = configurationPath();
     WindowedSession session(configPath, programDataFolder() + QStringLiteral("gfx/"));
+    session.window().setConsoleForms(std::move(forms));
     session.window().completeWindowedStart();
     inbox.open(session.window());
     QApplication::exec();

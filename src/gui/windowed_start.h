@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/console_forms.h"
 #include "gui/desktop_records.h"
 
 #include <QString>
@@ -13,8 +14,9 @@ class QWidget;
 // The windowed mode from its start to its end: creates the application, loads the configuration
 // file, the pictures and the theme, shows the main window, takes the files of later starts on
 // socketPath, runs the one event loop and, when the window has closed, saves the configuration.
-// The caller holds the single-instance lock. Returns the exit status, 0.
-int runWindowedMode(int& argc, char** argv, const QString& socketPath);
+// The caller holds the single-instance lock. `forms` gives the window the console's words for its
+// settings. Returns the exit status, 0.
+int runWindowedMode(int& argc, char** argv, const QString& socketPath, ConsoleForms forms);
 
 // A windowed start while a window is open: hands the files and folders it names to that window
 // (which adds them as a drop and comes to the front) and returns 0. Returns 1, with an "Error: "

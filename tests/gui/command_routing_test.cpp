@@ -114,7 +114,7 @@ class CommandRoutingTest : public QObject {
         }
         RoutingFixture fixture;
         QSignalSpy spy(&fixture.window(), &MainWindow::commandDispatched);
-        for (const int number : {1, 2, 15, 19, 20, 25, 357}) {
+        for (const int number : {1, 2, 15, 19, 20, 29, 357}) {
             fixture.window().dispatchNumber(number);
         }
         QCOMPARE(spy.size(), 0);
@@ -124,7 +124,7 @@ class CommandRoutingTest : public QObject {
     {
         RoutingFixture fixture;
         const QList<QAction*> items = menuBarActions(fixture.window());
-        QCOMPARE(items.size(), 17);
+        QCOMPARE(items.size(), 21);
         for (QAction* item : items) {
             const Command command = commandOf(item);
             QCOMPARE(item->isEnabled(), commandIsAvailable(command));
@@ -280,16 +280,17 @@ class CommandRoutingTest : public QObject {
         window.fileListMenu().hide();
 
         const QList<QAction*> items = commandActions(window.fileListMenu().actions());
-        QCOMPARE(items.size(), 3);
+        QCOMPARE(items.size(), 4);
         QSignalSpy spy(&window, &MainWindow::commandDispatched);
         for (QAction* item : items) {
             QVERIFY(!item->icon().isNull());
             item->trigger();
         }
-        QCOMPARE(spy.size(), 3);
+        QCOMPARE(spy.size(), 4);
         QCOMPARE(spy.at(0).at(0).value<Command>(), Command::Copy);
         QCOMPARE(spy.at(1).at(0).value<Command>(), Command::Delete);
         QCOMPARE(spy.at(2).at(0).value<Command>(), Command::SelectAll);
+        QCOMPARE(spy.at(3).at(0).value<Command>(), Command::Preview);
     }
 
     void aDoubleClickInTheListOpensTheAddChooser()

@@ -19,12 +19,12 @@ class CommandTableTest : public QObject {
             QCOMPARE(commandFromNumber(number), std::optional<Command>(info.command));
             QCOMPARE(&commandInfo(info.command), &info);
         }
-        QCOMPARE(numbers, (std::set<int>{0, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 16, 17, 18, 21, 22, 23, 24}));
+        QCOMPARE(numbers, (std::set<int>{0, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 16, 17, 18, 21, 22, 23, 24, 25, 26, 27, 28}));
     }
 
     void numbersWithoutCommandRaiseNothing()
     {
-        for (const int number : {-1, 1, 2, 15, 19, 20, 25, 353, 357}) {
+        for (const int number : {-1, 1, 2, 15, 19, 20, 29, 353, 357}) {
             QVERIFY2(!commandFromNumber(number).has_value(), qPrintable(QString::number(number)));
         }
     }
@@ -58,6 +58,10 @@ class CommandTableTest : public QObject {
                                   << "Visit the Program's Homepage";
         QTest::newRow("About") << 24 << "About..."
                                << "About...";
+        QTest::newRow("Preview") << 25 << "Preview...\tF6"
+                                 << "Preview...";
+        QTest::newRow("Save Profile") << 26 << "Save Settings as Profile..."
+                                      << "Save Settings as Profile...";
     }
     void menuTextsCarryTheShortcutAfterATab()
     {
@@ -83,9 +87,9 @@ class CommandTableTest : public QObject {
         QCOMPARE(QString::fromLatin1(menus[0].titleKey), QStringLiteral("Menu/File"));
         QCOMPARE(numbersOf(menus[0].rows), (QList<int>{0, -1, 4, 7, -1, 9, 10, -1, 3}));
         QCOMPARE(numbersOf(menus[1].rows), (QList<int>{11, 12, -1, 13}));
-        QCOMPARE(numbersOf(menus[2].rows), (QList<int>{14, -1, 16, -1, 17}));
+        QCOMPARE(numbersOf(menus[2].rows), (QList<int>{14, -1, 25, -1, 16, -1, 17, -1, 26, 27, 28}));
         QCOMPARE(numbersOf(menus[3].rows), (QList<int>{18, -1, 21, 22, 23, -1, 24}));
-        QCOMPARE(numbersOf(contextMenuDefinition()), (QList<int>{11, 12, -1, 13}));
+        QCOMPARE(numbersOf(contextMenuDefinition()), (QList<int>{11, 12, -1, 13, -1, 25}));
         QCOMPARE(numbersOf(mainToolbarDefinition()), (QList<int>{0, 4, 7, -1, 17, -1, 14, -1, 18, 21, 22, 23}));
     }
 };

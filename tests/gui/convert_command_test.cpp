@@ -26,36 +26,6 @@ namespace {
 
 using Arrange = std::function<void(DesktopRecords&, MainWindow&)>;
 
-struct ConvertFixture : WindowFixture {
-    ConvertFixture() { QDir().mkpath(outputFolder()); }
-
-    MainWindow& startWith(const QStringList& names)
-    {
-        start();
-        QStringList paths;
-        for (const QString& name : names) {
-            paths.append(dir.filePath(name));
-        }
-        window->requesters().openFiles = [paths](QWidget*, const QString&, const QString&, const QString&) {
-            return paths;
-        };
-        window->listCommands().selectInputFiles();
-        useOutputFolder(outputFolder());
-        return *window;
-    }
-
-    void useOutputFolder(const QString& folder)
-    {
-        QComboBox& chooser = window->outputFolderChooser();
-        chooser.insertItem(0, folder);
-        chooser.setCurrentIndex(0);
-    }
-
-    QString outputFolder() const { return dir.filePath(QStringLiteral("out/")); }
-
-    QTemporaryDir dir;
-};
-
 // Two TIFFs and a file that only looks like one.
 void makeInputs(const QTemporaryDir& dir)
 {

@@ -3,7 +3,13 @@
 #include "gui/desktop_records.h"
 #include "gui/main_window.h"
 
+#include "gui/list_commands.h"
+
+#include <QComboBox>
+#include <QDir>
 #include <QSize>
+#include <QStringList>
+#include <QTemporaryDir>
 
 #include <memory>
 
@@ -26,4 +32,36 @@ struct WindowFixture {
 
     DesktopRecords records;
     std::unique_ptr<MainWindow> window;
+};
+
+// A started window whose list holds files of a temporary folder (added as the file requester
+// adds them) and whose output folder is out/ in it.
+struct ConvertFixture : WindowFixture {
+    ConvertFixture() { QDir().mkpath(outputFolder()); }
+
+    MainWindow& startWith(const QStringList& names)
+    {
+        start();
+        QStringList paths;
+        for (const QString& name : names) {
+            paths.append(dir.filePath(name));
+        }
+        window->requesters().openFiles = [paths](QWidget*, const QString&, const QString&, const QString&) {
+            return paths;
+        };
+        window->listCommands().selectInputFiles();
+        useOutputFolder(outputFolder());
+        return *window;
+    }
+
+    void useOutputFolder(const QString& folder)
+    {
+        QComboBox& chooser = window->outputFolderChooser();
+        chooser.insertItem(0, folder);
+        chooser.setCurrentIndex(0);
+    }
+
+    QString outputFolder() const { return dir.filePath(QStringLiteral("out/")); }
+
+    QTemporaryDir dir;
 };

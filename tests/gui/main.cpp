@@ -34,6 +34,7 @@ std::unique_ptr<QObject> makeProgressWindowTest();
 std::unique_ptr<QObject> makeListCommandsTest();
 std::unique_ptr<QObject> makeConvertCommandTest();
 std::unique_ptr<QObject> makeWindowHandOverTest();
+std::unique_ptr<QObject> makePreviewWindowTest();
 
 int main(int argc, char** argv)
 {
@@ -59,6 +60,7 @@ int main(int argc, char** argv)
         {"ListCommandsTest", makeListCommandsTest},
         {"ConvertCommandTest", makeConvertCommandTest},
         {"WindowHandOverTest", makeWindowHandOverTest},
+        {"PreviewWindowTest", makePreviewWindowTest},
     };
 
     const QTemporaryDir scratch;

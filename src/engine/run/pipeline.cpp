@@ -13,6 +13,8 @@
 #include "engine/steps/transform.h"
 #include "engine/steps/watermark.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cerrno>
 
@@ -87,25 +89,25 @@ Bitmap processPage(Bitmap image, RunContext& context)
     return convertBitDepth(std::move(image), context.job);
 }
 
-// Writes the page to a temporary file beside `path` and hands it to the run, which gives it its
-// name now or, in a run that converts several files at once, at the file's turn.
-FileFailure savePage(const Bitmap& image, const QString& path, RunContext& context)
+// Writes the page to a fresh temporary file beside `besidePath`, held by `claim`. Metadata a
+// writer chokes on must not cost the pixels (libpng refuses ICC profiles it finds inconsistent): the
+// page is written again without the profile, then without any metadata.
+FileFailure writePage(const Bitmap& image, TempFileClaim& claim, const QString& besidePath, const QString& outputPath,
+                      RunContext& context)
 {
     JobState& job = context.job;
-    TempFileClaim temp = TempFileClaim::create(path);
-    job.tempPath = temp.path();
+    claim = TempFileClaim::create(besidePath);
+    job.tempPath = claim.path();
     errno = 0;
     SaveStatus status = writeImageFile(image, job.tempPath, context.settings, job);
-    // Metadata a writer chokes on must not cost the pixels (libpng refuses ICC profiles it finds
-    // inconsistent): the page is written again without the profile, then without any metadata.
     for (const auto strip : {&stripColourProfile, &stripMetadata}) {
         if (status != SaveStatus::Failed) {
             break;
         }
         strip(image);
         // The failed write removed its file, and the lock went with it: a fresh one is claimed.
-        temp = TempFileClaim::create(path);
-        job.tempPath = temp.path();
+        claim = TempFileClaim::create(besidePath);
+        job.tempPath = claim.path();
         errno = 0;
         status = writeImageFile(image, job.tempPath, context.settings, job);
     }
@@ -113,12 +115,20 @@ FileFailure savePage(const Bitmap& image, const QString& path, RunContext& conte
         return {FileFailureKind::OutOfMemory};
     }
     if (status != SaveStatus::Saved) {
-        return diagnoseWriteFailure(path, errno, job.outputKey);
+        return diagnoseWriteFailure(outputPath, errno, job.outputKey);
     }
+    return {};
+}
+
+// Gives a finished temporary file its output name: the run decides whether the name may be taken
+// and, in a run that converts several files at once, defers the rename to the file's turn.
+FileFailure commitPage(EncodedPage& page, RunContext& context)
+{
     if (context.commitOutput) {
-        return context.commitOutput(temp, path);
+        return context.commitOutput(page.claim, page.outputPath);
     }
-    return commitTempFile(job.tempPath, path) ? FileFailure{} : FileFailure{FileFailureKind::RenameFailed, path};
+    return commitTempFile(page.encodedPath, page.outputPath) ? FileFailure{}
+                                                             : FileFailure{FileFailureKind::RenameFailed, page.outputPath};
 }
 
 } // namespace
@@ -129,6 +139,61 @@ QString numberedOutputPath(const QString& outputPath, const QString& outputKey, 
     QString numbered = outputPath;
     numbered.insert(outputPath.size() - tail, QLatin1Char('[') + QString::number(pageNumber) + QLatin1Char(']'));
     return numbered;
+}
+
+EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunContext& context)
+{
+    const Settings& settings = context.settings;
+    JobState& job = context.job;
+    EncodedPage encoded;
+    job.sourceBpp = page.sourceBpp;
+    // A page that fails before its size is known is named with 0 x 0.
+    describePage(job, 0, 0);
+    Bitmap image;
+    if (page.status == PageStatus::Loaded) {
+        const PageMetadata metadata(page.image);
+        if (settings.advanced.stripMetadata != 0) {
+            // Without its profile the page is taken for sRGB: its pixels must be sRGB first.
+            page.image = convertToSrgb(std::move(page.image));
+        }
+        image = processPage(std::move(page.image), context);
+        if (image.empty()) {
+            encoded.failure = {FileFailureKind::ProcessingFailed};
+        } else if (settings.advanced.stripMetadata != 0) {
+            stripMetadata(image);
+        } else {
+            metadata.applyTo(image, job.outputKey);
+        }
+    } else {
+        encoded.failure = diagnoseFailedPage(job.inputPath, placement.index);
+    }
+    // Abandoned (when the run says so) at this gate, before the name and the write: a page either
+    // is saved whole or leaves nothing.
+    if (!context.mayContinue()) {
+        encoded.failure = {FileFailureKind::Abandoned};
+        return encoded;
+    }
+    if (usesRunCounters(settings.advanced.filenameMask)) {
+        context.needCounters();
+    }
+    job.outputPath = outputFilePath(settings, job);
+    encoded.outputPath =
+        placement.numbered ? numberedOutputPath(job.outputPath, job.outputKey, placement.index + 1) : job.outputPath;
+    // A page that could not be decoded or processed is a failed save: nothing is written.
+    if (image.empty()) {
+        return encoded;
+    }
+    encoded.width = static_cast<int>(image.width());
+    encoded.height = static_cast<int>(image.height());
+    encoded.depth = static_cast<int>(image.bpp());
+    const QString besideOutput = placement.encodeFolder.isEmpty()
+                                     ? encoded.outputPath
+                                     : placement.encodeFolder + QFileInfo(encoded.outputPath).fileName();
+    encoded.failure = writePage(image, encoded.claim, besideOutput, encoded.outputPath, context);
+    if (!encoded.failure) {
+        encoded.encodedPath = encoded.claim.path();
+    }
+    return encoded;
 }
 
 bool processCurrentFile(RunContext& context)
@@ -162,53 +227,23 @@ bool processCurrentFile(RunContext& context)
             return false;
         }
         LoadedPage page = document.loadPage(index);
-        job.sourceBpp = page.sourceBpp;
         if (page.status == PageStatus::Skipped) {
             continue;
         }
-        // A page that fails before its size is known is named with 0 x 0.
-        describePage(job, 0, 0);
-        Bitmap image;
-        if (page.status == PageStatus::Loaded) {
-            const PageMetadata metadata(page.image);
-            if (settings.advanced.stripMetadata != 0) {
-                // Without its profile the page is taken for sRGB: its pixels must be sRGB first.
-                page.image = convertToSrgb(std::move(page.image));
-            }
-            image = processPage(std::move(page.image), context);
-            if (image.empty()) {
-                context.failure = {FileFailureKind::ProcessingFailed};
-            } else if (settings.advanced.stripMetadata != 0) {
-                stripMetadata(image);
-            } else {
-                metadata.applyTo(image, job.outputKey);
-            }
-        } else {
-            context.failure = diagnoseFailedPage(job.inputPath, index);
-        }
-        if (abandoned()) {
+        EncodedPage encoded = encodePage(std::move(page), PagePlacement{.index = index, .numbered = numbered}, context);
+        if (encoded.failure.kind == FileFailureKind::OutOfMemory ||
+            encoded.failure.kind == FileFailureKind::Abandoned) {
+            context.failure = encoded.failure;
             return false;
         }
-        if (usesRunCounters(settings.advanced.filenameMask)) {
-            context.needCounters();
+        if (!encoded.failure) {
+            encoded.failure = commitPage(encoded, context);
         }
-        job.outputPath = outputFilePath(settings, job);
-        const QString path = numbered ? numberedOutputPath(job.outputPath, job.outputKey, index + 1) : job.outputPath;
-        // A page that could not be decoded or processed is a failed save: nothing is written.
-        if (image.empty()) {
-            result = false;
-            continue;
-        }
-        const FileFailure saved = savePage(image, path, context);
-        if (saved.kind == FileFailureKind::OutOfMemory) {
-            context.failure = saved;
-            return false;
-        }
-        result = !saved;
+        result = !encoded.failure;
         if (!result) {
-            context.failure = saved;
+            context.failure = encoded.failure;
         } else if (context.onSaved) {
-            context.onSaved(path);
+            context.onSaved(encoded.outputPath);
         }
     }
     if (!result && !context.failure) {

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "engine/decode/page_loader.h"
 #include "engine/core/run_context.h"
+#include "engine/decode/page_loader.h"
+#include "engine/write/temp_file_claims.h"
 
 #include <QString>
 
@@ -13,6 +14,35 @@
 // last page that reached the save was saved; false when the file could not be opened or no page
 // was saved.
 bool processCurrentFile(RunContext& context);
+
+// Where encodePage puts a page: its 0-based index in the file, whether the run numbers its name
+// (several pages selected), and the folder its encoded file goes to (with a trailing "/"). An
+// empty folder means beside its output name, so that the run can rename it into place; the
+// preview gives a folder of its own, outside the output folder.
+struct PagePlacement {
+    int index = 0;
+    bool numbered = false;
+    QString encodeFolder = {};
+};
+
+// One page through the chain to an encoded file.
+struct EncodedPage {
+    FileFailure failure = {}; // why nothing was written; empty when encodedPath holds the page
+    QString outputPath;       // the name the run gives the page
+    QString encodedPath;      // the complete file as the writer wrote it, under a temporary name
+    int width = 0;            // the page handed to the writer: size and bits per pixel
+    int height = 0;
+    int depth = 0;
+    TempFileClaim claim; // encodedPath stays claimed until it is renamed or removed
+};
+
+// The chain of processCurrentFile for one decoded page (its stored depth goes to
+// context.job.sourceBpp, for the Auto bit depth): every step in the fixed order, the
+// page's metadata (or none with Advanced/Strip Metadata), the output name (which fills
+// context.job.outputPath and may wait for the run's counters), and the writer of
+// context.job.outputKey into a temporary file. A page that failed to load, or whose steps gave no
+// image, is named and reported, and nothing is written. The caller renames or removes the file.
+EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunContext& context);
 
 // The name a page of a multi-page file is saved under with Input/TIFF Frame Loading All:
 // "[pageNumber]" inserted in front of the last (length of outputKey + 1) characters, so that

@@ -1,0 +1,294 @@
+#include "gui/preview_window.h"
+
+#include "app/message_catalogue.h"
+#include "gui/desktop_records.h"
+#include "gui/file_list_model.h"
+#include "gui/output_choosers.h"
+#include "gui/preview_view.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QSpinBox>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+constexpr QSize initialSize{900, 680};
+constexpr int gapBesideMainWindow = 8;
+
+QString text(const char* key)
+{
+    return message(QStringLiteral("Preview/") + QLatin1String(key));
+}
+
+// Label texts end in ":"; a screen reader names the control without it.
+QString nameOf(const QString& label)
+{
+    return label.endsWith(QLatin1Char(':')) ? label.chopped(1) : label;
+}
+
+QLabel* labelFor(const QString& caption, QWidget* buddy, QWidget* parent)
+{
+    auto* label = new QLabel(caption, parent);
+    label->setBuddy(buddy);
+    buddy->setAccessibleName(nameOf(caption));
+    return label;
+}
+
+QLabel* infoLine(QWidget* parent)
+{
+    auto* label = new QLabel(parent);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setWordWrap(true);
+    return label;
+}
+
+} // namespace
+
+PreviewWindow::PreviewWindow(QWidget& mainWindow, PreviewSources sources, DesktopRecords& records)
+    : QWidget(&mainWindow, Qt::Window), mainWindow_(mainWindow), sources_(sources), records_(records),
+      worker_([this](std::uint64_t number, const PagePreview& preview) {
+          QMetaObject::invokeMethod(
+              this, [this, number, preview] { deliver(number, preview); }, Qt::QueuedConnection);
+      })
+{
+    setWindowTitle(text("Title"));
+    setAccessibleName(text("Title"));
+    buildControls();
+    connectToMainWindow();
+    resize(initialSize);
+}
+
+PreviewWindow::~PreviewWindow() = default;
+
+void PreviewWindow::buildControls()
+{
+    page_ = new QSpinBox(this);
+    page_->setRange(1, 1);
+    pageCount_ = new QLabel(this);
+    layout_ = new QComboBox(this);
+    layout_->addItem(text("Side By Side"));
+    layout_->addItem(text("Split"));
+    fit_ = new QPushButton(text("Fit"), this);
+    actualSize_ = new QPushButton(text("Actual Size"), this);
+    zoom_ = new QButtonGroup(this);
+    for (QPushButton* button : {fit_, actualSize_}) {
+        button->setCheckable(true);
+        button->setAccessibleName(button->text());
+        zoom_->addButton(button);
+    }
+    fit_->setChecked(true);
+    view_ = new PreviewView(this);
+    view_->setAccessibleName(text("Pictures"));
+    status_ = infoLine(this);
+    size_ = infoLine(this);
+    bytes_ = infoLine(this);
+    name_ = infoLine(this);
+
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(labelFor(text("Page"), page_, this));
+    bar->addWidget(page_);
+    bar->addWidget(pageCount_);
+    bar->addSpacing(16);
+    bar->addWidget(labelFor(text("View"), layout_, this));
+    bar->addWidget(layout_);
+    bar->addSpacing(16);
+    bar->addWidget(fit_);
+    bar->addWidget(actualSize_);
+    bar->addStretch(1);
+    auto* column = new QVBoxLayout(this);
+    column->addLayout(bar);
+    column->addWidget(view_, 1);
+    for (QLabel* line : {status_, size_, bytes_, name_}) {
+        column->addWidget(line);
+    }
+    setTabOrder(page_, layout_);
+    setTabOrder(layout_, fit_);
+    setTabOrder(fit_, actualSize_);
+    setTabOrder(actualSize_, view_);
+
+    // Escape closes the window, as it closes the program's dialogs.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
+    connect(page_, &QSpinBox::valueChanged, this, [this](int value) { request(value - 1); });
+    connect(layout_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        view_->setLayout(index == 1 ? PreviewView::Layout::Split : PreviewView::Layout::SideBySide);
+    });
+    // Toggled rather than clicked: assistive technologies toggle a checkable button without a click.
+    connect(fit_, &QPushButton::toggled, view_, &PreviewView::setFitToWindow);
+}
+
+void PreviewWindow::connectToMainWindow()
+{
+    QTreeView& list = sources_.list;
+    // The file shown is the first selected row, or the first row: a change of either counts.
+    const auto inputMayChange = [this] {
+        if (currentInput() != shownInput_) {
+            refresh();
+        }
+    };
+    connect(list.selectionModel(), &QItemSelectionModel::selectionChanged, this, inputMayChange);
+    connect(list.model(), &QAbstractItemModel::rowsInserted, this, inputMayChange);
+    connect(list.model(), &QAbstractItemModel::rowsRemoved, this, inputMayChange);
+    connect(list.model(), &QAbstractItemModel::modelReset, this, inputMayChange);
+    connect(&sources_.formats, &QComboBox::currentIndexChanged, this, &PreviewWindow::refresh);
+    connect(&sources_.folders, &QComboBox::currentTextChanged, this, &PreviewWindow::refresh);
+}
+
+void PreviewWindow::open()
+{
+    if (!placed_) {
+        placed_ = true;
+        const QRect main = mainWindow_.frameGeometry();
+        QPoint at = main.topRight() + QPoint(gapBesideMainWindow, 0);
+        if (const QScreen* screen = mainWindow_.screen()) {
+            const QRect room = screen->availableGeometry();
+            at.setX(std::min(at.x(), room.right() - width()));
+            at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - height())));
+        }
+        move(at);
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void PreviewWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    refresh();
+}
+
+QString PreviewWindow::currentInput() const
+{
+    const QModelIndexList selected = sources_.list.selectionModel()->selectedRows();
+    int row = 0;
+    if (!selected.isEmpty()) {
+        row = selected.first().row();
+        for (const QModelIndex& index : selected) {
+            row = std::min(row, index.row());
+        }
+    }
+    return row < sources_.rows.rowCount() ? sources_.rows.path(row) : QString();
+}
+
+void PreviewWindow::refresh()
+{
+    if (isVisible()) {
+        request(-1);
+    }
+}
+
+void PreviewWindow::request(int pageIndex)
+{
+    const QString input = currentInput();
+    // A new file starts at the first page the run converts.
+    if (input != shownInput_) {
+        pageIndex = -1;
+    }
+    shownInput_ = input;
+    if (input.isEmpty()) {
+        worker_.abandon();
+        busy_ = false;
+        shown_ = PagePreview{};
+        showPreview(shown_);
+        status_->setText(text("Empty List"));
+        emit previewShown();
+        return;
+    }
+    PreviewRequest next;
+    next.settings = records_.settings;
+    next.job = records_.job;
+    next.job.outputKey = selectedOutputFormat(sources_.formats);
+    next.job.outputFolder = sources_.folders.currentText().trimmed();
+    next.inputPath = input;
+    if (const InputFileEntry* entry = records_.inputFiles.find(input)) {
+        next.subfolder = entry->subfolder;
+    }
+    next.pageIndex = pageIndex;
+    busy_ = true;
+    status_->setText(substituteMessage(text("Working"), QFileInfo(input).fileName()));
+    worker_.request(std::move(next));
+}
+
+void PreviewWindow::deliver(std::uint64_t number, const PagePreview& preview)
+{
+    if (number != worker_.newest()) {
+        return;
+    }
+    showPreview(preview);
+    if (preview.firstLook) {
+        status_->setText(substituteMessage(text("First Look"), QString::number(preview.sourceWidth),
+                                           QString::number(preview.sourceHeight)));
+        emit firstLookShown();
+        return;
+    }
+    busy_ = false;
+    shown_ = preview;
+    showDetails(preview);
+    emit previewShown();
+}
+
+void PreviewWindow::showPreview(const PagePreview& preview)
+{
+    view_->setPictures(preview.before, preview.displayScale, preview.after, preview.afterScale);
+    const QSignalBlocker quiet(page_);
+    page_->setRange(1, std::max(1, preview.pageCount));
+    page_->setValue(preview.pageIndex + 1);
+    page_->setEnabled(preview.pageCount > 1);
+    pageCount_->setText(substituteMessage(text("Page Count"), QString::number(std::max(1, preview.pageCount))));
+    size_->clear();
+    bytes_->clear();
+    name_->clear();
+}
+
+void PreviewWindow::showDetails(const PagePreview& preview)
+{
+    QStringList notes;
+    if (!preview.problem.isEmpty()) {
+        notes << (preview.fileFailed ? substituteMessage(text("Unreadable"), preview.problem) : preview.problem);
+    } else if (preview.after.isNull()) {
+        notes << text("Cannot Show");
+    }
+    if (!preview.pageConverted) {
+        notes << text("Not Converted");
+    }
+    if (preview.displayScale < 1.0 || preview.afterScale < 1.0) {
+        const double scale = std::min(preview.displayScale, preview.afterScale);
+        notes << substituteMessage(text("Shown Scaled"), QString::number(qRound(scale * 100)));
+    }
+    status_->setText(notes.join(QLatin1Char(' ')));
+    if (preview.width > 0) {
+        size_->setText(substituteMessage(text("Output Size"), QString::number(preview.width),
+                                         QString::number(preview.height), QString::number(preview.depth)));
+    }
+    if (preview.bytes > 0) {
+        bytes_->setText(substituteMessage(text("Output Bytes"), QLocale().toString(preview.bytes),
+                                          QString::number(preview.milliseconds)));
+    }
+    if (!preview.outputPath.isEmpty()) {
+        name_->setText(substituteMessage(text("Output Name"), preview.outputPath));
+    }
+}
+
+QString PreviewWindow::statusText() const
+{
+    return status_->text();
+}
+
+QString PreviewWindow::detailsText() const
+{
+    return QStringList{size_->text(), bytes_->text(), name_->text()}.join(QLatin1Char('\n'));
+}

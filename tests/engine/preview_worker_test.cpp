@@ -1,0 +1,134 @@
+// The preview worker: a newer request replaces an older one, whose results are never delivered;
+// a large page gets a scaled-down first look before the full preview.
+#include "engine/run/preview_worker.h"
+#include "support/tiff_fixtures.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Delivered {
+    std::uint64_t number;
+    bool firstLook;
+    bool hasAfter;
+    int sourceWidth;
+};
+
+// Collects what the worker delivers, on its thread.
+class Inbox {
+  public:
+    PreviewWorker::Delivery delivery()
+    {
+        return [this](std::uint64_t number, const PagePreview& preview) {
+            const std::lock_guard guard(lock_);
+            seen_.push_back({number, preview.firstLook, !preview.after.isNull(), preview.sourceWidth});
+            changed_.notify_all();
+        };
+    }
+
+    // Waits until the complete preview of request `number` came; everything delivered so far.
+    std::vector<Delivered> awaitComplete(std::uint64_t number)
+    {
+        std::unique_lock guard(lock_);
+        changed_.wait_for(guard, std::chrono::seconds(60), [&] {
+            for (const Delivered& one : seen_) {
+                if (one.number == number && !one.firstLook) {
+                    return true;
+                }
+            }
+            return false;
+        });
+        return seen_;
+    }
+
+  private:
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::vector<Delivered> seen_;
+};
+
+PreviewRequest requestFor(const QString& path)
+{
+    PreviewRequest request;
+    resetToDefaults(request.settings, true, QSize());
+    request.job.outputKey = QStringLiteral("png");
+    request.inputPath = path;
+    return request;
+}
+
+// A worker and its inbox, with pages in a folder of the test's own. The large page takes long
+// enough to encode that a request made right after it always finds it in hand.
+class PreviewWorkerTest : public testing::Test {
+  protected:
+    QString page(const char* name, int width, int height)
+    {
+        const QString path = dir.filePath(QLatin1String(name));
+        EXPECT_TRUE(fixtures::writeTiff(path, fixtures::PageKind::Rgb24, width, height));
+        return path;
+    }
+    QString largePage() { return page("large.tif", 800, 600); }
+
+    QTemporaryDir dir;
+    Inbox inbox;
+    PreviewWorker worker{inbox.delivery()};
+};
+
+TEST_F(PreviewWorkerTest, NewerRequestReplacesTheOlder)
+{
+    EXPECT_EQ(worker.request(requestFor(largePage())), 1U);
+    EXPECT_EQ(worker.request(requestFor(page("small.tif", 30, 20))), 2U);
+    EXPECT_EQ(worker.newest(), 2U);
+    const std::vector<Delivered> seen = inbox.awaitComplete(2);
+    ASSERT_EQ(seen.size(), 1U);
+    EXPECT_EQ(seen[0].number, 2U);
+    EXPECT_EQ(seen[0].sourceWidth, 30);
+    EXPECT_TRUE(seen[0].hasAfter);
+}
+
+TEST_F(PreviewWorkerTest, LargePageGetsAFirstLookBeforeTheFullPreview)
+{
+    PreviewRequest request = requestFor(page("page.tif", 60, 40));
+    request.firstLookPixels = 1000;
+    const std::uint64_t number = worker.request(request);
+    const std::vector<Delivered> seen = inbox.awaitComplete(number);
+    ASSERT_EQ(seen.size(), 2U);
+    EXPECT_TRUE(seen[0].firstLook);
+    EXPECT_FALSE(seen[0].hasAfter);
+    EXPECT_EQ(seen[0].sourceWidth, 60);
+    EXPECT_FALSE(seen[1].firstLook);
+    EXPECT_TRUE(seen[1].hasAfter);
+}
+
+TEST_F(PreviewWorkerTest, AbandonedRequestDeliversNothing)
+{
+    const QString large = largePage();
+    worker.request(requestFor(large));
+    worker.abandon();
+    const std::uint64_t later = worker.request(requestFor(large));
+    const std::vector<Delivered> seen = inbox.awaitComplete(later);
+    ASSERT_EQ(seen.size(), 1U);
+    EXPECT_EQ(seen[0].number, later);
+}
+
+// Display copies of pages beyond the display limit are scaled down and say by how much.
+TEST(PreviewDisplay, LargePagesAreShownScaledDown)
+{
+    const Bitmap wide = fixtures::makePage(fixtures::PageKind::Bilevel, previewDisplaySide * 2, 10);
+    double scale = 0;
+    const QImage shown = displayImage(wide.get(), &scale);
+    EXPECT_EQ(shown.width(), previewDisplaySide);
+    EXPECT_DOUBLE_EQ(scale, 0.5);
+    const Bitmap grey16 = fixtures::makePage(fixtures::PageKind::Grey16, 20, 10);
+    EXPECT_EQ(displayImage(grey16.get(), &scale).size(), QSize(20, 10));
+    EXPECT_DOUBLE_EQ(scale, 1.0);
+}
+
+} // namespace
