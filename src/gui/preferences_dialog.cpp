@@ -40,14 +40,13 @@ QPushButton* dialogButton(const char* key, QWidget* parent)
     return button;
 }
 
-// What the main window rebuilds after a change of settings: 2 for the icon size alone, 1 when the
-// theme changed (whatever the size did), 0 for neither.
-std::int32_t interfaceChangeFlags(const Settings& before, const Settings& after)
+// What the main window rebuilds after a change of settings: the theme wins over the icon size.
+InterfaceChange interfaceChange(const Settings& before, const Settings& after)
 {
     if (before.interface.uiTheme != after.interface.uiTheme) {
-        return 1;
+        return InterfaceChange::Theme;
     }
-    return before.interface.uiSize != after.interface.uiSize ? 2 : 0;
+    return before.interface.uiSize != after.interface.uiSize ? InterfaceChange::IconSize : InterfaceChange::None;
 }
 
 // Colour correction runs exactly when one of its four settings does something.
@@ -91,8 +90,8 @@ PreferencesDialog::PreferencesDialog(DesktopRecords& records, PreferencePickers 
     pages_->fill(records_.settings);
     filled_ = true;
     pages_->applyRules();
-    showPage(records_.job.preferencesStartPage);
-    records_.job.preferencesStartPage = 0;
+    showPage(records_.window.preferencesStartPage);
+    records_.window.preferencesStartPage = 0;
     pageList_->setFocus();
 }
 
@@ -201,7 +200,7 @@ void PreferencesDialog::accept()
     Settings chosen = records_.settings;
     pages_->store(chosen);
     deriveColourCorrection(chosen.adjustment);
-    records_.job.interfaceChangeFlags = interfaceChangeFlags(records_.settings, chosen);
+    records_.window.interfaceChange = interfaceChange(records_.settings, chosen);
     records_.settings = std::move(chosen);
     saveAndRebuild();
     QDialog::accept();
@@ -216,7 +215,7 @@ void PreferencesDialog::resetToDefaultsAsked()
     // The rebuild follows what the window shows now, which is what the settings held before.
     const Settings before = records_.settings;
     resetToDefaults(records_.settings, false, primaryDesktopSize());
-    records_.job.interfaceChangeFlags = interfaceChangeFlags(before, records_.settings);
+    records_.window.interfaceChange = interfaceChange(before, records_.settings);
     saveAndRebuild();
     QDialog::accept();
 }
