@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/decode/page_loader.h"
 #include "engine/core/run_context.h"
+#include "engine/decode/page_loader.h"
 
 #include <QString>
 
