@@ -1,6 +1,6 @@
 // What the windowed mode's long tasks cost over the bare engine: a folder import whose every file
-// becomes a row on the interface thread (the worker waits for each), list export and import of
-// those rows, and a conversion under its progress window. Each task runs under its progress
+// becomes a row of the main window (queued by the worker, drawn in batches by the interface
+// thread), list export and import of those rows, and a conversion under its progress window. Each task runs under its progress
 // window on the offscreen platform and is timed from its start to its report; the engine alone,
 // as the console runs it, is the reference.
 //
@@ -65,22 +65,23 @@ double underProgressWindow(Session& session, ProgressTask task, int maximum, int
 {
     QElapsedTimer clock;
     double reported = 0;
+    ProgressWindow* shown = nullptr;
     ProgressWindowSetup setup;
     setup.task = task;
     setup.maximum = maximum;
     setup.total = total;
-    setup.showStatus = [&](const QString&) { reported = static_cast<double>(clock.nsecsElapsed()) / 1e6; };
+    setup.showStatus = [&](const QString&) {
+        reported = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        if (task == ProgressTask::Conversion) {
+            // The conversion window waits for OK: pressed once the report is out. (Waiting for it
+            // in a loop of processEvents() would spin: that call ignores WaitForMoreEvents when
+            // given a time, and the spinning thread took a core from the workers.)
+            QTimer::singleShot(0, shown, [shown] { shown->okButton()->click(); });
+        }
+    };
     setup.askToStop = [](const QString&) { return false; };
     ProgressWindow window(std::move(setup), session.window.get());
-    if (task == ProgressTask::Conversion) {
-        // The conversion window waits for OK; the measurement ends at the report.
-        QTimer::singleShot(0, &window, [&window] {
-            while (!window.okButton()->isEnabled()) {
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 15);
-            }
-            window.okButton()->click();
-        });
-    }
+    shown = &window;
     clock.start();
     window.run(std::move(work));
     return reported;

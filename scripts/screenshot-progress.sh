@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts the desktop application on a virtual X display and saves pictures of its progress windows:
 # the import window of a folder of 10,000 small files named on the command line, the list after it,
-# a conversion of 40 large pages under way, the stop question asked by the close box, and the
+# the import window of an empty folder (an empty, still bar for its 0.7 s), a conversion of 40 large pages under way, the stop question asked by the close box, and the
 # report after answering Yes.
 #   scripts/screenshot-progress.sh OUTDIR
 # Needs Xvfb, openbox, xdotool and ImageMagick (scripts/install-deps.sh --screenshots).
@@ -48,6 +48,14 @@ import -window root "$out/import-done.png"
 main=$(xdotool search --onlyvisible --name '^Tessaline ' | head -n 1)
 quit "$main"
 
+# An empty folder: nothing to count, so the bar stays empty and still.
+mkdir -p "$scratch/empty"
+start "$scratch/empty"
+xdotool search --sync --onlyvisible --name '^Importing$' >/dev/null
+import -window root "$out/import-empty.png"
+main=$(xdotool search --sync --onlyvisible --name '^Tessaline ' | head -n 1)
+quit "$main"
+
 # F5 converts; the close box asks whether to stop; Yes ends the run before the next file.
 start "$scratch/large"
 main=$(xdotool search --sync --onlyvisible --name '^Tessaline ' | head -n 1)
@@ -65,5 +73,5 @@ import -window root "$out/stopped.png"
 xdotool windowactivate --sync "$progress" key Return
 sleep 1
 quit "$main"
-echo "pictures in $out: import.png import-done.png converting.png stop-question.png stopped.png"
+echo "pictures in $out: import.png import-done.png import-empty.png converting.png stop-question.png stopped.png"
 cat "$scratch/out.log"

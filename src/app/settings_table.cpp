@@ -4,7 +4,9 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <utility>
 
@@ -410,27 +412,50 @@ bool settingInRange(const Settings& settings, const SettingDescriptor& setting)
     });
 }
 
-std::int32_t parseInteger(const QString& text)
+namespace {
+
+// The number a text begins with: blanks, a sign, digits. Its low 32 bits, and its value held
+// exactly up to 2^40 (anything longer stays there).
+struct LeadingInteger {
+    bool negative = false;
+    std::uint32_t low32 = 0;
+    std::int64_t saturated = 0;
+};
+
+LeadingInteger scanInteger(const QString& text)
 {
+    constexpr std::int64_t saturation = std::int64_t{1} << 40;
+    LeadingInteger number;
     qsizetype i = 0;
     while (i < text.size() && isBlank(text[i])) {
         ++i;
     }
-    bool negative = false;
     if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
-        negative = text[i] == u'-';
+        number.negative = text[i] == u'-';
         ++i;
     }
-    // Unsigned arithmetic wraps instead of overflowing: an over-long number keeps its low 32
-    // bits, as the 8-bit settings keep their low 8.
-    std::uint32_t value = 0;
     for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        value = value * 10U + static_cast<std::uint32_t>(text[i].unicode() - u'0');
+        const int digit = text[i].unicode() - u'0';
+        // Unsigned arithmetic wraps instead of overflowing.
+        number.low32 = number.low32 * 10U + static_cast<std::uint32_t>(digit);
+        number.saturated = std::min(saturation, number.saturated * 10 + digit);
     }
-    if (negative) {
-        value = 0U - value;
-    }
-    return static_cast<std::int32_t>(value);
+    return number;
+}
+
+} // namespace
+
+std::int32_t parseInteger(const QString& text)
+{
+    // An over-long number keeps its low 32 bits, as the 8-bit settings keep their low 8.
+    const LeadingInteger number = scanInteger(text);
+    return static_cast<std::int32_t>(number.negative ? 0U - number.low32 : number.low32);
+}
+
+std::int64_t parseIntegerUnwrapped(const QString& text)
+{
+    const LeadingInteger number = scanInteger(text);
+    return number.negative ? -number.saturated : number.saturated;
 }
 
 float parseReal(const QString& text)

@@ -121,5 +121,8 @@ bool settingInRange(const Settings& settings, const SettingDescriptor& setting);
 
 // The numeric readers behind setSettingFromText, for other code that parses the same way.
 std::int32_t parseInteger(const QString& text);
+// The same number without the wrap: its sign kept, anything beyond 2^40 read as 2^40, so that a
+// number field can clamp what was typed to its range.
+std::int64_t parseIntegerUnwrapped(const QString& text);
 float parseReal(const QString& text);
 QString formatReal(float value);

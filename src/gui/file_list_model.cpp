@@ -8,8 +8,10 @@
 
 namespace {
 
-// As often as the progress windows look at their worker.
-constexpr int pendingRowsMilliseconds = 15;
+// Queued rows are shown at most this long after they arrive. Each batch costs one insertion and
+// one redraw of the list, so fewer, larger batches keep the interface thread from competing with
+// the worker; 50 ms still looks continuous.
+constexpr int pendingRowsMilliseconds = 50;
 
 } // namespace
 
@@ -47,36 +49,63 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
 
 void FileListModel::appendRow(const QString& path)
 {
+    showPendingRows();
     const int row = static_cast<int>(rows_.size());
     beginInsertRows({}, row, row);
     rows_.append(path);
     endInsertRows();
 }
 
-void FileListModel::appendRowSoon(const QString& path)
+void FileListModel::queueRow(const QString& path)
 {
-    pending_.append(path);
-    if (!pendingTimer_->isActive()) {
-        pendingTimer_->start();
+    bool first = false;
+    {
+        const std::lock_guard lock(pendingLock_);
+        first = pending_.isEmpty();
+        pending_.append(path);
     }
+    // One hand-over per batch: the rows queued after this one ride along.
+    if (first) {
+        scheduleTake();
+    }
+}
+
+void FileListModel::scheduleTake()
+{
+    // The timer belongs to the interface thread; a worker only posts the request, without waiting.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!pendingTimer_->isActive()) {
+                pendingTimer_->start();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void FileListModel::showPendingRows()
 {
     pendingTimer_->stop();
-    if (pending_.isEmpty()) {
+    QStringList batch;
+    {
+        const std::lock_guard lock(pendingLock_);
+        batch.swap(pending_);
+    }
+    if (batch.isEmpty()) {
         return;
     }
     const int first = static_cast<int>(rows_.size());
-    beginInsertRows({}, first, first + static_cast<int>(pending_.size()) - 1);
-    rows_.append(pending_);
-    pending_.clear();
+    beginInsertRows({}, first, first + static_cast<int>(batch.size()) - 1);
+    rows_.append(std::move(batch));
     endInsertRows();
 }
 
 void FileListModel::clear()
 {
-    pending_.clear();
+    {
+        const std::lock_guard lock(pendingLock_);
+        pending_.clear();
+    }
     pendingTimer_->stop();
     beginResetModel();
     rows_.clear();

@@ -3,9 +3,10 @@
 #include <QAbstractListModel>
 #include <QStringList>
 
-class QTimer;
-
+#include <mutex>
 #include <vector>
+
+class QTimer;
 
 // The rows of the main window's file list: one path per row, in the order the files entered the
 // input list. A view over the list model of the engine; it holds only what the rows show, so a
@@ -20,11 +21,13 @@ class FileListModel : public QAbstractListModel {
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
+    // On the interface thread; rows queued before it are shown first, so the order holds.
     void appendRow(const QString& path);
-    // For rows that come in a stream (a worker adding a folder): the row is shown with the others
-    // that arrived in the same short while, so the list is redrawn a few dozen times a second
-    // rather than once per file. showPendingRows() shows what is waiting at once.
-    void appendRowSoon(const QString& path);
+    // From any thread, for rows that come in a stream (a worker adding a folder): the row waits in
+    // a queue that the interface thread takes a few dozen times a second, so the worker never
+    // waits for the interface and the list is redrawn once per batch rather than once per file.
+    // showPendingRows() (interface thread) shows what is waiting at once.
+    void queueRow(const QString& path);
     void showPendingRows();
     void clear();
     // Removes the given rows (any order, no duplicates) and returns their paths in row order.
@@ -33,7 +36,10 @@ class FileListModel : public QAbstractListModel {
     const QStringList& paths() const { return rows_; }
 
   private:
+    void scheduleTake();
+
     QStringList rows_;
+    std::mutex pendingLock_; // guards pending_
     QStringList pending_;
     QTimer* pendingTimer_ = nullptr;
     QString header_;

@@ -43,6 +43,8 @@
 #include <QTreeView>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 
 namespace {
 
@@ -87,16 +89,6 @@ QString accessibleNameOf(const QString& label)
     return label.endsWith(QLatin1Char(':')) ? label.chopped(1) : label;
 }
 
-// Runs `change` on the thread of `context`. From another thread the caller waits until it is done,
-// so the changes a worker asks for happen in its order and before it goes on.
-void onInterfaceThread(QObject* context, const std::function<void()>& change)
-{
-    if (QThread::currentThread() == context->thread()) {
-        change();
-    } else {
-        QMetaObject::invokeMethod(context, change, Qt::BlockingQueuedConnection);
-    }
-}
 
 } // namespace
 
@@ -441,17 +433,24 @@ QString MainWindow::statusText() const
 
 InputListHooks MainWindow::inputListHooks()
 {
+    // A worker never waits for the interface thread: its rows are queued and drawn in batches,
+    // and of its proposed output folders only the first can matter (once it is taken, a folder is
+    // selected and the others are ignored), so only that one is handed over.
     InputListHooks hooks;
     hooks.rowAppended = [this](const QString& path) {
         if (QThread::currentThread() == thread()) {
             rows_->appendRow(path);
-            return;
+        } else {
+            rows_->queueRow(path);
         }
-        // A worker adds files in a stream: its rows are drawn in batches.
-        onInterfaceThread(this, [this, path] { rows_->appendRowSoon(path); });
     };
-    hooks.outputFolderProposed = [this](const QString& folder) {
-        onInterfaceThread(this, [this, folder] { acceptProposedOutputFolder(folder); });
+    auto proposed = std::make_shared<std::atomic<bool>>(false);
+    hooks.outputFolderProposed = [this, proposed](const QString& folder) {
+        if (QThread::currentThread() == thread()) {
+            acceptProposedOutputFolder(folder);
+        } else if (!proposed->exchange(true)) {
+            QMetaObject::invokeMethod(this, [this, folder] { acceptProposedOutputFolder(folder); }, Qt::QueuedConnection);
+        }
     };
     return hooks;
 }

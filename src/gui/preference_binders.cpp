@@ -19,7 +19,9 @@
 #include <QTimeZone>
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -30,6 +32,15 @@ constexpr int unitWidth = 70;
 constexpr int unitGap = controlWidth - numberWidth - unitWidth;
 // Nine digits fit every 32-bit setting; more would wrap around.
 constexpr int numberDigits = 9;
+
+// The values a number field may hold: the setting's declared range, or any value of its width.
+std::pair<int, int> fieldRange(const SettingDescriptor& setting)
+{
+    if (setting.valid.declared()) {
+        return {static_cast<int>(setting.valid.minimum), static_cast<int>(setting.valid.maximum)};
+    }
+    return {std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()};
+}
 
 // A drop-down list of catalogue entries.
 QComboBox* listOf(const char* entries, QWidget* parent)
@@ -155,7 +166,11 @@ class NumberBinder : public PreferenceBinder {
         }
     }
     // The leading digits; none read 0.
-    int shownValue() const override { return parseInteger(field_->text()); }
+    int shownValue() const override
+    {
+        const auto [minimum, maximum] = fieldRange(*setting());
+        return typedNumberInRange(field_->text(), minimum, maximum);
+    }
     void showValue(int value) override { field_->setText(QString::number(value)); }
 
   private:
@@ -392,6 +407,11 @@ std::unique_ptr<PreferenceBinder> makeBitDepthBinder(const OutputFormat& format,
 std::unique_ptr<PreferenceBinder> makeFormatListBinder(FormatSubPages which, BinderContext& context)
 {
     return std::make_unique<FormatListBinder>(which, context);
+}
+
+int typedNumberInRange(const QString& text, int minimum, int maximum)
+{
+    return static_cast<int>(std::clamp<std::int64_t>(parseIntegerUnwrapped(text), minimum, maximum));
 }
 
 const SettingDescriptor& settingNamed(const QString& name)

@@ -108,6 +108,11 @@ std::unique_ptr<PreferenceBinder> makeColourListBinder(const PreferenceRow& row,
 std::unique_ptr<PreferenceBinder> makeFontListBinder(const PreferenceRow& row, BinderContext& context);
 std::unique_ptr<PreferenceBinder> makeImageFileBinder(const PreferenceRow& row, BinderContext& context);
 
+// A number typed into a field: the number its text begins with (blanks, a sign, digits; no
+// digits read 0), clamped to minimum..maximum however many digits were typed, so that a long
+// number never wraps around into the range.
+int typedNumberInRange(const QString& text, int minimum, int maximum);
+
 // The setting named "Group/Key"; asserts that it exists.
 const SettingDescriptor& settingNamed(const QString& name);
 

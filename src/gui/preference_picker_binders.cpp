@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
 
@@ -50,7 +51,10 @@ class ValueSpinBox : public QSpinBox {
 
     int valueFromText(const QString& text) const override
     {
-        double number = hundredths_ ? static_cast<double>(parseReal(text)) * 100.0 : parseInteger(text);
+        if (!hundredths_) {
+            return typedNumberInRange(text, minimum(), maximum());
+        }
+        double number = static_cast<double>(parseReal(text)) * 100.0;
         if (std::isnan(number)) {
             number = 0;
         }
@@ -83,8 +87,12 @@ class SliderSpinBinder : public PreferenceBinder {
         spin_->setAccessibleName(labelText());
         QObject::connect(slider_, &QSlider::valueChanged, spin_,
                          [this](int position) { spin_->setValue(position - sliderOffset_); });
-        QObject::connect(spin_, &QSpinBox::valueChanged, slider_,
-                         [this](int value) { slider_->setValue(value + sliderOffset_); });
+        // The slider follows quietly: its echo would set the spin box again, which rewrites the
+        // text under the user's typing ("-7" became "17" in a field whose minimum is 1).
+        QObject::connect(spin_, &QSpinBox::valueChanged, slider_, [this](int value) {
+            const QSignalBlocker quiet(slider_);
+            slider_->setValue(value + sliderOffset_);
+        });
     }
 
     void fill(const Settings& settings) override

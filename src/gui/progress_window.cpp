@@ -92,7 +92,8 @@ ProgressWindow::ProgressWindow(ProgressWindowSetup setup, QWidget* parent) : QDi
     setModal(true);
     bar_ = new QProgressBar(this);
     bar_->setTextVisible(false);
-    bar_->setRange(0, std::max(0, setup_.maximum));
+    // A range of 0..0 would be a busy animation: a task with nothing to do shows an empty bar.
+    bar_->setRange(0, std::max(1, setup_.maximum));
     bar_->setValue(0);
     bar_->setAccessibleName(windowTitle());
     if (isConversion()) {
@@ -109,7 +110,7 @@ ProgressWindow::ProgressWindow(ProgressWindowSetup setup, QWidget* parent) : QDi
 ProgressWindow::~ProgressWindow()
 {
     if (worker_.joinable()) {
-        progress_.stop();
+        progress_.abandon();
         progress_.resume();
         worker_.join();
     }
@@ -227,23 +228,29 @@ void ProgressWindow::reportListTask()
 {
     setup_.showStatus(listTaskOutcome(setup_.task, stopAnswer_, added_));
     if (!stopAnswer_) {
-        bar_->setValue(bar_->maximum());
+        bar_->setValue(std::max(0, setup_.maximum));
     }
     QTimer::singleShot(lingerMilliseconds, this, &QDialog::accept);
 }
 
 void ProgressWindow::askWhetherToStop()
 {
-    // The worker waits at its pause gate while the question is on screen; the poll waits too, so
-    // that no report can close the window under the question.
+    // Every worker waits at its pause gate while the question is on screen (a conversion's gates
+    // stand between files, pages and the steps of a page, and before a finished file takes its
+    // name); the poll waits too, so that no report can close the window under the question.
     pollTimer_->stop();
     progress_.pause();
     const bool stop = setup_.askToStop(stopQuestionOf(setup_.task));
-    progress_.resume();
     if (stop) {
         stopAnswer_ = true;
-        progress_.stop();
+        // Said before the gate opens, so that no worker starts another page. The files in hand
+        // are abandoned rather than finished: the user asked for the run to end, and a file of
+        // many large pages could take minutes more. A page is abandoned only at a gate, never
+        // inside a write, so no partial or temporary file is left; the pages saved before the
+        // answer stay, as the files converted before it do.
+        progress_.abandon();
     }
+    progress_.resume();
     pollTimer_->start();
 }
 

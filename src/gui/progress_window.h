@@ -37,7 +37,8 @@ struct ProgressWindowSetup {
 
 // A modal window that runs one worker on its own thread, polls its progress at most every 15 ms,
 // asks whether to stop when the user closes it while the worker runs (the worker waits at its
-// pause gate meanwhile, whatever the answer), and reports the outcome. The conversion window then
+// pause gates meanwhile, whatever the answer; Yes abandons the work in hand), and reports the
+// outcome. The conversion window then
 // waits for OK; the list windows close by themselves 0.7 s after their report.
 class ProgressWindow : public QDialog {
     Q_OBJECT

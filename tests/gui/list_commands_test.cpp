@@ -18,6 +18,7 @@
 #include <QUrl>
 
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -142,24 +143,32 @@ class ListCommandsTest : public QObject {
         QVERIFY(fixture.window->isEnabled());
     }
 
-    void rowsFromAWorkerAreShownInBatches()
+    void rowsFromAWorkerAreShownInBatchesInOrder()
     {
         FileListModel rows;
         QSignalSpy inserted(&rows, &QAbstractItemModel::rowsInserted);
-        for (int i = 0; i < 50; ++i) {
-            rows.appendRowSoon(QStringLiteral("/in/%1.tif").arg(i));
-        }
+        // The worker queues its rows and goes on; it never waits for this thread.
+        std::thread worker([&rows] {
+            for (int i = 0; i < 5000; ++i) {
+                rows.queueRow(QStringLiteral("/in/%1.tif").arg(i));
+            }
+        });
+        worker.join();
         QCOMPARE(rows.rowCount(), 0);
-        QTRY_COMPARE(rows.rowCount(), 50);
-        QCOMPARE(inserted.size(), 1);
-        QCOMPARE(rows.path(49), QStringLiteral("/in/49.tif"));
+        QTRY_COMPARE(rows.rowCount(), 5000);
+        QVERIFY(inserted.size() < 5);
+        QCOMPARE(rows.path(0), QStringLiteral("/in/0.tif"));
+        QCOMPARE(rows.path(4999), QStringLiteral("/in/4999.tif"));
 
-        rows.appendRowSoon(QStringLiteral("/in/late.tif"));
-        rows.showPendingRows();
-        QCOMPARE(rows.rowCount(), 51);
-        rows.appendRowSoon(QStringLiteral("/in/dropped.tif"));
+        // A row added on this thread comes after those still queued.
+        rows.queueRow(QStringLiteral("/in/late.tif"));
+        rows.appendRow(QStringLiteral("/in/direct.tif"));
+        QCOMPARE(rows.rowCount(), 5002);
+        QCOMPARE(rows.path(5000), QStringLiteral("/in/late.tif"));
+        QCOMPARE(rows.path(5001), QStringLiteral("/in/direct.tif"));
+        rows.queueRow(QStringLiteral("/in/dropped.tif"));
         rows.clear();
-        QTest::qWait(50);
+        QTest::qWait(100);
         QCOMPARE(rows.rowCount(), 0);
     }
 

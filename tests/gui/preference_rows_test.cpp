@@ -236,6 +236,22 @@ class PreferenceRowsTest : public QObject {
         QTest::newRow("JPEG quality above the range") << "Output/JPG Quality"
                                                       << "150"
                                                       << "100" << 100;
+        // Typed numbers beyond 32 bits clamp; they never wrap around into the range.
+        QTest::newRow("JPEG quality 3000000000") << "Output/JPG Quality"
+                                                 << "3000000000"
+                                                 << "100" << 100;
+        QTest::newRow("JPEG quality negative") << "Output/JPG Quality"
+                                               << "-7"
+                                               << "1" << 1;
+        QTest::newRow("JPEG quality huge negative") << "Output/JPG Quality"
+                                                    << "-3000000000"
+                                                    << "1" << 1;
+        QTest::newRow("brightness of 30 digits") << "Adjustment/Image Brightness"
+                                                 << "123456789012345678901234567890"
+                                                 << "100" << 200;
+        QTest::newRow("contrast huge negative") << "Adjustment/Image Contrast"
+                                                << "-4294967296"
+                                                << "-100" << 0;
         QTest::newRow("brightness from letters") << "Adjustment/Image Brightness"
                                                  << "abc"
                                                  << "0" << 100;

@@ -2,10 +2,23 @@
 // report, the stop question (asked while the worker waits at its pause gate) and how it closes.
 #include "gui/progress_window.h"
 
+#include "app/settings.h"
+#include "engine/run/conversion_run.h"
+#include "engine/inputs/input_file_list.h"
+#include "support/tiff_fixtures.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <atomic>
@@ -94,6 +107,65 @@ struct ProgressFixture {
     QString status;
     StopQuestion question;
     std::unique_ptr<ProgressWindow> window;
+};
+
+// What an output folder holds: every name with its size, temporary files included.
+QStringList folderState(const QString& folder)
+{
+    QStringList state;
+    for (const QFileInfo& file : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name)) {
+        state.append(file.fileName() + QLatin1Char(' ') + QString::number(file.size()));
+    }
+    return state;
+}
+
+// The output names a folder state will end with: a finished temporary file ".a.png.tessaline-x.tmp"
+// takes the name a.png at its file's turn.
+QSet<QString> outputNamesOf(const QStringList& state)
+{
+    static const QRegularExpression temporary(QStringLiteral("^\\.(.+)\\.tessaline-.*\\.tmp$"));
+    QSet<QString> names;
+    for (const QString& entry : state) {
+        const QString name = entry.section(QLatin1Char(' '), 0, 0);
+        const QRegularExpressionMatch match = temporary.match(name);
+        names.insert(match.hasMatch() ? match.captured(1) : name);
+    }
+    return names;
+}
+
+// A real conversion of multi-page files by two workers under the conversion window.
+struct TwoWorkerConversion {
+    static constexpr int files = 8;
+    static constexpr int pages = 6;
+    static constexpr int width = 800;
+    static constexpr int height = 600;
+
+    TwoWorkerConversion()
+    {
+        resetToDefaults(settings, false, QSize(1920, 1080));
+        job.outputFolder = scratch.filePath(QStringLiteral("out/"));
+        job.outputKey = QStringLiteral("png");
+        QDir().mkpath(job.outputFolder);
+        prepareRun(settings, job);
+        for (int i = 0; i < files; ++i) {
+            const QString path = scratch.filePath(QStringLiteral("in%1.tif").arg(i));
+            fixtures::writeTiff(path, fixtures::PageKind::Rgb24, width, height, pages);
+            addInputFile(list, job, path);
+        }
+    }
+
+    void run(ProgressWindow& window)
+    {
+        window.run([this](RunProgress& progress) {
+            RunContext context{settings, job, nullptr};
+            conversionWorker(context, list, progress, 2);
+        });
+    }
+
+    QTemporaryDir scratch;
+    Settings settings;
+    JobState job;
+    InputFileList list;
 };
 
 } // namespace
@@ -201,6 +273,71 @@ class ProgressWindowTest : public QObject {
         QCOMPARE(fixture.window->textLine()->text(), text);
         QCOMPARE(fixture.status, status);
         QCOMPARE(fixture.window->stopped(), answer);
+    }
+
+    // While the question is open no worker makes progress (not even inside a file of many pages);
+    // after Yes the files in hand are abandoned: the pages finished before the question keep
+    // their names, nothing else is written and no temporary file is left.
+    void theStopQuestionHoldsEveryWorkerAndYesWritesNothingMore()
+    {
+        TwoWorkerConversion conversion;
+        std::unique_ptr<ProgressWindow> window;
+        bool bothHeld = false;
+        bool nothingMoved = false;
+        QStringList atQuestion;
+        ProgressWindowSetup setup;
+        setup.task = ProgressTask::Conversion;
+        setup.maximum = TwoWorkerConversion::files + 1;
+        setup.total = TwoWorkerConversion::files;
+        setup.showStatus = [](const QString&) {};
+        setup.askToStop = [&](const QString&) {
+            const QDeadlineTimer deadline(patience);
+            while (window->progress().heldWorkers() < 2 && !deadline.hasExpired()) {
+                QThread::msleep(2);
+            }
+            bothHeld = window->progress().heldWorkers() == 2;
+            atQuestion = folderState(conversion.job.outputFolder);
+            QThread::msleep(300);
+            nothingMoved = window->progress().heldWorkers() == 2 &&
+                           folderState(conversion.job.outputFolder) == atQuestion;
+            return true;
+        };
+        window = std::make_unique<ProgressWindow>(std::move(setup), nullptr);
+        QTimer::singleShot(0, window.get(), [&] {
+            // Both workers have a file in hand.
+            QTest::qWaitFor([&] { return window->progress().snapshot().processedCount >= 2; }, patience);
+            window->close();
+            QTest::qWaitFor([&] { return window->okButton()->isEnabled(); }, patience);
+            window->okButton()->click();
+        });
+        conversion.run(*window);
+
+        QVERIFY(bothHeld);
+        QVERIFY(nothingMoved);
+        QVERIFY(window->stopped());
+        const QStringList after = folderState(conversion.job.outputFolder);
+        QCOMPARE(after.filter(QStringLiteral(".tessaline-")), QStringList());
+        QCOMPARE(outputNamesOf(after), outputNamesOf(atQuestion));
+        QVERIFY(after.size() < TwoWorkerConversion::files * TwoWorkerConversion::pages);
+        for (const QString& entry : after) {
+            const QImage page(conversion.job.outputFolder + entry.section(QLatin1Char(' '), 0, 0));
+            QCOMPARE(page.size(), QSize(TwoWorkerConversion::width, TwoWorkerConversion::height));
+        }
+    }
+
+    void anEmptyImportShowsAStillEmptyBar()
+    {
+        ProgressFixture fixture(ProgressTask::FolderImport, 0);
+        fixture.worker.items = 0;
+        bool stillWhileRunning = false;
+        fixture.run([&] {
+            // A bar whose range is 0..0 is a busy animation.
+            stillWhileRunning = fixture.window->bar().maximum() > fixture.window->bar().minimum();
+        });
+        QVERIFY(stillWhileRunning);
+        QVERIFY(fixture.window->bar().maximum() > fixture.window->bar().minimum());
+        QCOMPARE(fixture.window->bar().value(), 0);
+        QCOMPARE(fixture.status, QStringLiteral("Import complete, new files added: 0"));
     }
 
     void closingAfterTheEndAsksNothing()

@@ -47,6 +47,11 @@ struct RunContext {
     // the pipeline renames at once.
     std::function<FileFailure(const QString& tempPath, const QString& outputPath)> commitOutput{};
 
+    // The gate between the pages of a file and between the steps of a page: holds the file while
+    // the run is paused and says false when the run abandons the file in hand (the window's stop
+    // question). Empty: the file always goes on.
+    std::function<bool()> gate{};
+
     // Why the file in hand failed: set by the pipeline where the failure happens.
     FileFailure failure{};
     // Called by the run driver, in list order, with every file that was not converted.
@@ -68,6 +73,8 @@ struct RunContext {
             settleCounters(job);
         }
     }
+
+    bool mayContinue() const { return !gate || gate(); }
 
     void debug(const QString& line) const
     {

@@ -9,6 +9,10 @@ void RunProgress::start()
         convertedCount = 0;
         running = true;
     }
+    {
+        const std::lock_guard lock(gateLock_);
+        abandoned_ = false;
+    }
     resume();
 }
 
@@ -16,6 +20,19 @@ void RunProgress::stop()
 {
     const std::lock_guard lock(progressLock);
     running = false;
+}
+
+void RunProgress::abandon()
+{
+    stop();
+    const std::lock_guard lock(gateLock_);
+    abandoned_ = true;
+}
+
+bool RunProgress::isAbandoned() const
+{
+    const std::lock_guard lock(gateLock_);
+    return abandoned_;
 }
 
 bool RunProgress::isRunning() const
@@ -61,7 +78,24 @@ void RunProgress::resume()
 void RunProgress::passGate()
 {
     std::unique_lock lock(gateLock_);
+    if (!paused_) {
+        return;
+    }
+    ++held_;
     gateOpened_.wait(lock, [this] { return !paused_; });
+    --held_;
+}
+
+bool RunProgress::mayContinue()
+{
+    passGate();
+    return !isAbandoned();
+}
+
+int RunProgress::heldWorkers() const
+{
+    const std::lock_guard lock(gateLock_);
+    return held_;
 }
 
 bool RunProgress::isPaused() const

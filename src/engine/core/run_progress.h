@@ -11,7 +11,8 @@
 // the lock, or lock progressLock yourself around direct access.
 //
 // A starter calls start() before launching the worker, may call stop() to make the worker end
-// after the item in hand, and reads convertedCount once the worker thread has been joined.
+// after the item in hand (or abandon() to drop the item in hand as well), and reads
+// convertedCount once the worker thread has been joined.
 struct RunProgress {
     mutable std::mutex progressLock;
     std::int32_t processedCount = 0; // items taken up so far, counting the one in hand
@@ -30,6 +31,11 @@ struct RunProgress {
     void start();
     // Asks the worker to end after the item in hand.
     void stop();
+    // Asks the worker to end at once: no new item, and the item in hand is dropped at its next
+    // gate (mayContinue()). A conversion leaves no page of it half written: the page in hand is
+    // never saved, pages saved before stay.
+    void abandon();
+    bool isAbandoned() const;
     bool isRunning() const;
     Snapshot snapshot() const;
     void setProcessed(std::int32_t count, const QString& file = QString());
@@ -41,9 +47,16 @@ struct RunProgress {
     void resume();
     void passGate();
     bool isPaused() const;
+    // The gate inside an item (between the pages of a file and the steps of a page): waits while
+    // paused, then false when the item in hand is to be abandoned.
+    bool mayContinue();
+    // How many worker threads wait at the gate now.
+    int heldWorkers() const;
 
   private:
     mutable std::mutex gateLock_;
     std::condition_variable gateOpened_;
     bool paused_ = false;
+    bool abandoned_ = false;
+    int held_ = 0;
 };

@@ -49,9 +49,8 @@ class InputFileList {
 
 // What the windowed mode does when a file enters the list: append its row, and adopt a first
 // output folder when none is selected yet. Called only when job.consoleRun is 0, on the thread
-// that adds the file: when that is a worker thread, the GUI hands each call to the interface
-// thread and returns when it has been carried out (a blocking queued call), so rows appear in
-// order while the worker waits.
+// that adds the file. A worker thread must not wait here for the interface thread: the GUI
+// queues the row (rows keep their order) and the interface thread draws the queue in batches.
 struct InputListHooks {
     std::function<void(const QString& path)> rowAppended;
     // The folder to use when no output folder is selected: the input folder of the scan, or the

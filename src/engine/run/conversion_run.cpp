@@ -106,11 +106,19 @@ class FileSchedule {
         return entry;
     }
 
+    // Waits until every file before `position` has finished, then at the pause gate: nothing is
+    // renamed or reported while the stop question is open.
     void awaitTurn(int position)
     {
-        std::unique_lock lock(turnLock_);
-        turnChanged_.wait(lock, [&] { return finished_ == position; });
+        {
+            std::unique_lock lock(turnLock_);
+            turnChanged_.wait(lock, [&] { return finished_ == position; });
+        }
+        progress_.passGate();
     }
+
+    // The gate inside a file; false once the run abandons the files in hand.
+    bool mayContinue() { return progress_.mayContinue(); }
 
     void finishTurn()
     {
@@ -164,9 +172,12 @@ struct SharedRun {
 // cannot be taken.
 void commitPendingOutputs(OutputLedger& ledger, const QString& inputPath, FileOutcome& outcome)
 {
+    // A file abandoned by a stop keeps the pages it finished, as a run of one worker, which names
+    // each page as soon as it is written, does.
+    const bool keepsFinishedPages = outcome.ok || outcome.failure.kind == FileFailureKind::Abandoned;
     for (PendingOutput& pending : outcome.pendingOutputs) {
         bool committed = false;
-        if (!outcome.ok) {
+        if (!keepsFinishedPages) {
             QFile::remove(pending.temp);
         } else if (FileFailure refused = ledger.commit(pending.temp, pending.output, inputPath)) {
             outcome.ok = false;
@@ -226,6 +237,7 @@ void convertFiles(SharedRun& run, JobState job, bool concurrent)
     bool counted = false;
     RunContext context{shared.settings, job, shared.watermark};
     context.onSaved = [&outcome](const QString& path) { outcome.written.push_back(path); };
+    context.gate = [&run] { return run.schedule.mayContinue(); };
     if (!concurrent) {
         // Alone, the worker is always in turn: lines go out as they come, outputs are renamed at once.
         context.debugLine = shared.debugLine;

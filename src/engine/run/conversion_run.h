@@ -25,8 +25,11 @@ bool prepareRun(const Settings& settings, JobState& job);
 // order it was filled; for each file sets job.inputPath and job.subfolder, publishes the progress,
 // creates the output subfolders (Keep Subfolders), converts the file, and after a success draws a
 // new %rnd% value, advances %n% and sets the outputs' modification time (Advanced/File Timestamp).
-// Stops between files when progress.running is cleared and waits at the pause gate. Writes the
-// success count to progress.convertedCount at the end.
+// Stops between files when progress.running is cleared (progress.stop(): the files in hand
+// finish); progress.abandon() also drops the files in hand at their next gate, between pages or
+// between the steps of a page, keeping the pages they saved. While the run is paused every worker
+// waits at the next gate: between files, pages and steps, and before a finished file takes its
+// output names. Writes the success count to progress.convertedCount at the end.
 //
 // With workerCount > 1 it converts that many files at once, and everything a user can observe is
 // as in a sequential run: files are taken up and finished in list order (processedCount, debug

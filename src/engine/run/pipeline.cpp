@@ -64,40 +64,51 @@ void describePage(JobState& job, int width, int height)
     job.targetBpp = effectiveTargetBpp(job);
 }
 
-// One page through the fixed order of steps, up to the bit-depth conversion.
+// One page through the fixed order of steps, up to the bit-depth conversion. An empty image ends
+// the page: a step failed, or the run abandoned the file at the gate between two steps.
 Bitmap processPage(Bitmap image, RunContext& context)
 {
     const Settings& settings = context.settings;
+    const auto goesOn = [&image, &context] { return !image.empty() && context.mayContinue(); };
     image = rotate(std::move(image), settings);
     const auto rotatedWidth = static_cast<int>(image.width());
     const auto rotatedHeight = static_cast<int>(image.height());
     image = resize(std::move(image), rotatedWidth, rotatedHeight, settings);
-    if (image.empty()) {
-        return image;
+    if (!goesOn()) {
+        return {};
     }
     int width = static_cast<int>(image.width());
     int height = static_cast<int>(image.height());
     image = capPageSize(std::move(image), context.job, width, height);
     describePage(context.job, width, height);
-    if (image.empty()) {
-        return image;
+    if (!goesOn()) {
+        return {};
     }
     image = normaliseGrey(std::move(image));
-    if (image.empty()) {
-        return image;
+    if (!goesOn()) {
+        return {};
     }
     image = toneMapHighDynamicRange(std::move(image));
+    if (!goesOn()) {
+        return {};
+    }
     flip(image, settings);
     image = adjustColours(std::move(image), settings);
+    if (!goesOn()) {
+        return {};
+    }
     image = toGreyscale(std::move(image), settings);
     image = applyThreshold(std::move(image), settings);
-    if (image.empty()) {
-        return image;
+    if (!goesOn()) {
+        return {};
     }
     image = drawFrame(std::move(image), width, height, settings);
+    if (!goesOn()) {
+        return {};
+    }
     image = drawWatermark(std::move(image), width, height, context);
-    if (image.empty()) {
-        return image;
+    if (!goesOn()) {
+        return {};
     }
     return convertBitDepth(std::move(image), context.job);
 }
@@ -160,7 +171,19 @@ bool processCurrentFile(RunContext& context)
     // hand-edited Input/TIFF Frame Loading value that reads all pages like All).
     const bool numbered = range.last > range.first;
     bool result = false;
+    // The file is abandoned (when the run says so) only at a gate, never inside a write: a page
+    // either is saved whole or leaves nothing, and the pages saved before it stay.
+    const auto abandoned = [&context] {
+        if (context.mayContinue()) {
+            return false;
+        }
+        context.failure = {FileFailureKind::Abandoned};
+        return true;
+    };
     for (int index = range.first; index <= range.last; ++index) {
+        if (abandoned()) {
+            return false;
+        }
         LoadedPage page = document.loadPage(index);
         job.sourceBpp = page.sourceBpp;
         if (page.status == PageStatus::Skipped) {
@@ -181,6 +204,9 @@ bool processCurrentFile(RunContext& context)
             }
         } else {
             context.failure = diagnoseFailedPage(job.inputPath, index);
+        }
+        if (abandoned()) {
+            return false;
         }
         if (usesRunCounters(settings.advanced.filenameMask)) {
             context.needCounters();
