@@ -29,23 +29,6 @@ class CommandTableTest : public QObject {
         }
     }
 
-    void labelsComeFromTheCatalogue_data()
-    {
-        QTest::addColumn<int>("number");
-        QTest::addColumn<QString>("label");
-        QTest::newRow("New") << 0 << "New";
-        QTest::newRow("Add") << 4 << "Add Input Files...";
-        QTest::newRow("Options") << 8 << "Options...";
-        QTest::newRow("Manual") << 18 << "User Manual...";
-        QTest::newRow("Homepage") << 22 << "Visit the Program's Homepage";
-    }
-    void labelsComeFromTheCatalogue()
-    {
-        QFETCH(int, number);
-        QFETCH(QString, label);
-        QCOMPARE(commandLabel(*commandFromNumber(number)), label);
-    }
-
     void menusHoldTheirItemsInOrder()
     {
         const auto numbersOf = [](std::span<const MenuRow> rows) {
