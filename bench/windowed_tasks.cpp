@@ -7,10 +7,10 @@
 //   windowed-tasks [FILES [CONVERT_FILES]]    (defaults 20000 and 40)
 #include "app/message_catalogue.h"
 #include "app/settings.h"
-#include "engine/run/conversion_run.h"
+#include "engine/core/run_progress.h"
 #include "engine/inputs/input_file_list.h"
 #include "engine/inputs/list_export.h"
-#include "engine/core/run_progress.h"
+#include "engine/run/conversion_run.h"
 #include "gui/desktop_records.h"
 #include "gui/file_list_model.h"
 #include "gui/main_window.h"

@@ -1,9 +1,9 @@
 // The list-file import: arbitrary bytes saved as a list file whose lines name files and folders.
 // The scratch folder holds a few real inputs so that some lines can name something that exists.
-#include "engine/formats/format_catalogue.h"
-#include "engine/inputs/input_file_list.h"
 #include "engine/core/job_state.h"
 #include "engine/core/run_progress.h"
+#include "engine/formats/format_catalogue.h"
+#include "engine/inputs/input_file_list.h"
 #include "fuzz_support.h"
 
 #include <QDir>

@@ -2,8 +2,8 @@
 // them to a process), decoded as the locale decodes argv.
 #include "app/settings.h"
 #include "cli/command_line.h"
-#include "engine/formats/format_catalogue.h"
 #include "engine/core/job_state.h"
+#include "engine/formats/format_catalogue.h"
 #include "fuzz_support.h"
 
 #include <QDir>

@@ -3,12 +3,12 @@
 // page headers claim more than a small page (or many pages) are passed over so each run stays
 // fast; the header reader they go through is the loader's own.
 #include "app/settings.h"
-#include "engine/run/conversion_run.h"
-#include "engine/formats/format_catalogue.h"
 #include "engine/core/job_state.h"
-#include "engine/decode/page_loader.h"
-#include "engine/run/pipeline.h"
 #include "engine/core/run_context.h"
+#include "engine/decode/page_loader.h"
+#include "engine/formats/format_catalogue.h"
+#include "engine/run/conversion_run.h"
+#include "engine/run/pipeline.h"
 #include "fuzz_support.h"
 
 #include <QDir>

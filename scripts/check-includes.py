@@ -32,20 +32,6 @@ RANKS = [
 ]
 RANK_OF = {room: rank for rank, rooms in enumerate(RANKS) for room in rooms}
 
-# Circles still to be broken, as the pairs of units that close them. Each entry is a debt.
-KNOWN_CIRCLES = [
-    {"engine/decode/page_loader", "engine/decode/tiff_page_decoder"},
-    {"engine/formats/format_catalogue", "engine/formats/save_flags"},
-    {"engine/core/job_state", "engine/inputs/input_file_list"},
-    {"app/settings", "app/settings_table"},
-    {"gui/main_window", "gui/gui_conversion", "gui/list_commands"},
-]
-# Upward includes still to be removed, as (including unit, included unit).
-KNOWN_UPWARD = {
-    ("engine/core/job_state", "engine/inputs/input_file_list"),
-    ("engine/core/file_failure", "engine/decode/page_loader"),
-}
-
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
 
 
@@ -79,7 +65,7 @@ def read_includes(src):
 def upward_problems(includes):
     problems = []
     for source, target, file, line in includes:
-        if source == target or (source, target) in KNOWN_UPWARD:
+        if source == target:
             continue
         source_room, target_room = room_of(source), room_of(target)
         if target_room not in RANK_OF:
@@ -151,14 +137,7 @@ def circles(includes):
 
 def circle_problems(includes):
     problems = []
-    groups = circles(includes)
-    for known in KNOWN_CIRCLES:
-        if known not in groups:
-            print("known circle no longer closed, remove it from KNOWN_CIRCLES: "
-                  + ", ".join(sorted(known)), file=sys.stderr)
-    for group in groups:
-        if any(group == known for known in KNOWN_CIRCLES):
-            continue
+    for group in circles(includes):
         edges = sorted(f"{file}:{line} -> {target}" for source, target, file, line in includes
                        if source in group and target in group and source != target)
         problems.append("circle of includes between " + ", ".join(sorted(group)) + ":\n    "

@@ -1,5 +1,6 @@
 #include "app/config_file.h"
 
+#include "app/config_lines.h"
 #include "app/settings_table.h"
 
 #include <algorithm>
@@ -20,36 +21,28 @@ constexpr qint64 maximumFileSize = 64 * 1024 * 1024;
 
 const QByteArray byteOrderMark("\xEF\xBB\xBF");
 
-bool isBlank(QChar c)
-{
-    return c == u' ' || c == u'\t';
-}
-
-// Group and key names match without regard to ASCII letter case only.
-QString asciiFolded(QString text)
-{
-    for (QChar& c : text) {
-        if (c >= u'A' && c <= u'Z') {
-            c = QChar(c.unicode() + (u'a' - u'A'));
-        }
-    }
-    return text;
-}
-
 // The entries of a parsed file. A group seen twice keeps only its first occurrence, a key seen
 // twice in a group its first value; entries before the first header belong to no group.
 class IniEntries {
   public:
     explicit IniEntries(const QString& text)
     {
-        qsizetype start = 0;
-        // Blank lines are skipped, so CR LF, LF and CR all end a line the same way.
-        for (qsizetype i = 0; i <= text.size(); ++i) {
-            if (i == text.size() || text[i] == u'\r' || text[i] == u'\n') {
-                parseLine(QStringView(text).mid(start, i - start));
-                start = i + 1;
+        readConfigLines(text, [this](const ConfigLine& line) {
+            if (line.group.isNull()) {
+                return;
             }
-        }
+            const QString group = asciiFolded(line.group.toString());
+            auto groupAt = groupIndex_.constFind(group);
+            if (groupAt == groupIndex_.constEnd()) {
+                groupAt = groupIndex_.insert(group, static_cast<int>(groups_.size()));
+                groups_.emplace_back();
+            }
+            QHash<QString, QString>& entries = groups_[static_cast<std::size_t>(*groupAt)];
+            const QString key = asciiFolded(line.key.toString());
+            if (!entries.contains(key)) {
+                entries.insert(key, line.value.toString());
+            }
+        });
     }
 
     const QString* find(const char* group, const char* key) const
@@ -64,50 +57,8 @@ class IniEntries {
     }
 
   private:
-    void parseLine(QStringView line)
-    {
-        qsizetype i = 0;
-        while (i < line.size() && isBlank(line[i])) {
-            ++i;
-        }
-        line = line.mid(i);
-        if (line.isEmpty() || line.front() == u';') {
-            return;
-        }
-        if (line.front() == u'[') {
-            const qsizetype close = line.indexOf(u']');
-            const QString name = asciiFolded(line.mid(1, close < 0 ? -1 : close - 1).toString());
-            if (groupIndex_.contains(name)) {
-                current_ = -1; // a repeated group is not seen
-            } else {
-                current_ = static_cast<int>(groups_.size());
-                groupIndex_.insert(name, current_);
-                groups_.emplace_back();
-            }
-            return;
-        }
-        if (current_ < 0) {
-            return;
-        }
-        const qsizetype equals = line.indexOf(u'=');
-        QStringView key = equals < 0 ? line : line.left(equals);
-        while (!key.isEmpty() && isBlank(key.back())) {
-            key.chop(1);
-        }
-        QStringView value = equals < 0 ? QStringView() : line.mid(equals + 1);
-        while (!value.isEmpty() && isBlank(value.front())) {
-            value = value.mid(1);
-        }
-        const QString folded = asciiFolded(key.toString());
-        QHash<QString, QString>& entries = groups_[static_cast<std::size_t>(current_)];
-        if (!entries.contains(folded)) {
-            entries.insert(folded, value.toString());
-        }
-    }
-
     QHash<QString, int> groupIndex_; // folded group name -> index into groups_
     std::vector<QHash<QString, QString>> groups_;
-    int current_ = -1; // the group entries go to; -1 before the first header or in a repeated group
 };
 
 QString decode(const QByteArray& bytes)

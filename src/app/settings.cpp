@@ -1,7 +1,5 @@
 #include "app/settings.h"
 
-#include "app/settings_table.h"
-
 namespace {
 
 int hexDigit(QChar c)
@@ -34,18 +32,6 @@ std::uint32_t hexPair(QStringView pair)
 }
 
 } // namespace
-
-void resetToDefaults(Settings& settings, bool consoleMode)
-{
-    resetToDefaults(settings, consoleMode, QSize());
-}
-
-void resetToDefaults(Settings& settings, bool consoleMode, QSize desktop)
-{
-    for (const SettingDescriptor& setting : settingsTable()) {
-        resetSetting(settings, setting, consoleMode, desktop);
-    }
-}
 
 std::uint32_t colourFromHex(const QString& hex)
 {

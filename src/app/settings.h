@@ -212,7 +212,8 @@ struct Settings {
     PrivacySettings privacy;
 };
 
-// Sets every setting to its default. consoleMode differs in one value only:
+// Sets every setting to its default (walking the descriptor table, app/settings_table.cpp, which
+// defines these two). consoleMode differs in one value only:
 // Transform/Keep Aspect Ratio is 0 for the command line and 1 for the windowed mode.
 void resetToDefaults(Settings& settings, bool consoleMode);
 // The same, centring the main window on a primary screen of the given size; an invalid size

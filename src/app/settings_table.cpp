@@ -300,6 +300,18 @@ void resetSetting(Settings& settings, const SettingDescriptor& setting, bool con
         setting.access);
 }
 
+void resetToDefaults(Settings& settings, bool consoleMode)
+{
+    resetToDefaults(settings, consoleMode, QSize());
+}
+
+void resetToDefaults(Settings& settings, bool consoleMode, QSize desktop)
+{
+    for (const SettingDescriptor& setting : settingsTable()) {
+        resetSetting(settings, setting, consoleMode, desktop);
+    }
+}
+
 void setSettingFromText(Settings& settings, const SettingDescriptor& setting, const QString& value)
 {
     std::visit(

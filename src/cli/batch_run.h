@@ -2,8 +2,8 @@
 
 #include "app/settings.h"
 #include "cli/batch_options.h"
-#include "engine/inputs/input_file_list.h"
 #include "engine/core/job_state.h"
+#include "engine/inputs/input_file_list.h"
 #include "engine/run/run_report.h"
 
 #include <QString>

@@ -8,11 +8,11 @@
 #include "cli/option_values.h"
 #include "cli/option_warnings.h"
 #include "cli/profile.h"
-#include "engine/steps/draw/gui_app.h"
+#include "engine/core/library_messages.h"
 #include "engine/formats/format_catalogue.h"
 #include "engine/inputs/input_file_list.h"
-#include "engine/core/library_messages.h"
 #include "engine/run/run_report.h"
+#include "engine/steps/draw/gui_app.h"
 
 #include <QFileInfo>
 
@@ -343,7 +343,7 @@ CommandLineOutcome runCommandLine(int& argc, char** argv, const QStringList& par
     buildFormatTables();
     InputFileList inputFiles;
     JobState job;
-    resetJobState(job, inputFiles);
+    resetJobState(job);
     Settings settings;
     resetToDefaults(settings, true);
     loadMessageCatalogue();

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/settings.h"
-#include "cli/option_table.h"
 #include "cli/batch_options.h"
+#include "cli/option_table.h"
 #include "cli/option_warnings.h"
 #include "engine/core/job_state.h"
 

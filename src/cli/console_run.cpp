@@ -9,13 +9,13 @@
 #include "cli/list_files.h"
 #include "cli/problem_details.h"
 #include "cli/progress_line.h"
-#include "engine/run/conversion_run.h"
 #include "engine/core/file_failure.h"
+#include "engine/core/run_progress.h"
 #include "engine/formats/format_catalogue.h"
 #include "engine/inputs/input_file_list.h"
-#include "engine/core/run_progress.h"
-#include "engine/write/temp_file_claims.h"
+#include "engine/run/conversion_run.h"
 #include "engine/steps/watermark.h"
+#include "engine/write/temp_file_claims.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -352,50 +352,6 @@ QStringList bannerLines()
             QString::fromUtf8(makerWebSite), QStringLiteral(" ")};
 }
 
-QString consoleProblemText(const RunProblem& problem)
-{
-    switch (problem.kind) {
-    case RunProblemKind::None:
-        break;
-    case RunProblemKind::EmptyInputList:
-    case RunProblemKind::InvalidInputFile:
-        return QStringLiteral("Invalid input file");
-    case RunProblemKind::IncorrectInputFolder:
-        return QStringLiteral("Incorrect input folder");
-    case RunProblemKind::InvalidInputFolder:
-        return QStringLiteral("Invalid input folder");
-    case RunProblemKind::EmptyOutputFolder:
-    case RunProblemKind::InvalidOutputFolder:
-        return QStringLiteral("Invalid output folder");
-    case RunProblemKind::IncorrectOutputFolder:
-        return QStringLiteral("Incorrect output folder");
-    case RunProblemKind::InvalidConversionType:
-        return QStringLiteral("Invalid conversion type");
-    case RunProblemKind::InvalidBitDepth:
-        return QStringLiteral("Invalid ") + problem.argument + QStringLiteral("-bpp value");
-    case RunProblemKind::InvalidJpgQuality:
-        return QStringLiteral("Invalid jpg-quality value");
-    case RunProblemKind::InvalidWidth:
-        return QStringLiteral("Invalid width value");
-    case RunProblemKind::InvalidHeight:
-        return QStringLiteral("Invalid height value");
-    case RunProblemKind::InvalidBrightness:
-        return QStringLiteral("Invalid brightness value");
-    case RunProblemKind::InvalidContrast:
-        return QStringLiteral("Invalid contrast value");
-    case RunProblemKind::InvalidGamma:
-        return QStringLiteral("Invalid gamma value");
-    case RunProblemKind::DrawingUnavailable:
-        return QStringLiteral("Unable to start the drawing facility");
-    case RunProblemKind::InvalidWatermarkFont:
-        return QStringLiteral("Invalid watermark font");
-    case RunProblemKind::EmptyWatermarkImage:
-    case RunProblemKind::InvalidWatermarkImage:
-        return QStringLiteral("Invalid watermark image");
-    }
-    return {};
-}
-
 bool writeWarnings(ConsoleOutput& console, const std::vector<Warning>& warnings, bool strict)
 {
     for (const Warning& warning : warnings) {
@@ -431,7 +387,7 @@ int runConsole(const Settings& settings, JobState& job, InputFileList& inputFile
         }
     }
     if (checked.problem) {
-        console.errorLine(consoleProblemText(checked.problem));
+        console.errorLine(runProblemConsoleText(checked.problem));
         if (const QString detail = runProblemDetail(checked.problem, settings); !detail.isEmpty()) {
             console.errorDetail(detail);
         }

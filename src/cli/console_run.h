@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/settings.h"
-#include "cli/option_table.h"
 #include "cli/batch_options.h"
+#include "cli/option_table.h"
 #include "cli/option_warnings.h"
 #include "engine/core/job_state.h"
 #include "engine/run/run_checks.h"
@@ -44,9 +44,6 @@ int runConsole(const Settings& settings, JobState& job, InputFileList& inputFile
 
 // The four banner lines written before a run (unless quiet).
 QStringList bannerLines();
-
-// The "Error: " text of a problem found by the run checks ("Invalid png-bpp value", ...).
-QString consoleProblemText(const RunProblem& problem);
 
 // Writes warnings on standard error, before anything else and whatever -q says: each a "Warning: "
 // line, or with strict an "Error: " line of its problem, followed by one line saying that nothing

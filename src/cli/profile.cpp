@@ -1,5 +1,6 @@
 #include "cli/profile.h"
 
+#include "app/config_lines.h"
 #include "cli/option_table.h"
 #include "cli/option_values.h"
 #include "cli/option_warnings.h"
@@ -13,11 +14,6 @@ namespace {
 
 // A profile is a few lines; anything beyond this is not one and is read only up to here.
 constexpr qint64 maximumProfileSize = 64 * 1024 * 1024;
-
-bool isBlankOrTab(QChar c)
-{
-    return c == u' ' || c == u'\t';
-}
 
 // The configuration file's rule (a byte order mark means UTF-8, anything else is Latin-1), except
 // that a file which is valid UTF-8 is read as UTF-8: profiles are written with Linux editors,
@@ -48,48 +44,22 @@ struct CliGroup {
 };
 
 // The entries of the first [CLI] group in file order, read with the configuration file's line
-// syntax: lines end at CR, LF or CR LF; ";" starts a comment; "[" a group header.
+// syntax.
 CliGroup cliGroup(const QString& text)
 {
-    std::vector<ProfileEntry> entries;
-    bool inCli = false;
-    bool seenCli = false;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i <= text.size(); ++i) {
-        if (i < text.size() && text[i] != u'\r' && text[i] != u'\n') {
-            continue;
-        }
-        QStringView line = QStringView(text).mid(start, i - start);
-        start = i + 1;
-        while (!line.isEmpty() && isBlankOrTab(line.front())) {
-            line = line.mid(1);
-        }
-        if (line.isEmpty() || line.front() == u';') {
-            continue;
-        }
-        if (line.front() == u'[') {
-            const qsizetype close = line.indexOf(u']');
-            const bool isCli = line.mid(1, close < 0 ? -1 : close - 1).compare(u"CLI", Qt::CaseInsensitive) == 0;
-            // Only the first occurrence of a group is seen, as in the configuration file.
-            inCli = isCli && !seenCli;
-            seenCli = seenCli || isCli;
-            continue;
-        }
-        if (!inCli) {
-            continue;
-        }
-        const qsizetype equals = line.indexOf(u'=');
-        QStringView key = equals < 0 ? line : line.left(equals);
-        while (!key.isEmpty() && isBlankOrTab(key.back())) {
-            key.chop(1);
-        }
-        QStringView value = equals < 0 ? QStringView() : line.mid(equals + 1);
-        while (!value.isEmpty() && isBlankOrTab(value.front())) {
-            value = value.mid(1);
-        }
-        entries.push_back({key.toString().toUpper(), value.toString()});
-    }
-    return {seenCli, std::move(entries)};
+    const auto isCli = [](QStringView group) {
+        return !group.isNull() && group.compare(u"CLI", Qt::CaseInsensitive) == 0;
+    };
+    CliGroup group;
+    readConfigLines(
+        text,
+        [&](const ConfigLine& line) {
+            if (isCli(line.group)) {
+                group.entries.push_back({line.key.toString().toUpper(), line.value.toString()});
+            }
+        },
+        [&](QStringView name) { group.found = group.found || isCli(name); });
+    return group;
 }
 
 QString withoutQuotes(QString value)

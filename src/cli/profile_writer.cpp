@@ -138,8 +138,8 @@ QString applyProfile(const QString& path, Settings& settings)
         }
     }
     RunLimits limits;
-    if (QString error = loadProfile(path, loaded, limits); !error.isEmpty()) {
-        return error;
+    if (const ConsoleError error = loadProfile(path, loaded, limits); !error.isEmpty()) {
+        return error.text;
     }
     settings = std::move(loaded);
     return {};

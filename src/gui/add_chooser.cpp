@@ -33,7 +33,6 @@ void AddChooser::addChoice(Command command, const QString& imageName, int x, con
     button->setIconSize(QSize(largeImagePixels, largeImagePixels));
     button->setAccessibleName(label);
     button->setToolTip(label);
-    button->setEnabled(commandIsAvailable(command));
     connect(button, &QPushButton::clicked, this, [this, command] {
         chosen_ = command;
         accept();

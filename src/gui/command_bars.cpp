@@ -20,7 +20,6 @@ QAction* makeAction(Command command, const QIcon& icon, const QString& text, QOb
 {
     auto* action = new QAction(icon, text, parent);
     action->setData(static_cast<int>(command));
-    action->setEnabled(commandIsAvailable(command));
     action->setToolTip(commandLabel(command));
     // Toolbar buttons and screen readers name the button by this; the label exactly, dots included.
     action->setIconText(commandLabel(command));
@@ -106,7 +105,6 @@ QToolButton* makeCommandButton(Command command, const ImageSets& images, QWidget
     button->setToolTip(commandLabel(command));
     button->setAccessibleName(commandLabel(command));
     button->setFocusPolicy(Qt::StrongFocus);
-    button->setEnabled(commandIsAvailable(command));
     button->setProperty("command", static_cast<int>(command));
     refreshCommandButton(*button, command, images);
     QObject::connect(button, &QToolButton::clicked, parent, [raise, command] { raise(command); });

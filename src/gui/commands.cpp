@@ -124,49 +124,6 @@ QString commandLabel(Command command)
     return key != nullptr ? message(QLatin1String(key)) : QString();
 }
 
-QString commandMenuText(Command command)
-{
-    const CommandInfo& info = commandInfo(command);
-    QString text = commandLabel(command);
-    if (info.shortcut != nullptr) {
-        text += QLatin1Char('\t') + QLatin1String(info.shortcut);
-    }
-    return text;
-}
-
-bool commandIsAvailable(Command command)
-{
-    // Every command has its handler now; a command added later stays disabled until it has one.
-    switch (command) {
-    case Command::New:
-    case Command::Exit:
-    case Command::AddChooser:
-    case Command::SelectInputFiles:
-    case Command::SelectInputFolder:
-    case Command::SelectOutputFolder:
-    case Command::OutputFormatOptions:
-    case Command::ImportList:
-    case Command::ExportList:
-    case Command::Copy:
-    case Command::Delete:
-    case Command::SelectAll:
-    case Command::Convert:
-    case Command::CustomConverter:
-    case Command::Preferences:
-    case Command::Manual:
-    case Command::SendFeedback:
-    case Command::VisitHomepage:
-    case Command::CheckForNewVersion:
-    case Command::About:
-    case Command::Preview:
-    case Command::SaveProfile:
-    case Command::LoadProfile:
-    case Command::CopyCommandLine:
-        return true;
-    }
-    return false;
-}
-
 bool actsOnFileList(Command command)
 {
     return command == Command::Copy || command == Command::Delete || command == Command::SelectAll;

@@ -53,13 +53,6 @@ std::optional<Command> commandFromNumber(int number);
 
 // The item label from the catalogue, without shortcut text; empty when the command has no label.
 QString commandLabel(Command command);
-// The menu item text: the label, and a TAB and the shortcut text when the command has a shortcut.
-QString commandMenuText(Command command);
-
-// Whether the command's handler is part of the program yet. Items, buttons and shortcuts of a
-// command without one are shown disabled, so that nothing pretends to work.
-bool commandIsAvailable(Command command);
-
 // Copy, Delete and Select All: they act on the file list, only while it has the keyboard focus,
 // and their keys are caught only there.
 bool actsOnFileList(Command command);

@@ -7,29 +7,22 @@
 #include "engine/steps/watermark.h"
 #include "gui/command_bars.h"
 #include "gui/desktop_records.h"
-#include "gui/main_window.h"
 #include "gui/message_boxes.h"
 #include "gui/output_choosers.h"
 #include "gui/progress_window.h"
 #include "gui/requesters.h"
+#include "gui/window_port.h"
 
 #include <QComboBox>
 
 namespace {
-
-// The watermark checks leave the status bar as it is; the others say the run stopped.
-bool stopsWithStatus(RunProblemKind kind)
-{
-    return kind != RunProblemKind::InvalidWatermarkFont && kind != RunProblemKind::EmptyWatermarkImage &&
-           kind != RunProblemKind::InvalidWatermarkImage;
-}
 
 QString conversionStopped()
 {
     return message(QStringLiteral("Msg/Conversion is not complete"));
 }
 
-void runConversionProgress(MainWindow& window, DesktopRecords& records, const Requesters& requesters,
+void runConversionProgress(WindowPort& window, DesktopRecords& records, const Requesters& requesters,
                            const WatermarkAssets& watermark)
 {
     const int total = records.inputFiles.size();
@@ -41,15 +34,15 @@ void runConversionProgress(MainWindow& window, DesktopRecords& records, const Re
     setup.askToStop = requesters.askWarning;
     RunContext context{records.settings, records.job, &watermark};
     const InputFileList& files = records.inputFiles;
-    ProgressWindow progressWindow(std::move(setup), &window);
+    ProgressWindow progressWindow(std::move(setup), &window.portWidget());
     progressWindow.run(
         [&](RunProgress& progress) { conversionWorker(context, files, progress, defaultWorkerCount()); });
-    window.activateWindow();
+    window.portWidget().activateWindow();
 }
 
 } // namespace
 
-void startGuiConversion(MainWindow& window, DesktopRecords& records, const Requesters& requesters)
+void startGuiConversion(WindowPort& window, DesktopRecords& records, const Requesters& requesters)
 {
     JobState& job = records.job;
     job.outputFolder = window.outputFolderChooser().currentText().trimmed();
@@ -59,7 +52,7 @@ void startGuiConversion(MainWindow& window, DesktopRecords& records, const Reque
     // Loaded once for the whole run; released when the run is over.
     WatermarkAssets watermark;
     if (const RunProblem problem = checkWindowedConversion(records.settings, job, records.inputFiles, watermark)) {
-        if (stopsWithStatus(problem.kind)) {
+        if (runProblemRow(problem.kind).status == StatusAfterProblem::ConversionStopped) {
             window.setStatusText(conversionStopped());
         }
         showWarning(runProblemMessage(problem));

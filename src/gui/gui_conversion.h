@@ -1,6 +1,6 @@
 #pragma once
 
-class MainWindow;
+class WindowPort;
 struct DesktopRecords;
 struct Requesters;
 
@@ -8,4 +8,4 @@ struct Requesters;
 // the folder, the resize values and the watermark (a problem is a warning box, and for the first
 // three "Conversion stopped" in the status bar), prepares the run, puts the folder at the top of
 // the history and converts the list under the conversion progress window.
-void startGuiConversion(MainWindow& window, DesktopRecords& records, const Requesters& requesters);
+void startGuiConversion(WindowPort& window, DesktopRecords& records, const Requesters& requesters);

@@ -7,9 +7,9 @@
 #include "engine/run/run_checks.h"
 #include "gui/desktop_records.h"
 #include "gui/file_list_model.h"
-#include "gui/main_window.h"
 #include "gui/message_boxes.h"
 #include "gui/requesters.h"
+#include "gui/window_port.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -35,7 +35,7 @@ QString listFileFilter()
 
 } // namespace
 
-ListCommands::ListCommands(MainWindow& window, DesktopRecords& records, const Requesters& requesters)
+ListCommands::ListCommands(WindowPort& window, DesktopRecords& records, const Requesters& requesters)
     : window_(window), records_(records), requesters_(requesters)
 {
 }
@@ -48,8 +48,9 @@ bool ListCommands::addOneFile(const QString& path)
 
 bool ListCommands::selectInputFiles()
 {
-    const QStringList chosen = requesters_.openFiles(&window_, message(QStringLiteral("Dialog/Select Input Files")),
-                                                     records_.job.inputPath, requesterFilter(inputFileFilter()));
+    const QStringList chosen =
+        requesters_.openFiles(&window_.portWidget(), message(QStringLiteral("Dialog/Select Input Files")),
+                              records_.job.inputPath, requesterFilter(inputFileFilter()));
     bool added = false;
     for (qsizetype i = 0; i < chosen.size(); ++i) {
         if (i > 0) {
@@ -68,7 +69,7 @@ bool ListCommands::selectInputFolder()
     const QString start =
         job.inputFolder.isEmpty() && !job.inputPath.isEmpty() ? folderPart(job.inputPath) : job.inputFolder;
     const QString chosen =
-        requesters_.chooseFolder(&window_, message(QStringLiteral("Dialog/Select Input Folder")), start);
+        requesters_.chooseFolder(&window_.portWidget(), message(QStringLiteral("Dialog/Select Input Folder")), start);
     if (chosen.isEmpty() || !QFileInfo(chosen).isDir()) {
         return false;
     }
@@ -94,7 +95,7 @@ void ListCommands::addDroppedPaths(const QStringList& paths)
 bool ListCommands::importList()
 {
     const QString chosen =
-        requesters_.openFile(&window_, message(QStringLiteral("Dialog/Import Input Files")),
+        requesters_.openFile(&window_.portWidget(), message(QStringLiteral("Dialog/Import Input Files")),
                              folderPart(records_.job.inputPath) + QStringLiteral("list.txt"), listFileFilter());
     const QFileInfo file(chosen);
     // An empty or missing list file is passed over without a word.
@@ -113,7 +114,7 @@ bool ListCommands::exportList()
         return false;
     }
     QString chosen =
-        requesters_.saveFile(&window_, message(QStringLiteral("Dialog/Export Input Files")),
+        requesters_.saveFile(&window_.portWidget(), message(QStringLiteral("Dialog/Export Input Files")),
                              folderPart(records_.job.inputPath) + QStringLiteral("list.txt"), listFileFilter());
     if (chosen.isEmpty()) {
         return false;
@@ -166,9 +167,9 @@ std::int32_t ListCommands::runTask(ProgressTask task, int maximum, std::int32_t 
     setup.addedBefore = addedBefore;
     setup.showStatus = [this](const QString& text) { window_.setStatusText(text); };
     setup.askToStop = requesters_.askWarning;
-    ProgressWindow progressWindow(std::move(setup), &window_);
+    ProgressWindow progressWindow(std::move(setup), &window_.portWidget());
     progressWindow.run(std::move(work));
     window_.fileRows().showPendingRows();
-    window_.activateWindow();
+    window_.portWidget().activateWindow();
     return progressWindow.addedCount();
 }

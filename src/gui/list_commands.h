@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-class MainWindow;
+class WindowPort;
 struct DesktopRecords;
 struct Requesters;
 
@@ -15,7 +15,7 @@ struct Requesters;
 // exports are worked on by a worker thread under a progress window.
 class ListCommands {
   public:
-    ListCommands(MainWindow& window, DesktopRecords& records, const Requesters& requesters);
+    ListCommands(WindowPort& window, DesktopRecords& records, const Requesters& requesters);
 
     // The files chosen in the open-file requester, one by one. True when at least one was added.
     bool selectInputFiles();
@@ -36,7 +36,7 @@ class ListCommands {
     std::int32_t runTask(ProgressTask task, int maximum, std::int32_t addedBefore, ProgressWindow::Work work);
     bool addOneFile(const QString& path);
 
-    MainWindow& window_;
+    WindowPort& window_;
     DesktopRecords& records_;
     const Requesters& requesters_;
 };

@@ -191,7 +191,6 @@ void MainWindow::buildPanel()
     convertButton_->setIconSize(QSize(convertImagePixels, convertImagePixels));
     convertButton_->setAccessibleName(commandLabel(Command::Convert));
     convertButton_->setToolTip(commandLabel(Command::Convert));
-    convertButton_->setEnabled(commandIsAvailable(Command::Convert));
     connect(convertButton_, &QPushButton::clicked, this, [this] { dispatch(Command::Convert); });
 
     setTabOrder(fileList_, folderCombo_);
@@ -212,7 +211,6 @@ void MainWindow::buildShortcuts()
         QWidget* owner = onList ? static_cast<QWidget*>(fileList_) : this;
         auto* shortcut = new QShortcut(QKeySequence(QLatin1String(info.shortcut)), owner);
         shortcut->setContext(onList ? Qt::WidgetShortcut : Qt::WindowShortcut);
-        shortcut->setEnabled(commandIsAvailable(info.command));
         const Command command = info.command;
         connect(shortcut, &QShortcut::activated, this, [this, command] { dispatch(command); });
     }
@@ -255,7 +253,7 @@ void MainWindow::dispatch(Command command)
         selectOutputFolder();
         return;
     case Command::OutputFormatOptions:
-        records_.job.preferencesStartPage = outputPreferencesPage;
+        records_.window.preferencesStartPage = outputPreferencesPage;
         openPreferences();
         return;
     case Command::Preferences:
@@ -353,7 +351,9 @@ void MainWindow::copyListCommand()
 void MainWindow::newList()
 {
     refillFolderHistory();
-    resetJobState(records_.job, records_.inputFiles);
+    resetJobState(records_.job);
+    records_.window = {};
+    records_.inputFiles.clear();
     rows_->clear();
     folderCombo_->setCurrentIndex(-1);
     setStatusText(message(QStringLiteral("General/Ready")));
@@ -396,22 +396,21 @@ void MainWindow::openPreferences()
 
 void MainWindow::rebuildAfterPreferences(int preferencesFormatIndex)
 {
-    std::int32_t& flags = records_.job.interfaceChangeFlags;
-    if (flags == 2) {
+    InterfaceChange& change = records_.window.interfaceChange;
+    if (change == InterfaceChange::IconSize) {
         reloadThemeImages(records_.images, records_.settings, records_.themes, records_.gfxFolder,
                           {.large = false, .icons = false, .toolbar = true});
         buildToolbar();
         layoutMainWindow();
-        flags = 0;
     }
-    if (flags == 1) {
+    if (change == InterfaceChange::Theme) {
         reloadThemeImages(records_.images, records_.settings, records_.themes, records_.gfxFolder, {});
         buildMenus();
         buildToolbar();
         refreshControlImages();
         layoutMainWindow();
-        flags = 0;
     }
+    change = InterfaceChange::None;
     if (preferencesFormatIndex >= 0 && preferencesFormatIndex < formatCombo_->count()) {
         formatCombo_->setCurrentIndex(preferencesFormatIndex);
     }

@@ -5,6 +5,7 @@
 #include "gui/console_forms.h"
 #include "gui/preference_binders.h"
 #include "gui/requesters.h"
+#include "gui/window_port.h"
 #include "online/update_check.h"
 
 #include <QMainWindow>
@@ -28,7 +29,7 @@ class QTreeView;
 
 // The main window: menus, toolbar, the file list, the output folder and format choosers, the
 // Convert button and the status bar. Every command, whatever raised it, goes through dispatch().
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, public WindowPort {
     Q_OBJECT
 
   public:
@@ -50,17 +51,18 @@ class MainWindow : public QMainWindow {
     void newList();
     void selectOutputFolder();
     void showAddDialog();
-    // After Preferences applied its settings: rebuilds what JobState.interfaceChangeFlags names,
+    // After Preferences applied its settings: rebuilds what WindowState.interfaceChange names,
     // then selects the format the Preferences list shows (its position; -1 when it has none).
     void rebuildAfterPreferences(int preferencesFormatIndex);
     // Gives the Convert button, the two small buttons and the chooser entries their current pictures.
     void refreshControlImages();
-    void layoutMainWindow();
+    void layoutMainWindow() override;
 
-    void setStatusText(const QString& text);
+    void setStatusText(const QString& text) override;
     // What the input list calls when a file enters it in the windowed mode. Safe to call from a
     // worker thread: the change is made on the interface thread while the worker waits.
-    InputListHooks inputListHooks();
+    InputListHooks inputListHooks() override;
+    QWidget& portWidget() override { return *this; }
 
     void setFolderChooser(FolderChooser chooser) { chooseFolder_ = std::move(chooser); }
     // Where the update check asks; the configured address unless a test points it elsewhere.
@@ -81,9 +83,9 @@ class MainWindow : public QMainWindow {
 
     // For the windows and tests that drive the main window.
     QTreeView& fileList() const { return *fileList_; }
-    FileListModel& fileRows() const { return *rows_; }
-    QComboBox& outputFolderChooser() const { return *folderCombo_; }
-    QComboBox& outputFormatChooser() const { return *formatCombo_; }
+    FileListModel& fileRows() const override { return *rows_; }
+    QComboBox& outputFolderChooser() const override { return *folderCombo_; }
+    QComboBox& outputFormatChooser() const override { return *formatCombo_; }
     QToolBar& mainToolbar() const { return *toolbar_; }
     QPushButton& convertButton() const { return *convertButton_; }
     QMenu& fileListMenu() const { return *contextMenu_; }

@@ -258,7 +258,7 @@ QWidget* PreferencePages::buildOutputSubPage(const OutputFormat& format)
         Q_ASSERT_X(row != nullptr, "buildOutputSubPage", encoder.setting->key);
         addBinder(makeBinder(*row, context_), row, *layout);
     }
-    for (const PreferenceRow& row : fixedOutputRows(format.key.toLatin1().constData())) {
+    for (const PreferenceRow& row : fixedOutputRows(format)) {
         addBinder(makeBinder(row, context_), &row, *layout);
     }
     layout->addStretch(1);

@@ -312,17 +312,12 @@ class FontListBinder : public PreferenceBinder {
 // The file filters of the watermark picture: the three picture kinds and every file.
 QStringList watermarkImageFilters()
 {
-    struct Kind {
-        const char* extension; // its row in the input format table gives the name
-        const char* patterns;
-    };
-    constexpr Kind kinds[] = {{"png", "*.png"}, {"bmp", "*.bmp *.rle *.dib"}, {"jpg", "*.jpg *.jpeg *.jpe *.jif"}};
     QStringList named;
     QStringList all;
-    for (const Kind& kind : kinds) {
-        const InputFormat* format = findInputFormat(QLatin1String(kind.extension));
-        named << format->description + QStringLiteral(" (") + QLatin1String(kind.patterns) + QLatin1Char(')');
-        all << QLatin1String(kind.patterns);
+    for (const QString& group : watermarkPictureGroups()) {
+        const QString patterns = QStringLiteral("*.") + inputGroupExtensions(group).join(QStringLiteral(" *."));
+        named << findInputFormat(group)->description + QStringLiteral(" (") + patterns + QLatin1Char(')');
+        all << patterns;
     }
     // "*.*" would miss files without an extension here; the name keeps the familiar text.
     return QStringList{message(QStringLiteral("Dialog/All Supported Files")) + QStringLiteral(" (") + all.join(u' ') +

@@ -99,5 +99,8 @@ struct SettingDescriptor;
 
 // The row that edits an output format's encoder setting (Output/JPG Quality); nullptr when there is none.
 const PreferenceRow* encoderRow(const SettingDescriptor& setting);
-// Rows of an output sub-page that store nothing (the PCX compression), after the encoder rows.
-std::span<const PreferenceRow> fixedOutputRows(const char* format);
+struct OutputFormat;
+
+// Rows of an output sub-page that store nothing (a compression the format's writer always uses),
+// after the encoder rows. `format` is a row of the output format table.
+std::span<const PreferenceRow> fixedOutputRows(const OutputFormat& format);

@@ -1,9 +1,10 @@
 #include "gui/preference_rows.h"
 
 #include "app/settings_table.h"
+#include "engine/formats/format_catalogue.h"
 
-#include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -65,8 +66,6 @@ constexpr PreferenceRow encoderRows[] = {
      "None|CCITTFAX3|CCITTFAX4|PACKBITS|DEFLATE|ADOBEDEFLATE|LZW|JPEG|LOGLUV"},
     {"Color Model", Combo, "Output/TIFF Color Model", "RGB|CMYK"},
 };
-
-constexpr PreferenceRow pcxRows[] = {{"Compression", FixedCombo, nullptr, "RLE"}};
 
 constexpr RowRule whenRotating{"Transform/Do Image Rotation", whenChecked};
 constexpr RowRule whenResizing{"Transform/Do Image Resize", whenChecked};
@@ -202,10 +201,20 @@ const PreferenceRow* encoderRow(const SettingDescriptor& setting)
     return nullptr;
 }
 
-std::span<const PreferenceRow> fixedOutputRows(const char* format)
+std::span<const PreferenceRow> fixedOutputRows(const OutputFormat& format)
 {
-    if (std::strcmp(format, "pcx") == 0) {
-        return pcxRows;
+    // Built once: binders keep a reference to their row.
+    static const std::vector<PreferenceRow> compressionRows = [] {
+        std::vector<PreferenceRow> rows;
+        for (const OutputFormat& each : outputFormatTable()) {
+            const char* entry = each.fixedCompression != nullptr ? each.fixedCompression : "";
+            rows.push_back({"Compression", FixedCombo, nullptr, entry});
+        }
+        return rows;
+    }();
+    if (format.fixedCompression == nullptr) {
+        return {};
     }
-    return {};
+    const auto index = static_cast<std::size_t>(&format - outputFormatTable().data());
+    return std::span(compressionRows).subspan(index, 1);
 }

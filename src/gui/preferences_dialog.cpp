@@ -40,14 +40,13 @@ QPushButton* dialogButton(const char* key, QWidget* parent)
     return button;
 }
 
-// What the main window rebuilds after a change of settings: 2 for the icon size alone, 1 when the
-// theme changed (whatever the size did), 0 for neither.
-std::int32_t interfaceChangeFlags(const Settings& before, const Settings& after)
+// What the main window rebuilds after a change of settings: the theme wins over the icon size.
+InterfaceChange interfaceChange(const Settings& before, const Settings& after)
 {
     if (before.interface.uiTheme != after.interface.uiTheme) {
-        return 1;
+        return InterfaceChange::Theme;
     }
-    return before.interface.uiSize != after.interface.uiSize ? 2 : 0;
+    return before.interface.uiSize != after.interface.uiSize ? InterfaceChange::IconSize : InterfaceChange::None;
 }
 
 // Colour correction runs exactly when one of its four settings does something.
@@ -101,8 +100,8 @@ PreferencesDialog::PreferencesDialog(DesktopRecords& records, PreferencePickers 
     pages_->fill(records_.settings);
     filled_ = true;
     pages_->applyRules();
-    showPage(records_.job.preferencesStartPage);
-    records_.job.preferencesStartPage = 0;
+    showPage(records_.window.preferencesStartPage);
+    records_.window.preferencesStartPage = 0;
     pageList_->setFocus();
 }
 
@@ -223,7 +222,7 @@ void PreferencesDialog::resetToDefaultsAsked()
     // The rebuild follows what the window shows now, which is what the settings held before.
     const Settings before = records_.settings;
     resetToDefaults(records_.settings, false, primaryDesktopSize());
-    records_.job.interfaceChangeFlags = interfaceChangeFlags(before, records_.settings);
+    records_.window.interfaceChange = interfaceChange(before, records_.settings);
     saveAndRebuild(records_, applied_);
     QDialog::accept();
 }
@@ -231,7 +230,7 @@ void PreferencesDialog::resetToDefaultsAsked()
 void applyChosenSettings(DesktopRecords& records, Settings chosen, const PreferencesDialog::AppliedHook& applied)
 {
     deriveColourCorrection(chosen.adjustment);
-    records.job.interfaceChangeFlags = interfaceChangeFlags(records.settings, chosen);
+    records.window.interfaceChange = interfaceChange(records.settings, chosen);
     records.settings = std::move(chosen);
     saveAndRebuild(records, applied);
 }

@@ -29,7 +29,7 @@ class PreferencesDialog : public QDialog {
     using AppliedHook = std::function<void(int outputFormatPosition)>;
 
     // Builds and fills every page from records.settings and shows the page
-    // records.job.preferencesStartPage, which becomes 0 again.
+    // records.window.preferencesStartPage, which becomes 0 again.
     PreferencesDialog(DesktopRecords& records, PreferencePickers pickers, AppliedHook applied, QWidget* parent);
     ~PreferencesDialog() override;
 

@@ -1,5 +1,5 @@
-#include "engine/run/run_checks.h"
 #include "cli/progress_line.h"
+#include "engine/run/run_checks.h"
 
 #include <gtest/gtest.h>
 

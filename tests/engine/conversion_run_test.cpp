@@ -1,6 +1,5 @@
-#include "engine/run/conversion_run.h"
 #include "engine/formats/format_catalogue.h"
-#include "engine/formats/save_flags.h"
+#include "engine/run/conversion_run.h"
 #include "engine/steps/watermark.h"
 #include "support/gui_app.h"
 #include "support/tiff_fixtures.h"

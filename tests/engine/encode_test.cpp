@@ -1,10 +1,9 @@
 #include "app/settings.h"
+#include "engine/formats/format_catalogue.h"
 #include "engine/steps/bit_depth.h"
 #include "engine/write/devil_writer.h"
-#include "engine/formats/format_catalogue.h"
 #include "engine/write/image_writer.h"
 #include "engine/write/jxr_writer.h"
-#include "engine/formats/save_flags.h"
 #include "support/tiff_fixtures.h"
 
 #include <gtest/gtest.h>

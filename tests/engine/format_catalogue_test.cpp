@@ -1,5 +1,4 @@
 #include "engine/formats/format_catalogue.h"
-#include "engine/formats/save_flags.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,8 @@
 #include "app/settings.h"
-#include "engine/steps/bit_depth.h"
-#include "engine/formats/format_catalogue.h"
-#include "engine/write/image_writer.h"
 #include "engine/core/library_messages.h"
-#include "engine/formats/save_flags.h"
+#include "engine/formats/format_catalogue.h"
+#include "engine/steps/bit_depth.h"
+#include "engine/write/image_writer.h"
 #include "support/pixel_probe.h"
 #include "support/tiff_fixtures.h"
 

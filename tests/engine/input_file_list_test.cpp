@@ -1,5 +1,5 @@
-#include "engine/inputs/input_file_list.h"
 #include "engine/core/run_progress.h"
+#include "engine/inputs/input_file_list.h"
 
 #include <QDir>
 #include <QFile>
@@ -367,11 +367,9 @@ TEST(RunProgressGate, HoldsTheWorkerUntilResumed)
     EXPECT_FALSE(progress.isPaused());
 }
 
-TEST(JobStateReset, ResetsTheRunFieldsAndEmptiesTheList)
+TEST(JobStateReset, ResetsTheRunFieldsKeepingModeAndPageSize)
 {
     JobState job;
-    InputFileList list;
-    list.insert(QStringLiteral("/a.tif"), QString());
     job.inputFolder = QStringLiteral("/in/");
     job.outputFolder = QStringLiteral("/out/");
     job.counterValue = 17;
@@ -380,10 +378,8 @@ TEST(JobStateReset, ResetsTheRunFieldsAndEmptiesTheList)
     job.mode = QStringLiteral("DEBUG");
     job.imageWidth = 640;
     job.imageHeight = 480;
-    job.preferencesStartPage = 3;
 
-    resetJobState(job, list);
-    EXPECT_TRUE(list.empty());
+    resetJobState(job);
     EXPECT_TRUE(job.inputFolder.isEmpty());
     EXPECT_TRUE(job.outputFolder.isEmpty());
     EXPECT_EQ(job.counterValue, 1);
@@ -395,7 +391,6 @@ TEST(JobStateReset, ResetsTheRunFieldsAndEmptiesTheList)
     EXPECT_EQ(job.mode, QStringLiteral("DEBUG"));
     EXPECT_EQ(job.imageWidth, 640);
     EXPECT_EQ(job.imageHeight, 480);
-    EXPECT_EQ(job.preferencesStartPage, 0);
 }
 
 TEST(JobStateReset, RandomValuesSpreadOverTheirRange)

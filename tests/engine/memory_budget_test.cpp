@@ -1,5 +1,5 @@
-#include "engine/run/conversion_run.h"
 #include "engine/formats/format_catalogue.h"
+#include "engine/run/conversion_run.h"
 #include "engine/run/memory_budget.h"
 #include "support/tiff_fixtures.h"
 

@@ -1,6 +1,7 @@
 // The metadata a page carries, put back on the bitmap that is written: a profile only where it
 // describes the pixels, no orientation that would turn them a second time.
 #include "engine/core/page_metadata.h"
+#include "engine/formats/format_catalogue.h"
 #include "support/tiff_fixtures.h"
 #include "support/tiff_variants.h"
 
@@ -46,7 +47,7 @@ TEST_P(ColourProfile, GoesOnlyWhereItDescribesThePixels)
     setProfile(source, c.profile);
     const PageMetadata metadata(source);
     const Bitmap written = fixtures::makePage(c.written, 4, 4);
-    metadata.applyTo(written, QStringLiteral("png"));
+    metadata.applyTo(written, outputFormatFor(QStringLiteral("png")).metadata);
     EXPECT_EQ(profileOf(written), c.kept ? c.profile : QByteArray());
 }
 
@@ -72,7 +73,7 @@ TEST(PageMetadata, ResolutionAndTextCrossTheSteps)
     const PageMetadata metadata(source);
     const Bitmap resized(FreeImage_Rescale(source.get(), 4, 4, FILTER_BOX));
     FreeImage_SetDotsPerMeterX(resized.get(), 0);
-    metadata.applyTo(resized, QStringLiteral("png"));
+    metadata.applyTo(resized, outputFormatFor(QStringLiteral("png")).metadata);
     EXPECT_EQ(FreeImage_GetDotsPerMeterX(resized.get()), 11811U);
     EXPECT_EQ(FreeImage_GetDotsPerMeterY(resized.get()), 5906U);
     FITAG* comment = nullptr;
@@ -116,7 +117,7 @@ TEST(PageMetadata, NoOrientationTagSurvives)
 
     const PageMetadata metadata(source);
     const Bitmap written = fixtures::makePage(PageKind::Rgb24, 8, 8);
-    metadata.applyTo(written, QStringLiteral("jpg"));
+    metadata.applyTo(written, outputFormatFor(QStringLiteral("jpg")).metadata);
 
     FITAG* found = nullptr;
     EXPECT_FALSE(FreeImage_GetMetadata(FIMD_EXIF_MAIN, written.get(), "Orientation", &found));

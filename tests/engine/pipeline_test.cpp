@@ -1,5 +1,5 @@
-#include "engine/run/conversion_run.h"
 #include "engine/decode/page_loader.h"
+#include "engine/run/conversion_run.h"
 #include "engine/run/pipeline.h"
 #include "engine/steps/watermark.h"
 #include "engine/steps/sample_depth.h"

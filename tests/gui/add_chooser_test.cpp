@@ -29,8 +29,8 @@ class AddChooserTest : public QObject {
         QCOMPARE(buttons.at(1)->accessibleName(), QStringLiteral("Add Input Folder..."));
         QVERIFY(!buttons.at(0)->icon().isNull());
         QVERIFY(!buttons.at(1)->icon().isNull());
-        QCOMPARE(buttons.at(0)->isEnabled(), commandIsAvailable(Command::SelectInputFiles));
-        QCOMPARE(buttons.at(1)->isEnabled(), commandIsAvailable(Command::SelectInputFolder));
+        QVERIFY(buttons.at(0)->isEnabled());
+        QVERIFY(buttons.at(1)->isEnabled());
         QStringList captions;
         for (const QLabel* label : chooser.findChildren<QLabel*>()) {
             captions << label->text();

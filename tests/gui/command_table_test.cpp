@@ -29,50 +29,6 @@ class CommandTableTest : public QObject {
         }
     }
 
-    void menuTextsCarryTheShortcutAfterATab_data()
-    {
-        QTest::addColumn<int>("number");
-        QTest::addColumn<QString>("menuText");
-        QTest::addColumn<QString>("label");
-        QTest::newRow("New") << 0 << "New\tCtrl+N"
-                             << "New";
-        QTest::newRow("Exit") << 3 << "Exit\tAlt+X"
-                              << "Exit";
-        QTest::newRow("Add") << 4 << "Add Input Files..."
-                             << "Add Input Files...";
-        QTest::newRow("Folder") << 7 << "Select Output Folder..."
-                                << "Select Output Folder...";
-        QTest::newRow("Options") << 8 << "Options..."
-                                 << "Options...";
-        QTest::newRow("Copy") << 11 << "Copy\tCtrl+C"
-                              << "Copy";
-        QTest::newRow("Delete") << 12 << "Delete\tCtrl+Del"
-                                << "Delete";
-        QTest::newRow("Select All") << 13 << "Select All\tCtrl+A"
-                                    << "Select All";
-        QTest::newRow("Convert") << 14 << "Convert\tF5"
-                                 << "Convert";
-        QTest::newRow("Manual") << 18 << "User Manual...\tF1"
-                                << "User Manual...";
-        QTest::newRow("Homepage") << 22 << "Visit the Program's Homepage"
-                                  << "Visit the Program's Homepage";
-        QTest::newRow("About") << 24 << "About..."
-                               << "About...";
-        QTest::newRow("Preview") << 25 << "Preview...\tF6"
-                                 << "Preview...";
-        QTest::newRow("Save Profile") << 26 << "Save Settings as Profile..."
-                                      << "Save Settings as Profile...";
-    }
-    void menuTextsCarryTheShortcutAfterATab()
-    {
-        QFETCH(int, number);
-        QFETCH(QString, menuText);
-        QFETCH(QString, label);
-        const Command command = *commandFromNumber(number);
-        QCOMPARE(commandMenuText(command), menuText);
-        QCOMPARE(commandLabel(command), label);
-    }
-
     void menusHoldTheirItemsInOrder()
     {
         const auto numbersOf = [](std::span<const MenuRow> rows) {

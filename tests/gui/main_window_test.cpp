@@ -153,7 +153,7 @@ class MainWindowTest : public QObject {
         fixture.records.inputFiles.insert(QStringLiteral("/in/x.tif"), QString());
         fixture.records.job.outputFolder = QStringLiteral("/out/b/");
         fixture.records.job.inputFolder = QStringLiteral("/in/");
-        fixture.records.job.preferencesStartPage = 3;
+        fixture.records.window.preferencesStartPage = 3;
         window.setStatusText(QStringLiteral("Conversion complete"));
         window.outputFormatChooser().setFocus();
 
@@ -162,7 +162,7 @@ class MainWindowTest : public QObject {
         QVERIFY(fixture.records.inputFiles.empty());
         QCOMPARE(fixture.records.job.outputFolder, QString());
         QCOMPARE(fixture.records.job.inputFolder, QString());
-        QCOMPARE(fixture.records.job.preferencesStartPage, std::uint8_t{0});
+        QCOMPARE(fixture.records.window.preferencesStartPage, std::uint8_t{0});
         QCOMPARE(window.outputFolderChooser().count(), 2);
         QCOMPARE(window.outputFolderChooser().currentIndex(), -1);
         QCOMPARE(window.outputFolderChooser().currentText(), QString());
@@ -282,11 +282,11 @@ class MainWindowTest : public QObject {
         const int actions = window.mainToolbar().actions().size();
 
         fixture.records.settings.interface.uiSize = 4;
-        fixture.records.job.interfaceChangeFlags = 2;
+        fixture.records.window.interfaceChange = InterfaceChange::IconSize;
         window.rebuildAfterPreferences(-1);
         QCOMPARE(window.mainToolbar().iconSize(), QSize(64, 64));
         QCOMPARE(window.mainToolbar().actions().size(), actions);
-        QCOMPARE(fixture.records.job.interfaceChangeFlags, 0);
+        QCOMPARE(fixture.records.window.interfaceChange, InterfaceChange::None);
         QCOMPARE(window.panel().y(), window.menuBar()->height() + window.mainToolbar().height());
         QCOMPARE(window.fileList().height(), window.panel().height() - 109);
     }
@@ -301,9 +301,9 @@ class MainWindowTest : public QObject {
         fixture.records.images.setImage(ImageSet::Icons, QStringLiteral("New"), stale);
         const int menus = window.menuBar()->actions().size();
 
-        fixture.records.job.interfaceChangeFlags = 1;
+        fixture.records.window.interfaceChange = InterfaceChange::Theme;
         window.rebuildAfterPreferences(-1);
-        QCOMPARE(fixture.records.job.interfaceChangeFlags, 0);
+        QCOMPARE(fixture.records.window.interfaceChange, InterfaceChange::None);
         QCOMPARE(window.menuBar()->actions().size(), menus);
         QVERIFY(fixture.records.images.image(ImageSet::Icons, QStringLiteral("New")) != stale);
         const QAction* newItem = window.menuBar()->actions().first()->menu()->actions().first();

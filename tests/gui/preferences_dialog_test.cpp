@@ -102,7 +102,7 @@ class PreferencesDialogTest : public QObject {
         QCOMPARE(control<QComboBox>(options, "Output/Format")->currentText(), QStringLiteral("TIFF"));
         QVERIFY(visibleOutputSubPage(options)->isAncestorOf(
             options.binder(QStringLiteral("Output/TIFF Compression"))->rowWidget()));
-        QCOMPARE(fixture.records.job.preferencesStartPage, 0);
+        QCOMPARE(fixture.records.window.preferencesStartPage, 0);
         options.reject();
 
         // The Preferences command afterwards opens the first page again.
@@ -115,10 +115,10 @@ class PreferencesDialogTest : public QObject {
     {
         PreferencesFixture fixture;
         fixture.start();
-        fixture.records.job.preferencesStartPage = 6;
+        fixture.records.window.preferencesStartPage = 6;
         PreferencesDialog& dialog = fixture.open();
         QCOMPARE(dialog.currentPage(), 6);
-        QCOMPARE(fixture.records.job.preferencesStartPage, 0);
+        QCOMPARE(fixture.records.window.preferencesStartPage, 0);
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         QCOMPARE(QApplication::focusWidget(), &dialog.pageList());
     }
@@ -136,6 +136,28 @@ class PreferencesDialogTest : public QObject {
             dialog.binder(QStringLiteral("Output/JPG Quality"))->rowWidget()));
         QVERIFY(
             visibleOutputSubPage(dialog)->isAncestorOf(dialog.binder(QStringLiteral("Output/JPG BPP"))->rowWidget()));
+    }
+
+    // A writer without a choice of compression shows the one it uses, and only on its own page.
+    void aFixedCompressionShowsOnItsFormatsPageAlone()
+    {
+        PreferencesFixture fixture;
+        PreferencesDialog& dialog = fixture.open(Command::OutputFormatOptions);
+        auto* formats = control<QComboBox>(dialog, "Output/Format");
+        const auto fixedEntries = [&dialog, formats](int index) {
+            formats->setCurrentIndex(index);
+            QStringList entries;
+            for (const QComboBox* combo : visibleOutputSubPage(dialog)->findChildren<QComboBox*>()) {
+                if (combo->count() == 1) {
+                    entries << combo->accessibleName() + QLatin1Char('=') + combo->itemText(0);
+                }
+            }
+            return entries;
+        };
+        QCOMPARE(formats->itemText(12), QStringLiteral("PCX"));
+        QCOMPARE(fixedEntries(12).filter(QStringLiteral("=RLE")).size(), 1);
+        QVERIFY(fixedEntries(9).filter(QStringLiteral("=RLE")).isEmpty());
+        QVERIFY(fixedEntries(1).filter(QStringLiteral("=RLE")).isEmpty());
     }
 
     void cancelEscapeAndTheCloseBoxStoreNothing_data()
@@ -201,7 +223,8 @@ class PreferencesDialogTest : public QObject {
         int seen = -1;
         auto* dialog = new PreferencesDialog(
             fixture.records, fixture.script.pickers(),
-            [&fixture, &seen](int) { seen = fixture.records.job.interfaceChangeFlags; }, fixture.window.get());
+            [&fixture, &seen](int) { seen = static_cast<int>(fixture.records.window.interfaceChange); },
+            fixture.window.get());
         control<QComboBox>(*dialog, "Interface/UI Size")->setCurrentIndex(size);
         control<QComboBox>(*dialog, "Interface/UI Theme")->setCurrentIndex(theme);
         dialog->accept();
@@ -219,7 +242,7 @@ class PreferencesDialogTest : public QObject {
         control<QComboBox>(dialog, "Interface/UI Size")->setCurrentIndex(4);
         dialog.accept();
         QCOMPARE(fixture.window->mainToolbar().iconSize(), QSize(64, 64));
-        QCOMPARE(fixture.records.job.interfaceChangeFlags, 0);
+        QCOMPARE(fixture.records.window.interfaceChange, InterfaceChange::None);
     }
 
     void defaultsAsksFirst_data()

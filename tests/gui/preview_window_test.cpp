@@ -4,6 +4,7 @@
 // bytes as the window's own run.
 #include "cli/profile_writer.h"
 #include "engine/core/file_failure.h"
+#include "engine/decode/input_diagnosis.h"
 #include "engine/run/page_preview.h"
 #include "gui/file_list_model.h"
 #include "gui/preferences_dialog.h"

@@ -1,5 +1,10 @@
 #pragma once
 
+// engine/core: what every other room of the engine stands on. The bitmap handle, the page size
+// limit, the job record and the run context, why a file failed, the page metadata kept across
+// the steps, output naming, library messages and the progress a worker shares. It includes
+// nothing from the rooms above it: formats, decode, steps, write, inputs, run, in that order.
+
 #include <FreeImage.h>
 
 #include <utility>

@@ -37,12 +37,7 @@ struct FileFailure {
 // "output name already used by /in/a/img.tif", ...
 QString describeFailure(const FileFailure& failure);
 
-// Why a file that could not be opened as a TIFF failed: missing, unreadable, not a TIFF, a page
-// beyond the size limit, or damaged. Looks at the file system and the file's first bytes.
-FileFailure diagnoseUnreadableInput(const QString& path);
-
-// Why page `index` (0-based) of a TIFF failed to decode: beyond the size limit or damaged.
-FileFailure diagnoseFailedPage(const QString& path, int index);
+// Why an input failed to decode is told by engine/decode/input_diagnosis.h.
 
 // Why a write into `path` failed, from the errno the writer left (0 when unknown) and the state
 // of the target folder.

@@ -1,7 +1,6 @@
 #include "engine/core/job_state.h"
 
 #include "app/program_info.h"
-#include "engine/inputs/input_file_list.h"
 
 #include <QRandomGenerator>
 
@@ -13,7 +12,7 @@ std::int32_t drawRandomValue()
     return static_cast<std::int32_t>(QRandomGenerator::global()->bounded(1, 100000));
 }
 
-void resetJobState(JobState& job, InputFileList& inputFiles)
+void resetJobState(JobState& job)
 {
     // Built from a fresh record, so a field added later is reset without being listed here; only
     // what belongs to the process and the last saved page is carried over.
@@ -24,5 +23,4 @@ void resetJobState(JobState& job, InputFileList& inputFiles)
     fresh.programFolder = programFolder();
     fresh.randomValue = drawRandomValue();
     job = std::move(fresh);
-    inputFiles.clear();
 }

@@ -4,8 +4,6 @@
 
 #include <cstdint>
 
-class InputFileList;
-
 // The working state of the current input list and of a conversion run. The run steps fill the
 // run fields (format identifier, depths, flags) before the worker starts; the worker updates the
 // per-file fields (inputPath, subfolder, outputPath, sizes) and the mask counters.
@@ -26,9 +24,7 @@ struct JobState {
     std::int32_t targetBpp = 0;
     std::int32_t saveFlags = 0;
     std::uint8_t autoBpp = 0;
-    std::int32_t interfaceChangeFlags = 0;
     std::uint8_t consoleRun = 0;
-    std::uint8_t preferencesStartPage = 0;
     // Kept by resetJobState: set once per process or per saved page.
     QString mode; // "T" screenshot mode, "DEBUG" after -d, else empty
     std::int32_t imageWidth = 0;
@@ -39,5 +35,5 @@ struct JobState {
 std::int32_t drawRandomValue();
 
 // Starts the record afresh (a new %rnd% value, the program folder filled in), keeping only mode
-// and the image size, and empties the input list's index.
-void resetJobState(JobState& job, InputFileList& inputFiles);
+// and the image size. A caller starting a new list empties the input list itself.
+void resetJobState(JobState& job);

@@ -103,16 +103,16 @@ bool sameProfile(const FIICCPROFILE* a, const FIICCPROFILE* b)
            std::memcmp(a->data, b->data, static_cast<std::size_t>(a->size)) == 0;
 }
 
-void applyColourProfile(FIBITMAP* carrier, FIBITMAP* image, const QString& outputKey)
+void applyColourProfile(FIBITMAP* carrier, FIBITMAP* image, bool keepsCmykProfile)
 {
     FIICCPROFILE* kept = FreeImage_GetICCProfile(carrier);
     if (sameProfile(kept, FreeImage_GetICCProfile(image))) {
         return;
     }
     const QByteArray space = profileColourSpace(kept);
-    // Only a page bound for a CMYK TIFF keeps its CMYK decode, and with it its CMYK profile.
-    const bool cmykTiff = space == "CMYK" && outputKey == QLatin1String("tiff");
-    if (space.isEmpty() || (space != colourSpaceOf(image) && !cmykTiff)) {
+    // Only a page bound for a CMYK format keeps its CMYK decode, and with it its CMYK profile.
+    const bool cmykKept = space == "CMYK" && keepsCmykProfile;
+    if (space.isEmpty() || (space != colourSpaceOf(image) && !cmykKept)) {
         // A profile of another colour space would misdescribe the pixels (and PNG writers refuse it).
         FreeImage_DestroyICCProfile(image);
         return;
@@ -188,10 +188,10 @@ void uprightRawExif(FIBITMAP* image)
 
 // The TIFF text tags as the comments the PNG writer (keyword and text) and the JPEG writer (one
 // comment: the description) store.
-void addTextComments(FIBITMAP* image, const QString& outputKey)
+void addTextComments(FIBITMAP* image, TextTagCarrier carrier)
 {
-    const bool png = outputKey == QLatin1String("png");
-    if (!png && outputKey != QLatin1String("jpg")) {
+    const bool png = carrier == TextTagCarrier::PngKeywords;
+    if (!png && carrier != TextTagCarrier::JpegComment) {
         return;
     }
     for (const TextTag& text : textTags) {
@@ -283,16 +283,16 @@ PageMetadata::PageMetadata(const Bitmap& page)
     }
 }
 
-void PageMetadata::applyTo(const Bitmap& image, const QString& outputKey) const
+void PageMetadata::applyTo(const Bitmap& image, const CarriedMetadata& carried) const
 {
     if (!carrier_ || !image) {
         return;
     }
     FreeImage_CloneMetadata(image.get(), carrier_.get());
-    applyColourProfile(carrier_.get(), image.get(), outputKey);
+    applyColourProfile(carrier_.get(), image.get(), carried.cmykProfile);
     dropOrientation(image.get());
     uprightRawExif(image.get());
-    addTextComments(image.get(), outputKey);
+    addTextComments(image.get(), carried.textTags);
 }
 
 void stripColourProfile(const Bitmap& image)

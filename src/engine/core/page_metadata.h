@@ -6,8 +6,25 @@
 
 #include <tiffio.h>
 
+#include <cstdint>
+
 // What a page carries besides its pixels: the FreeImage metadata models (TIFF text tags, EXIF,
 // XMP, IPTC), the resolution and the ICC colour profile.
+
+// Where a writer keeps the TIFF text tags (description, author, copyright, date).
+enum class TextTagCarrier : std::uint8_t {
+    None,
+    PngKeywords, // one PNG text chunk per tag, under its PNG keyword
+    JpegComment, // one JPEG comment: the description
+    TiffTags,    // the tags themselves, written into the finished file (writeTiffTextTags)
+};
+
+// What an output format's files can carry beyond what every FreeImage writer takes from the
+// models; a column of each format's catalogue row.
+struct CarriedMetadata {
+    TextTagCarrier textTags = TextTagCarrier::None;
+    bool cmykProfile = false; // a CMYK page keeps its CMYK colour profile
+};
 
 // Puts the resolution, ICC profile (when withColourProfile), XMP packet and text tags of the
 // current directory of `tiff` on `page`, in the models FreeImage fills when it loads a TIFF page.
@@ -27,11 +44,12 @@ class PageMetadata {
     PageMetadata() = default;
     explicit PageMetadata(const Bitmap& page);
 
-    // Copies the kept metadata onto `image` for a writer of `outputKey`. The ICC profile goes
-    // along only when it is well-formed and describes the image's colours (RGB, grey, or CMYK for
-    // a CMYK TIFF); orientation tags are set to upright, since the pixels already are; for PNG and
-    // JPEG the TIFF text tags also become the comments those writers store.
-    void applyTo(const Bitmap& image, const QString& outputKey) const;
+    // Copies the kept metadata onto `image` for a writer whose files carry `carried`. The ICC
+    // profile goes along only when it is well-formed and describes the image's colours (RGB,
+    // grey, or CMYK where the format keeps a CMYK profile); orientation tags are set to upright,
+    // since the pixels already are; the TIFF text tags also become the comments of the writers
+    // that store them as comments.
+    void applyTo(const Bitmap& image, const CarriedMetadata& carried) const;
 
   private:
     Bitmap carrier_; // a 1 x 1 bitmap holding the copies

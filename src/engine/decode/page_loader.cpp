@@ -107,13 +107,6 @@ bool freeImageDecodesRight(const TiffPageHeader& header)
            !(header.photometric == PHOTOMETRIC_MINISWHITE && header.bitsPerSample == 16);
 }
 
-bool pageSizeAllowed(std::uint64_t width, std::uint64_t height)
-{
-    // Both factors are checked first so the product cannot overflow.
-    return width > 0 && height > 0 && width <= kMaxPagePixels && height <= kMaxPagePixels &&
-           width * height <= kMaxPagePixels;
-}
-
 std::vector<TiffPageHeader> readTiffPageHeaders(const QString& path)
 {
     std::vector<TiffPageHeader> headers;

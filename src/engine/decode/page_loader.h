@@ -1,19 +1,19 @@
 #pragma once
 
+// engine/decode: TIFF pages in. Page headers and page selection, the input document handing out
+// one decoded page at a time (FreeImage first, libtiff for what FreeImage refuses or gets wrong),
+// CMYK with its profile, and why an input could not be decoded (input_diagnosis.h). Includes
+// engine/core and engine/formats.
+
 #include "engine/core/bitmap.h"
 #include "engine/core/freeimage_file.h"
+#include "engine/core/page_limits.h"
 
 #include <FreeImage.h>
 #include <QString>
 
 #include <cstdint>
 #include <vector>
-
-// A page whose header claims more pixels than this is refused before any pixel buffer is
-// allocated. 2^30 pixels (32768 x 32768) is more than ten times an A0 sheet scanned at 600 dpi,
-// yet keeps a 24-bit page at 3 GiB, so a forged or corrupt header cannot make one file exhaust
-// the machine.
-inline constexpr std::uint64_t kMaxPagePixels = std::uint64_t{1} << 30;
 
 // The 0-based page indices Input/TIFF Frame Loading selects from pageCount pages: 1 First,
 // 2 Middle, 3 Last, 4 Random (uniform), 0 All and any other value every page. Empty (last <
@@ -67,9 +67,6 @@ bool freeImageDecodesRight(const TiffPageHeader& header);
 
 // The page headers of a TIFF file in page order; empty when libtiff cannot read the file.
 std::vector<TiffPageHeader> readTiffPageHeaders(const QString& path);
-
-// True when width x height stays within kMaxPagePixels (and neither side is 0).
-bool pageSizeAllowed(std::uint64_t width, std::uint64_t height);
 
 // The input file of one conversion, always read as TIFF: opened as a multi-page image (page
 // cache in memory, read-only) or, when that fails, loaded as a single image; when FreeImage cannot

@@ -1,6 +1,6 @@
 #include "engine/decode/tiff_page_decoder.h"
 
-#include "engine/decode/page_loader.h"
+#include "engine/core/page_limits.h"
 #include "engine/core/page_metadata.h"
 #include "engine/decode/tiff_raster.h"
 

@@ -18,58 +18,59 @@ struct InputRow {
     const char* description;
 };
 
+// One row per description; "apm" belongs to the group "wmf" but has a description of its own.
+constexpr InputRow inputRows[] = {
+    {"bmp", "bmp,rle,dib", "Windows or OS/2 Bitmap"},
+    {"dds", "dds", "DirectDraw Surface File"},
+    {"emf", "emf,emz", "Enhanced Metafile Format"},
+    {"gif", "gif", "GIF File"},
+    {"hdr", "hdr,hdri", "High Dynamic Range File"},
+    {"ico", "ico", "Windows Icon"},
+    {"jpg", "jpg,jpeg,jpe,jif", "JPEG File"},
+    {"pcd", "pcd,pcd1,pcds,ppcd", "Kodak PhotoCD File"},
+    {"pcx", "pcx", "ZSoft Paintbrush File"},
+    {"pic", "pic,pict,pct", "Macintosh PICT"},
+    {"png", "png", "Portable Network Graphics"},
+    {"psd", "psd", "Adobe Photoshop File"},
+    {"tga", "tga,targa", "Truevision Targa"},
+    {"tiff", "tiff,tif", "Tagged Image File Format"},
+    {"wmf", "wmf,wmz", "Windows Metafile Format"},
+    {"wmf", "apm", "Aldus Placeable Metafile"},
+    {"raw", "raw,raw1,raw2", "Camera RAW Image"},
+    {"raw", "3fr", "Hasselblad Camera RAW Image"},
+    {"raw", "arw,sr2,srf", "Sony Camera RAW Image"},
+    {"raw", "bay", "Casio Camera RAW Image"},
+    {"raw", "bmq", "NuCore RAW Image"},
+    {"raw", "cap,iiq,eip", "Phase One Camera RAW Image"},
+    {"raw", "cine", "Phantom RAW Image"},
+    {"raw", "cr2,crw", "Canon Camera RAW Image"},
+    {"raw", "cs1", "Capture Shop RAW Image"},
+    {"raw", "dc2,dcr,drf,dsc,k25,kc2,kdc,dcs", "Kodak Camera RAW Image"},
+    {"raw", "dng", "Adobe Digital Negative Image"},
+    {"raw", "erf", "Epson Camera RAW Image"},
+    {"raw", "fff", "Imacon Camera RAW Image"},
+    {"raw", "ia,sti", "Sinar RAW Image"},
+    {"raw", "mdc,mrw", "Minolta Camera RAW Image"},
+    {"raw", "mef,mos", "Mamiya Camera RAW Image"},
+    {"raw", "nef,nrw", "Nikon Camera RAW Image"},
+    {"raw", "orf", "Olympus Camera RAW Image"},
+    {"raw", "pef,ptx", "Pentax Camera RAW Image"},
+    {"raw", "pxn", "Logitech Camera RAW Image"},
+    {"raw", "qtk", "Apple Quicktake Camera RAW Image"},
+    {"raw", "raf", "Fuji Camera RAW Image"},
+    {"raw", "rdc", "Digital Foto Maker RAW Image"},
+    {"raw", "rw2", "Panasonic Camera RAW Image"},
+    {"raw", "rwz", "Rawzor Camera RAW Image"},
+    {"raw", "x3f", "Sigma Camera RAW Image"},
+    {"raw", "ari", "ARRI RAW Image"},
+    {"raw", "r3d", "RED RAW Image"},
+    {"raw", "rwl", "Leica Camera RAW Image"},
+};
+
 InputFormatTable makeInputFormatTable()
 {
-    // One row per description; "apm" belongs to the group "wmf" but has a description of its own.
-    static const InputRow rows[] = {
-        {"bmp", "bmp,rle,dib", "Windows or OS/2 Bitmap"},
-        {"dds", "dds", "DirectDraw Surface File"},
-        {"emf", "emf,emz", "Enhanced Metafile Format"},
-        {"gif", "gif", "GIF File"},
-        {"hdr", "hdr,hdri", "High Dynamic Range File"},
-        {"ico", "ico", "Windows Icon"},
-        {"jpg", "jpg,jpeg,jpe,jif", "JPEG File"},
-        {"pcd", "pcd,pcd1,pcds,ppcd", "Kodak PhotoCD File"},
-        {"pcx", "pcx", "ZSoft Paintbrush File"},
-        {"pic", "pic,pict,pct", "Macintosh PICT"},
-        {"png", "png", "Portable Network Graphics"},
-        {"psd", "psd", "Adobe Photoshop File"},
-        {"tga", "tga,targa", "Truevision Targa"},
-        {"tiff", "tiff,tif", "Tagged Image File Format"},
-        {"wmf", "wmf,wmz", "Windows Metafile Format"},
-        {"wmf", "apm", "Aldus Placeable Metafile"},
-        {"raw", "raw,raw1,raw2", "Camera RAW Image"},
-        {"raw", "3fr", "Hasselblad Camera RAW Image"},
-        {"raw", "arw,sr2,srf", "Sony Camera RAW Image"},
-        {"raw", "bay", "Casio Camera RAW Image"},
-        {"raw", "bmq", "NuCore RAW Image"},
-        {"raw", "cap,iiq,eip", "Phase One Camera RAW Image"},
-        {"raw", "cine", "Phantom RAW Image"},
-        {"raw", "cr2,crw", "Canon Camera RAW Image"},
-        {"raw", "cs1", "Capture Shop RAW Image"},
-        {"raw", "dc2,dcr,drf,dsc,k25,kc2,kdc,dcs", "Kodak Camera RAW Image"},
-        {"raw", "dng", "Adobe Digital Negative Image"},
-        {"raw", "erf", "Epson Camera RAW Image"},
-        {"raw", "fff", "Imacon Camera RAW Image"},
-        {"raw", "ia,sti", "Sinar RAW Image"},
-        {"raw", "mdc,mrw", "Minolta Camera RAW Image"},
-        {"raw", "mef,mos", "Mamiya Camera RAW Image"},
-        {"raw", "nef,nrw", "Nikon Camera RAW Image"},
-        {"raw", "orf", "Olympus Camera RAW Image"},
-        {"raw", "pef,ptx", "Pentax Camera RAW Image"},
-        {"raw", "pxn", "Logitech Camera RAW Image"},
-        {"raw", "qtk", "Apple Quicktake Camera RAW Image"},
-        {"raw", "raf", "Fuji Camera RAW Image"},
-        {"raw", "rdc", "Digital Foto Maker RAW Image"},
-        {"raw", "rw2", "Panasonic Camera RAW Image"},
-        {"raw", "rwz", "Rawzor Camera RAW Image"},
-        {"raw", "x3f", "Sigma Camera RAW Image"},
-        {"raw", "ari", "ARRI RAW Image"},
-        {"raw", "r3d", "RED RAW Image"},
-        {"raw", "rwl", "Leica Camera RAW Image"},
-    };
     InputFormatTable table;
-    for (const InputRow& row : rows) {
+    for (const InputRow& row : inputRows) {
         for (const QString& extension : QString::fromLatin1(row.extensions).split(QLatin1Char(','))) {
             table.emplace(extension, InputFormat{QString::fromLatin1(row.group), QString::fromLatin1(row.description)});
         }
@@ -92,6 +93,15 @@ struct OutputRow {
     int (*saveFlags)(const OutputSettings&) = nullptr;
     std::vector<SettingRow> encoderSettings = {};
     const char* compressionKeywords = "";
+    const char* fixedCompression = nullptr;
+    bool devilMipmaps = false;
+    const char* exactColourTable = nullptr; // Output key of the setting
+    WriterLayout layout = {};
+    int sizeCap = 0;
+    double writerBytesPerPixel = 0;
+    CarriedMetadata metadata = {};
+    int cmykSaveFlag = 0;
+    const char* checkedSetting = nullptr; // Output key of the setting
 };
 
 const SettingDescriptor* outputSetting(const QString& key)
@@ -101,7 +111,12 @@ const SettingDescriptor* outputSetting(const QString& key)
     return setting;
 }
 
-OutputFormat outputFormatOf(const OutputRow& row)
+const SettingDescriptor* optionalOutputSetting(const char* key)
+{
+    return key != nullptr ? outputSetting(QString::fromLatin1(key)) : nullptr;
+}
+
+OutputFormat formatFromRow(const OutputRow& row)
 {
     const QString key = QString::fromLatin1(row.key);
     OutputFormat format{key, row.formatId, key, QString::fromLatin1(row.description),
@@ -116,86 +131,90 @@ OutputFormat outputFormatOf(const OutputRow& row)
         format.compressionKeywords = QString::fromLatin1(row.compressionKeywords).split(u',');
     }
     format.saveFlags = row.saveFlags;
+    format.fixedCompression = row.fixedCompression;
+    format.devilMipmaps = row.devilMipmaps;
+    format.exactColourTable = optionalOutputSetting(row.exactColourTable);
+    format.layout = row.layout;
+    format.sizeCap = row.sizeCap;
+    format.writerBytesPerPixel = row.writerBytesPerPixel;
+    format.metadata = row.metadata;
+    format.cmykSaveFlag = row.cmykSaveFlag;
+    format.checkedSetting = optionalOutputSetting(row.checkedSetting);
     return format;
 }
 
 OutputFormatTable makeOutputFormatTable()
 {
     using enum EchoStyle;
-    constexpr OutputWriter devil = OutputWriter::Devil;
-    constexpr OutputWriter freeImage = OutputWriter::FreeImage;
+    using enum OutputWriter;
+    using enum TextTagCarrier;
+    // Layouts of the writers that take 8 bits as grey levels and 1 bit as black and white.
+    constexpr WriterLayout greyEight{.greyEight = true};
+    // clang-format off
     const OutputRow rows[] = {
-        {"bmp",
-         FIF_BMP,
-         "Windows or OS/2 Bitmap",
-         "1,4,8,16,24,32",
-         freeImage,
-         bmpSaveFlags,
-         {{"BMP Compression", "BMP Compression", Keyword}, {"BMP Color Table", "BMP Color Table", Keyword}},
-         "NONE,RLE"},
-        {"dds", devilDdsFormatId, "DirectDraw Surface", "32", devil},
-        {"exr",
-         FIF_EXR,
-         "ILM OpenEXR",
-         "96",
-         freeImage,
-         exrSaveFlags,
-         {{"EXR Compression", "EXR Compression", Keyword}},
-         "NONE,ZIP,PIZ,PXR24,B44"},
-        {"gif", FIF_GIF, "Graphics Interchange Format", "8"},
-        {"hdr", FIF_HDR, "High Dynamic Range Image", "96"},
-        {"ico", FIF_ICO, "Windows Icon", "1,4,8,16,24,32"},
-        {"j2k", FIF_J2K, "JPEG-2000 Codestream", "8,24,32,48"},
-        {"jng", FIF_JNG, "JPEG Network Graphics", "24,32"},
-        {"jp2", FIF_JP2, "JPEG-2000 File Format", "8,24,32,48"},
-        {"jpg",
-         FIF_JPEG,
-         "JPEG File Format",
-         "8,24",
-         freeImage,
-         jpegSaveFlags,
-         {{"JPG Quality", "JPG Quality", Number},
-          {"JPG Chroma", "JPG Chroma Subsampling", Keyword},
-          {"JPG Save As", "JPG Save As", Keyword}}},
-        {"jxr", FIF_JXR, "JPEG XR Image Format", "1,8,16,24,32,48,96", freeImage, jxrSaveFlags},
-        {"pbm", FIF_PBM, "Portable Bitmap", "1"},
-        {"pcx", devilPcxFormatId, "ZSoft Paintbrush", "24", devil},
-        {"pfm", FIF_PFM, "Portable Floatmap", "96"},
-        {"pgm", FIF_PGM, "Portable Greymap", "8"},
-        {"png",
-         FIF_PNG,
-         "Portable Network Graphics",
-         "1,4,8,24,32,48",
-         freeImage,
-         pngSaveFlags,
-         {{"PNG Compression", "PNG Compression", Keyword}, {"PNG Interlaced", "PNG Interlaced", Flag}},
-         "NONE,ZLIB1,ZLIB6,ZLIB9"},
-        {"ppm", FIF_PPM, "Portable Pixelmap", "24,48"},
-        {"psd", devilPsdFormatId, "Adobe Photoshop", "32", devil},
-        {"tga",
-         FIF_TARGA,
-         "Truevision Targa",
-         "8,16,24,32",
-         freeImage,
-         tgaSaveFlags,
-         {{"TGA Compression", "TGA Compression", Keyword}},
-         "NONE,RLE"},
-        {"tiff",
-         FIF_TIFF,
-         "Tagged Image File Format",
-         "1,4,8,24,32,48,96",
-         freeImage,
-         tiffSaveFlags,
-         {{"TIFF Compression", "TIFF Compression", Keyword}, {"TIFF Color Model", "TIFF Color Model", Keyword}},
-         "NONE,CCITTFAX3,CCITTFAX4,PACKBITS,DEFLATE,ADOBEDEFLATE,LZW,JPEG,LOGLUV"},
-        {"wbmp", FIF_WBMP, "Wireless Bitmap", "1"},
-        {"webp", FIF_WEBP, "Google WebP Image Format", "24,32", freeImage, webpSaveFlags},
-        {"xpm", FIF_XPM, "X11 Pixmap Format", "24"},
+        {.key = "bmp", .formatId = FIF_BMP, .description = "Windows or OS/2 Bitmap", .bitDepths = "1,4,8,16,24,32",
+         .saveFlags = bmpSaveFlags,
+         .encoderSettings = {{"BMP Compression", "BMP Compression", Keyword},
+                             {"BMP Color Table", "BMP Color Table", Keyword}},
+         .compressionKeywords = "NONE,RLE", .exactColourTable = "BMP Color Table"},
+        {.key = "dds", .formatId = devilDdsFormatId, .description = "DirectDraw Surface", .bitDepths = "32",
+         .writer = Devil, .devilMipmaps = true, .writerBytesPerPixel = 17.3},
+        {.key = "exr", .formatId = FIF_EXR, .description = "ILM OpenEXR", .bitDepths = "96",
+         .saveFlags = exrSaveFlags, .encoderSettings = {{"EXR Compression", "EXR Compression", Keyword}},
+         .compressionKeywords = "NONE,ZIP,PIZ,PXR24,B44", .writerBytesPerPixel = 6.0},
+        {.key = "gif", .formatId = FIF_GIF, .description = "Graphics Interchange Format", .bitDepths = "8"},
+        {.key = "hdr", .formatId = FIF_HDR, .description = "High Dynamic Range Image", .bitDepths = "96"},
+        {.key = "ico", .formatId = FIF_ICO, .description = "Windows Icon", .bitDepths = "1,4,8,16,24,32",
+         .writer = Icon, .layout = {.rgb555 = true}, .sizeCap = 128},
+        {.key = "j2k", .formatId = FIF_J2K, .description = "JPEG-2000 Codestream", .bitDepths = "8,24,32,48",
+         .layout = greyEight, .writerBytesPerPixel = 19.0},
+        {.key = "jng", .formatId = FIF_JNG, .description = "JPEG Network Graphics", .bitDepths = "24,32"},
+        {.key = "jp2", .formatId = FIF_JP2, .description = "JPEG-2000 File Format", .bitDepths = "8,24,32,48",
+         .layout = greyEight, .writerBytesPerPixel = 19.0},
+        {.key = "jpg", .formatId = FIF_JPEG, .description = "JPEG File Format", .bitDepths = "8,24",
+         .saveFlags = jpegSaveFlags,
+         .encoderSettings = {{"JPG Quality", "JPG Quality", Number}, {"JPG Chroma", "JPG Chroma Subsampling", Keyword},
+                             {"JPG Save As", "JPG Save As", Keyword}},
+         .layout = greyEight, .metadata = {.textTags = JpegComment}, .checkedSetting = "JPG Quality"},
+        {.key = "jxr", .formatId = FIF_JXR, .description = "JPEG XR Image Format", .bitDepths = "1,8,16,24,32,48,96",
+         .writer = JpegXr, .saveFlags = jxrSaveFlags, .layout = {.greyEight = true, .bilevelOne = true},
+         .writerBytesPerPixel = 3.7},
+        {.key = "pbm", .formatId = FIF_PBM, .description = "Portable Bitmap", .bitDepths = "1",
+         .layout = {.bilevelOne = true, .bilevelIndex = BilevelIndex::OneIsBlack}},
+        {.key = "pcx", .formatId = devilPcxFormatId, .description = "ZSoft Paintbrush", .bitDepths = "24",
+         .writer = Devil, .fixedCompression = "RLE", .writerBytesPerPixel = 12.0},
+        {.key = "pfm", .formatId = FIF_PFM, .description = "Portable Floatmap", .bitDepths = "96"},
+        {.key = "pgm", .formatId = FIF_PGM, .description = "Portable Greymap", .bitDepths = "8",
+         .layout = {.greyEight = true, .greyOnly = true}},
+        {.key = "png", .formatId = FIF_PNG, .description = "Portable Network Graphics", .bitDepths = "1,4,8,24,32,48",
+         .saveFlags = pngSaveFlags,
+         .encoderSettings = {{"PNG Compression", "PNG Compression", Keyword},
+                             {"PNG Interlaced", "PNG Interlaced", Flag}},
+         .compressionKeywords = "NONE,ZLIB1,ZLIB6,ZLIB9", .metadata = {.textTags = PngKeywords}},
+        {.key = "ppm", .formatId = FIF_PPM, .description = "Portable Pixelmap", .bitDepths = "24,48"},
+        {.key = "psd", .formatId = devilPsdFormatId, .description = "Adobe Photoshop", .bitDepths = "32",
+         .writer = Devil, .writerBytesPerPixel = 16.9},
+        {.key = "tga", .formatId = FIF_TARGA, .description = "Truevision Targa", .bitDepths = "8,16,24,32",
+         .saveFlags = tgaSaveFlags, .encoderSettings = {{"TGA Compression", "TGA Compression", Keyword}},
+         .compressionKeywords = "NONE,RLE", .layout = {.rgb555 = true}},
+        {.key = "tiff", .formatId = FIF_TIFF, .description = "Tagged Image File Format",
+         .bitDepths = "1,4,8,24,32,48,96",
+         .saveFlags = tiffSaveFlags,
+         .encoderSettings = {{"TIFF Compression", "TIFF Compression", Keyword},
+                             {"TIFF Color Model", "TIFF Color Model", Keyword}},
+         .compressionKeywords = "NONE,CCITTFAX3,CCITTFAX4,PACKBITS,DEFLATE,ADOBEDEFLATE,LZW,JPEG,LOGLUV",
+         .metadata = {.textTags = TiffTags, .cmykProfile = true}, .cmykSaveFlag = TIFF_CMYK},
+        {.key = "wbmp", .formatId = FIF_WBMP, .description = "Wireless Bitmap", .bitDepths = "1",
+         .layout = {.bilevelOne = true, .bilevelIndex = BilevelIndex::OneIsWhite}},
+        {.key = "webp", .formatId = FIF_WEBP, .description = "Google WebP Image Format", .bitDepths = "24,32",
+         .saveFlags = webpSaveFlags, .writerBytesPerPixel = 18.6},
+        {.key = "xpm", .formatId = FIF_XPM, .description = "X11 Pixmap Format", .bitDepths = "24"},
     };
+    // clang-format on
     OutputFormatTable table;
     table.reserve(std::size(rows));
     for (const OutputRow& row : rows) {
-        table.push_back(outputFormatOf(row));
+        table.push_back(formatFromRow(row));
     }
     return table;
 }
@@ -267,6 +286,30 @@ const InputFormat* findInputFormat(const QString& extension)
     return found == table.end() ? nullptr : &found->second;
 }
 
+QStringList inputGroupExtensions(const QString& group)
+{
+    QStringList extensions;
+    for (const InputRow& row : inputRows) {
+        if (group == QLatin1String(row.group)) {
+            extensions << QString::fromLatin1(row.extensions).split(QLatin1Char(','));
+        }
+    }
+    return extensions;
+}
+
+const QStringList& watermarkPictureGroups()
+{
+    static const QStringList groups{QStringLiteral("png"), QStringLiteral("bmp"), QStringLiteral("jpg")};
+    return groups;
+}
+
+bool isWatermarkPictureFormat(const QString& readerFormat)
+{
+    // The reader's names are extensions of the groups ("jpeg" is one of "jpg"'s).
+    const InputFormat* format = findInputFormat(readerFormat);
+    return format != nullptr && watermarkPictureGroups().contains(format->group);
+}
+
 bool isInputExtension(const QString& extension)
 {
     return inputExtensionList().contains(extension, Qt::CaseSensitive);
@@ -278,6 +321,13 @@ const OutputFormat* findOutputFormat(const QString& key)
     const auto found =
         std::find_if(table.begin(), table.end(), [&key](const OutputFormat& format) { return format.key == key; });
     return found == table.end() ? nullptr : &*found;
+}
+
+const OutputFormat& outputFormatFor(const QString& key)
+{
+    static const OutputFormat none{};
+    const OutputFormat* format = findOutputFormat(key);
+    return format != nullptr ? *format : none;
 }
 
 bool isDevilOutputFormat(const QString& key)
@@ -310,6 +360,23 @@ std::vector<int> permittedBitDepths(const QString& key)
 {
     const OutputFormat* format = findOutputFormat(key);
     return format ? readBitDepths(format->bitDepths) : std::vector<int>{};
+}
+
+int autoBitDepth(const QString& outputKey, int sourceBpp)
+{
+    const std::vector<int> depths = permittedBitDepths(outputKey);
+    for (const int depth : depths) {
+        if (depth >= sourceBpp) {
+            return depth;
+        }
+    }
+    return depths.empty() ? 0 : depths.back();
+}
+
+int computeSaveFlags(const QString& outputKey, const Settings& settings)
+{
+    const OutputFormat* format = findOutputFormat(outputKey);
+    return format != nullptr && format->saveFlags != nullptr ? format->saveFlags(settings.output) : 0;
 }
 
 QString inputFileFilter(const QStringList& extensions, const InputFormatTable& table)

@@ -1,7 +1,13 @@
 #pragma once
 
+// engine/formats: the format catalogue. Every per-format fact is a column of its format's row
+// (writer, depths, encoder settings, save flags, writer layout, size cap, memory factor, metadata
+// carried), so no other file compares a format key; save_flags.h holds the flag functions the
+// rows name. Includes only engine/core.
+
 #include "app/settings.h"
 #include "app/settings_table.h"
+#include "engine/core/page_metadata.h"
 
 #include <QString>
 #include <QStringList>
@@ -25,8 +31,27 @@ struct InputFormat {
 // the extension list and the file filter are built in ("tif" before "tiff").
 using InputFormatTable = std::map<QString, InputFormat>;
 
-// The library that writes a format.
-enum class OutputWriter : std::uint8_t { FreeImage, Devil };
+// Who encodes a format.
+enum class OutputWriter : std::uint8_t {
+    FreeImage, // FreeImage's encoder
+    Devil,     // DevIL's (formats Debian's FreeImage cannot write)
+    JpegXr,    // jxrlib: Debian's FreeImage cannot encode JPEG XR ("Invalid instruction", a broken file)
+    Icon,      // FreeImage's for squares of 16 to 256 pixels, our own for every other page
+};
+
+// What index 1 of a 1-bit page means in the file. FreeImage's writers of these formats store the
+// palette indices as they are, so a page whose palette runs the other way is flipped first.
+enum class BilevelIndex : std::uint8_t { AsStored, OneIsBlack, OneIsWhite };
+
+// The form a writer expects a page in where formats differ; the bit-depth step brings it there.
+struct WriterLayout {
+    bool rgb555 = false;     // 16 bits are 5-5-5, not 5-6-5
+    bool greyEight = false;  // 8 bits are grey levels, not palette indices
+    bool greyOnly = false;   // holds nothing but grey: 8 bits turn a colour page grey even at Auto
+    bool bilevelOne = false; // 1 bit is black and white: the format has no palette
+    BilevelIndex bilevelIndex = BilevelIndex::AsStored;
+};
+
 
 // How the console echo shows an encoder setting's value.
 enum class EchoStyle : std::uint8_t {
@@ -58,8 +83,38 @@ struct OutputFormat {
     // The names the echo gives the values of the format's compression setting, by value
     // ("NONE", "RLE"); empty for a format without one.
     QStringList compressionKeywords{};
+    // The compression a writer without a choice always uses, as a Preferences catalogue key
+    // ("RLE"), shown but not stored; nullptr for the others.
+    const char* fixedCompression = nullptr;
     // The writer flags of the Output settings; nullptr for a format without options (flags 0).
     int (*saveFlags)(const OutputSettings& output) = nullptr;
+
+    // How the page is written.
+    bool devilMipmaps = false; // DevIL writes the chain of mipmaps below the page
+    // The setting that, at 1 (Exact), sends 8-bit pages to our own writer, which keeps the page's
+    // colour table as it is; nullptr when FreeImage always writes the format.
+    const SettingDescriptor* exactColourTable = nullptr;
+    WriterLayout layout{};
+    // Pages larger than sizeCap x sizeCap are scaled to exactly that first (icons); 0: no cap.
+    int sizeCap = 0;
+    // Memory the encoder holds besides the page it is given, per pixel of that page: its own
+    // converted copy (DevIL's buffer, OpenJPEG's 32-bit samples, WebP's planes, float copies).
+    // 0 for the writers that encode line by line.
+    double writerBytesPerPixel = 0;
+
+    CarriedMetadata metadata{};
+    // The save flag that writes CMYK, 0 for a format without CMYK: with it set, CMYK pages keep
+    // their CMYK decode.
+    int cmykSaveFlag = 0;
+    // The encoder setting a run refuses outside its declared range (before anything is converted);
+    // nullptr when none is checked.
+    const SettingDescriptor* checkedSetting = nullptr;
+
+    // Whether a page of this size is scaled down to the size cap before it is written.
+    bool beyondSizeCap(double width, double height) const
+    {
+        return sizeCap > 0 && (width > sizeCap || height > sizeCap);
+    }
 
     // The value of the format's own bit-depth setting (Output/BMP BPP for "bmp", ...).
     int bitDepthOf(const Settings& settings) const;
@@ -91,11 +146,23 @@ const QStringList& inputExtensionList();
 
 // Entry of an input extension, or nullptr.
 const InputFormat* findInputFormat(const QString& extension);
+// The extensions of an input group in the order its rows list them: "bmp", "rle", "dib".
+QStringList inputGroupExtensions(const QString& group);
+
+// The input groups a watermark picture may be, in the order the picture's file dialog lists
+// them: {"png", "bmp", "jpg"}.
+const QStringList& watermarkPictureGroups();
+// Whether a picture of the format Qt's image reader names (lower case: "png", "jpeg") is one of
+// the watermark picture groups.
+bool isWatermarkPictureFormat(const QString& readerFormat);
 // Whether `extension` is in the accepted input extension list (exact comparison).
 bool isInputExtension(const QString& extension);
 
 // Entry of an output key, or nullptr.
 const OutputFormat* findOutputFormat(const QString& key);
+// Entry of an output key; for an unknown key a row without any particular fact (no bit depths,
+// FreeImage's writer, no flags, no cap, no metadata).
+const OutputFormat& outputFormatFor(const QString& key);
 // Whether the key is written through DevIL ("dds", "pcx", "psd") rather than FreeImage.
 bool isDevilOutputFormat(const QString& key);
 
@@ -107,6 +174,16 @@ int formatBitDepthSetting(const Settings& settings, const QString& outputKey);
 std::vector<int> readBitDepths(const QString& bitDepths);
 // Bit depths permitted for an output key, ascending; empty for an unknown key.
 std::vector<int> permittedBitDepths(const QString& key);
+
+// The depth Auto picks: the first permitted depth of the format that is at least sourceBpp, or
+// the format's largest depth when none is. 0 for an unknown key.
+int autoBitDepth(const QString& outputKey, int sourceBpp);
+
+// The writer flags of an output format, computed once per run from the Output settings by the
+// format's catalogue row: FreeImage's save flags for the FreeImage formats (jpg 95 |
+// JPEG_SUBSAMPLING_444 by default, png PNG_Z_NO_COMPRESSION, tiff TIFF_NONE), JXR_LOSSLESS for jxr,
+// 0 for keys without options.
+int computeSaveFlags(const QString& outputKey, const Settings& settings);
 
 // Filter text of the file-open dialog for input files, as description|patterns pairs each ended
 // by "|": "All Supported Files|*.tif;*.tiff|Tagged Image File Format|*.tiff;*.tif|All Files (*.*)|*.*".

@@ -1,7 +1,6 @@
 #include "engine/formats/save_flags.h"
 
 #include "app/settings_table.h"
-#include "engine/formats/format_catalogue.h"
 
 #include <FreeImage.h>
 
@@ -68,21 +67,4 @@ int tiffSaveFlags(const OutputSettings& output)
 int webpSaveFlags(const OutputSettings& /*output*/)
 {
     return WEBP_LOSSLESS;
-}
-
-int computeSaveFlags(const QString& outputKey, const Settings& settings)
-{
-    const OutputFormat* format = findOutputFormat(outputKey);
-    return format != nullptr && format->saveFlags != nullptr ? format->saveFlags(settings.output) : 0;
-}
-
-int autoBitDepth(const QString& outputKey, int sourceBpp)
-{
-    const std::vector<int> depths = permittedBitDepths(outputKey);
-    for (const int depth : depths) {
-        if (depth >= sourceBpp) {
-            return depth;
-        }
-    }
-    return depths.empty() ? 0 : depths.back();
 }

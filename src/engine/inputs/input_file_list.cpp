@@ -1,7 +1,7 @@
 #include "engine/inputs/input_file_list.h"
 
-#include "engine/formats/format_catalogue.h"
 #include "engine/core/run_progress.h"
+#include "engine/formats/format_catalogue.h"
 
 #include <QDir>
 #include <QFile>

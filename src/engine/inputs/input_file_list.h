@@ -1,5 +1,9 @@
 #pragma once
 
+// engine/inputs: the input file list. Adding files, scanning folders, importing and exporting list
+// files, each a worker the console and the window run alike; the window's rows are a view the
+// list notifies. Includes the rooms below it.
+
 #include "engine/core/job_state.h"
 
 #include <QHash>

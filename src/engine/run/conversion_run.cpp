@@ -3,11 +3,10 @@
 #include "app/local_time.h"
 
 #include "engine/formats/format_catalogue.h"
-#include "engine/write/image_writer.h"
-#include "engine/run/output_ledger.h"
 #include "engine/run/memory_budget.h"
+#include "engine/run/output_ledger.h"
 #include "engine/run/pipeline.h"
-#include "engine/formats/save_flags.h"
+#include "engine/write/image_writer.h"
 #include "engine/write/temp_file_claims.h"
 
 #include <QDateTime>

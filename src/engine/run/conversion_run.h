@@ -1,10 +1,16 @@
 #pragma once
 
+// engine/run: a conversion run, the top room of the engine. The checks before anything is
+// converted and the problems they report (run_checks.h, run_problems.h), the plan and dry run,
+// the page pipeline in its fixed order (pipeline.h), the memory budget, the output-name ledger,
+// the run driver with its workers (this file) and the report. The console and the window start
+// runs here.
+
 #include "app/settings.h"
-#include "engine/inputs/input_file_list.h"
 #include "engine/core/job_state.h"
 #include "engine/core/run_context.h"
 #include "engine/core/run_progress.h"
+#include "engine/inputs/input_file_list.h"
 
 #include <QString>
 

@@ -1,9 +1,10 @@
 #include "engine/run/page_memory.h"
 
+#include "engine/core/page_limits.h"
+#include "engine/formats/format_catalogue.h"
 #include "engine/steps/bit_depth.h"
 #include "engine/steps/transform.h"
 
-#include <QLatin1String>
 
 #include <algorithm>
 #include <cmath>
@@ -28,27 +29,6 @@ constexpr double lowDepthWorkingPerPixel = 2.0;
 // FreeImage_TmoDrago03: its floating-point working copy, per pixel, besides the page and the
 // 24-bit result.
 constexpr double toneMappingWorkingPerPixel = 12.0;
-
-// What a writer holds besides the page it is given, per pixel of that page: its own converted
-// copy of the pixels (DevIL's buffer, OpenJPEG's 32-bit samples, WebP's planes, float copies).
-double writerPerPixel(const QString& key)
-{
-    struct WriterCost {
-        const char* key;
-        double perPixel;
-    };
-    static constexpr WriterCost costs[] = {
-        {"j2k", 19.0}, {"jp2", 19.0}, {"webp", 18.6}, {"psd", 16.9},
-        {"dds", 17.3}, {"pcx", 12.0}, {"exr", 6.0},   {"jxr", 3.7},
-    };
-    for (const WriterCost& cost : costs) {
-        if (key == QLatin1String(cost.key)) {
-            return cost.perPixel;
-        }
-    }
-    // The other writers encode line by line.
-    return 0.0;
-}
 
 // A page in flight: its size and how many bytes each pixel takes.
 struct PageShape {
@@ -146,10 +126,11 @@ void followResize(PeakTracker& tracker, const Settings& settings)
     tracker.replace({targetWidth, targetHeight, bytesPerPixel}, working);
 }
 
-void followIconCap(PeakTracker& tracker, const JobState& job)
+void followSizeCap(PeakTracker& tracker, const JobState& job)
 {
-    constexpr double cap = 128;
-    if (job.outputKey == QLatin1String("ico") && (tracker.page().width > cap || tracker.page().height > cap)) {
+    const OutputFormat& format = outputFormatFor(job.outputKey);
+    if (format.beyondSizeCap(tracker.page().width, tracker.page().height)) {
+        const double cap = format.sizeCap;
         tracker.replace({cap, cap, tracker.page().bytesPerPixel});
     }
 }
@@ -226,13 +207,13 @@ std::uint64_t pageMemoryEstimate(const TiffPageHeader& header, const Settings& s
     }
     followRotation(tracker, settings.transform);
     followResize(tracker, settings);
-    followIconCap(tracker, job);
+    followSizeCap(tracker, job);
     followNormalisation(tracker, header.bitsPerPixel);
     followColourSteps(tracker, settings.adjustment);
     followDrawing(tracker, settings);
     JobState page = job;
     page.sourceBpp = header.bitsPerPixel;
     followBitDepth(tracker, effectiveTargetBpp(page));
-    tracker.workOn(writerPerPixel(job.outputKey) * tracker.page().pixels());
+    tracker.workOn(outputFormatFor(job.outputKey).writerBytesPerPixel * tracker.page().pixels());
     return static_cast<std::uint64_t>(std::ceil(tracker.peak()));
 }

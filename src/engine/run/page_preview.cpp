@@ -1,6 +1,8 @@
 #include "engine/run/page_preview.h"
 
 #include "engine/core/file_failure.h"
+#include "engine/formats/format_catalogue.h"
+#include "engine/decode/input_diagnosis.h"
 #include "engine/decode/page_loader.h"
 #include "engine/run/conversion_run.h"
 #include "engine/run/pipeline.h"
@@ -157,8 +159,7 @@ PagePreview previewPage(const PreviewRequest& request, const std::function<void(
         preview.problem = runProblemMessage({RunProblemKind::InvalidConversionType, job.outputKey});
         return preview;
     }
-    const bool cmykOutput = job.outputKey == QLatin1String("tiff") && (job.saveFlags & TIFF_CMYK) != 0;
-    InputDocument document(job.inputPath, cmykOutput);
+    InputDocument document(job.inputPath, keepsCmykPages(job));
     preview.pageCount = document.pageCount();
     if (preview.pageCount == 0) {
         preview.problem = describeFailure(diagnoseUnreadableInput(job.inputPath));

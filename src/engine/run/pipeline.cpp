@@ -1,17 +1,19 @@
 #include "engine/run/pipeline.h"
 
-#include "engine/steps/bit_depth.h"
-#include "engine/steps/colour.h"
 #include "engine/core/file_failure.h"
-#include "engine/steps/frame.h"
-#include "engine/write/image_writer.h"
 #include "engine/core/output_naming.h"
 #include "engine/core/page_metadata.h"
-#include "engine/steps/srgb_conversion.h"
-#include "engine/write/temp_file_claims.h"
+#include "engine/decode/input_diagnosis.h"
+#include "engine/formats/format_catalogue.h"
+#include "engine/steps/bit_depth.h"
+#include "engine/steps/colour.h"
+#include "engine/steps/frame.h"
 #include "engine/steps/sample_depth.h"
+#include "engine/steps/srgb_conversion.h"
 #include "engine/steps/transform.h"
 #include "engine/steps/watermark.h"
+#include "engine/write/image_writer.h"
+#include "engine/write/temp_file_claims.h"
 
 #include <QFileInfo>
 
@@ -20,18 +22,17 @@
 
 namespace {
 
-constexpr int iconSizeCap = 128;
-
-// Icons larger than 128 pixels in either direction become exactly 128 x 128 (proportions are
-// not kept: icon sizes are square).
-Bitmap capIconSize(Bitmap image, const JobState& job, int& width, int& height)
+// A page larger than its format's size cap in either direction becomes exactly cap x cap
+// (proportions are not kept: icon sizes are square).
+Bitmap capPageSize(Bitmap image, const JobState& job, int& width, int& height)
 {
-    if (job.outputKey != QLatin1String("ico") || (width <= iconSizeCap && height <= iconSizeCap)) {
+    const OutputFormat& format = outputFormatFor(job.outputKey);
+    if (!format.beyondSizeCap(width, height)) {
         return image;
     }
-    width = iconSizeCap;
-    height = iconSizeCap;
-    return Bitmap(FreeImage_Rescale(image.get(), iconSizeCap, iconSizeCap, FILTER_BICUBIC));
+    width = format.sizeCap;
+    height = format.sizeCap;
+    return Bitmap(FreeImage_Rescale(image.get(), format.sizeCap, format.sizeCap, FILTER_BICUBIC));
 }
 
 // %width%, %height% and %bpp% of the page in hand, for its watermark text and its name: the size
@@ -59,7 +60,7 @@ Bitmap processPage(Bitmap image, RunContext& context)
     }
     int width = static_cast<int>(image.width());
     int height = static_cast<int>(image.height());
-    image = capIconSize(std::move(image), context.job, width, height);
+    image = capPageSize(std::move(image), context.job, width, height);
     describePage(context.job, width, height);
     if (!goesOn()) {
         return {};
@@ -162,7 +163,7 @@ EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunConte
         } else if (settings.advanced.stripMetadata != 0) {
             stripMetadata(image);
         } else {
-            metadata.applyTo(image, job.outputKey);
+            metadata.applyTo(image, outputFormatFor(job.outputKey).metadata);
         }
     } else {
         encoded.failure = diagnoseFailedPage(job.inputPath, placement.index);
@@ -196,13 +197,16 @@ EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunConte
     return encoded;
 }
 
+bool keepsCmykPages(const JobState& job)
+{
+    return (job.saveFlags & outputFormatFor(job.outputKey).cmykSaveFlag) != 0;
+}
+
 bool processCurrentFile(RunContext& context)
 {
     const Settings& settings = context.settings;
     JobState& job = context.job;
-    // A CMYK TIFF output takes CMYK pages as FreeImage decodes them, inks and all.
-    const bool cmykOutput = job.outputKey == QLatin1String("tiff") && (job.saveFlags & TIFF_CMYK) != 0;
-    InputDocument document(job.inputPath, cmykOutput);
+    InputDocument document(job.inputPath, keepsCmykPages(job));
     const int pageCount = document.pageCount();
     if (pageCount == 0) {
         context.failure = diagnoseUnreadableInput(job.inputPath);

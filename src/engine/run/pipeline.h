@@ -15,6 +15,10 @@
 // was saved.
 bool processCurrentFile(RunContext& context);
 
+// Whether the run reads CMYK pages as FreeImage decodes them, inks and all (a CMYK TIFF output)
+// rather than converted to RGB.
+bool keepsCmykPages(const JobState& job);
+
 // Where encodePage puts a page: its 0-based index in the file, whether the run numbers its name
 // (several pages selected), and the folder its encoded file goes to (with a trailing "/"). An
 // empty folder means beside its output name, so that the run can rename it into place; the

@@ -1,6 +1,5 @@
 #include "engine/run/run_checks.h"
 
-#include "app/message_catalogue.h"
 #include "app/settings_table.h"
 #include "engine/formats/format_catalogue.h"
 #include "engine/inputs/input_file_list.h"
@@ -25,37 +24,6 @@ bool inDeclaredRange(const Settings& settings, const char* group, const char* ke
 }
 
 } // namespace
-
-QString runProblemMessageKey(RunProblemKind kind)
-{
-    switch (kind) {
-    case RunProblemKind::EmptyInputList:
-        return QStringLiteral("Empty input files");
-    case RunProblemKind::EmptyOutputFolder:
-        return QStringLiteral("Empty output folder");
-    case RunProblemKind::IncorrectOutputFolder:
-    case RunProblemKind::InvalidOutputFolder:
-        return QStringLiteral("Invalid output folder");
-    case RunProblemKind::InvalidWidth:
-        return QStringLiteral("Invalid width");
-    case RunProblemKind::InvalidHeight:
-        return QStringLiteral("Invalid height");
-    case RunProblemKind::InvalidWatermarkFont:
-        return QStringLiteral("Invalid watermark font");
-    case RunProblemKind::EmptyWatermarkImage:
-        return QStringLiteral("Empty watermark image");
-    case RunProblemKind::InvalidWatermarkImage:
-        return QStringLiteral("Invalid watermark image");
-    default:
-        return {};
-    }
-}
-
-QString runProblemMessage(const RunProblem& problem)
-{
-    const QString key = runProblemMessageKey(problem.kind);
-    return key.isEmpty() ? QString() : substituteMessage(message(QStringLiteral("Msg"), key), problem.argument);
-}
 
 bool hasExtension(const QString& value)
 {
@@ -139,7 +107,7 @@ RunProblem checkOutputFormat(const Settings& settings, const QString& outputKey)
     if (depth != 0 && std::find(permitted.begin(), permitted.end(), depth) == permitted.end()) {
         return problem(RunProblemKind::InvalidBitDepth, outputKey);
     }
-    if (outputKey == u"jpg" && !inDeclaredRange(settings, "Output", "JPG Quality")) {
+    if (format->checkedSetting != nullptr && !settingInRange(settings, *format->checkedSetting)) {
         return problem(RunProblemKind::InvalidJpgQuality);
     }
     return {};

@@ -2,54 +2,16 @@
 
 #include "app/settings.h"
 #include "engine/core/job_state.h"
+#include "engine/run/run_problems.h"
 #include "engine/steps/watermark.h"
 
 #include <QString>
-
-#include <cstdint>
 
 class InputFileList;
 
 // The checks a run makes before anything is converted, shared by the console run and the windowed
 // Convert command. Each returns the first problem it finds as a value; the console writes it as its
-// "Error: " line (cli/console_run.cpp) and the window as a message box (runProblemMessage).
-
-// Which check failed, in the order a console run makes them.
-enum class RunProblemKind : std::uint8_t {
-    None,
-    EmptyInputList,        // the window's list holds no file
-    InvalidInputFile,      // a named input file is missing or empty
-    IncorrectInputFolder,  // a named input folder begins with ".."
-    InvalidInputFolder,    // a named input folder does not exist
-    EmptyOutputFolder,     // no output folder given
-    IncorrectOutputFolder, // the output folder begins with ".."; argument: the folder
-    InvalidOutputFolder,   // argument: the folder, completed
-    InvalidConversionType, // argument: the output key
-    InvalidBitDepth,       // the format's bit-depth setting is not permitted; argument: the output key
-    InvalidJpgQuality,
-    InvalidWidth,
-    InvalidHeight,
-    InvalidBrightness,
-    InvalidContrast,
-    InvalidGamma,
-    DrawingUnavailable,   // frame or watermark, but no drawing facility could be started
-    InvalidWatermarkFont, // argument: the face name
-    EmptyWatermarkImage,
-    InvalidWatermarkImage, // argument: the path
-};
-
-struct RunProblem {
-    RunProblemKind kind = RunProblemKind::None;
-    QString argument; // the value the message names (see the kinds)
-
-    explicit operator bool() const { return kind != RunProblemKind::None; }
-};
-
-// The key of the problem's message in the catalogue group "Msg" ("Invalid width", "Invalid output
-// folder", ...), empty for the problems that have no catalogue message (the console-only checks).
-QString runProblemMessageKey(RunProblemKind kind);
-// The window's message box text: that catalogue message with %s1% = the argument.
-QString runProblemMessage(const RunProblem& problem);
+// "Error: " line and the window as a message box, both from the problem's row (run_problems.h).
 
 // Whether an input path names a file: its last path component has a "." that is not the
 // component's first character and has no blank after it. Otherwise it names a folder.
@@ -75,7 +37,8 @@ RunProblem checkInputList(const InputFileList& inputFiles);
 RunProblem checkOutputFolder(JobState& job, const QString& currentFolder);
 
 // The output format: the key is one of the output list (same letter case), its bit-depth setting
-// is Auto or one of its permitted depths, and for "jpg" the quality lies in its range.
+// is Auto or one of its permitted depths, and the encoder setting its catalogue row checks (the
+// JPG quality) lies in its range.
 RunProblem checkOutputFormat(const Settings& settings, const QString& outputKey);
 
 // With resizing on, neither width nor height may be 0.

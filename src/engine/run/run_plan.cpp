@@ -1,10 +1,11 @@
 #include "engine/run/run_plan.h"
 
-#include "engine/steps/bit_depth.h"
-#include "engine/run/output_ledger.h"
 #include "engine/core/output_naming.h"
 #include "engine/decode/page_loader.h"
+#include "engine/formats/format_catalogue.h"
+#include "engine/run/output_ledger.h"
 #include "engine/run/pipeline.h"
+#include "engine/steps/bit_depth.h"
 #include "engine/steps/transform.h"
 
 #include <QFileInfo>
@@ -17,8 +18,6 @@
 #include <thread>
 
 namespace {
-
-constexpr int iconSizeCap = 128;
 
 bool maskUsesPageValues(const QString& mask)
 {
@@ -63,8 +62,8 @@ void describePlannedPage(JobState& job, const TiffPageHeader& header, const Sett
 {
     const ResizeTarget rotated = rotatedSize(static_cast<int>(header.width), static_cast<int>(header.height), settings);
     ResizeTarget size = resizeTarget(rotated.width, rotated.height, settings);
-    if (job.outputKey == QLatin1String("ico") && (size.width > iconSizeCap || size.height > iconSizeCap)) {
-        size = {iconSizeCap, iconSizeCap};
+    if (const OutputFormat& format = outputFormatFor(job.outputKey); format.beyondSizeCap(size.width, size.height)) {
+        size = {format.sizeCap, format.sizeCap};
     }
     job.sourceBpp = header.bitsPerPixel;
     job.imageWidth = size.width;

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/settings.h"
-#include "engine/inputs/input_file_list.h"
 #include "engine/core/job_state.h"
+#include "engine/inputs/input_file_list.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,19 +1,9 @@
 #include "engine/steps/bit_depth.h"
 
-#include "engine/formats/save_flags.h"
+#include "engine/formats/format_catalogue.h"
 #include "engine/steps/sample_depth.h"
 
 namespace {
-
-bool isOneOf(const QString& key, std::initializer_list<const char*> keys)
-{
-    for (const char* candidate : keys) {
-        if (key == QLatin1String(candidate)) {
-            return true;
-        }
-    }
-    return false;
-}
 
 // The pixel type a depth stands for: 48 and 96 bits are 16-bit and float RGB, the rest bitmaps.
 FREE_IMAGE_TYPE typeOfDepth(int bpp)
@@ -34,19 +24,6 @@ bool hasMasks555(FIBITMAP* dib)
            FreeImage_GetBlueMask(dib) == FI16_555_BLUE_MASK;
 }
 
-// What the writer of the output key can hold at the low depths.
-struct WriterForm {
-    bool wants555 = false;   // 16 bits are 5-5-5, not 5-6-5
-    bool greyEight = false;  // 8 bits are grey levels, not palette indices
-    bool bilevelOne = false; // 1 bit is black and white: the format has no palette
-};
-
-WriterForm writerFormOf(const QString& key)
-{
-    return {isOneOf(key, {"ico", "tga"}), isOneOf(key, {"j2k", "jp2", "jpg", "jxr", "pgm"}),
-            isOneOf(key, {"jxr", "pbm", "wbmp"})};
-}
-
 bool isBlackAndWhite(FIBITMAP* dib)
 {
     const FREE_IMAGE_COLOR_TYPE colour = FreeImage_GetColorType(dib);
@@ -56,11 +33,11 @@ bool isBlackAndWhite(FIBITMAP* dib)
 // Whether a page that already has the target depth is in the form its writer expects: 16-bit
 // pages in the channel layout of the key, 8-bit pages of the grey keys grey, 1-bit pages of the
 // formats without a palette black and white. Every other palette page keeps its palette.
-bool alreadyWritable(FIBITMAP* dib, int target, const WriterForm& form)
+bool alreadyWritable(FIBITMAP* dib, int target, const WriterLayout& form)
 {
     switch (target) {
     case 16:
-        return hasMasks555(dib) == form.wants555;
+        return hasMasks555(dib) == form.rgb555;
     case 8:
         return !form.greyEight || FreeImage_GetColorType(dib) == FIC_MINISBLACK;
     case 1:
@@ -146,14 +123,14 @@ Bitmap toGrey8(Bitmap image)
 // a page with a coloured palette is expanded to 24 bits and keeps its colours. The automatic
 // depth keeps colour too: it picks 8 for a palette source, and a step on the way (resize, frame,
 // watermark) may have made that page 24-bit. Only a depth of 8 chosen for a colour page of more
-// bits means grey, and PGM holds nothing but grey.
-Bitmap toGreyEightForm(Bitmap image, const QString& key, bool automatic)
+// bits means grey, and a grey-only format (PGM) holds nothing but grey.
+Bitmap toGreyEightForm(Bitmap image, bool greyOnly, bool automatic)
 {
     Bitmap standard = toStandardBitmap(std::move(image));
     if (!standard) {
         return {};
     }
-    const bool keepColour = key != QLatin1String("pgm") &&
+    const bool keepColour = !greyOnly &&
                             (isColourPalettePage(standard.get()) || (automatic && hasColourPixels(standard.get())));
     return keepColour ? to24Bits(std::move(standard)) : toGrey8(std::move(standard));
 }
@@ -180,8 +157,7 @@ Bitmap convertBitDepth(Bitmap image, const JobState& job)
         return {};
     }
     const int target = effectiveTargetBpp(job);
-    const QString& key = job.outputKey;
-    const WriterForm form = writerFormOf(key);
+    const WriterLayout& form = outputFormatFor(job.outputKey).layout;
 
     if (static_cast<int>(image.bpp()) == target && FreeImage_GetImageType(image.get()) == typeOfDepth(target) &&
         alreadyWritable(image.get(), target, form)) {
@@ -212,11 +188,11 @@ Bitmap convertBitDepth(Bitmap image, const JobState& job)
         if (standard.bpp() > 32) {
             standard = to24Bits(std::move(standard));
         }
-        return Bitmap(form.wants555 ? FreeImage_ConvertTo16Bits555(standard.get())
+        return Bitmap(form.rgb555 ? FreeImage_ConvertTo16Bits555(standard.get())
                                     : FreeImage_ConvertTo16Bits565(standard.get()));
     }
     case 8:
-        return form.greyEight ? toGreyEightForm(std::move(image), key, job.autoBpp != 0)
+        return form.greyEight ? toGreyEightForm(std::move(image), form.greyOnly, job.autoBpp != 0)
                               : toQuantised8(std::move(image));
     case 4: {
         Bitmap standard = toStandardBitmap(std::move(image));

@@ -1,7 +1,7 @@
 #include "engine/steps/transform.h"
 
+#include "engine/core/page_limits.h"
 #include "engine/steps/colour.h"
-#include "engine/decode/page_loader.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,10 @@
 #pragma once
 
+// engine/steps: the page pipeline's steps, one family per file, each a free function taking the
+// page by value and returning the page that replaces it: transform (rotate, resize, flip), colour,
+// frame, watermark and bit depth, with draw/ the drawing facility over QImage and QPainter. The
+// order they run in is engine/run/pipeline.cpp's. Includes core, formats and decode.
+
 #include "app/settings.h"
 #include "engine/core/bitmap.h"
 

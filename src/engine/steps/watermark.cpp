@@ -1,11 +1,11 @@
 #include "engine/steps/watermark.h"
 
+#include "engine/core/output_naming.h"
 #include "engine/steps/draw/canvas.h"
 #include "engine/steps/draw/font.h"
 #include "engine/steps/draw/handover.h"
 #include "engine/steps/draw/picture.h"
 #include "engine/steps/draw/text.h"
-#include "engine/core/output_naming.h"
 
 #include <QFileInfo>
 #include <QStringList>

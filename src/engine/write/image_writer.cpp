@@ -1,12 +1,14 @@
 #include "engine/write/image_writer.h"
 
+#include "app/settings_table.h"
+#include "engine/core/freeimage_file.h"
+#include "engine/core/page_metadata.h"
+#include "engine/formats/format_catalogue.h"
 #include "engine/steps/bit_depth.h"
 #include "engine/write/bmp_exact_writer.h"
 #include "engine/write/devil_writer.h"
-#include "engine/core/freeimage_file.h"
 #include "engine/write/ico_writer.h"
 #include "engine/write/jxr_writer.h"
-#include "engine/core/page_metadata.h"
 #include "engine/write/temp_file_claims.h"
 
 #include <QFile>
@@ -49,14 +51,12 @@ bool freeImageSave(const Bitmap& image, int formatId, const QString& path, int f
 // FreeImage's PBM and WBMP writers store the palette indices of a 1-bit page as they are, while
 // the formats fix their meaning (PBM: 1 is black; WBMP: 1 is white). A page whose palette runs the
 // other way would come out inverted, so it is given the layout the format expects first.
-Bitmap withBilevelLayout(const QString& key, const Bitmap& image)
+Bitmap withBilevelLayout(BilevelIndex index, const Bitmap& image)
 {
-    const bool pbm = key == QLatin1String("pbm");
-    if ((!pbm && key != QLatin1String("wbmp")) || image.bpp() != 1 ||
-        FreeImage_GetImageType(image.get()) != FIT_BITMAP) {
+    if (index == BilevelIndex::AsStored || image.bpp() != 1 || FreeImage_GetImageType(image.get()) != FIT_BITMAP) {
         return {};
     }
-    const FREE_IMAGE_COLOR_TYPE wanted = pbm ? FIC_MINISWHITE : FIC_MINISBLACK;
+    const FREE_IMAGE_COLOR_TYPE wanted = index == BilevelIndex::OneIsBlack ? FIC_MINISWHITE : FIC_MINISBLACK;
     const FREE_IMAGE_COLOR_TYPE colour = FreeImage_GetColorType(image.get());
     if (colour == wanted || (colour != FIC_MINISBLACK && colour != FIC_MINISWHITE)) {
         return {};
@@ -85,9 +85,9 @@ bool saveIcon(const Bitmap& image, int formatId, const QString& path, int flags)
 SaveStatus writeWithFormatWriter(const Bitmap& image, const QString& path, const Settings& settings,
                                  const JobState& job)
 {
-    const QString& key = job.outputKey;
-    if (key == QLatin1String("dds") || key == QLatin1String("psd") || key == QLatin1String("pcx")) {
-        switch (writeDevilImage(image, path, job.formatId, key == QLatin1String("dds"))) {
+    const OutputFormat& format = outputFormatFor(job.outputKey);
+    if (format.writer == OutputWriter::Devil) {
+        switch (writeDevilImage(image, path, job.formatId, format.devilMipmaps)) {
         case DevilWriteResult::Written:
             return SaveStatus::Saved;
         case DevilWriteResult::OutOfMemory:
@@ -98,17 +98,17 @@ SaveStatus writeWithFormatWriter(const Bitmap& image, const QString& path, const
         return SaveStatus::Failed;
     }
     bool saved = false;
-    if (key == QLatin1String("bmp") && effectiveTargetBpp(job) == 8 && settings.output.bmpColorTable == 1) {
+    if (format.exactColourTable != nullptr && effectiveTargetBpp(job) == 8 &&
+        settingInteger(settings, *format.exactColourTable) == 1) {
         saved = writeExactColourBmp(image, path, job.saveFlags);
-    } else if (key == QLatin1String("jxr")) {
-        // Debian's FreeImage cannot encode JPEG XR ("Invalid instruction", a broken file).
+    } else if (format.writer == OutputWriter::JpegXr) {
         saved = writeJxr(image, path);
-    } else if (key == QLatin1String("ico")) {
+    } else if (format.writer == OutputWriter::Icon) {
         saved = saveIcon(image, job.formatId, path, job.saveFlags);
     } else {
-        const Bitmap bilevel = withBilevelLayout(key, image);
+        const Bitmap bilevel = withBilevelLayout(format.layout.bilevelIndex, image);
         saved = freeImageSave(bilevel ? bilevel : image, job.formatId, path, job.saveFlags) &&
-                (key != QLatin1String("tiff") || writeTiffTextTags(image, path));
+                (format.metadata.textTags != TextTagCarrier::TiffTags || writeTiffTextTags(image, path));
     }
     return saved ? SaveStatus::Saved : SaveStatus::Failed;
 }

@@ -1,5 +1,10 @@
 #pragma once
 
+// engine/write: pages out. The writer each format's catalogue row names (FreeImage, DevIL, JPEG XR,
+// icons, the exact-colour BMP), the temporary file every save goes through and its atomic rename,
+// and the claims that let a later run remove temporary files a killed run left. Includes the
+// rooms below it (core, formats, decode, steps).
+
 #include "app/settings.h"
 #include "engine/core/bitmap.h"
 #include "engine/core/job_state.h"

@@ -1,5 +1,7 @@
 #include "engine/steps/draw/picture.h"
 
+#include "engine/formats/format_catalogue.h"
+
 #include <QImageReader>
 
 namespace draw {
@@ -8,8 +10,7 @@ std::optional<Picture> loadPicture(const QString& path)
 {
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
-    const QByteArray format = reader.format().toLower();
-    if (format != "png" && format != "bmp" && format != "jpeg" && format != "jpg") {
+    if (!isWatermarkPictureFormat(QString::fromLatin1(reader.format().toLower()))) {
         return std::nullopt;
     }
     // Pictures are drawn as they are stored; an EXIF orientation would move them off their anchor.
