@@ -29,10 +29,10 @@ Settings consoleSettings(const QStringList& options)
     resetToDefaults(settings, true, QSize());
     for (const QString& option : options) {
         const qsizetype equals = option.indexOf(u'=');
-        const OptionSpec* spec = findOption(option.left(equals).toUpper());
-        EXPECT_NE(spec, nullptr) << option.toStdString();
-        if (spec != nullptr) {
-            applySetting(*spec, equals < 0 ? QString() : option.mid(equals + 1), settings);
+        const OptionSpec* known = findOption(option.left(equals).toUpper());
+        EXPECT_NE(known, nullptr) << option.toStdString();
+        if (known != nullptr) {
+            applySetting(*known, equals < 0 ? QString() : option.mid(equals + 1), settings);
         }
     }
     return settings;

@@ -1,12 +1,12 @@
 #include "engine/run/page_preview.h"
 
 #include "engine/core/file_failure.h"
-#include "engine/formats/format_catalogue.h"
 #include "engine/decode/input_diagnosis.h"
 #include "engine/decode/page_loader.h"
 #include "engine/run/conversion_run.h"
 #include "engine/run/pipeline.h"
 #include "engine/run/run_checks.h"
+#include "engine/steps/sample_depth.h"
 #include "engine/steps/watermark.h"
 
 #include <QElapsedTimer>
@@ -17,22 +17,6 @@
 #include <algorithm>
 
 namespace {
-
-// A page in another sample type than FIT_BITMAP (16-bit, floating point) brought to 8 bits per
-// sample for showing.
-Bitmap toEightBitSamples(FIBITMAP* page)
-{
-    switch (FreeImage_GetImageType(page)) {
-    case FIT_RGBF:
-    case FIT_RGBAF:
-        return Bitmap(FreeImage_ToneMapping(page, FITMO_DRAGO03));
-    case FIT_RGB16:
-    case FIT_RGBA16:
-        return Bitmap(FreeImage_ConvertTo32Bits(page));
-    default:
-        return Bitmap(FreeImage_ConvertToStandardType(page, TRUE));
-    }
-}
 
 // The page scaled to width x height. 1- and 4-bit pages are widened to 8 bits first (FreeImage
 // scales from 8 bits up); nothing wider is made of the whole page, which may be huge.
@@ -98,7 +82,6 @@ void readBack(const EncodedPage& encoded, PagePreview& preview)
     preview.bytes = QFileInfo(encoded.encodedPath).size();
     const Bitmap written = loadWrittenFile(encoded.encodedPath);
     preview.after = written ? displayImage(written.get(), &preview.afterScale) : QImage();
-    QFile::remove(encoded.encodedPath);
 }
 
 } // namespace
@@ -123,7 +106,8 @@ QImage displayImage(FIBITMAP* page, double* scale)
     }
     Bitmap standard;
     if (FreeImage_GetImageType(page) != FIT_BITMAP) {
-        standard = toEightBitSamples(page);
+        // Shown with the chain's own conversion, so the page looks as the steps will see it.
+        standard = eightBitsPerSampleOf(page);
         page = standard.get();
     }
     if (page == nullptr) {
@@ -195,6 +179,7 @@ PagePreview previewPage(const PreviewRequest& request, const std::function<void(
         preview.problem = runProblemMessage(problem);
         return preview;
     }
+    // The encoded file goes here and nowhere else; the folder goes with it when the preview returns.
     const QTemporaryDir scratch;
     if (!scratch.isValid()) {
         preview.problem = describeFailure({FileFailureKind::PermissionDenied, scratch.path()});
@@ -217,7 +202,6 @@ PagePreview previewPage(const PreviewRequest& request, const std::function<void(
         return preview;
     }
     if (stale()) {
-        QFile::remove(encoded.encodedPath);
         return {};
     }
     preview.milliseconds = timer.elapsed();

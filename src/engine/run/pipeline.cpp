@@ -97,20 +97,23 @@ FileFailure writePage(const Bitmap& image, TempFileClaim& claim, const QString& 
                       RunContext& context)
 {
     JobState& job = context.job;
-    claim = TempFileClaim::create(besidePath);
-    job.tempPath = claim.path();
-    errno = 0;
-    SaveStatus status = writeImageFile(image, job.tempPath, context.settings, job);
+    // Every attempt claims a fresh file: a failed write removes its file, and the lock goes with it.
+    const auto writeClaimed = [&] {
+        claim = TempFileClaim::create(besidePath);
+        job.tempPath = claim.path();
+        if (job.tempPath.isEmpty()) {
+            return SaveStatus::Failed; // errno says why the file could not be created
+        }
+        errno = 0;
+        return writeImageFile(image, job.tempPath, context.settings, job);
+    };
+    SaveStatus status = writeClaimed();
     for (const auto strip : {&stripColourProfile, &stripMetadata}) {
         if (status != SaveStatus::Failed) {
             break;
         }
         strip(image);
-        // The failed write removed its file, and the lock went with it: a fresh one is claimed.
-        claim = TempFileClaim::create(besidePath);
-        job.tempPath = claim.path();
-        errno = 0;
-        status = writeImageFile(image, job.tempPath, context.settings, job);
+        status = writeClaimed();
     }
     if (status == SaveStatus::OutOfMemory) {
         return {FileFailureKind::OutOfMemory};

@@ -26,7 +26,7 @@ Bitmap convertTo24Bits(const Bitmap& image)
         return Bitmap(FreeImage_ConvertTo24Bits(image.get()));
     }
     // Deep pages the way the pipeline brings them to 8 bits per sample, whichever step meets them first.
-    Bitmap standard = eightBitsPerSampleOf(image);
+    Bitmap standard = eightBitsPerSampleOf(image.get());
     if (!standard || standard.bpp() == 24) {
         return standard;
     }

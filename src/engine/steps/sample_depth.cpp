@@ -131,13 +131,13 @@ Bitmap toEightBitsPerSample(Bitmap image)
     return converted(image.get());
 }
 
-Bitmap eightBitsPerSampleOf(const Bitmap& image)
+Bitmap eightBitsPerSampleOf(FIBITMAP* image)
 {
-    if (image.empty()) {
+    if (image == nullptr) {
         return {};
     }
-    if (FreeImage_GetImageType(image.get()) == FIT_BITMAP) {
-        return Bitmap(FreeImage_Clone(image.get()));
+    if (FreeImage_GetImageType(image) == FIT_BITMAP) {
+        return Bitmap(FreeImage_Clone(image));
     }
-    return converted(image.get());
+    return converted(image);
 }

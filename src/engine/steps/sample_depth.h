@@ -20,4 +20,4 @@ constexpr std::uint8_t levelOf16(std::uint32_t value)
 Bitmap toEightBitsPerSample(Bitmap image);
 
 // The same conversion into a new bitmap, leaving `image` as it is (a standard bitmap is cloned).
-Bitmap eightBitsPerSampleOf(const Bitmap& image);
+Bitmap eightBitsPerSampleOf(FIBITMAP* image);
