@@ -21,7 +21,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <functional>
 
 using e2e::RunResult;
 using e2e::Sandbox;
@@ -94,19 +93,6 @@ QStringList temporaryFilesIn(const QString& folder)
     QStringList temporary = entriesOf(folder);
     temporary.removeIf([](const QString& file) { return !isTemporaryName(file); });
     return temporary;
-}
-
-// The process id of the tessaline run started by `start`: the child that was not there before.
-pid_t startedChild(const std::function<void()>& start)
-{
-    const QList<pid_t> before = childProcesses();
-    start();
-    for (const pid_t child : childProcesses()) {
-        if (!before.contains(child)) {
-            return child;
-        }
-    }
-    return -1;
 }
 
 // Holds or ends a run at a moment it has a temporary file in folder (one not in `others`): polls
@@ -360,22 +346,20 @@ TEST_F(Hardening, NextRunRemovesAKilledRunsTemporaryFilesOnly)
     const QString out = box.path(QStringLiteral("out"));
     const QStringList big{"-o", "out", "-c", "png", "--width=1600", "--height=1200", "--threads=1"};
 
-    std::unique_ptr<e2e::RunningTessaline> killed;
-    const pid_t killedPid = startedChild([&] { killed = box.start(QStringList{"-i", "in/killed"} + big); });
-    const QStringList stale = signalWhileWriting(killedPid, out, SIGKILL);
+    const auto killed = box.start(QStringList{"-i", "in/killed"} + big);
+    const QStringList stale = signalWhileWriting(killed->pid(), out, SIGKILL);
     killed->finish(20000);
     ASSERT_FALSE(stale.isEmpty()) << "the killed run left no temporary file";
 
-    std::unique_ptr<e2e::RunningTessaline> alive;
-    const pid_t alivePid = startedChild([&] { alive = box.start(QStringList{"-i", "in/alive"} + big); });
-    const QStringList aliveHeld = signalWhileWriting(alivePid, out, SIGSTOP, stale);
+    const auto alive = box.start(QStringList{"-i", "in/alive"} + big);
+    const QStringList aliveHeld = signalWhileWriting(alive->pid(), out, SIGSTOP, stale);
     ASSERT_EQ(aliveHeld.size(), 1) << "the live run was not caught writing one file";
 
     const RunResult next = box.run({"-i", "in/next", "-o", "out", "-c", "png"});
     EXPECT_EQ(next.exitCode, 0) << next.err.toStdString();
     EXPECT_EQ(temporaryFilesIn(out), aliveHeld) << "stale files must go, the live run's must stay";
 
-    kill(alivePid, SIGCONT);
+    kill(alive->pid(), SIGCONT);
     const RunResult resumed = alive->finish(60000);
     EXPECT_EQ(resumed.exitCode, 0) << resumed.err.toStdString();
     EXPECT_TRUE(temporaryFilesIn(out).isEmpty());

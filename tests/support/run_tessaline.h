@@ -54,6 +54,8 @@ class RunningTessaline {
     void pressKey(char key = 'x');
     // Sends SIGINT, as Ctrl+C in a terminal does.
     void interrupt();
+    // The process id, for signals of a test's own.
+    pid_t pid() const { return pid_; }
     // Waits for the end and returns everything captured.
     RunResult finish(int timeoutMs = 60000);
 
