@@ -1,18 +1,20 @@
 #include "app/setting_choices.h"
 
-// Only for the constants of the writer flags and resampling filters the rows hand on; nothing here
+// Only for the constants of the writer flags and resampling filters some rows hand on; nothing here
 // calls the library.
 #include <FreeImage.h>
 
 namespace {
 
 // clang-format off
+// Days between two automatic update checks; 0 never checks.
 constexpr Choice updateIntervalRows[] = {
-    {"", "Every day"}, {"", "Every week"}, {"", "Every month"}, {"", "Every 3 months"}, {"", "Every 6 months"},
-    {"", "Never"},
+    {"", "Every day", 1}, {"", "Every week", 7}, {"", "Every month", 30}, {"", "Every 3 months", 90},
+    {"", "Every 6 months", 180}, {"", "Never", 0},
 };
+// Toolbar icons, square, in pixels.
 constexpr Choice toolbarSizeRows[] = {
-    {"", "Small"}, {"", "Medium"}, {"", "Large"}, {"", "Extra Large"}, {"", "Huge"},
+    {"", "Small", 16}, {"", "Medium", 24}, {"", "Large", 32}, {"", "Extra Large", 48}, {"", "Huge", 64},
 };
 constexpr Choice ddsChannelOrderRows[] = {{"AUTO", "Auto"}, {"BGRA", "BGRA"}, {"RGBA", "RGBA"}};
 constexpr Choice frameSelectionRows[] = {

@@ -7,7 +7,7 @@
 
 // The lists of choices. A choice setting stores the place of one row of its list, 0 for the first.
 // The row says how the command line names the choice, how the Preferences dialog shows it and what
-// the code acting on it hands to the library. The setting's range, the console keywords, the option
+// the code acting on it takes for it. The setting's range, the console keywords, the option
 // reference, the echo, the writer flags and the Preferences lists all read these rows, so a choice is
 // added by adding one row.
 
@@ -18,8 +18,8 @@ struct Choice {
     // The Preferences catalogue key of the list entry. Empty for a choice the dialog does not offer;
     // such rows come last, and the setting's range ends before them.
     const char* entry = "";
-    // What the library is given for the choice (a writer flag, a resampling filter); 0 in the lists
-    // whose place alone is the meaning.
+    // What the code acting on the choice takes for it, where the place alone does not say it: a
+    // writer flag, a resampling filter, a number of days, a size in pixels. 0 in the other lists.
     std::int32_t value = 0;
 };
 
@@ -58,7 +58,7 @@ extern const ChoiceList folderHistoryModes; // Advanced/Out Folders History
 // How many choices the Preferences dialog offers: the rows up to the first without an entry.
 std::int32_t offeredChoices(ChoiceList choices);
 
-// What the library is given for a stored number; `outside` for a number that names no row.
+// What the code acting on a stored number takes for it; `outside` for a number that names no row.
 std::int32_t choiceValue(ChoiceList choices, std::int32_t stored, std::int32_t outside = 0);
 
 // The catalogue keys of the entries the Preferences dialog offers, in list order.
