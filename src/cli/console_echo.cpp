@@ -1,7 +1,7 @@
 #include "cli/console_echo.h"
 
+#include "app/settings_table.h"
 #include "cli/keywords.h"
-#include "cli/option_table.h"
 #include "engine/formats/format_catalogue.h"
 
 #include <algorithm>

@@ -407,16 +407,6 @@ std::int32_t optionKeywordValue(const OptionSpec& option, QStringView keyword)
     return keywordValue(optionChoices(option), keyword);
 }
 
-const OptionSpec* findSettingOption(const SettingDescriptor* setting)
-{
-    for (const OptionSpec& option : options()) {
-        if (option.setting == setting && option.isSetting()) {
-            return &option;
-        }
-    }
-    return nullptr;
-}
-
 void applySetting(const OptionSpec& option, const QString& value, Settings& settings)
 {
     if (option.setting == nullptr) {

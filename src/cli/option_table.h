@@ -115,9 +115,6 @@ QStringList optionKeywords(const OptionSpec& option);
 // ("--png-compression=lzw") is one it does not take.
 std::int32_t optionKeywordValue(const OptionSpec& option, QStringView keyword);
 
-// The option that sets a setting, or nullptr (the echo names a value with the option's keywords).
-const OptionSpec* findSettingOption(const SettingDescriptor* setting);
-
 // Stores a value of a setting option (Keyword, Number, Real, Text, Switch) and the "Do" setting
 // it implies. The value is taken as the caller prepared it.
 void applySetting(const OptionSpec& option, const QString& value, Settings& settings);

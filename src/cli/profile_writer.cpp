@@ -4,7 +4,6 @@
 #include "cli/keywords.h"
 #include "cli/option_table.h"
 #include "cli/profile.h"
-#include "engine/formats/format_catalogue.h"
 
 #include <QRegularExpression>
 #include <QSize>
