@@ -55,7 +55,7 @@ JobState jobFor(const QString& key, int depth, int sourceBpp, const Settings& se
     job.formatId = findOutputFormat(key) ? findOutputFormat(key)->formatId : -1;
     job.autoBpp = depth == 0 ? 1 : 0;
     job.targetBpp = depth;
-    job.sourceBpp = sourceBpp;
+    job.file.sourceBpp = sourceBpp;
     job.saveFlags = computeSaveFlags(key, settings);
     return job;
 }

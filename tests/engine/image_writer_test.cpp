@@ -37,7 +37,7 @@ JobState jobFor(const char* key, int depth, const Settings& settings)
     job.outputKey = QString::fromLatin1(key);
     job.formatId = findOutputFormat(job.outputKey)->formatId;
     job.targetBpp = depth;
-    job.sourceBpp = depth;
+    job.file.sourceBpp = depth;
     job.saveFlags = computeSaveFlags(job.outputKey, settings);
     return job;
 }
@@ -459,7 +459,7 @@ TEST(ConvertBitDepth, AutoKeepsAColourPageInColourForTheGreyKeys)
         JobState job;
         job.outputKey = QString::fromLatin1(key);
         job.autoBpp = 1;
-        job.sourceBpp = 8;
+        job.file.sourceBpp = 8;
         ASSERT_EQ(effectiveTargetBpp(job), 8) << key;
         const Bitmap fromColour = convertBitDepth(Bitmap(FreeImage_Clone(colour.get())), job);
         EXPECT_EQ(fromColour.bpp(), greyOnly ? 8u : 24u) << key;
@@ -494,7 +494,7 @@ TEST(ConvertBitDepth, AutoUsesTheDepthOfThePageAsLoaded)
     JobState job;
     job.outputKey = QStringLiteral("png");
     job.autoBpp = 1;
-    job.sourceBpp = 16; // a 16-bit grey page, already 8-bit grey after loading
+    job.file.sourceBpp = 16; // a 16-bit grey page, already 8-bit grey after loading
     EXPECT_EQ(effectiveTargetBpp(job), 24);
     EXPECT_EQ(convertBitDepth(fixtures::makePage(PageKind::Grey8, 8, 8), job).bpp(), 24u);
 }

@@ -40,9 +40,9 @@ Bitmap capPageSize(Bitmap image, const JobState& job, int& width, int& height)
 // watermark, so the text never shows another page's values.
 void describePage(JobState& job, int width, int height)
 {
-    job.imageWidth = width;
-    job.imageHeight = height;
-    job.targetBpp = effectiveTargetBpp(job);
+    job.file.imageWidth = width;
+    job.file.imageHeight = height;
+    job.file.pageBpp = effectiveTargetBpp(job);
 }
 
 // One page through the fixed order of steps, up to the bit-depth conversion. An empty image ends
@@ -98,9 +98,9 @@ FileFailure writePage(const Bitmap& image, TempFileClaim& claim, const QString& 
 {
     JobState& job = context.job;
     claim = TempFileClaim::create(besidePath);
-    job.tempPath = claim.path();
+    job.file.tempPath = claim.path();
     errno = 0;
-    SaveStatus status = writeImageFile(image, job.tempPath, context.settings, job);
+    SaveStatus status = writeImageFile(image, job.file.tempPath, context.settings, job);
     for (const auto strip : {&stripColourProfile, &stripMetadata}) {
         if (status != SaveStatus::Failed) {
             break;
@@ -108,9 +108,9 @@ FileFailure writePage(const Bitmap& image, TempFileClaim& claim, const QString& 
         strip(image);
         // The failed write removed its file, and the lock went with it: a fresh one is claimed.
         claim = TempFileClaim::create(besidePath);
-        job.tempPath = claim.path();
+        job.file.tempPath = claim.path();
         errno = 0;
-        status = writeImageFile(image, job.tempPath, context.settings, job);
+        status = writeImageFile(image, job.file.tempPath, context.settings, job);
     }
     if (status == SaveStatus::OutOfMemory) {
         return {FileFailureKind::OutOfMemory};
@@ -147,7 +147,7 @@ EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunConte
     const Settings& settings = context.settings;
     JobState& job = context.job;
     EncodedPage encoded;
-    job.sourceBpp = page.sourceBpp;
+    job.file.sourceBpp = page.sourceBpp;
     // A page that fails before its size is known is named with 0 x 0.
     describePage(job, 0, 0);
     Bitmap image;
@@ -166,7 +166,7 @@ EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunConte
             metadata.applyTo(image, outputFormatFor(job.outputKey).metadata);
         }
     } else {
-        encoded.failure = diagnoseFailedPage(job.inputPath, placement.index);
+        encoded.failure = diagnoseFailedPage(job.file.inputPath, placement.index);
     }
     // Abandoned (when the run says so) at this gate, before the name and the write: a page either
     // is saved whole or leaves nothing.
@@ -177,9 +177,10 @@ EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunConte
     if (usesRunCounters(settings.advanced.filenameMask)) {
         context.needCounters();
     }
-    job.outputPath = outputFilePath(settings, job);
-    encoded.outputPath =
-        placement.numbered ? numberedOutputPath(job.outputPath, job.outputKey, placement.index + 1) : job.outputPath;
+    job.file.outputPath = outputFilePath(settings, job);
+    encoded.outputPath = placement.numbered
+                             ? numberedOutputPath(job.file.outputPath, job.outputKey, placement.index + 1)
+                             : job.file.outputPath;
     // A page that could not be decoded or processed is a failed save: nothing is written.
     if (image.empty()) {
         return encoded;
@@ -206,10 +207,10 @@ bool processCurrentFile(RunContext& context)
 {
     const Settings& settings = context.settings;
     JobState& job = context.job;
-    InputDocument document(job.inputPath, keepsCmykPages(job));
+    InputDocument document(job.file.inputPath, keepsCmykPages(job));
     const int pageCount = document.pageCount();
     if (pageCount == 0) {
-        context.failure = diagnoseUnreadableInput(job.inputPath);
+        context.failure = diagnoseUnreadableInput(job.file.inputPath);
         return false;
     }
     const PageRange range = selectPages(settings.input.tiffFrameLoading, pageCount);

@@ -148,7 +148,7 @@ Bitmap toQuantised8(Bitmap image)
 
 int effectiveTargetBpp(const JobState& job)
 {
-    return job.autoBpp != 0 ? autoBitDepth(job.outputKey, job.sourceBpp) : job.targetBpp;
+    return job.autoBpp != 0 ? autoBitDepth(job.outputKey, job.file.sourceBpp) : job.targetBpp;
 }
 
 Bitmap convertBitDepth(Bitmap image, const JobState& job)
