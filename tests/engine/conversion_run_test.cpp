@@ -126,25 +126,25 @@ TEST(PrepareRun, FillsTheOutputParametersFromTheFormat)
 
     job.outputKey = QStringLiteral("png");
     ASSERT_TRUE(prepareRun(settings, job));
-    EXPECT_EQ(job.formatId, FIF_PNG);
-    EXPECT_EQ(job.targetBpp, 8);
-    EXPECT_EQ(job.autoBpp, 0);
-    EXPECT_EQ(job.saveFlags, computeSaveFlags(QStringLiteral("png"), settings));
+    EXPECT_EQ(job.run.formatId, FIF_PNG);
+    EXPECT_EQ(job.run.targetBpp, 8);
+    EXPECT_EQ(job.run.autoBpp, 0);
+    EXPECT_EQ(job.run.saveFlags, computeSaveFlags(QStringLiteral("png"), settings));
 
     job.outputKey = QStringLiteral("bmp");
     ASSERT_TRUE(prepareRun(settings, job));
-    EXPECT_EQ(job.formatId, FIF_BMP);
-    EXPECT_EQ(job.targetBpp, 0);
-    EXPECT_EQ(job.autoBpp, 1);
+    EXPECT_EQ(job.run.formatId, FIF_BMP);
+    EXPECT_EQ(job.run.targetBpp, 0);
+    EXPECT_EQ(job.run.autoBpp, 1);
 
     job.outputKey = QStringLiteral("dds");
     ASSERT_TRUE(prepareRun(settings, job));
-    EXPECT_EQ(job.formatId, devilDdsFormatId);
+    EXPECT_EQ(job.run.formatId, devilDdsFormatId);
 
     // Keys compare exactly: "PNG" is no output format, and nothing changes.
     job.outputKey = QStringLiteral("PNG");
     EXPECT_FALSE(prepareRun(settings, job));
-    EXPECT_EQ(job.formatId, devilDdsFormatId);
+    EXPECT_EQ(job.run.formatId, devilDdsFormatId);
 }
 
 TEST(FormatBitDepthSetting, ReadsEachFormatsOwnSetting)

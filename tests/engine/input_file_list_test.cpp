@@ -374,7 +374,7 @@ TEST(JobStateReset, ResetsTheRunFieldsKeepingModeAndPageSize)
     job.outputFolder = QStringLiteral("/out/");
     job.file.counterValue = 17;
     job.consoleRun = 1;
-    job.formatId = 13;
+    job.run.formatId = 13;
     job.mode = QStringLiteral("DEBUG");
     job.file.imageWidth = 640;
     job.file.imageHeight = 480;
@@ -384,7 +384,7 @@ TEST(JobStateReset, ResetsTheRunFieldsKeepingModeAndPageSize)
     EXPECT_TRUE(job.outputFolder.isEmpty());
     EXPECT_EQ(job.file.counterValue, 1);
     EXPECT_EQ(job.consoleRun, 0);
-    EXPECT_EQ(job.formatId, 0);
+    EXPECT_EQ(job.run.formatId, 0);
     EXPECT_TRUE(job.programFolder.endsWith(QLatin1Char('/')));
     EXPECT_GE(job.file.randomValue, 1);
     EXPECT_LE(job.file.randomValue, 99999);

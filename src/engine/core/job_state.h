@@ -23,23 +23,28 @@ struct FileInHand {
     std::int32_t imageHeight = 0;
 };
 
-// The working record of the input list and of a conversion run: what the run is given (the
-// folders, and the output format's identifier, depth and writer flags that prepareRun fills from
-// the settings before the worker starts) and the file in hand. What the window keeps between its
-// commands is its own (gui/desktop_records.h).
+// What a run is given from the settings for its output format: prepareRun fills it before the
+// worker starts, and nothing changes it while the run lasts.
+struct RunFields {
+    std::int32_t formatId = 0;  // FreeImage format, or DevIL image type, of the writer
+    std::int32_t targetBpp = 0; // the output format's bit-depth setting; 0 is Auto
+    std::int32_t saveFlags = 0; // the writer's flags
+    std::uint8_t autoBpp = 0;   // 1 when targetBpp is Auto: each page's depth follows its source
+};
+
+// The working record of the input list and of a conversion run: the folders and format the user
+// chose, what the run is given from the settings, and the file in hand. What the window keeps
+// between its commands is its own (gui/desktop_records.h).
 struct JobState {
     QString programFolder; // folder of the executable, with a trailing "/"
     QString inputFolder;   // root of the last folder scan; relative subfolders are computed against it
     QString outputFolder;  // current output folder, with a trailing "/"
     QString inputKey;
-    std::int32_t formatId = 0;
     QString outputKey;
-    std::int32_t targetBpp = 0; // the output format's bit-depth setting; 0 is Auto
-    std::int32_t saveFlags = 0;
-    std::uint8_t autoBpp = 0;
     std::uint8_t consoleRun = 0;
     // Kept by resetJobState: set once per process.
     QString mode; // "T" screenshot mode, "DEBUG" after -d, else empty
+    RunFields run;
     FileInHand file;
 };
 

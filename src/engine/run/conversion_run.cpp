@@ -49,12 +49,12 @@ bool prepareRun(const Settings& settings, JobState& job)
     if (format == nullptr) {
         return false;
     }
-    job.formatId = format->formatId;
-    job.targetBpp = formatBitDepthSetting(settings, job.outputKey);
-    job.saveFlags = computeSaveFlags(job.outputKey, settings);
-    job.autoBpp = job.targetBpp == 0 ? 1 : 0;
+    job.run.formatId = format->formatId;
+    job.run.targetBpp = formatBitDepthSetting(settings, job.outputKey);
+    job.run.saveFlags = computeSaveFlags(job.outputKey, settings);
+    job.run.autoBpp = job.run.targetBpp == 0 ? 1 : 0;
     // %bpp% before the first page is written names the run's depth (0 for Auto).
-    job.file.pageBpp = job.targetBpp;
+    job.file.pageBpp = job.run.targetBpp;
     return true;
 }
 

@@ -200,7 +200,7 @@ EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunConte
 
 bool keepsCmykPages(const JobState& job)
 {
-    return (job.saveFlags & outputFormatFor(job.outputKey).cmykSaveFlag) != 0;
+    return (job.run.saveFlags & outputFormatFor(job.outputKey).cmykSaveFlag) != 0;
 }
 
 bool processCurrentFile(RunContext& context)
