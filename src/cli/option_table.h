@@ -112,7 +112,8 @@ QStringList optionKeywords(const OptionSpec& option);
 
 // The value a keyword stores for the option: its place among optionKeywords (in any letter case),
 // or 0 for a keyword the option does not take. Another format's compression keyword
-// ("--png-compression=lzw") is one it does not take.
+// ("--png-compression=lzw") is one it does not take: its number, outside the format's own range,
+// would be written as the format's default and echoed as blank.
 std::int32_t optionKeywordValue(const OptionSpec& option, QStringView keyword);
 
 // Stores a value of a setting option (Keyword, Number, Real, Text, Switch) and the "Do" setting
