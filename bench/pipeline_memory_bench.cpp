@@ -69,7 +69,7 @@ int main(int argc, char** argv)
     resetToDefaults(settings, true);
     JobState job;
     job.consoleRun = 1;
-    job.inputPath = QString::fromLocal8Bit(argv[1]);
+    job.file.inputPath = QString::fromLocal8Bit(argv[1]);
     job.outputFolder = QDir(QString::fromLocal8Bit(argv[2])).absolutePath() + QLatin1Char('/');
     job.outputKey = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("png");
     QDir().mkpath(job.outputFolder);

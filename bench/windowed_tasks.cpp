@@ -149,14 +149,14 @@ int main(int argc, char** argv)
 
     JobState listJob;
     listJob.consoleRun = 1;
-    listJob.inputPath = listFile;
+    listJob.file.inputPath = listFile;
     InputFileList engineListImport;
     progress.start();
     const double engineListImportMs = timed([&] { listImportWorker(engineListImport, listJob, progress); });
     // Into the same window after New, as a user would.
     session.window->newList();
     Session& importer = session;
-    importer.records.job.inputPath = listFile;
+    importer.records.job.file.inputPath = listFile;
     const InputListHooks importHooks = importer.window->inputListHooks();
     const double windowListImport = underProgressWindow(
         importer, ProgressTask::ListImport, listLineEstimate(listFile), 0, [&](RunProgress& shared) {

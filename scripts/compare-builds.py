@@ -11,7 +11,9 @@ page; --per-kind=0 takes the whole corpus), plus a not-a-TIFF file and a truncat
 sets: each of the 23 formats at its defaults; png, jpg, tiff and ico with rotation, resizing, a
 frame, a text and a picture watermark and greyscale (two variants); the usage text, the version,
 echoes of many options, and every "Error: " line the README lists. Page selection stays
-deterministic (no random page). Exit status 0 when everything matches, 1 otherwise.
+deterministic (no random page). Every keyword of every keyword option (as the README's option
+reference lists them) converts the samples once, with what makes the run use it. Exit status 0
+when everything matches, 1 otherwise.
 """
 
 import argparse
@@ -87,6 +89,36 @@ def conversion_cases(picture):
         ("bmp-8", ["-c", "bmp", "--bmp-bpp=8"]),
         ("gif-strip", ["-c", "gif", "--strip-metadata"]),
     ]
+    return cases
+
+
+def keyword_options():
+    """(option, keywords) of every option that takes a keyword, from the README's option reference."""
+    text = (ROOT / "README.md").read_text(encoding="utf-8")
+    return [(match.group(1), [word.strip() for word in match.group(2).split(",")])
+            for match in re.finditer(r"^\| `(--[a-z0-9-]+)=KEY` \| ([^|]+) \|", text, re.MULTILINE)]
+
+
+def choice_cases(picture):
+    """Every keyword of every keyword option, with what makes the run use it and the echo show it,
+    and keywords an option does not take. Run over the samples only."""
+    text_mark = ["--wm-text=Choice", "--wm-font=Liberation Sans", "--fr-solid-left=6"]
+    resizing = ["--width=50", "--height=40"]
+    contexts = [("--bmp-", ["-c", "bmp", "--bmp-bpp=8"]), ("--exr-", ["-c", "exr"]), ("--jpg-", ["-c", "jpg"]),
+                ("--png-", ["-c", "png"]), ("--tga-", ["-c", "tga"]), ("--tiff-co", ["-c", "tiff"]),
+                ("--rotation-", ["--rotation=30"]), ("--width-", resizing), ("--height-", resizing),
+                ("--resize-", resizing), ("--wm-text-", text_mark), ("--wm-font-", text_mark),
+                ("--wm-image-", [f"--wm-image={picture}", "--fr-solid-top=6"]),
+                ("--file-timestamp", ["--file-timestamp-custom=1700000000"])]
+    cases = []
+    for option, keywords in keyword_options():
+        context = next((extra for prefix, extra in contexts if option.startswith(prefix)), [])
+        # A random page would differ between the two runs.
+        taken = [word for word in keywords if not (option == "--tiff-frame-loading" and word == "RANDOM")]
+        for word in taken + ["nosuch"]:
+            cases.append((f"key{option}={word.lower()}", context + [f"{option}={word.lower()}"]))
+    cases += [("key-other-format", ["-c", "png", "--png-compression=lzw", "--bmp-compression=zip"]),
+              ("key-near-miss", ["--resize-algorithm=lancos", "--width=20", "--jpg-chroma=highest"])]
     return cases
 
 
@@ -224,6 +256,7 @@ def main():
 
     cases = [(name, ["-d", "-i", "in", "-o", "out"] + options)
              for name, options in conversion_cases(picture.name)]
+    cases += [(name, ["-d", "-i", "in/samples", "-o", "out"] + options) for name, options in choice_cases(picture.name)]
     cases += text_cases(work, picture.name)
     if args.only:
         cases = [case for case in cases if re.search(args.only, case[0])]

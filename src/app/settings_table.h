@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/setting_choices.h"
 #include "app/settings.h"
 
 #include <QSize>
@@ -52,7 +53,8 @@ using SettingAccessor = std::variant<std::int8_t& (*)(Settings&), std::int32_t& 
 struct SettingRange {
     double minimum = 0;
     double maximum = 0;
-    double step = 0; // 0: no range declared
+    double step = 0;      // 0: no range declared
+    ChoiceList choices{}; // a choice setting's list; its range is the places the dialog offers
 
     constexpr bool declared() const { return step > 0; }
 };
@@ -60,6 +62,12 @@ struct SettingRange {
 constexpr SettingRange validRange(double minimum, double maximum, double step = 1)
 {
     return {minimum, maximum, step};
+}
+
+// The range of a choice setting, read from its list.
+inline SettingRange choiceRange(ChoiceList choices)
+{
+    return {0, static_cast<double>(offeredChoices(choices) - 1), 1, choices};
 }
 
 struct SettingDescriptor {

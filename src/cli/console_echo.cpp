@@ -1,7 +1,7 @@
 #include "cli/console_echo.h"
 
+#include "app/settings_table.h"
 #include "cli/keywords.h"
-#include "cli/option_table.h"
 #include "engine/formats/format_catalogue.h"
 
 #include <algorithm>
@@ -20,23 +20,14 @@ QString number(std::int32_t value)
     return QString::number(value);
 }
 
-// An encoder setting's value as the echo shows it; a keyword is named by the table of the option
-// that sets the setting.
-QString echoValue(const Settings& settings, const FormatSetting& setting, const QString& key)
+// An encoder setting's value as the echo shows it: a choice by its keyword.
+QString echoValue(const Settings& settings, const SettingDescriptor& setting)
 {
-    const std::int32_t value = settingInteger(settings, *setting.setting);
-    switch (setting.echo) {
-    case EchoStyle::Flag:
-        return flag(value);
-    case EchoStyle::Keyword:
-        if (const OptionSpec* option = findSettingOption(setting.setting)) {
-            return keywordText(option->keywords, value, key);
-        }
-        return {};
-    case EchoStyle::Number:
-        break;
+    const std::int32_t value = settingInteger(settings, setting);
+    if (!setting.valid.choices.empty()) {
+        return keywordText(setting.valid.choices, value);
     }
-    return number(value);
+    return setting.kind == SettingKind::Flag ? flag(value) : number(value);
 }
 
 // Lines of the echo followed by the checks made on what they show.
@@ -47,7 +38,7 @@ struct EchoSection {
 
 QStringList frameEcho(const FrameSettings& frame)
 {
-    QStringList lines{QStringLiteral("Frame: ") + keywordText(KeywordTable::Frame, frame.doFrame)};
+    QStringList lines{QStringLiteral("Frame: ") + keywordText(frameTypes, frame.doFrame)};
     if (frame.doFrame == 1) {
         lines << QStringLiteral("Frame left: ") + number(frame.solidLeft)
               << QStringLiteral("Frame right: ") + number(frame.solidRight)
@@ -70,19 +61,19 @@ QStringList textWatermarkEcho(const WatermarkSettings& w)
         QStringLiteral("Watermark font size: ") + number(w.fontSize),
         QStringLiteral("Watermark font leading: ") + number(w.fontLeading),
         QStringLiteral("Watermark font color: ") + w.fontColor,
-        QStringLiteral("Watermark font style: ") + keywordText(KeywordTable::FontStyle, w.fontStyle),
-        QStringLiteral("Watermark font effect: ") + keywordText(KeywordTable::FontEffect, w.fontEffect),
+        QStringLiteral("Watermark font style: ") + keywordText(fontStyles, w.fontStyle),
+        QStringLiteral("Watermark font effect: ") + keywordText(fontEffects, w.fontEffect),
         QStringLiteral("Watermark text antialiasing: ") + flag(w.textAntialiasing),
-        QStringLiteral("Watermark text alignment: ") + keywordText(KeywordTable::Alignment, w.textAlignment),
+        QStringLiteral("Watermark text alignment: ") + keywordText(textAlignments, w.textAlignment),
         QStringLiteral("Watermark text padding: ") + number(w.textPadding),
         QStringLiteral("Watermark text opacity: ") + number(w.textOpacity),
         QStringLiteral("Watermark background color: ") + w.backColor,
         QStringLiteral("Watermark background opacity: ") + number(w.backOpacity),
-        QStringLiteral("Watermark boundary: ") + keywordText(KeywordTable::Boundary, w.textBoundary),
-        QStringLiteral("Watermark position: ") + keywordText(KeywordTable::Position, w.textPosition),
+        QStringLiteral("Watermark boundary: ") + keywordText(watermarkBounds, w.textBoundary),
+        QStringLiteral("Watermark position: ") + keywordText(watermarkAnchors, w.textPosition),
         QStringLiteral("Watermark offset (x/y): ") + number(w.textXOffset) + u'/' + number(w.textYOffset),
         QStringLiteral("Watermark rotation: ") + number(w.textRotation),
-        QStringLiteral("Watermark size/mode: ") + keywordText(KeywordTable::SizeMode, w.textSize),
+        QStringLiteral("Watermark size/mode: ") + keywordText(watermarkSizeModes, w.textSize),
     };
 }
 
@@ -92,11 +83,11 @@ QStringList imageWatermarkEcho(const WatermarkSettings& w)
         QStringLiteral("Watermark image: ") + w.image,
         QStringLiteral("Watermark greyscale: ") + flag(w.imageGreyscale),
         QStringLiteral("Watermark opacity: ") + number(w.imageOpacity),
-        QStringLiteral("Watermark boundary: ") + keywordText(KeywordTable::Boundary, w.imageBoundary),
-        QStringLiteral("Watermark position: ") + keywordText(KeywordTable::Position, w.imagePosition),
+        QStringLiteral("Watermark boundary: ") + keywordText(watermarkBounds, w.imageBoundary),
+        QStringLiteral("Watermark position: ") + keywordText(watermarkAnchors, w.imagePosition),
         QStringLiteral("Watermark offset (x/y): ") + number(w.imageXOffset) + u'/' + number(w.imageYOffset),
         QStringLiteral("Watermark rotation: ") + number(w.imageRotation),
-        QStringLiteral("Watermark size/mode: ") + keywordText(KeywordTable::SizeMode, w.imageSize),
+        QStringLiteral("Watermark size/mode: ") + keywordText(watermarkSizeModes, w.imageSize),
     };
 }
 
@@ -114,8 +105,7 @@ QStringList watermarkEcho(const WatermarkSettings& watermark)
 QStringList advancedEcho(const AdvancedSettings& advanced)
 {
     QStringList lines{QStringLiteral("Filename Mask: ") + advanced.filenameMask,
-                      QStringLiteral("File Timestamp: ") +
-                          keywordText(KeywordTable::Timestamp, advanced.fileTimestamp)};
+                      QStringLiteral("File Timestamp: ") + keywordText(timestampSources, advanced.fileTimestamp)};
     if (advanced.fileTimestamp == 2) {
         lines << QStringLiteral("Custom Timestamp: ") + number(advanced.customTimestamp);
     }
@@ -128,23 +118,21 @@ void appendTransformSections(std::vector<EchoSection>& sections, const Transform
 {
     QStringList lines;
     if (transform.doImageRotation != 0) {
-        lines << QStringLiteral("Image Rotation Type: ") +
-                     keywordText(KeywordTable::RotationType, transform.imageRotationType)
+        lines << QStringLiteral("Image Rotation Type: ") + keywordText(rotationTypes, transform.imageRotationType)
               << QStringLiteral("Image Rotation: ") + number(transform.imageRotation)
               << QStringLiteral("Image Rotation Back Color: ") + transform.imageRotationBackColor;
     }
     if (transform.doImageResize != 0) {
         lines << QStringLiteral("Width: ") + number(transform.imageWidth) + u' ' +
-                     keywordText(KeywordTable::Unit, transform.imageWidthUnit);
+                     keywordText(sizeUnits, transform.imageWidthUnit);
         sections.push_back({lines, {RunProblemKind::InvalidWidth}});
         sections.push_back({{QStringLiteral("Height: ") + number(transform.imageHeight) + u' ' +
-                             keywordText(KeywordTable::Unit, transform.imageHeightUnit)},
+                             keywordText(sizeUnits, transform.imageHeightUnit)},
                             {RunProblemKind::InvalidHeight}});
         lines = {QStringLiteral("Keep Aspect Ratio: ") + flag(transform.keepAspectRatio),
-                 QStringLiteral("Image Resize Type: ") +
-                     keywordText(KeywordTable::ResizeType, transform.imageResizeType),
+                 QStringLiteral("Image Resize Type: ") + keywordText(resizeTypes, transform.imageResizeType),
                  QStringLiteral("Image Resize Algorithm: ") +
-                     keywordText(KeywordTable::ResizeAlgorithm, transform.imageResizeAlgorithm)};
+                     keywordText(resizeFilters, transform.imageResizeAlgorithm)};
     }
     lines << QStringLiteral("Flip Horizontal: ") + flag(transform.doImageFlipHorizontal)
           << QStringLiteral("Flip Vertical: ") + flag(transform.doImageFlipVertical);
@@ -171,7 +159,7 @@ void appendAdjustmentSections(std::vector<EchoSection>& sections, const Settings
         lines << QStringLiteral("Image Threshold: ") + number(adjustment.imageThreshold);
     }
     lines << frameEcho(settings.frame)
-          << QStringLiteral("Watermark: ") + keywordText(KeywordTable::Watermark, settings.watermark.doWatermark);
+          << QStringLiteral("Watermark: ") + keywordText(watermarkTypes, settings.watermark.doWatermark);
     sections.push_back({lines, {RunProblemKind::DrawingUnavailable}});
 }
 
@@ -185,7 +173,7 @@ std::vector<EchoSection> echoSections(const Settings& settings, const JobState& 
          {EmptyOutputFolder, IncorrectOutputFolder, InvalidOutputFolder}},
         {{QStringLiteral("Conversion: ") + job.outputKey}, {InvalidConversionType}},
         {QStringList{QStringLiteral("TIFF Frame Loading: ") +
-                     keywordText(KeywordTable::FrameSelection, settings.input.tiffFrameLoading)}
+                     keywordText(frameSelections, settings.input.tiffFrameLoading)}
              << outputFormatEcho(settings, job.outputKey),
          {InvalidBitDepth, InvalidJpgQuality}},
     };
@@ -207,7 +195,7 @@ QStringList outputFormatEcho(const Settings& settings, const QString& key)
     }
     QStringList lines{key.toUpper() + QStringLiteral(" BPP: ") + number(format->bitDepthOf(settings))};
     for (const FormatSetting& setting : format->encoderSettings) {
-        lines << setting.echoLabel + QStringLiteral(": ") + echoValue(settings, setting, key);
+        lines << setting.echoLabel + QStringLiteral(": ") + echoValue(settings, *setting.setting);
     }
     return lines;
 }

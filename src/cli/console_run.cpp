@@ -176,9 +176,9 @@ CheckedRun checkConsoleRun(const Settings& settings, JobState& job, const Consol
     if ((run.problem = checkInputPath(job, currentFolder))) {
         return run;
     }
-    const bool fileInput = !job.inputPath.isEmpty();
+    const bool fileInput = !job.file.inputPath.isEmpty();
     if (job.outputFolder.isEmpty()) {
-        job.outputFolder = fileInput ? folderPart(job.inputPath) : job.inputFolder;
+        job.outputFolder = fileInput ? folderPart(job.file.inputPath) : job.inputFolder;
     }
     run.facts.outputAsChosen = job.outputFolder;
     if (job.outputFolder.isEmpty()) {
@@ -212,17 +212,17 @@ std::int32_t collectNamedInput(JobState& job, InputFileList& inputFiles, RunProg
                                const InputListHooks& hooks, bool showProgress)
 {
     const QString label = QStringLiteral("Importing");
-    if (job.inputPath.isEmpty()) {
+    if (job.file.inputPath.isEmpty()) {
         runWorker([&]() { folderImportWorker(inputFiles, job, progress, &hooks); }, progress, console, showProgress,
                   label, topLevelEntryCount(job.inputFolder));
         return progress.snapshot().convertedCount;
     }
-    if (isListFile(job.inputPath)) {
+    if (isListFile(job.file.inputPath)) {
         runWorker([&]() { listImportWorker(inputFiles, job, progress, &hooks); }, progress, console, showProgress,
-                  label, listLineEstimate(job.inputPath));
+                  label, listLineEstimate(job.file.inputPath));
         return progress.snapshot().convertedCount;
     }
-    return addInputFile(inputFiles, job, job.inputPath) ? 1 : 0;
+    return addInputFile(inputFiles, job, job.file.inputPath) ? 1 : 0;
 }
 
 // A further input is taken as a line of a list file is: a folder is scanned, a file added; a list
@@ -235,7 +235,7 @@ std::int32_t collectFurtherInput(const QString& path, const JobState& job, Input
     }
     if (isListFile(path)) {
         JobState listJob = job;
-        listJob.inputPath = path;
+        listJob.file.inputPath = path;
         RunProgress progress;
         progress.start();
         listImportWorker(inputFiles, listJob, progress, &hooks);

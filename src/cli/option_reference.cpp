@@ -71,9 +71,7 @@ QString settingDefault(const OptionSpec& option, const Settings& defaults)
     case OptionKind::Switch:
         return settingInteger(defaults, setting) == option.switchValue ? QStringLiteral("on") : QStringLiteral("off");
     case OptionKind::Keyword: {
-        const OutputFormat* format = optionFormat(option);
-        const QString keyword = keywordText(option.keywords, settingInteger(defaults, setting),
-                                            format != nullptr ? format->key : QString());
+        const QString keyword = keywordText(optionChoices(option), settingInteger(defaults, setting));
         return keyword.isEmpty() ? settingToText(defaults, setting) : keyword.toUpper();
     }
     case OptionKind::Real:

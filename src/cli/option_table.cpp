@@ -26,7 +26,6 @@ constexpr QLatin1StringView operator""_n(const char* text, std::size_t size)
 
 using K = OptionKind;
 using G = OptionGroup;
-using T = KeywordTable;
 
 // clang-format off
 // The options before the output formats' own.
@@ -40,13 +39,13 @@ std::vector<OptionSpec> leadingOptions()
     OptionSpec{.shortName = "-C"_n, .longName = "--CONVERSION"_n, .kind = K::Conversion, .group = G::Main,
                .help = "Output format, in lower case", .valueHint = "STR", .defaultText = outputFormatList().value(0)},
 
-    OptionSpec{.longName = "--DDS-LOAD-AS"_n, .kind = K::Keyword, .group = G::Input, .setting = S("Input/DDS Load As"), .keywords = T::DdsLoad,
+    OptionSpec{.longName = "--DDS-LOAD-AS"_n, .kind = K::Keyword, .group = G::Input, .setting = S("Input/DDS Load As"),
                .help = "Channel order of DDS input"},
-    OptionSpec{.longName = "--GIF-FRAME-LOADING"_n, .kind = K::Keyword, .group = G::Input, .setting = S("Input/GIF Frame Loading"), .keywords = T::FrameSelection,
+    OptionSpec{.longName = "--GIF-FRAME-LOADING"_n, .kind = K::Keyword, .group = G::Input, .setting = S("Input/GIF Frame Loading"),
                .help = "Frames of GIF input to convert"},
-    OptionSpec{.longName = "--ICO-FRAME-LOADING"_n, .kind = K::Keyword, .group = G::Input, .setting = S("Input/ICO Frame Loading"), .keywords = T::FrameSelection,
+    OptionSpec{.longName = "--ICO-FRAME-LOADING"_n, .kind = K::Keyword, .group = G::Input, .setting = S("Input/ICO Frame Loading"),
                .help = "Frames of ICO input to convert"},
-    OptionSpec{.longName = "--RAW-LOAD-AS"_n, .kind = K::Keyword, .group = G::Input, .setting = S("Input/RAW Load As"), .keywords = T::RawLoad,
+    OptionSpec{.longName = "--RAW-LOAD-AS"_n, .kind = K::Keyword, .group = G::Input, .setting = S("Input/RAW Load As"),
                .help = "Depth of camera RAW input"},
     OptionSpec{.longName = "--RAW-HEADER-SIZE"_n, .kind = K::Number, .group = G::Input, .setting = S("Input/RAW Header Size"),
                .help = "Header size of RAW input in bytes"},
@@ -54,9 +53,9 @@ std::vector<OptionSpec> leadingOptions()
                .help = "Width of RAW input in pixels"},
     OptionSpec{.longName = "--RAW-HEIGHT"_n, .kind = K::Number, .group = G::Input, .setting = S("Input/RAW Image Height"),
                .help = "Height of RAW input in pixels"},
-    OptionSpec{.longName = "--RAW-TONE-MAPPING"_n, .kind = K::Keyword, .group = G::Input, .setting = S("Input/RAW Tone Mapping"), .keywords = T::ToneMapping,
+    OptionSpec{.longName = "--RAW-TONE-MAPPING"_n, .kind = K::Keyword, .group = G::Input, .setting = S("Input/RAW Tone Mapping"),
                .help = "Tone mapping of RAW input"},
-    OptionSpec{.longName = "--TIFF-FRAME-LOADING"_n, .kind = K::Keyword, .group = G::Input, .setting = S("Input/TIFF Frame Loading"), .keywords = T::FrameSelection,
+    OptionSpec{.longName = "--TIFF-FRAME-LOADING"_n, .kind = K::Keyword, .group = G::Input, .setting = S("Input/TIFF Frame Loading"),
                .help = "Pages of a multi-page TIFF to convert (each page becomes its own numbered file)"},
     };
 }
@@ -65,25 +64,25 @@ std::vector<OptionSpec> leadingOptions()
 std::vector<OptionSpec> encoderOptions()
 {
     return {
-    OptionSpec{.longName = "--BMP-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/BMP Compression"), .keywords = T::Compression,
+    OptionSpec{.longName = "--BMP-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/BMP Compression"),
                .help = "BMP compression"},
-    OptionSpec{.longName = "--BMP-COLOR-TABLE"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/BMP Color Table"), .keywords = T::ColourTable,
+    OptionSpec{.longName = "--BMP-COLOR-TABLE"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/BMP Color Table"),
                .help = "BMP colour table"},
-    OptionSpec{.longName = "--EXR-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/EXR Compression"), .keywords = T::Compression,
+    OptionSpec{.longName = "--EXR-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/EXR Compression"),
                .help = "EXR compression"},
     OptionSpec{.longName = "--JPG-QUALITY"_n, .kind = K::Number, .group = G::Output, .setting = S("Output/JPG Quality"), .help = "JPG quality"},
-    OptionSpec{.longName = "--JPG-CHROMA"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/JPG Chroma"), .keywords = T::Chroma,
+    OptionSpec{.longName = "--JPG-CHROMA"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/JPG Chroma"),
                .help = "JPG chroma subsampling"},
-    OptionSpec{.longName = "--JPG-SAVE-AS"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/JPG Save As"), .keywords = T::JpegSaveMode,
+    OptionSpec{.longName = "--JPG-SAVE-AS"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/JPG Save As"),
                .help = "JPG encoding"},
-    OptionSpec{.longName = "--PNG-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/PNG Compression"), .keywords = T::Compression,
+    OptionSpec{.longName = "--PNG-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/PNG Compression"),
                .help = "PNG compression"},
     OptionSpec{.longName = "--PNG-INTERLACED"_n, .kind = K::Switch, .group = G::Output, .setting = S("Output/PNG Interlaced"), .help = "Write interlaced PNG"},
-    OptionSpec{.longName = "--TGA-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/TGA Compression"), .keywords = T::Compression,
+    OptionSpec{.longName = "--TGA-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/TGA Compression"),
                .help = "TGA compression"},
-    OptionSpec{.longName = "--TIFF-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/TIFF Compression"), .keywords = T::Compression,
+    OptionSpec{.longName = "--TIFF-COMPRESSION"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/TIFF Compression"),
                .help = "TIFF compression"},
-    OptionSpec{.longName = "--TIFF-COLOR-MODEL"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/TIFF Color Model"), .keywords = T::ColourModel,
+    OptionSpec{.longName = "--TIFF-COLOR-MODEL"_n, .kind = K::Keyword, .group = G::Output, .setting = S("Output/TIFF Color Model"),
                .help = "TIFF colour model (LAB is written as RGB)"},
     };
 }
@@ -92,7 +91,7 @@ std::vector<OptionSpec> encoderOptions()
 std::vector<OptionSpec> trailingOptions()
 {
     return {
-    OptionSpec{.longName = "--ROTATION-TYPE"_n, .kind = K::Keyword, .group = G::Transform, .setting = S("Transform/Image Rotation Type"), .keywords = T::RotationType,
+    OptionSpec{.longName = "--ROTATION-TYPE"_n, .kind = K::Keyword, .group = G::Transform, .setting = S("Transform/Image Rotation Type"),
                .help = "Rotation method: SIMPLE (the page grows to hold the turned image) or ADVANCED (the page keeps its size, its corners filled from the image)"},
     OptionSpec{.longName = "--ROTATION"_n, .kind = K::Number, .group = G::Transform, .setting = S("Transform/Image Rotation"),
                .enables = S("Transform/Do Image Rotation"), .help = "Rotate by NUM degrees (turns rotation on)"},
@@ -100,17 +99,17 @@ std::vector<OptionSpec> trailingOptions()
                .help = "Background colour of the corners a simple rotation uncovers", .valueHint = "RRGGBB"},
     OptionSpec{.longName = "--WIDTH"_n, .kind = K::Number, .group = G::Transform, .setting = S("Transform/Image Width"),
                .enables = S("Transform/Do Image Resize"), .help = "Output width (turns resizing on; 0 is refused)"},
-    OptionSpec{.longName = "--WIDTH-UNIT"_n, .kind = K::Keyword, .group = G::Transform, .setting = S("Transform/Image Width Unit"), .keywords = T::Unit,
+    OptionSpec{.longName = "--WIDTH-UNIT"_n, .kind = K::Keyword, .group = G::Transform, .setting = S("Transform/Image Width Unit"),
                .help = "Unit of --width"},
     OptionSpec{.longName = "--HEIGHT"_n, .kind = K::Number, .group = G::Transform, .setting = S("Transform/Image Height"),
                .enables = S("Transform/Do Image Resize"), .help = "Output height (turns resizing on; 0 is refused)"},
-    OptionSpec{.longName = "--HEIGHT-UNIT"_n, .kind = K::Keyword, .group = G::Transform, .setting = S("Transform/Image Height Unit"), .keywords = T::Unit,
+    OptionSpec{.longName = "--HEIGHT-UNIT"_n, .kind = K::Keyword, .group = G::Transform, .setting = S("Transform/Image Height Unit"),
                .help = "Unit of --height"},
     OptionSpec{.longName = "--KEEP-ASPECT-RATIO"_n, .kind = K::Switch, .group = G::Transform, .setting = S("Transform/Keep Aspect Ratio"),
                .help = "Keep the aspect ratio when resizing"},
-    OptionSpec{.longName = "--RESIZE-TYPE"_n, .kind = K::Keyword, .group = G::Transform, .setting = S("Transform/Image Resize Type"), .keywords = T::ResizeType,
+    OptionSpec{.longName = "--RESIZE-TYPE"_n, .kind = K::Keyword, .group = G::Transform, .setting = S("Transform/Image Resize Type"),
                .help = "Resize every image, or only images larger than the size given"},
-    OptionSpec{.longName = "--RESIZE-ALGORITHM"_n, .kind = K::Keyword, .group = G::Transform, .setting = S("Transform/Image Resize Algorithm"), .keywords = T::ResizeAlgorithm,
+    OptionSpec{.longName = "--RESIZE-ALGORITHM"_n, .kind = K::Keyword, .group = G::Transform, .setting = S("Transform/Image Resize Algorithm"),
                .help = "Resampling filter"},
     OptionSpec{.longName = "--FLIP-HORIZONTAL"_n, .kind = K::Switch, .group = G::Transform, .setting = S("Transform/Do Image Flip Horizontal"),
                .help = "Flip the output image horizontally"},
@@ -157,46 +156,46 @@ std::vector<OptionSpec> trailingOptions()
     OptionSpec{.longName = "--WM-FONT-LEADING"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Font Leading"), .help = "Extra space between lines in pixels"},
     OptionSpec{.longName = "--WM-FONT-COLOR"_n, .kind = K::Text, .group = G::Watermark, .setting = S("Watermark/Font Color"),
                .help = "Text colour", .valueHint = "RRGGBB"},
-    OptionSpec{.longName = "--WM-FONT-STYLE"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Font Style"), .keywords = T::FontStyle,
+    OptionSpec{.longName = "--WM-FONT-STYLE"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Font Style"),
                .help = "Font style"},
-    OptionSpec{.longName = "--WM-FONT-EFFECT"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Font Effect"), .keywords = T::FontEffect,
+    OptionSpec{.longName = "--WM-FONT-EFFECT"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Font Effect"),
                .help = "Font effect"},
     OptionSpec{.longName = "--WM-TEXT-ANTIALIASING"_n, .kind = K::Switch, .group = G::Watermark, .setting = S("Watermark/Text Antialiasing"),
                .help = "Draw the text anti-aliased"},
-    OptionSpec{.longName = "--WM-TEXT-ALIGNMENT"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Text Alignment"), .keywords = T::Alignment,
+    OptionSpec{.longName = "--WM-TEXT-ALIGNMENT"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Text Alignment"),
                .help = "Alignment of the text lines"},
     OptionSpec{.longName = "--WM-TEXT-PADDING"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Text Padding"), .help = "Padding around the text in pixels"},
     OptionSpec{.longName = "--WM-TEXT-OPACITY"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Text Opacity"), .help = "Text opacity (255 = opaque)"},
     OptionSpec{.longName = "--WM-BACK-COLOR"_n, .kind = K::Text, .group = G::Watermark, .setting = S("Watermark/Back Color"),
                .help = "Background colour behind the text", .valueHint = "RRGGBB"},
     OptionSpec{.longName = "--WM-BACK-OPACITY"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Back Opacity"), .help = "Opacity of the box behind the text"},
-    OptionSpec{.longName = "--WM-TEXT-BOUNDARY"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Text Boundary"), .keywords = T::Boundary,
+    OptionSpec{.longName = "--WM-TEXT-BOUNDARY"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Text Boundary"),
                .help = "Place the text within the image or within the frame"},
-    OptionSpec{.longName = "--WM-TEXT-POSITION"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Text Position"), .keywords = T::Position,
+    OptionSpec{.longName = "--WM-TEXT-POSITION"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Text Position"),
                .help = "Position of the text"},
     OptionSpec{.longName = "--WM-TEXT-X-OFFSET"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Text X Offset"), .help = "Horizontal offset of the text in pixels"},
     OptionSpec{.longName = "--WM-TEXT-Y-OFFSET"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Text Y Offset"), .help = "Vertical offset of the text in pixels"},
     OptionSpec{.longName = "--WM-TEXT-ROTATION"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Text Rotation"), .help = "Rotation of the text in degrees"},
-    OptionSpec{.longName = "--WM-TEXT-SIZE"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Text Size"), .keywords = T::SizeMode,
+    OptionSpec{.longName = "--WM-TEXT-SIZE"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Text Size"),
                .help = "Size mode of the text"},
     OptionSpec{.longName = "--WM-IMAGE"_n, .kind = K::Text, .group = G::Watermark, .setting = S("Watermark/Image"),
                .enables = S("Watermark/Do Watermark"), .enableValue = 2, .help = "Picture watermark, a PNG or JPEG file (turns the picture watermark on)", .valueHint = "FILE"},
     OptionSpec{.longName = "--WM-IMAGE-GREYSCALE"_n, .kind = K::Switch, .group = G::Watermark, .setting = S("Watermark/Image Greyscale"),
                .help = "Draw the picture in greyscale"},
     OptionSpec{.longName = "--WM-IMAGE-OPACITY"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Image Opacity"), .help = "Picture opacity (255 = opaque)"},
-    OptionSpec{.longName = "--WM-IMAGE-BOUNDARY"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Image Boundary"), .keywords = T::Boundary,
+    OptionSpec{.longName = "--WM-IMAGE-BOUNDARY"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Image Boundary"),
                .help = "Place the picture within the image or within the frame"},
-    OptionSpec{.longName = "--WM-IMAGE-POSITION"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Image Position"), .keywords = T::Position,
+    OptionSpec{.longName = "--WM-IMAGE-POSITION"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Image Position"),
                .help = "Position of the picture"},
     OptionSpec{.longName = "--WM-IMAGE-X-OFFSET"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Image X Offset"), .help = "Horizontal offset of the picture in pixels"},
     OptionSpec{.longName = "--WM-IMAGE-Y-OFFSET"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Image Y Offset"), .help = "Vertical offset of the picture in pixels"},
     OptionSpec{.longName = "--WM-IMAGE-ROTATION"_n, .kind = K::Number, .group = G::Watermark, .setting = S("Watermark/Image Rotation"), .help = "Rotation of the picture in degrees"},
-    OptionSpec{.longName = "--WM-IMAGE-SIZE"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Image Size"), .keywords = T::SizeMode,
+    OptionSpec{.longName = "--WM-IMAGE-SIZE"_n, .kind = K::Keyword, .group = G::Watermark, .setting = S("Watermark/Image Size"),
                .help = "Size mode of the picture"},
 
     OptionSpec{.longName = "--FILENAME-MASK"_n, .kind = K::Text, .group = G::Advanced, .setting = S("Advanced/Filename Mask"),
                .help = "Output file name, with placeholders such as %filename% and %ext%", .valueHint = "STR"},
-    OptionSpec{.longName = "--FILE-TIMESTAMP"_n, .kind = K::Keyword, .group = G::Advanced, .setting = S("Advanced/File Timestamp"), .keywords = T::Timestamp,
+    OptionSpec{.longName = "--FILE-TIMESTAMP"_n, .kind = K::Keyword, .group = G::Advanced, .setting = S("Advanced/File Timestamp"),
                .help = "Modification time of the output files"},
     OptionSpec{.longName = "--FILE-TIMESTAMP-CUSTOM"_n, .kind = K::Number, .group = G::Advanced, .setting = S("Advanced/Custom Timestamp"),
                .help = "The time for --file-timestamp=custom: local time as seconds since 1970-01-01 00:00:00"},
@@ -392,36 +391,20 @@ const OutputFormat* optionFormat(const OptionSpec& option)
     return nullptr;
 }
 
+ChoiceList optionChoices(const OptionSpec& option)
+{
+    return option.kind == OptionKind::Keyword && option.setting != nullptr ? option.setting->valid.choices
+                                                                           : ChoiceList();
+}
+
 QStringList optionKeywords(const OptionSpec& option)
 {
-    if (option.kind != OptionKind::Keyword) {
-        return {};
-    }
-    if (option.keywords == KeywordTable::Compression) {
-        const OutputFormat* format = optionFormat(option);
-        return format != nullptr ? format->compressionKeywords : QStringList();
-    }
-    return keywordNames(option.keywords);
+    return keywordNames(optionChoices(option));
 }
 
 std::int32_t optionKeywordValue(const OptionSpec& option, QStringView keyword)
 {
-    if (option.keywords != KeywordTable::Compression) {
-        return keywordValue(option.keywords, keyword);
-    }
-    // The compression keywords of another format ("--png-compression=lzw") store nothing: a
-    // number outside the format's own range would be written as its default and echoed as blank.
-    return static_cast<std::int32_t>(std::max<qsizetype>(0, optionKeywords(option).indexOf(keyword.toString().toUpper())));
-}
-
-const OptionSpec* findSettingOption(const SettingDescriptor* setting)
-{
-    for (const OptionSpec& option : options()) {
-        if (option.setting == setting && option.isSetting()) {
-            return &option;
-        }
-    }
-    return nullptr;
+    return keywordValue(optionChoices(option), keyword);
 }
 
 void applySetting(const OptionSpec& option, const QString& value, Settings& settings)

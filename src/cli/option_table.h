@@ -18,7 +18,7 @@ enum class OptionKind {
     Input,      // -i: sets the console run and the input; value may be the next parameter
     Output,     // -o: the output folder; value may be the next parameter
     Conversion, // -c: the output format key; value may be the next parameter
-    Keyword,    // a keyword of a KeywordTable
+    Keyword,    // a keyword of the setting's list of choices
     Number,     // the integer rule
     Real,       // the real rule (--gamma)
     Text,       // free text (quoted values are joined)
@@ -44,8 +44,7 @@ struct OptionSpec {
     QString longName = {};  // "--INPUT"; the profile key unless profileKey is set
     OptionKind kind = OptionKind::Switch;
     OptionGroup group = OptionGroup::Other;
-    const SettingDescriptor* setting = nullptr;    // the settings row the value goes to (a switch stores switchValue)
-    KeywordTable keywords = KeywordTable::DdsLoad; // for OptionKind::Keyword
+    const SettingDescriptor* setting = nullptr; // the settings row the value goes to (a switch stores switchValue)
     std::int8_t switchValue = 1;
     const SettingDescriptor* enables = nullptr; // a "Do" setting the option also sets ...
     std::int8_t enableValue = 1;                // ... to this value
@@ -103,16 +102,19 @@ const OptionSpec* findProfileKey(QStringView upperKey);
 // --png-compression), or nullptr.
 const OutputFormat* optionFormat(const OptionSpec& option);
 
-// The keywords the option accepts, in upper case and table order: a compression option's are its
+// The list of choices a keyword option names (its setting's); empty for an option that takes no
+// keyword.
+ChoiceList optionChoices(const OptionSpec& option);
+
+// The keywords the option accepts, in upper case and list order: a compression option's are its
 // own format's ("NONE", "ZLIB1", ...); empty for an option that takes no keyword.
 QStringList optionKeywords(const OptionSpec& option);
 
 // The value a keyword stores for the option: its place among optionKeywords (in any letter case),
-// or 0 for a keyword the option does not take.
+// or 0 for a keyword the option does not take. Another format's compression keyword
+// ("--png-compression=lzw") is one it does not take: its number, outside the format's own range,
+// would be written as the format's default and echoed as blank.
 std::int32_t optionKeywordValue(const OptionSpec& option, QStringView keyword);
-
-// The option that sets a setting, or nullptr (the echo names a value with the option's keywords).
-const OptionSpec* findSettingOption(const SettingDescriptor* setting);
 
 // Stores a value of a setting option (Keyword, Number, Real, Text, Switch) and the "Do" setting
 // it implies. The value is taken as the caller prepared it.

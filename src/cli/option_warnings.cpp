@@ -76,8 +76,8 @@ QString rangeText(const SettingRange& range)
     return QString::number(range.minimum) + QStringLiteral("..") + QString::number(range.maximum);
 }
 
-// A keyword of the shared compression table that names nothing in the option's own format
-// ("--png-compression=lzw").
+// A keyword the option takes for a choice outside the setting's range ("--tiff-color-model=lab",
+// which the dialog does not offer and the writer takes for RGB).
 std::optional<Warning> choiceWarning(const OptionSpec& option, std::int32_t number, const QString& subject)
 {
     const SettingRange& range = option.setting->valid;
@@ -85,10 +85,8 @@ std::optional<Warning> choiceWarning(const OptionSpec& option, std::int32_t numb
         return std::nullopt;
     }
     QStringList choices;
-    const OutputFormat* format = optionFormat(option);
-    const QString formatKey = format != nullptr ? format->key : QString();
     for (auto choice = static_cast<std::int32_t>(range.minimum); choice <= range.maximum; ++choice) {
-        choices << keywordText(option.keywords, choice, formatKey);
+        choices << keywordText(optionChoices(option), choice);
     }
     return Warning{QStringLiteral("%1 is not one of %2 for this option").arg(subject, choices.join(QStringLiteral(", "))),
                    QStringLiteral("used as given")};

@@ -203,16 +203,17 @@ QString emptyInputDetail(const JobState& job)
 {
     const QString extensions = inputExtensionsText();
     const QString anyOf = QString(extensions).replace(QStringLiteral(" and "), QStringLiteral(" or "));
-    if (job.inputPath.isEmpty()) {
+    if (job.file.inputPath.isEmpty()) {
         return indent + QStringLiteral("no %1 file with content in %2 or its subfolders")
                             .arg(anyOf, shownFolder(job.inputFolder));
     }
-    if (isListFile(job.inputPath)) {
+    if (isListFile(job.file.inputPath)) {
         return indent + QStringLiteral("no line of %1 names a %2 file with content, or a folder holding one")
-                            .arg(job.inputPath, anyOf);
+                            .arg(job.file.inputPath, anyOf);
     }
-    if (!isInputExtension(inputExtensionOf(job.inputPath).toLower())) {
-        return indent + QStringLiteral("only %1 files are converted; %2 is not one").arg(extensions, job.inputPath);
+    if (!isInputExtension(inputExtensionOf(job.file.inputPath).toLower())) {
+        return indent +
+               QStringLiteral("only %1 files are converted; %2 is not one").arg(extensions, job.file.inputPath);
     }
     return {};
 }

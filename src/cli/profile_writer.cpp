@@ -4,7 +4,6 @@
 #include "cli/keywords.h"
 #include "cli/option_table.h"
 #include "cli/profile.h"
-#include "engine/formats/format_catalogue.h"
 
 #include <QRegularExpression>
 #include <QSize>
@@ -28,28 +27,15 @@ bool differs(const Settings& settings, const Settings& defaults, const SettingDe
     return settingToText(settings, setting) != settingToText(defaults, setting);
 }
 
-// The output format whose encoder setting this is ("png" for Output/PNG Compression): keyword
-// tables shared by several formats name values per format.
-QString formatOfSetting(const SettingDescriptor* setting)
-{
-    for (const OutputFormat& format : outputFormatTable()) {
-        const auto& own = format.encoderSettings;
-        if (std::any_of(own.begin(), own.end(), [setting](const FormatSetting& s) { return s.setting == setting; })) {
-            return format.key;
-        }
-    }
-    return {};
-}
-
 // The option's value text for the setting's current value; nothing when no text says it (a
-// number a keyword table does not name, a switch set the other way).
+// number its list of choices does not name, a switch set the other way).
 std::optional<ConsoleSetting> sayOption(const OptionSpec& option, const Settings& settings)
 {
     ConsoleSetting said{option.longName, option.profileName(), {}, option.takesValue()};
     const SettingDescriptor& setting = *option.setting;
     switch (option.kind) {
     case OptionKind::Keyword:
-        said.value = keywordText(option.keywords, settingInteger(settings, setting), formatOfSetting(&setting));
+        said.value = keywordText(optionChoices(option), settingInteger(settings, setting));
         if (said.value.isEmpty()) {
             return std::nullopt;
         }

@@ -50,7 +50,7 @@ bool ListCommands::selectInputFiles()
 {
     const QStringList chosen =
         requesters_.openFiles(&window_.portWidget(), message(QStringLiteral("Dialog/Select Input Files")),
-                              records_.job.inputPath, requesterFilter(inputFileFilter()));
+                              records_.job.file.inputPath, requesterFilter(inputFileFilter()));
     bool added = false;
     for (qsizetype i = 0; i < chosen.size(); ++i) {
         if (i > 0) {
@@ -58,7 +58,7 @@ bool ListCommands::selectInputFiles()
         }
         added = addOneFile(chosen.at(i)) || added;
     }
-    records_.job.inputPath.clear();
+    records_.job.file.inputPath.clear();
     window_.layoutMainWindow();
     return added;
 }
@@ -67,7 +67,7 @@ bool ListCommands::selectInputFolder()
 {
     const JobState& job = records_.job;
     const QString start =
-        job.inputFolder.isEmpty() && !job.inputPath.isEmpty() ? folderPart(job.inputPath) : job.inputFolder;
+        job.inputFolder.isEmpty() && !job.file.inputPath.isEmpty() ? folderPart(job.file.inputPath) : job.inputFolder;
     const QString chosen =
         requesters_.chooseFolder(&window_.portWidget(), message(QStringLiteral("Dialog/Select Input Folder")), start);
     if (chosen.isEmpty() || !QFileInfo(chosen).isDir()) {
@@ -96,13 +96,13 @@ bool ListCommands::importList()
 {
     const QString chosen =
         requesters_.openFile(&window_.portWidget(), message(QStringLiteral("Dialog/Import Input Files")),
-                             folderPart(records_.job.inputPath) + QStringLiteral("list.txt"), listFileFilter());
+                             folderPart(records_.job.file.inputPath) + QStringLiteral("list.txt"), listFileFilter());
     const QFileInfo file(chosen);
     // An empty or missing list file is passed over without a word.
     if (chosen.isEmpty() || !file.isFile() || file.size() == 0) {
         return false;
     }
-    records_.job.inputPath = chosen;
+    records_.job.file.inputPath = chosen;
     runListImport();
     return true;
 }
@@ -115,7 +115,7 @@ bool ListCommands::exportList()
     }
     QString chosen =
         requesters_.saveFile(&window_.portWidget(), message(QStringLiteral("Dialog/Export Input Files")),
-                             folderPart(records_.job.inputPath) + QStringLiteral("list.txt"), listFileFilter());
+                             folderPart(records_.job.file.inputPath) + QStringLiteral("list.txt"), listFileFilter());
     if (chosen.isEmpty()) {
         return false;
     }
@@ -127,7 +127,7 @@ bool ListCommands::exportList()
         !requesters_.askWarning(message(QStringLiteral("Msg/Ask overwrite file")))) {
         return false;
     }
-    records_.job.inputPath = chosen;
+    records_.job.file.inputPath = chosen;
     runExport();
     return true;
 }
@@ -146,7 +146,7 @@ void ListCommands::runListImport()
     const InputListHooks hooks = window_.inputListHooks();
     InputFileList& list = records_.inputFiles;
     const JobState& job = records_.job;
-    runTask(ProgressTask::ListImport, listLineEstimate(job.inputPath), 0,
+    runTask(ProgressTask::ListImport, listLineEstimate(job.file.inputPath), 0,
             [&](RunProgress& progress) { listImportWorker(list, job, progress, &hooks); });
 }
 
@@ -154,7 +154,7 @@ void ListCommands::runExport()
 {
     // The rows do not change while the window is open: it is modal over the main window.
     const QStringList rows = window_.fileRows().paths();
-    const QString listFile = records_.job.inputPath;
+    const QString listFile = records_.job.file.inputPath;
     runTask(ProgressTask::Export, static_cast<int>(rows.size()), 0,
             [&](RunProgress& progress) { exportListWorker(rows, listFile, progress); });
 }

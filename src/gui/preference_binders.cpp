@@ -43,10 +43,10 @@ std::pair<int, int> fieldRange(const SettingDescriptor& setting)
 }
 
 // A drop-down list of catalogue entries.
-QComboBox* listOf(const char* entries, QWidget* parent)
+QComboBox* listOf(const QStringList& keys, QWidget* parent)
 {
     auto* combo = new QComboBox(parent);
-    for (const QString& key : QString::fromLatin1(entries).split(u'|', Qt::SkipEmptyParts)) {
+    for (const QString& key : keys) {
         combo->addItem(preferenceText(key));
     }
     return combo;
@@ -56,7 +56,8 @@ QComboBox* listOf(const char* entries, QWidget* parent)
 class ComboBinder : public PreferenceBinder {
   public:
     ComboBinder(const PreferenceRow& row, BinderContext& context)
-        : PreferenceBinder(row, context), combo_(addControl(listOf(row.entries, this->row()), controlWidth))
+        : PreferenceBinder(row, context),
+          combo_(addControl(listOf(choiceEntries(setting()->valid.choices), this->row()), controlWidth))
     {
         QObject::connect(combo_, &QComboBox::currentIndexChanged, combo_, [&context] { context.changed(); });
     }
@@ -141,8 +142,11 @@ class NumberBinder : public PreferenceBinder {
   public:
     NumberBinder(const PreferenceRow& row, BinderContext& context)
         : PreferenceBinder(row, context), field_(addControl(new QLineEdit(this->row()), numberWidth)),
-          unit_(addControl(listOf(row.entries, this->row()), unitWidth, unitGap)),
-          unitSetting_(row.companion != nullptr ? &settingNamed(QLatin1String(row.companion)) : nullptr)
+          unitSetting_(row.companion != nullptr ? &settingNamed(QLatin1String(row.companion)) : nullptr),
+          unit_(addControl(listOf(unitSetting_ != nullptr ? choiceEntries(unitSetting_->valid.choices)
+                                                          : QStringList{QLatin1String(row.entry)},
+                                  this->row()),
+                           unitWidth, unitGap))
     {
         // Typing stops at as many digits as every setting holds; a longer stored number still shows whole.
         field_->setValidator(new QRegularExpressionValidator(
@@ -175,8 +179,8 @@ class NumberBinder : public PreferenceBinder {
 
   private:
     QLineEdit* field_;
-    QComboBox* unit_;
     const SettingDescriptor* unitSetting_;
+    QComboBox* unit_;
 };
 
 class TextBinder : public PreferenceBinder {
@@ -372,7 +376,7 @@ std::unique_ptr<PreferenceBinder> makeBinder(const PreferenceRow& row, BinderCon
     case ControlKind::Combo:
         return std::make_unique<ComboBinder>(row, context);
     case ControlKind::FixedCombo:
-        return std::make_unique<FixedComboBinder>(row, preferenceText(QLatin1String(row.entries)), QString(), context);
+        return std::make_unique<FixedComboBinder>(row, preferenceText(QLatin1String(row.entry)), QString(), context);
     case ControlKind::Language:
         return std::make_unique<FixedComboBinder>(row, QStringLiteral("English"), QStringLiteral("en"), context);
     case ControlKind::Theme:

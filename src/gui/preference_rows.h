@@ -5,18 +5,19 @@
 #include <span>
 
 // The Preferences pages as data. A page is a list of rows, each naming its label, its control
-// kind, the setting it edits and its list entries; the dialog builds one binder per row. Enabling
+// kind and the setting it edits; the dialog builds one binder per row. A list shows its setting's
+// choices (app/setting_choices.h). Enabling
 // and visibility rules are data too: a row (or an area of rows) names the check box or list that
 // rules it and the values of that control for which it is on. Adding a row is one line in
 // preference_tables.cpp.
 
 enum class ControlKind : std::uint8_t {
-    Combo,        // drop-down list of catalogue entries; the setting stores the selected index
+    Combo,        // drop-down list of the setting's choices; the setting stores the selected index
     FixedCombo,   // one entry, always selected; stores nothing
     Language,     // the one entry "English"; stores "en"
     Theme,        // installed themes by display name; stores the pack name
     Check,        // check box without caption; stores 1 or 0
-    Number,       // digits-only field followed by a unit list
+    Number,       // digits-only field followed by a unit list: one fixed unit, or a unit setting's choices
     SliderSpin,   // slider and spin box showing one value
     ColourButton, // swatch button and the hexadecimal text
     ColourList,   // named colours of a list setting, with a colour picker that grows the list
@@ -58,8 +59,9 @@ struct PreferenceRow {
     const char* label; // Preferences catalogue key
     ControlKind kind;
     const char* setting = nullptr; // "Group/Key"; none for a row that stores nothing
-    // List entries as Preferences catalogue keys separated by "|"; for a number field, its unit list.
-    const char* entries = "";
+    // The one entry of a list that stores nothing, or a number field's fixed unit, as a Preferences
+    // catalogue key.
+    const char* entry = "";
     // A second setting the row edits: the unit list of a number field, the list setting a colour or
     // font list offers and grows.
     const char* companion = nullptr;

@@ -13,37 +13,31 @@ using enum SliderScale;
 
 // clang-format off
 constexpr const char* framePlacement = "Frame Loading";
-constexpr const char* frameChoices = "All Frames|First Frame|Middle Frame|Last Frame|Random Frame";
-constexpr const char* boundaries = "Bound Image|Bound Frame";
-constexpr const char* positions = "Top-Left|Top-Center|Top-Right|Middle-Left|Middle-Center|Middle-Right|"
-                                  "Bottom-Left|Bottom-Center|Bottom-Right";
 
 constexpr PreferenceRow generalRows[] = {
     {"Language", Language, "General/Language"},
-    {"Check For Updates", Combo, "General/Update Range",
-     "Every day|Every week|Every month|Every 3 months|Every 6 months|Never"},
+    {"Check For Updates", Combo, "General/Update Range"},
     {"Save window position", Check, "General/Save Window Position"},
 };
 
 constexpr PreferenceRow interfaceRows[] = {
     {"UI Theme", Theme, "Interface/UI Theme"},
-    {"UI Size", Combo, "Interface/UI Size", "Small|Medium|Large|Extra Large|Huge"},
+    {"UI Size", Combo, "Interface/UI Size"},
 };
 
 constexpr RowRule rawSizeRule{"Input/RAW Load As", whenShowing({1, 2})};   // RGB8, RGB16
 constexpr RowRule rawToneRule{"Input/RAW Load As", whenShowing({4, 5})};   // RGB48HS, RGB48
 
-constexpr PreferenceRow tiffRows[] = {{framePlacement, Combo, "Input/TIFF Frame Loading", frameChoices}};
-constexpr PreferenceRow gifRows[] = {{framePlacement, Combo, "Input/GIF Frame Loading", frameChoices}};
-constexpr PreferenceRow icoRows[] = {{framePlacement, Combo, "Input/ICO Frame Loading", frameChoices}};
-constexpr PreferenceRow ddsRows[] = {{"Load As", Combo, "Input/DDS Load As", "Auto|BGRA|RGBA"}};
+constexpr PreferenceRow tiffRows[] = {{framePlacement, Combo, "Input/TIFF Frame Loading"}};
+constexpr PreferenceRow gifRows[] = {{framePlacement, Combo, "Input/GIF Frame Loading"}};
+constexpr PreferenceRow icoRows[] = {{framePlacement, Combo, "Input/ICO Frame Loading"}};
+constexpr PreferenceRow ddsRows[] = {{"Load As", Combo, "Input/DDS Load As"}};
 constexpr PreferenceRow rawRows[] = {
-    {"Load As", Combo, "Input/RAW Load As", "Auto|RGB8|RGB16|RGB24|RGB48HS|RGB48"},
+    {"Load As", Combo, "Input/RAW Load As"},
     {"Header Size", Number, "Input/RAW Header Size", "Bytes", nullptr, Plain, rawSizeRule},
     {"Image Width", Number, "Input/RAW Image Width", "Pixels", nullptr, Plain, rawSizeRule},
     {"Image Height", Number, "Input/RAW Image Height", "Pixels", nullptr, Plain, rawSizeRule},
-    {"Tone Mapping", Combo, "Input/RAW Tone Mapping",
-     "None|Linear|Adaptive Logarithmic|DR Reduction|Gradient Domain", nullptr, Plain, rawToneRule},
+    {"Tone Mapping", Combo, "Input/RAW Tone Mapping", "", nullptr, Plain, rawToneRule},
 };
 
 constexpr InputSubPage inputPages[] = {
@@ -53,18 +47,17 @@ constexpr InputSubPage inputPages[] = {
 // The rows of the output formats' encoder settings; each sub-page lists them in the order of its
 // format's catalogue row.
 constexpr PreferenceRow encoderRows[] = {
-    {"Compression", Combo, "Output/BMP Compression", "None|RLE"},
-    {"Color Table", Combo, "Output/BMP Color Table", "Auto|Exact"},
-    {"Compression", Combo, "Output/EXR Compression", "None|ZIP|PIZ|PXR24|B44"},
+    {"Compression", Combo, "Output/BMP Compression"},
+    {"Color Table", Combo, "Output/BMP Color Table"},
+    {"Compression", Combo, "Output/EXR Compression"},
     {"Image Quality", SliderSpin, "Output/JPG Quality"},
-    {"Chroma Subsampling", Combo, "Output/JPG Chroma", "None|Low|Medium|High"},
-    {"Save As", Combo, "Output/JPG Save As", "Baseline Standard|Baseline Simple|Baseline Optimized|Progressive"},
-    {"Compression", Combo, "Output/PNG Compression", "None|ZLIB1|ZLIB6|ZLIB9"},
+    {"Chroma Subsampling", Combo, "Output/JPG Chroma"},
+    {"Save As", Combo, "Output/JPG Save As"},
+    {"Compression", Combo, "Output/PNG Compression"},
     {"Interlaced", Check, "Output/PNG Interlaced"},
-    {"Compression", Combo, "Output/TGA Compression", "None|RLE"},
-    {"Compression", Combo, "Output/TIFF Compression",
-     "None|CCITTFAX3|CCITTFAX4|PACKBITS|DEFLATE|ADOBEDEFLATE|LZW|JPEG|LOGLUV"},
-    {"Color Model", Combo, "Output/TIFF Color Model", "RGB|CMYK"},
+    {"Compression", Combo, "Output/TGA Compression"},
+    {"Compression", Combo, "Output/TIFF Compression"},
+    {"Color Model", Combo, "Output/TIFF Color Model"},
 };
 
 constexpr RowRule whenRotating{"Transform/Do Image Rotation", whenChecked};
@@ -72,16 +65,15 @@ constexpr RowRule whenResizing{"Transform/Do Image Resize", whenChecked};
 
 constexpr PreferenceRow transformRows[] = {
     {"Image Rotation", Check, "Transform/Do Image Rotation"},
-    {"Rotation Type", Combo, "Transform/Image Rotation Type", "Simple Rotation|Advanced Rotation", nullptr, Plain, whenRotating},
+    {"Rotation Type", Combo, "Transform/Image Rotation Type", "", nullptr, Plain, whenRotating},
     {"Rotation Angle", SliderSpin, "Transform/Image Rotation", "", nullptr, Plain, whenRotating},
     {"Background Color", ColourButton, "Transform/Image Rotation Back Color", "", nullptr, Plain, whenRotating},
     {"Image Resize", Check, "Transform/Do Image Resize"},
-    {"Image Width", Number, "Transform/Image Width", "Pixels|Percent", "Transform/Image Width Unit", Plain, whenResizing},
-    {"Image Height", Number, "Transform/Image Height", "Pixels|Percent", "Transform/Image Height Unit", Plain, whenResizing},
+    {"Image Width", Number, "Transform/Image Width", "", "Transform/Image Width Unit", Plain, whenResizing},
+    {"Image Height", Number, "Transform/Image Height", "", "Transform/Image Height Unit", Plain, whenResizing},
     {"Keep Aspect Ratio", Check, "Transform/Keep Aspect Ratio", "", nullptr, Plain, whenResizing},
-    {"Resize Type", Combo, "Transform/Image Resize Type", "All Images|Large Images", nullptr, Plain, whenResizing},
-    {"Resize Algorithm", Combo, "Transform/Image Resize Algorithm", "Box|Bilinear|Bspline|Bicubic|Catmullrom|Lanczos",
-     nullptr, Plain, whenResizing},
+    {"Resize Type", Combo, "Transform/Image Resize Type", "", nullptr, Plain, whenResizing},
+    {"Resize Algorithm", Combo, "Transform/Image Resize Algorithm", "", nullptr, Plain, whenResizing},
     {"Image Flip Horizontal", Check, "Transform/Do Image Flip Horizontal"},
     {"Image Flip Vertical", Check, "Transform/Do Image Flip Vertical"},
 };
@@ -98,7 +90,7 @@ constexpr PreferenceRow adjustmentRows[] = {
      {"Adjustment/Do Image Threshold", whenChecked}},
 };
 
-constexpr PreferenceRow frameRows[] = {{"Frame Type", Combo, "Frame/Do Frame", "None|Frame Solid"}};
+constexpr PreferenceRow frameRows[] = {{"Frame Type", Combo, "Frame/Do Frame"}};
 constexpr PreferenceRow solidFrameRows[] = {
     {"Left", Number, "Frame/Solid Left", "Pixels"},
     {"Right", Number, "Frame/Solid Right", "Pixels"},
@@ -113,7 +105,7 @@ constexpr PreferenceRow solidFrameRows[] = {
 constexpr PreferenceArea frameAreas[] = {{solidFrameRows, {"Frame/Do Frame", whenShowing({1})}}};
 
 constexpr PreferenceRow watermarkRows[] = {
-    {"Watermark Type", Combo, "Watermark/Do Watermark", "None|Watermark Text|Watermark Image"},
+    {"Watermark Type", Combo, "Watermark/Do Watermark"},
 };
 // "Scale" belongs to a second Size entry that the lists do not offer, so it stays hidden.
 constexpr PreferenceRow watermarkTextRows[] = {
@@ -122,32 +114,32 @@ constexpr PreferenceRow watermarkTextRows[] = {
     {"Font Size", Number, "Watermark/Font Size", "Points"},
     {"Font Leading", Number, "Watermark/Font Leading", "Pixels"},
     {"Font Color", ColourList, "Watermark/Font Color", "", "Watermark/Font Colors"},
-    {"Font Style", Combo, "Watermark/Font Style", "Regular|Bold|Italic|Bold Italic"},
-    {"Font Effect", Combo, "Watermark/Font Effect", "None|Underline|Strikeout"},
+    {"Font Style", Combo, "Watermark/Font Style"},
+    {"Font Effect", Combo, "Watermark/Font Effect"},
     {"Antialiasing", Check, "Watermark/Text Antialiasing"},
-    {"Text Alignment", Combo, "Watermark/Text Alignment", "Align Left|Align Center|Align Right"},
+    {"Text Alignment", Combo, "Watermark/Text Alignment"},
     {"Text Padding", Number, "Watermark/Text Padding", "Pixels"},
     {"Text Opacity", SliderSpin, "Watermark/Text Opacity"},
     {"Background Color", ColourList, "Watermark/Back Color", "", "Watermark/Back Colors"},
     {"Background Opacity", SliderSpin, "Watermark/Back Opacity"},
-    {"Boundary", Combo, "Watermark/Text Boundary", boundaries},
-    {"Position", Combo, "Watermark/Text Position", positions},
+    {"Boundary", Combo, "Watermark/Text Boundary"},
+    {"Position", Combo, "Watermark/Text Position"},
     {"X-Offset", Number, "Watermark/Text X Offset", "Pixels"},
     {"Y-Offset", Number, "Watermark/Text Y Offset", "Pixels"},
     {"Rotation Angle", SliderSpin, "Watermark/Text Rotation"},
-    {"Size", Combo, "Watermark/Text Size", "Fixed"},
+    {"Size", Combo, "Watermark/Text Size"},
     {"Scale", SliderSpin, "Watermark/Text Scale", "", nullptr, Plain, {}, {"Watermark/Text Size", whenShowing({1})}},
 };
 constexpr PreferenceRow watermarkImageRows[] = {
     {"Image", ImageFile, "Watermark/Image"},
     {"Image Greyscale", Check, "Watermark/Image Greyscale"},
     {"Opacity", SliderSpin, "Watermark/Image Opacity"},
-    {"Boundary", Combo, "Watermark/Image Boundary", boundaries},
-    {"Position", Combo, "Watermark/Image Position", positions},
+    {"Boundary", Combo, "Watermark/Image Boundary"},
+    {"Position", Combo, "Watermark/Image Position"},
     {"X-Offset", Number, "Watermark/Image X Offset", "Pixels"},
     {"Y-Offset", Number, "Watermark/Image Y Offset", "Pixels"},
     {"Rotation Angle", SliderSpin, "Watermark/Image Rotation"},
-    {"Size", Combo, "Watermark/Image Size", "Fixed"},
+    {"Size", Combo, "Watermark/Image Size"},
     {"Scale", SliderSpin, "Watermark/Image Scale", "", nullptr, Plain, {}, {"Watermark/Image Size", whenShowing({1})}},
 };
 constexpr PreferenceArea watermarkAreas[] = {
@@ -157,10 +149,10 @@ constexpr PreferenceArea watermarkAreas[] = {
 
 constexpr PreferenceRow advancedRows[] = {
     {"Filename Mask", Text, "Advanced/Filename Mask"},
-    {"File Timestamp", Combo, "Advanced/File Timestamp", "Current|Original|Custom"},
+    {"File Timestamp", Combo, "Advanced/File Timestamp"},
     {"Custom Timestamp", DateTime, "Advanced/Custom Timestamp", "", nullptr, Plain,
      {"Advanced/File Timestamp", whenShowing({2})}},
-    {"Out Folders History", Combo, "Advanced/Out Folders History", "Clean On Exit|Keep Folders"},
+    {"Out Folders History", Combo, "Advanced/Out Folders History"},
     {"Out Folders Number", SliderSpin, "Advanced/Out Folders Number"},
     {"Keep Subfolders", Check, "Advanced/Keep Subfolders"},
 };

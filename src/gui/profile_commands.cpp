@@ -30,8 +30,8 @@ QString profileFilter()
 // Where profiles are proposed: beside the last list file, as the list commands do.
 QString profileFolder(const DesktopRecords& records)
 {
-    const QFileInfo last(records.job.inputPath);
-    return last.path().isEmpty() || records.job.inputPath.isEmpty() ? QString() : last.path() + QLatin1Char('/');
+    const QFileInfo last(records.job.file.inputPath);
+    return last.path().isEmpty() || records.job.file.inputPath.isEmpty() ? QString() : last.path() + QLatin1Char('/');
 }
 
 bool writeWhole(const QString& path, const QByteArray& bytes)
@@ -101,7 +101,7 @@ bool copyCommandLine(const ListAtHand& list, const DesktopRecords& records, cons
         if (!list.exportList()) {
             return false;
         }
-        input = records.job.inputPath;
+        input = records.job.file.inputPath;
     }
     const QString program = forms.program.isEmpty() ? QCoreApplication::applicationFilePath() : forms.program;
     QGuiApplication::clipboard()->setText(

@@ -25,7 +25,7 @@ bool loadProfileIntoSettings(QWidget* parent, DesktopRecords& records, const Req
 
 // What Copy Command Line converts: the list's rows, the output folder and format the main window
 // shows, and the list export that turns several rows into one list file (true when written, its
-// name then in records.job.inputPath).
+// name then in records.job.file.inputPath).
 struct ListAtHand {
     const FileListModel& rows;
     QString outputFolder;

@@ -3,11 +3,12 @@
 #include "app/endpoints.h"
 #include "app/message_catalogue.h"
 #include "app/program_info.h"
+#include "app/setting_choices.h"
 #include "online/web_addresses.h"
 
 namespace {
 
-constexpr std::int32_t updateRangeNever = 5;
+constexpr int monthly = 30;
 constexpr std::int64_t secondsPerDay = 24 * 60 * 60;
 
 QString userAgent()
@@ -54,31 +55,20 @@ UpdateCheckOutcome checkForUpdates(const UpdateCheckDialogs& dialogs, const Upda
 
 int updateIntervalDays(std::int32_t updateRange)
 {
-    switch (updateRange) {
-    case 0:
-        return 1;
-    case 1:
-        return 7;
-    case 2:
-        return 30;
-    case 3:
-        return 90;
-    case 4:
-        return 180;
-    default:
-        return 30;
-    }
+    // A stored number outside the list (a hand-edited file) checks monthly, as the default does.
+    return choiceValue(updateIntervals, updateRange, monthly);
 }
 
 void autoUpdateCheck(GeneralSettings& general, std::int32_t nowLocalSeconds, const UpdateCheckDialogs& dialogs,
                      const UpdateSource& source)
 {
-    if (general.updateRange == updateRangeNever) {
+    const int days = updateIntervalDays(general.updateRange);
+    if (days == 0) {
         return;
     }
     // The stored dates carry no zone offset, so a calendar day is always 86400 of their seconds.
     // 64-bit sums: a stored date near the end of the 32-bit range must not wrap into the past.
-    const std::int64_t due = std::int64_t{general.updateDate} + updateIntervalDays(general.updateRange) * secondsPerDay;
+    const std::int64_t due = std::int64_t{general.updateDate} + days * secondsPerDay;
     if (nowLocalSeconds <= due) {
         return;
     }

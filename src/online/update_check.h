@@ -41,7 +41,7 @@ int publishedVersion(const QString& reply);
 UpdateCheckOutcome checkForUpdates(const UpdateCheckDialogs& dialogs, const UpdateSource& source);
 
 // Days between automatic checks for a `General/Update Range` value: 0..4 give 1, 7, 30, 90 and
-// 180; any other value 30 (5, never, is handled before the interval matters).
+// 180, 5 (never) gives 0, any other value 30.
 int updateIntervalDays(std::int32_t updateRange);
 
 // The check at the windowed start: when the interval has passed since `General/Update Date`, asks

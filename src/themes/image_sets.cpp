@@ -1,5 +1,7 @@
 #include "themes/image_sets.h"
 
+#include "app/setting_choices.h"
+
 namespace {
 
 std::size_t setIndex(ImageSet set)
@@ -64,6 +66,6 @@ void loadBuiltInImages(ImageSets& images)
 
 int iconPixels(int uiSize)
 {
-    static constexpr std::array<int, 5> pixels{16, 24, 32, 48, 64};
-    return uiSize >= 0 && uiSize < static_cast<int>(pixels.size()) ? pixels[static_cast<std::size_t>(uiSize)] : 16;
+    // An unknown size (a hand-edited file) shows the smallest icons.
+    return choiceValue(toolbarSizes, uiSize, toolbarSizes.front().value);
 }

@@ -1,4 +1,5 @@
 #include "app/local_time.h"
+#include "app/message_catalogue.h"
 #include "app/settings.h"
 #include "app/settings_table.h"
 
@@ -9,6 +10,7 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
 #include <set>
 #include <string>
 
@@ -76,6 +78,96 @@ TEST(SettingRanges, DefaultsLieInTheirRangesAndEveryChoiceHasOne)
                 EXPECT_TRUE(setting.valid.declared()) << name << " lists meanings but no range";
             }
         }
+    }
+}
+
+bool isChoice(const SettingDescriptor& setting)
+{
+    return setting.kind == SettingKind::Choice || setting.kind == SettingKind::Choice8;
+}
+
+// The last value of each choice setting's range, as the settings model gives it: the list read by
+// the range, the dialog, the options and the echo must neither lose nor gain a meaning.
+TEST(ChoiceLists, GiveEveryChoiceSettingItsRange)
+{
+    const std::map<std::string, int> lastValues{
+        {"General/Update Range", 5},
+        {"Interface/UI Size", 4},
+        {"Input/DDS Load As", 2},
+        {"Input/GIF Frame Loading", 4},
+        {"Input/ICO Frame Loading", 4},
+        {"Input/TIFF Frame Loading", 4},
+        {"Input/RAW Load As", 5},
+        {"Input/RAW Tone Mapping", 4},
+        {"Output/BMP Compression", 1},
+        {"Output/BMP Color Table", 1},
+        {"Output/EXR Compression", 4},
+        {"Output/JPG Chroma", 3},
+        {"Output/JPG Save As", 3},
+        {"Output/PNG Compression", 3},
+        {"Output/TGA Compression", 1},
+        {"Output/TIFF Compression", 8},
+        {"Output/TIFF Color Model", 1},
+        {"Transform/Image Rotation Type", 1},
+        {"Transform/Image Width Unit", 1},
+        {"Transform/Image Height Unit", 1},
+        {"Transform/Image Resize Type", 1},
+        {"Transform/Image Resize Algorithm", 5},
+        {"Frame/Do Frame", 1},
+        {"Watermark/Do Watermark", 2},
+        {"Watermark/Font Style", 3},
+        {"Watermark/Font Effect", 2},
+        {"Watermark/Text Alignment", 2},
+        {"Watermark/Text Boundary", 1},
+        {"Watermark/Text Position", 8},
+        {"Watermark/Text Size", 0},
+        {"Watermark/Image Boundary", 1},
+        {"Watermark/Image Position", 8},
+        {"Watermark/Image Size", 0},
+        {"Advanced/File Timestamp", 2},
+        {"Advanced/Out Folders History", 1},
+    };
+    std::size_t choices = 0;
+    for (const SettingDescriptor& setting : settingsTable()) {
+        const std::string name = std::string(setting.group) + "/" + setting.key;
+        // A list belongs to a choice setting and every choice setting has one.
+        ASSERT_EQ(setting.valid.choices.empty(), !isChoice(setting)) << name;
+        if (!isChoice(setting)) {
+            continue;
+        }
+        ++choices;
+        ASSERT_TRUE(lastValues.contains(name)) << name;
+        EXPECT_EQ(setting.valid.minimum, 0) << name;
+        EXPECT_EQ(setting.valid.maximum, lastValues.at(name)) << name;
+    }
+    EXPECT_EQ(choices, lastValues.size());
+}
+
+// The dialog shows each entry's catalogue text and the command line reads each keyword: a key the
+// catalogue lacks would show "%NO_STRING_ERROR%", a keyword in two rows would hide the second, and
+// an offered row after one the dialog leaves out would be shown at the wrong place.
+TEST(ChoiceLists, RowsNameCatalogueTextsAndDistinctKeywords)
+{
+    for (const SettingDescriptor& setting : settingsTable()) {
+        const std::string name = std::string(setting.group) + "/" + setting.key;
+        QSet<QString> keywords;
+        bool offering = true;
+        for (const Choice& choice : setting.valid.choices) {
+            const QString keyword = QString::fromLatin1(choice.keyword);
+            EXPECT_EQ(keyword, keyword.toUpper()) << name;
+            EXPECT_TRUE(keyword.isEmpty() || !keywords.contains(keyword)) << name << " " << choice.keyword;
+            keywords << keyword;
+            const bool offered = choice.entry[0] != '\0';
+            EXPECT_TRUE(offering || !offered) << name << " offers " << choice.entry << " after a row it does not";
+            offering = offering && offered;
+            if (offered) {
+                EXPECT_NE(message(QStringLiteral("Preferences"), QLatin1String(choice.entry)).toStdString(),
+                          "%NO_STRING_ERROR%")
+                    << name << " " << choice.entry;
+            }
+        }
+        // Either every row has a keyword or none does (a list no option sets).
+        EXPECT_TRUE(keywords.size() <= 1 || !keywords.contains(QString())) << name;
     }
 }
 

@@ -96,7 +96,7 @@ TEST(RealRule, InfinityAndNaNWords)
 }
 
 struct KeywordCase {
-    KeywordTable table;
+    ChoiceList choices;
     const char* keyword;
     std::int32_t value;
 };
@@ -105,25 +105,26 @@ class Keywords : public testing::TestWithParam<KeywordCase> {};
 
 TEST_P(Keywords, LookUpInAnyLetterCase)
 {
-    EXPECT_EQ(keywordValue(GetParam().table, QString::fromUtf8(GetParam().keyword)), GetParam().value);
+    EXPECT_EQ(keywordValue(GetParam().choices, QString::fromUtf8(GetParam().keyword)), GetParam().value);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Tables, Keywords,
-    testing::Values(KeywordCase{KeywordTable::Chroma, "high", 3}, KeywordCase{KeywordTable::Chroma, "HIGH", 3},
-                    KeywordCase{KeywordTable::Chroma, "highest", 0}, KeywordCase{KeywordTable::RawLoad, "48HS", 4},
-                    KeywordCase{KeywordTable::RawLoad, "48", 5}, KeywordCase{KeywordTable::Compression, "zlib9", 3},
-                    KeywordCase{KeywordTable::Compression, "LZW", 6}, KeywordCase{KeywordTable::Compression, "rle", 1},
-                    KeywordCase{KeywordTable::ColourModel, "lab", 2},
-                    KeywordCase{KeywordTable::FontEffect, "strikethrought", 2},
-                    KeywordCase{KeywordTable::Position, "BottomRight", 8},
-                    KeywordCase{KeywordTable::Timestamp, "custom", 2}, KeywordCase{KeywordTable::SizeMode, "fixed", 0},
-                    KeywordCase{KeywordTable::FrameSelection, " last", 0}));
+    Lists, Keywords,
+    testing::Values(KeywordCase{chromaSubsamplings, "high", 3}, KeywordCase{chromaSubsamplings, "HIGH", 3},
+                    KeywordCase{chromaSubsamplings, "highest", 0}, KeywordCase{rawDepths, "48HS", 4},
+                    KeywordCase{rawDepths, "48", 5}, KeywordCase{pngCompressions, "zlib9", 3},
+                    KeywordCase{tiffCompressions, "LZW", 6}, KeywordCase{bmpCompressions, "rle", 1},
+                    // Another format's compression names nothing here.
+                    KeywordCase{pngCompressions, "lzw", 0}, KeywordCase{exrCompressions, "rle", 0},
+                    KeywordCase{tiffColourModels, "lab", 2}, KeywordCase{fontEffects, "strikethrought", 2},
+                    KeywordCase{watermarkAnchors, "BottomRight", 8}, KeywordCase{timestampSources, "custom", 2},
+                    KeywordCase{watermarkSizeModes, "fixed", 0}, KeywordCase{frameSelections, " last", 0},
+                    // A list no option sets has no keywords, so not even an empty one matches.
+                    KeywordCase{toolbarSizes, "", 0}));
 
 struct TextCase {
-    KeywordTable table;
+    ChoiceList choices;
     std::int32_t value;
-    const char* format;
     const char* text;
 };
 
@@ -131,21 +132,17 @@ class KeywordTexts : public testing::TestWithParam<TextCase> {};
 
 TEST_P(KeywordTexts, NameAValueInLowerCase)
 {
-    EXPECT_EQ(keywordText(GetParam().table, GetParam().value, QString::fromUtf8(GetParam().format)),
-              QString::fromUtf8(GetParam().text));
+    EXPECT_EQ(keywordText(GetParam().choices, GetParam().value), QString::fromUtf8(GetParam().text));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Tables, KeywordTexts,
-    testing::Values(TextCase{KeywordTable::Compression, 1, "png", "zlib1"},
-                    TextCase{KeywordTable::Compression, 4, "tiff", "deflate"},
-                    TextCase{KeywordTable::Compression, 1, "tiff", "ccittfax3"},
-                    TextCase{KeywordTable::Compression, 1, "bmp", "rle"},
-                    TextCase{KeywordTable::Compression, 1, "tga", "rle"},
-                    TextCase{KeywordTable::Compression, 2, "exr", "piz"},
-                    TextCase{KeywordTable::Compression, 2, "bmp", ""},
-                    TextCase{KeywordTable::Compression, 9, "tiff", ""}, TextCase{KeywordTable::Chroma, 3, "", "high"},
-                    TextCase{KeywordTable::Frame, 1, "", "solid"}, TextCase{KeywordTable::Watermark, 2, "", "image"},
-                    TextCase{KeywordTable::Watermark, 5, "", ""}, TextCase{KeywordTable::Unit, -1, "", ""}));
+INSTANTIATE_TEST_SUITE_P(Lists, KeywordTexts,
+                         testing::Values(TextCase{pngCompressions, 1, "zlib1"},
+                                         TextCase{tiffCompressions, 4, "deflate"},
+                                         TextCase{tiffCompressions, 1, "ccittfax3"},
+                                         TextCase{bmpCompressions, 1, "rle"}, TextCase{tgaCompressions, 1, "rle"},
+                                         TextCase{exrCompressions, 2, "piz"}, TextCase{bmpCompressions, 2, ""},
+                                         TextCase{tiffCompressions, 9, ""}, TextCase{chromaSubsamplings, 3, "high"},
+                                         TextCase{frameTypes, 1, "solid"}, TextCase{watermarkTypes, 2, "image"},
+                                         TextCase{watermarkTypes, 5, ""}, TextCase{sizeUnits, -1, ""}));
 
 } // namespace

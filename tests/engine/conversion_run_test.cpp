@@ -126,25 +126,25 @@ TEST(PrepareRun, FillsTheOutputParametersFromTheFormat)
 
     job.outputKey = QStringLiteral("png");
     ASSERT_TRUE(prepareRun(settings, job));
-    EXPECT_EQ(job.formatId, FIF_PNG);
-    EXPECT_EQ(job.targetBpp, 8);
-    EXPECT_EQ(job.autoBpp, 0);
-    EXPECT_EQ(job.saveFlags, computeSaveFlags(QStringLiteral("png"), settings));
+    EXPECT_EQ(job.run.formatId, FIF_PNG);
+    EXPECT_EQ(job.run.targetBpp, 8);
+    EXPECT_EQ(job.run.autoBpp, 0);
+    EXPECT_EQ(job.run.saveFlags, computeSaveFlags(QStringLiteral("png"), settings));
 
     job.outputKey = QStringLiteral("bmp");
     ASSERT_TRUE(prepareRun(settings, job));
-    EXPECT_EQ(job.formatId, FIF_BMP);
-    EXPECT_EQ(job.targetBpp, 0);
-    EXPECT_EQ(job.autoBpp, 1);
+    EXPECT_EQ(job.run.formatId, FIF_BMP);
+    EXPECT_EQ(job.run.targetBpp, 0);
+    EXPECT_EQ(job.run.autoBpp, 1);
 
     job.outputKey = QStringLiteral("dds");
     ASSERT_TRUE(prepareRun(settings, job));
-    EXPECT_EQ(job.formatId, devilDdsFormatId);
+    EXPECT_EQ(job.run.formatId, devilDdsFormatId);
 
     // Keys compare exactly: "PNG" is no output format, and nothing changes.
     job.outputKey = QStringLiteral("PNG");
     EXPECT_FALSE(prepareRun(settings, job));
-    EXPECT_EQ(job.formatId, devilDdsFormatId);
+    EXPECT_EQ(job.run.formatId, devilDdsFormatId);
 }
 
 TEST(FormatBitDepthSetting, ReadsEachFormatsOwnSetting)
@@ -218,26 +218,26 @@ TEST_F(ConversionRun, CounterFollowsTheListOrderSkipsFailuresAndContinuesAcrossR
     EXPECT_EQ(progress.snapshot().convertedCount, 3);
     EXPECT_EQ(filesBelow(job.outputFolder),
               (QStringList{"00001_z.png", "00002_a.png", "00003_m.png", "00004_z.png", "00005_a.png", "00006_m.png"}));
-    EXPECT_EQ(job.counterValue, 7);
+    EXPECT_EQ(job.file.counterValue, 7);
 }
 
 TEST_F(ConversionRun, RandomValueChangesOnlyAfterSuccess)
 {
     makeGarbage("bad.tif");
     ASSERT_TRUE(addInputFile(list, job, path("bad.tif")));
-    job.randomValue = 4242;
+    job.file.randomValue = 4242;
     run();
-    EXPECT_EQ(job.randomValue, 4242);
-    EXPECT_EQ(job.counterValue, 1);
+    EXPECT_EQ(job.file.randomValue, 4242);
+    EXPECT_EQ(job.file.counterValue, 1);
 
     settings.advanced.filenameMask = QStringLiteral("%rnd%.%ext%");
     makeInput("good.tif");
     ASSERT_TRUE(addInputFile(list, job, path("good.tif")));
     run();
     EXPECT_TRUE(QFile::exists(path("out/04242.png")));
-    EXPECT_GE(job.randomValue, 1);
-    EXPECT_LE(job.randomValue, 99999);
-    EXPECT_EQ(job.counterValue, 2);
+    EXPECT_GE(job.file.randomValue, 1);
+    EXPECT_LE(job.file.randomValue, 99999);
+    EXPECT_EQ(job.file.counterValue, 2);
 }
 
 struct TimestampCase {
@@ -363,7 +363,7 @@ TEST_F(ConversionRun, WorkersLeaveWhatASequentialRunLeaves)
     for (int i = 0; i < 2; ++i) {
         ASSERT_TRUE(QDir().mkpath(folders[i]));
         job.outputFolder = folders[i];
-        job.counterValue = 1;
+        job.file.counterValue = 1;
         run({}, workers[i], &assets.assets);
         EXPECT_EQ(progress.snapshot().convertedCount, static_cast<int>(std::size(sizes)));
     }

@@ -52,11 +52,11 @@ JobState jobFor(const QString& key, int depth, int sourceBpp, const Settings& se
 {
     JobState job;
     job.outputKey = key;
-    job.formatId = findOutputFormat(key) ? findOutputFormat(key)->formatId : -1;
-    job.autoBpp = depth == 0 ? 1 : 0;
-    job.targetBpp = depth;
-    job.sourceBpp = sourceBpp;
-    job.saveFlags = computeSaveFlags(key, settings);
+    job.run.formatId = findOutputFormat(key) ? findOutputFormat(key)->formatId : -1;
+    job.run.autoBpp = depth == 0 ? 1 : 0;
+    job.run.targetBpp = depth;
+    job.file.sourceBpp = sourceBpp;
+    job.run.saveFlags = computeSaveFlags(key, settings);
     return job;
 }
 

@@ -372,15 +372,6 @@ TEST(OutputFormatRows, ReachEveryOutputSettingOnce)
             EXPECT_FALSE(reached.contains(setting.setting)) << setting.setting->key << " in two rows";
             reached.insert(setting.setting);
         }
-        // A compression setting has a name for each value of its range, and only then.
-        const auto compression =
-            std::find_if(format.encoderSettings.begin(), format.encoderSettings.end(), [](const FormatSetting& s) {
-                return QLatin1String(s.setting->key).endsWith(QLatin1String("Compression"));
-            });
-        const qsizetype names = compression == format.encoderSettings.end()
-                                    ? 0
-                                    : static_cast<qsizetype>(compression->setting->valid.maximum) + 1;
-        EXPECT_EQ(format.compressionKeywords.size(), names) << utf8(format.key);
     }
     for (const SettingDescriptor& setting : settingsTable()) {
         if (qstrcmp(setting.group, "Output") == 0 && qstrcmp(setting.key, "Format") != 0) {

@@ -35,10 +35,10 @@ JobState jobFor(const char* key, int depth, const Settings& settings)
 {
     JobState job;
     job.outputKey = QString::fromLatin1(key);
-    job.formatId = findOutputFormat(job.outputKey)->formatId;
-    job.targetBpp = depth;
-    job.sourceBpp = depth;
-    job.saveFlags = computeSaveFlags(job.outputKey, settings);
+    job.run.formatId = findOutputFormat(job.outputKey)->formatId;
+    job.run.targetBpp = depth;
+    job.file.sourceBpp = depth;
+    job.run.saveFlags = computeSaveFlags(job.outputKey, settings);
     return job;
 }
 
@@ -184,7 +184,7 @@ Bitmap pageFor(const WriterCase& c, int width, int height)
 {
     JobState job;
     job.outputKey = QString::fromLatin1(c.key);
-    job.targetBpp = c.depth;
+    job.run.targetBpp = c.depth;
     return convertBitDepth(fixtures::makePage(PageKind::Rgb24, width, height), job);
 }
 
@@ -336,7 +336,7 @@ TEST(ConvertBitDepth, SixteenBitsAre555ForIcoAndTgaAnd565Otherwise)
                                           std::tuple{"ico", FI16_555_RED_MASK, FI16_555_GREEN_MASK}}) {
         JobState job;
         job.outputKey = QString::fromLatin1(key);
-        job.targetBpp = 16;
+        job.run.targetBpp = 16;
         const Bitmap page = convertBitDepth(fixtures::makePage(PageKind::Rgb24, 8, 8), job);
         ASSERT_EQ(page.bpp(), 16u) << key;
         EXPECT_EQ(FreeImage_GetRedMask(page.get()), unsigned(red)) << key;
@@ -353,14 +353,14 @@ TEST(ConvertBitDepth, EightBitsAreGreyForTheGreyKeysAndAPaletteOtherwise)
     for (const char* key : {"jpg", "j2k", "jp2", "jxr", "pgm"}) {
         JobState job;
         job.outputKey = QString::fromLatin1(key);
-        job.targetBpp = 8;
+        job.run.targetBpp = 8;
         EXPECT_EQ(FreeImage_GetColorType(convertBitDepth(fixtures::makePage(PageKind::Rgb24, 8, 8), job).get()),
                   FIC_MINISBLACK)
             << key;
     }
     JobState job;
     job.outputKey = QStringLiteral("png");
-    job.targetBpp = 8;
+    job.run.targetBpp = 8;
     const Bitmap quantised = convertBitDepth(fixtures::makePage(PageKind::Rgb24, 8, 8), job);
     EXPECT_EQ(quantised.bpp(), 8u);
     EXPECT_EQ(FreeImage_GetColorType(quantised.get()), FIC_PALETTE);
@@ -424,7 +424,7 @@ TEST_P(ColourPalette, KeepsItsColoursWhereTheFormatHoldsThem)
     ASSERT_TRUE(source);
     JobState job;
     job.outputKey = QString::fromLatin1(c.key);
-    job.targetBpp = c.depth;
+    job.run.targetBpp = c.depth;
     const Bitmap result = convertBitDepth(Bitmap(FreeImage_Clone(source.get())), job);
     ASSERT_TRUE(result);
     EXPECT_EQ(result.bpp(), c.resultBpp);
@@ -458,8 +458,8 @@ TEST(ConvertBitDepth, AutoKeepsAColourPageInColourForTheGreyKeys)
         const bool greyOnly = std::string(key) == "pgm";
         JobState job;
         job.outputKey = QString::fromLatin1(key);
-        job.autoBpp = 1;
-        job.sourceBpp = 8;
+        job.run.autoBpp = 1;
+        job.file.sourceBpp = 8;
         ASSERT_EQ(effectiveTargetBpp(job), 8) << key;
         const Bitmap fromColour = convertBitDepth(Bitmap(FreeImage_Clone(colour.get())), job);
         EXPECT_EQ(fromColour.bpp(), greyOnly ? 8u : 24u) << key;
@@ -482,7 +482,7 @@ TEST(ConvertBitDepth, PaletteOfGreysStaysGreyForTheGreyKeys)
     for (const char* key : {"jpg", "j2k", "jp2", "jxr"}) {
         JobState job;
         job.outputKey = QString::fromLatin1(key);
-        job.targetBpp = 8;
+        job.run.targetBpp = 8;
         const Bitmap result = convertBitDepth(Bitmap(FreeImage_Clone(source.get())), job);
         EXPECT_EQ(FreeImage_GetColorType(result.get()), FIC_MINISBLACK) << key;
         EXPECT_TRUE(sameColours(result, source)) << key;
@@ -493,8 +493,8 @@ TEST(ConvertBitDepth, AutoUsesTheDepthOfThePageAsLoaded)
 {
     JobState job;
     job.outputKey = QStringLiteral("png");
-    job.autoBpp = 1;
-    job.sourceBpp = 16; // a 16-bit grey page, already 8-bit grey after loading
+    job.run.autoBpp = 1;
+    job.file.sourceBpp = 16; // a 16-bit grey page, already 8-bit grey after loading
     EXPECT_EQ(effectiveTargetBpp(job), 24);
     EXPECT_EQ(convertBitDepth(fixtures::makePage(PageKind::Grey8, 8, 8), job).bpp(), 24u);
 }
@@ -504,10 +504,10 @@ TEST(ConvertBitDepth, UnsupportedDepthOrEmptyPageGivesAnEmptyImage)
     JobState job;
     job.outputKey = QStringLiteral("png");
     for (const int depth : {0, 2, 7, 64, 128}) {
-        job.targetBpp = depth;
+        job.run.targetBpp = depth;
         EXPECT_FALSE(convertBitDepth(fixtures::makePage(PageKind::Rgb24, 8, 8), job)) << depth;
     }
-    job.targetBpp = 24;
+    job.run.targetBpp = 24;
     EXPECT_FALSE(convertBitDepth(Bitmap(), job));
 }
 
@@ -515,7 +515,7 @@ TEST(ConvertBitDepth, SameDepthReturnsThePageItself)
 {
     JobState job;
     job.outputKey = QStringLiteral("png");
-    job.targetBpp = 24;
+    job.run.targetBpp = 24;
     Bitmap page = fixtures::makePage(PageKind::Rgb24, 8, 8);
     FIBITMAP* original = page.get();
     EXPECT_EQ(convertBitDepth(std::move(page), job).get(), original);

@@ -302,7 +302,7 @@ TEST_P(ListImportTest, AddsExistingLinesAndScansFolders)
     listFile.write(c.bom + QByteArray(encoder.encode(text)));
     listFile.close();
 
-    job.inputPath = path("list.txt");
+    job.file.inputPath = path("list.txt");
     job.inputFolder = root();
     RunProgress progress;
     progress.start();
@@ -331,7 +331,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(InputListFolder, ListImportOfAMissingFileAddsNothing)
 {
-    job.inputPath = path("no-such-list.txt");
+    job.file.inputPath = path("no-such-list.txt");
     RunProgress progress;
     progress.start();
     listImportWorker(list, job, progress);
@@ -372,25 +372,25 @@ TEST(JobStateReset, ResetsTheRunFieldsKeepingModeAndPageSize)
     JobState job;
     job.inputFolder = QStringLiteral("/in/");
     job.outputFolder = QStringLiteral("/out/");
-    job.counterValue = 17;
+    job.file.counterValue = 17;
     job.consoleRun = 1;
-    job.formatId = 13;
+    job.run.formatId = 13;
     job.mode = QStringLiteral("DEBUG");
-    job.imageWidth = 640;
-    job.imageHeight = 480;
+    job.file.imageWidth = 640;
+    job.file.imageHeight = 480;
 
     resetJobState(job);
     EXPECT_TRUE(job.inputFolder.isEmpty());
     EXPECT_TRUE(job.outputFolder.isEmpty());
-    EXPECT_EQ(job.counterValue, 1);
+    EXPECT_EQ(job.file.counterValue, 1);
     EXPECT_EQ(job.consoleRun, 0);
-    EXPECT_EQ(job.formatId, 0);
+    EXPECT_EQ(job.run.formatId, 0);
     EXPECT_TRUE(job.programFolder.endsWith(QLatin1Char('/')));
-    EXPECT_GE(job.randomValue, 1);
-    EXPECT_LE(job.randomValue, 99999);
+    EXPECT_GE(job.file.randomValue, 1);
+    EXPECT_LE(job.file.randomValue, 99999);
     EXPECT_EQ(job.mode, QStringLiteral("DEBUG"));
-    EXPECT_EQ(job.imageWidth, 640);
-    EXPECT_EQ(job.imageHeight, 480);
+    EXPECT_EQ(job.file.imageWidth, 640);
+    EXPECT_EQ(job.file.imageHeight, 480);
 }
 
 TEST(JobStateReset, RandomValuesSpreadOverTheirRange)

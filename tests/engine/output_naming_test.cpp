@@ -29,13 +29,13 @@ TEST_P(OutputFileNameTest, ReplacesPlaceholdersOfTheLowerCasedMask)
     Settings settings;
     settings.advanced.filenameMask = QString::fromUtf8(c.mask);
     JobState job;
-    job.inputPath = QString::fromUtf8(c.inputPath);
+    job.file.inputPath = QString::fromUtf8(c.inputPath);
     job.outputKey = QString::fromUtf8(c.outputKey);
-    job.counterValue = c.counter;
-    job.randomValue = c.random;
-    job.targetBpp = 24;
-    job.imageWidth = 640;
-    job.imageHeight = 480;
+    job.file.counterValue = c.counter;
+    job.file.randomValue = c.random;
+    job.file.pageBpp = 24;
+    job.file.imageWidth = 640;
+    job.file.imageHeight = 480;
     EXPECT_EQ(outputFileName(settings, job), QString::fromUtf8(c.expected));
 }
 
@@ -68,7 +68,7 @@ TEST(OutputFileName, DatePlaceholdersReadTheLocalClock)
     Settings settings;
     settings.advanced.filenameMask = QStringLiteral("%yyyy%-%mm%-%dd%_%hh%%ii%%ss%.%ext%");
     JobState job;
-    job.inputPath = QStringLiteral("/in/a.tif");
+    job.file.inputPath = QStringLiteral("/in/a.tif");
     job.outputKey = QStringLiteral("png");
 
     QDateTime before = QDateTime::currentDateTime();
@@ -88,9 +88,9 @@ TEST(OutputFilePath, AddsTheSubfolderOnlyWhenKeepingSubfolders)
     Settings settings;
     settings.advanced.filenameMask = QStringLiteral("%filename%.%ext%");
     JobState job;
-    job.inputPath = QStringLiteral("/photos/2019/May/a.tif");
+    job.file.inputPath = QStringLiteral("/photos/2019/May/a.tif");
     job.outputFolder = QStringLiteral("/out/");
-    job.subfolder = QStringLiteral("2019/May/");
+    job.file.subfolder = QStringLiteral("2019/May/");
     job.outputKey = QStringLiteral("jpg");
 
     settings.advanced.keepSubfolders = 0;
@@ -119,9 +119,9 @@ TEST_P(ExpandWatermarkTextTest, KeepsLiteralCase)
     Settings settings;
     settings.watermark.text = QString::fromUtf8(c.text);
     JobState job;
-    job.inputPath = QString::fromUtf8(c.inputPath);
+    job.file.inputPath = QString::fromUtf8(c.inputPath);
     job.outputKey = QStringLiteral("png");
-    job.counterValue = 12;
+    job.file.counterValue = 12;
     EXPECT_EQ(expandWatermarkText(settings, job), QString::fromUtf8(c.expected));
 }
 

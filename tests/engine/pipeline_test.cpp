@@ -94,7 +94,7 @@ class Pipeline : public ::testing::Test {
 
     bool convert(const QString& path)
     {
-        job.inputPath = path;
+        job.file.inputPath = path;
         RunContext context{settings, job};
         context.onSaved = [this](const QString& written) { saved << written; };
         return processCurrentFile(context);
@@ -131,7 +131,7 @@ TEST_P(PageSelection, WritesTheSelectedPagesUnderTheirNames)
         EXPECT_EQ(saved.value(i), output(c.files[i]));
     }
     // The job keeps the un-numbered name.
-    EXPECT_EQ(job.outputPath, output(QStringLiteral("a.png")));
+    EXPECT_EQ(job.file.outputPath, output(QStringLiteral("a.png")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, PageSelection,
@@ -216,7 +216,7 @@ TEST_F(Pipeline, OldStyleJpegPageIsDecodedFromItsStreamWithExifRotation)
     EXPECT_EQ(result.width(), 20U);
     EXPECT_EQ(result.height(), 40U);
     EXPECT_TRUE(near(fixtures::colourAt(result, 10, 20), Rgb{200, 30, 30}));
-    EXPECT_EQ(job.sourceBpp, 24);
+    EXPECT_EQ(job.file.sourceBpp, 24);
 }
 
 TEST_F(Pipeline, EveryOldStyleJpegPageUsesItsOwnStream)
@@ -341,8 +341,8 @@ TEST_P(IconSizeCap, CapsIconsAt128)
     const Bitmap icon = loadImage(output(QStringLiteral("i.ico")));
     EXPECT_EQ(icon.width(), c.expectedWidth);
     EXPECT_EQ(icon.height(), c.expectedHeight);
-    EXPECT_EQ(job.imageWidth, static_cast<int>(c.expectedWidth));
-    EXPECT_EQ(job.imageHeight, static_cast<int>(c.expectedHeight));
+    EXPECT_EQ(job.file.imageWidth, static_cast<int>(c.expectedWidth));
+    EXPECT_EQ(job.file.imageHeight, static_cast<int>(c.expectedHeight));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, IconSizeCap,
@@ -387,10 +387,10 @@ class WatermarkPageValues : public Pipeline, public ::testing::WithParamInterfac
         EXPECT_EQ(assets.problem, WatermarkProblem::None);
         job.outputFolder = dir.path() + u'/' + folder + u'/';
         QDir().mkpath(job.outputFolder);
-        job.inputPath = path;
+        job.file.inputPath = path;
         RunContext context{settings, job, &assets.assets};
         EXPECT_TRUE(processCurrentFile(context));
-        QFile file(job.outputPath);
+        QFile file(job.file.outputPath);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 };

@@ -50,12 +50,12 @@ TEST(RunChecks, InputPathNamesAFileOrAFolder)
     job.inputFolder = QStringLiteral("in");
     EXPECT_FALSE(checkInputPath(job, root.path()));
     EXPECT_EQ(job.inputFolder, root.path() + QStringLiteral("/in/"));
-    EXPECT_TRUE(job.inputPath.isEmpty());
+    EXPECT_TRUE(job.file.inputPath.isEmpty());
 
     job = JobState{};
     job.inputFolder = root.path() + QStringLiteral("/a.tif");
     EXPECT_EQ(checkInputPath(job, root.path()).kind, RunProblemKind::InvalidInputFile);
-    EXPECT_EQ(job.inputPath, root.path() + QStringLiteral("/a.tif"));
+    EXPECT_EQ(job.file.inputPath, root.path() + QStringLiteral("/a.tif"));
     EXPECT_TRUE(job.inputFolder.isEmpty());
 
     InputFileList list;

@@ -352,7 +352,7 @@ TEST_P(WatermarkAlignmentTest, TwoLineTextAlignsTheShorterLine)
     useText("%yyyy%%eol%%filename%");
 
     JobState job;
-    job.inputPath = "/scans/Quarterly Report Page.tif";
+    job.file.inputPath = "/scans/Quarterly Report Page.tif";
     const RunContext context{.settings = settings, .job = job, .watermark = &assets};
     const Bitmap result = drawWatermark(fixtures::makeSolidPage(400, 200, 100, 100, 100), 400, 200, context);
 

@@ -108,13 +108,13 @@ class ListCommandsTest : public QObject {
         fixture.chosenFiles = {a, makeFile(fixture.in(QStringLiteral("b.txt"))),
                                makeFile(fixture.in(QStringLiteral("empty.tif")), 0), a,
                                makeFile(fixture.in(QStringLiteral("B.TIFF")))};
-        fixture.records.job.inputPath = fixture.in(QStringLiteral("list.txt"));
+        fixture.records.job.file.inputPath = fixture.in(QStringLiteral("list.txt"));
         QVERIFY(fixture.window->listCommands().selectInputFiles());
         QCOMPARE(fixture.rows(), QStringList({a, fixture.in(QStringLiteral("B.TIFF"))}));
         QCOMPARE(fixture.records.inputFiles.size(), 2);
         QCOMPARE(fixture.seenTitle, QStringLiteral("Select Input Files"));
         QCOMPARE(fixture.seenStart, fixture.in(QStringLiteral("list.txt")));
-        QVERIFY(fixture.records.job.inputPath.isEmpty());
+        QVERIFY(fixture.records.job.file.inputPath.isEmpty());
         // The first file's folder became the output folder.
         QCOMPARE(fixture.window->outputFolderChooser().currentText(), fixture.dir.path() + QLatin1Char('/'));
 
@@ -251,7 +251,7 @@ class ListCommandsTest : public QObject {
         QCOMPARE(fixture.seenStart, QStringLiteral("list.txt"));
         QCOMPARE(fixture.rows(), QStringList({x, y, folder + QStringLiteral("z.tif")}));
         QCOMPARE(fixture.window->statusText(), QStringLiteral("Import complete, new files added: 3"));
-        QCOMPARE(fixture.records.job.inputPath, list);
+        QCOMPARE(fixture.records.job.file.inputPath, list);
     }
 
     void anEmptyOrMissingListFileIsPassedOver_data()

@@ -18,9 +18,9 @@ void resetJobState(JobState& job)
     // what belongs to the process and the last saved page is carried over.
     JobState fresh;
     fresh.mode = std::move(job.mode);
-    fresh.imageWidth = job.imageWidth;
-    fresh.imageHeight = job.imageHeight;
+    fresh.file.imageWidth = job.file.imageWidth;
+    fresh.file.imageHeight = job.file.imageHeight;
     fresh.programFolder = programFolder();
-    fresh.randomValue = drawRandomValue();
+    fresh.file.randomValue = drawRandomValue();
     job = std::move(fresh);
 }

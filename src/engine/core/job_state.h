@@ -4,31 +4,48 @@
 
 #include <cstdint>
 
-// The working state of the current input list and of a conversion run. The run steps fill the
-// run fields (format identifier, depths, flags) before the worker starts; the worker updates the
-// per-file fields (inputPath, subfolder, outputPath, sizes) and the mask counters.
-struct JobState {
-    QString programFolder;         // folder of the executable, with a trailing "/"
-    QString inputPath;             // console input or list file; the file being converted
-    QString inputFolder;           // root of the last folder scan; relative subfolders are computed against it
-    QString subfolder;             // subfolder of the file being converted, below inputFolder
+// What a worker holds for the file in hand: the file, where its output goes and the page being
+// written. Each worker converts in its own copy of the run's record; the run's own record keeps
+// what the last finished file left (the window opens its file dialogs there) and the mask counters
+// the next file takes.
+struct FileInHand {
+    QString inputPath;             // the file being converted; also the console's named input and
+                                   // the list file being read
+    QString subfolder;             // subfolder of the file, below JobState::inputFolder
     QString outputPath;            // full output file name of the page being saved
     QString tempPath;              // temporary file of the writer in hand
-    QString outputFolder;          // current output folder, with a trailing "/"
+    std::int32_t sourceBpp = 0;    // depth of the page as stored
+    std::int32_t pageBpp = 0;      // depth the page is written with (%bpp%): the run's, or what Auto picks
     std::int32_t randomValue = 1;  // %rnd% of the filename mask, 1..99999
     std::int32_t counterValue = 1; // %n% of the filename mask
-    QString inputKey;
-    std::int32_t sourceBpp = 0;
-    std::int32_t formatId = 0;
-    QString outputKey;
-    std::int32_t targetBpp = 0;
-    std::int32_t saveFlags = 0;
-    std::uint8_t autoBpp = 0;
-    std::uint8_t consoleRun = 0;
-    // Kept by resetJobState: set once per process or per saved page.
-    QString mode; // "T" screenshot mode, "DEBUG" after -d, else empty
+    // Kept by resetJobState: the size of the last saved page (%width%, %height%).
     std::int32_t imageWidth = 0;
     std::int32_t imageHeight = 0;
+};
+
+// What a run is given from the settings for its output format: prepareRun fills it before the
+// worker starts, and nothing changes it while the run lasts.
+struct RunFields {
+    std::int32_t formatId = 0;  // FreeImage format, or DevIL image type, of the writer
+    std::int32_t targetBpp = 0; // the output format's bit-depth setting; 0 is Auto
+    std::int32_t saveFlags = 0; // the writer's flags
+    std::uint8_t autoBpp = 0;   // 1 when targetBpp is Auto: each page's depth follows its source
+};
+
+// The working record of the input list and of a conversion run: the folders and format the user
+// chose, what the run is given from the settings, and the file in hand. What the window keeps
+// between its commands is its own (gui/desktop_records.h).
+struct JobState {
+    QString programFolder; // folder of the executable, with a trailing "/"
+    QString inputFolder;   // root of the last folder scan; relative subfolders are computed against it
+    QString outputFolder;  // current output folder, with a trailing "/"
+    QString inputKey;
+    QString outputKey;
+    std::uint8_t consoleRun = 0;
+    // Kept by resetJobState: set once per process.
+    QString mode; // "T" screenshot mode, "DEBUG" after -d, else empty
+    RunFields run;
+    FileInHand file;
 };
 
 // A fresh random value for %rnd%: 1..99999.

@@ -50,10 +50,10 @@ struct Placeholder {
 const std::array<Placeholder, 18>& placeholders()
 {
     static const std::array<Placeholder, 18> table{{
-        {"%filename%", [](const JobState& job) { return baseName(job.inputPath); }},
-        {"%filename[u]%", [](const JobState& job) { return baseName(job.inputPath).toUpper(); }},
-        {"%filename[l]%", [](const JobState& job) { return baseName(job.inputPath).toLower(); }},
-        {"%filename[t]%", [](const JobState& job) { return titleCase(baseName(job.inputPath)); }},
+        {"%filename%", [](const JobState& job) { return baseName(job.file.inputPath); }},
+        {"%filename[u]%", [](const JobState& job) { return baseName(job.file.inputPath).toUpper(); }},
+        {"%filename[l]%", [](const JobState& job) { return baseName(job.file.inputPath).toLower(); }},
+        {"%filename[t]%", [](const JobState& job) { return titleCase(baseName(job.file.inputPath)); }},
         {"%ext%", [](const JobState& job) { return job.outputKey; }},
         {"%ext[u]%", [](const JobState& job) { return job.outputKey.toUpper(); }},
         {"%ext[t]%", [](const JobState& job) { return titleCase(job.outputKey); }},
@@ -63,11 +63,11 @@ const std::array<Placeholder, 18>& placeholders()
         {"%hh%", [](const JobState&) { return clockField(QStringLiteral("HH")); }},
         {"%ii%", [](const JobState&) { return clockField(QStringLiteral("mm")); }},
         {"%ss%", [](const JobState&) { return clockField(QStringLiteral("ss")); }},
-        {"%bpp%", [](const JobState& job) { return QString::number(job.targetBpp); }},
-        {"%width%", [](const JobState& job) { return QString::number(job.imageWidth); }},
-        {"%height%", [](const JobState& job) { return QString::number(job.imageHeight); }},
-        {"%rnd%", [](const JobState& job) { return padded(job.randomValue); }},
-        {"%n%", [](const JobState& job) { return padded(job.counterValue); }},
+        {"%bpp%", [](const JobState& job) { return QString::number(job.file.pageBpp); }},
+        {"%width%", [](const JobState& job) { return QString::number(job.file.imageWidth); }},
+        {"%height%", [](const JobState& job) { return QString::number(job.file.imageHeight); }},
+        {"%rnd%", [](const JobState& job) { return padded(job.file.randomValue); }},
+        {"%n%", [](const JobState& job) { return padded(job.file.counterValue); }},
     }};
     return table;
 }
@@ -95,7 +95,7 @@ QString outputFilePath(const Settings& settings, const JobState& job)
 {
     QString path = job.outputFolder;
     if (settings.advanced.keepSubfolders != 0) {
-        path += job.subfolder;
+        path += job.file.subfolder;
     }
     return path + outputFileName(settings, job);
 }

@@ -11,7 +11,7 @@
 // the local clock.
 QString outputFileName(const Settings& settings, const JobState& job);
 
-// job.outputFolder, then job.subfolder when Advanced/Keep Subfolders is on, then outputFileName.
+// job.outputFolder, then job.file.subfolder when Advanced/Keep Subfolders is on, then outputFileName.
 QString outputFilePath(const Settings& settings, const JobState& job);
 
 // Whether a mask or watermark text names the run counters %n% or %rnd% (in any letter case),

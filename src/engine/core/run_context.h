@@ -39,7 +39,7 @@ struct RunContext {
     // A run that converts several files at once sets these two; a sequential run leaves them empty.
     // The mask counters (%n%, %rnd%) of a file are known only once every earlier file is done:
     // the pipeline calls needCounters() before it uses them, which waits for that and fills
-    // job.counterValue and job.randomValue.
+    // job.file.counterValue and job.file.randomValue.
     std::function<void(JobState&)> settleCounters{};
 
     // Gives a finished temporary file its output name. The run driver decides here whether the

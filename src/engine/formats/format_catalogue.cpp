@@ -81,7 +81,6 @@ InputFormatTable makeInputFormatTable()
 struct SettingRow {
     const char* key; // in the Output group
     const char* echoLabel;
-    EchoStyle echo;
 };
 
 struct OutputRow {
@@ -92,7 +91,6 @@ struct OutputRow {
     OutputWriter writer = OutputWriter::FreeImage;
     int (*saveFlags)(const OutputSettings&) = nullptr;
     std::vector<SettingRow> encoderSettings = {};
-    const char* compressionKeywords = "";
     const char* fixedCompression = nullptr;
     bool devilMipmaps = false;
     const char* exactColourTable = nullptr; // Output key of the setting
@@ -125,10 +123,7 @@ OutputFormat formatFromRow(const OutputRow& row)
     format.bitDepthSetting = outputSetting(key.toUpper() + QStringLiteral(" BPP"));
     for (const SettingRow& setting : row.encoderSettings) {
         format.encoderSettings.push_back(
-            {outputSetting(QString::fromLatin1(setting.key)), QString::fromLatin1(setting.echoLabel), setting.echo});
-    }
-    if (row.compressionKeywords[0] != '\0') {
-        format.compressionKeywords = QString::fromLatin1(row.compressionKeywords).split(u',');
+            {outputSetting(QString::fromLatin1(setting.key)), QString::fromLatin1(setting.echoLabel)});
     }
     format.saveFlags = row.saveFlags;
     format.fixedCompression = row.fixedCompression;
@@ -145,7 +140,6 @@ OutputFormat formatFromRow(const OutputRow& row)
 
 OutputFormatTable makeOutputFormatTable()
 {
-    using enum EchoStyle;
     using enum OutputWriter;
     using enum TextTagCarrier;
     // Layouts of the writers that take 8 bits as grey levels and 1 bit as black and white.
@@ -154,14 +148,14 @@ OutputFormatTable makeOutputFormatTable()
     const OutputRow rows[] = {
         {.key = "bmp", .formatId = FIF_BMP, .description = "Windows or OS/2 Bitmap", .bitDepths = "1,4,8,16,24,32",
          .saveFlags = bmpSaveFlags,
-         .encoderSettings = {{"BMP Compression", "BMP Compression", Keyword},
-                             {"BMP Color Table", "BMP Color Table", Keyword}},
-         .compressionKeywords = "NONE,RLE", .exactColourTable = "BMP Color Table"},
+         .encoderSettings = {{"BMP Compression", "BMP Compression"},
+                             {"BMP Color Table", "BMP Color Table"}},
+         .exactColourTable = "BMP Color Table"},
         {.key = "dds", .formatId = devilDdsFormatId, .description = "DirectDraw Surface", .bitDepths = "32",
          .writer = Devil, .devilMipmaps = true, .writerBytesPerPixel = 17.3},
         {.key = "exr", .formatId = FIF_EXR, .description = "ILM OpenEXR", .bitDepths = "96",
-         .saveFlags = exrSaveFlags, .encoderSettings = {{"EXR Compression", "EXR Compression", Keyword}},
-         .compressionKeywords = "NONE,ZIP,PIZ,PXR24,B44", .writerBytesPerPixel = 6.0},
+         .saveFlags = exrSaveFlags, .encoderSettings = {{"EXR Compression", "EXR Compression"}},
+         .writerBytesPerPixel = 6.0},
         {.key = "gif", .formatId = FIF_GIF, .description = "Graphics Interchange Format", .bitDepths = "8"},
         {.key = "hdr", .formatId = FIF_HDR, .description = "High Dynamic Range Image", .bitDepths = "96"},
         {.key = "ico", .formatId = FIF_ICO, .description = "Windows Icon", .bitDepths = "1,4,8,16,24,32",
@@ -173,8 +167,8 @@ OutputFormatTable makeOutputFormatTable()
          .layout = greyEight, .writerBytesPerPixel = 19.0},
         {.key = "jpg", .formatId = FIF_JPEG, .description = "JPEG File Format", .bitDepths = "8,24",
          .saveFlags = jpegSaveFlags,
-         .encoderSettings = {{"JPG Quality", "JPG Quality", Number}, {"JPG Chroma", "JPG Chroma Subsampling", Keyword},
-                             {"JPG Save As", "JPG Save As", Keyword}},
+         .encoderSettings = {{"JPG Quality", "JPG Quality"}, {"JPG Chroma", "JPG Chroma Subsampling"},
+                             {"JPG Save As", "JPG Save As"}},
          .layout = greyEight, .metadata = {.textTags = JpegComment}, .checkedSetting = "JPG Quality"},
         {.key = "jxr", .formatId = FIF_JXR, .description = "JPEG XR Image Format", .bitDepths = "1,8,16,24,32,48,96",
          .writer = JpegXr, .saveFlags = jxrSaveFlags, .layout = {.greyEight = true, .bilevelOne = true},
@@ -188,21 +182,20 @@ OutputFormatTable makeOutputFormatTable()
          .layout = {.greyEight = true, .greyOnly = true}},
         {.key = "png", .formatId = FIF_PNG, .description = "Portable Network Graphics", .bitDepths = "1,4,8,24,32,48",
          .saveFlags = pngSaveFlags,
-         .encoderSettings = {{"PNG Compression", "PNG Compression", Keyword},
-                             {"PNG Interlaced", "PNG Interlaced", Flag}},
-         .compressionKeywords = "NONE,ZLIB1,ZLIB6,ZLIB9", .metadata = {.textTags = PngKeywords}},
+         .encoderSettings = {{"PNG Compression", "PNG Compression"},
+                             {"PNG Interlaced", "PNG Interlaced"}},
+         .metadata = {.textTags = PngKeywords}},
         {.key = "ppm", .formatId = FIF_PPM, .description = "Portable Pixelmap", .bitDepths = "24,48"},
         {.key = "psd", .formatId = devilPsdFormatId, .description = "Adobe Photoshop", .bitDepths = "32",
          .writer = Devil, .writerBytesPerPixel = 16.9},
         {.key = "tga", .formatId = FIF_TARGA, .description = "Truevision Targa", .bitDepths = "8,16,24,32",
-         .saveFlags = tgaSaveFlags, .encoderSettings = {{"TGA Compression", "TGA Compression", Keyword}},
-         .compressionKeywords = "NONE,RLE", .layout = {.rgb555 = true}},
+         .saveFlags = tgaSaveFlags, .encoderSettings = {{"TGA Compression", "TGA Compression"}},
+         .layout = {.rgb555 = true}},
         {.key = "tiff", .formatId = FIF_TIFF, .description = "Tagged Image File Format",
          .bitDepths = "1,4,8,24,32,48,96",
          .saveFlags = tiffSaveFlags,
-         .encoderSettings = {{"TIFF Compression", "TIFF Compression", Keyword},
-                             {"TIFF Color Model", "TIFF Color Model", Keyword}},
-         .compressionKeywords = "NONE,CCITTFAX3,CCITTFAX4,PACKBITS,DEFLATE,ADOBEDEFLATE,LZW,JPEG,LOGLUV",
+         .encoderSettings = {{"TIFF Compression", "TIFF Compression"},
+                             {"TIFF Color Model", "TIFF Color Model"}},
          .metadata = {.textTags = TiffTags, .cmykProfile = true}, .cmykSaveFlag = TIFF_CMYK},
         {.key = "wbmp", .formatId = FIF_WBMP, .description = "Wireless Bitmap", .bitDepths = "1",
          .layout = {.bilevelOne = true, .bilevelIndex = BilevelIndex::OneIsWhite}},

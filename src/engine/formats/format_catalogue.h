@@ -52,20 +52,11 @@ struct WriterLayout {
     BilevelIndex bilevelIndex = BilevelIndex::AsStored;
 };
 
-
-// How the console echo shows an encoder setting's value.
-enum class EchoStyle : std::uint8_t {
-    Number,  // decimal
-    Flag,    // 0 or 1
-    Keyword, // the keyword of the value, in lower case
-};
-
 // One encoder setting of an output format (its Output group row), with the label the console echo
-// gives it.
+// gives it. The echo shows a choice by its keyword, a flag as 0 or 1 and anything else as a number.
 struct FormatSetting {
     const SettingDescriptor* setting = nullptr;
     QString echoLabel; // "JPG Chroma Subsampling"
-    EchoStyle echo = EchoStyle::Number;
 };
 
 // One format a conversion can write, with everything that is particular to it: its writer, the
@@ -80,9 +71,6 @@ struct OutputFormat {
     OutputWriter writer = OutputWriter::FreeImage;
     const SettingDescriptor* bitDepthSetting = nullptr; // Output/<KEY> BPP
     std::vector<FormatSetting> encoderSettings{};
-    // The names the echo gives the values of the format's compression setting, by value
-    // ("NONE", "RLE"); empty for a format without one.
-    QStringList compressionKeywords{};
     // The compression a writer without a choice always uses, as a Preferences catalogue key
     // ("RLE"), shown but not stored; nullptr for the others.
     const char* fixedCompression = nullptr;

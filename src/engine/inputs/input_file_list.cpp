@@ -269,7 +269,7 @@ void folderImportWorker(InputFileList& list, const JobState& job, RunProgress& p
 void listImportWorker(InputFileList& list, const JobState& job, RunProgress& progress, const InputListHooks* hooks)
 {
     int added = 0;
-    QFile file(job.inputPath);
+    QFile file(job.file.inputPath);
     if (file.open(QIODevice::ReadOnly)) {
         const QStringList lines = splitLines(decodeListText(file.readAll()));
         file.close();

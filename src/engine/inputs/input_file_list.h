@@ -83,7 +83,7 @@ int topLevelEntryCount(const QString& folder);
 int listLineEstimate(const QString& listFile);
 
 // Thread functions. The folder import adds what is below job.inputFolder, one top-level entry per
-// progress step; the list import adds what the lines of the list file job.inputPath name (files,
+// progress step; the list import adds what the lines of the list file job.file.inputPath name (files,
 // or folders which are scanned). Both stop between steps when progress.running is cleared, pass
 // the pause gate between steps, and add the number of files added to progress.convertedCount.
 void folderImportWorker(InputFileList& list, const JobState& job, RunProgress& progress,

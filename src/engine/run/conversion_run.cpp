@@ -49,16 +49,18 @@ bool prepareRun(const Settings& settings, JobState& job)
     if (format == nullptr) {
         return false;
     }
-    job.formatId = format->formatId;
-    job.targetBpp = formatBitDepthSetting(settings, job.outputKey);
-    job.saveFlags = computeSaveFlags(job.outputKey, settings);
-    job.autoBpp = job.targetBpp == 0 ? 1 : 0;
+    job.run.formatId = format->formatId;
+    job.run.targetBpp = formatBitDepthSetting(settings, job.outputKey);
+    job.run.saveFlags = computeSaveFlags(job.outputKey, settings);
+    job.run.autoBpp = job.run.targetBpp == 0 ? 1 : 0;
+    // %bpp% before the first page is written names the run's depth (0 for Auto).
+    job.file.pageBpp = job.run.targetBpp;
     return true;
 }
 
 void createOutputSubfolders(const JobState& job)
 {
-    const QString folder = job.outputFolder + job.subfolder;
+    const QString folder = job.outputFolder + job.file.subfolder;
     if (!QFileInfo(folder).isDir()) {
         QDir().mkpath(folder);
     }
@@ -69,7 +71,7 @@ bool applyOutputTimestamp(const Settings& settings, const JobState& job, const Q
     switch (settings.advanced.fileTimestamp) {
     case 1: {
         struct stat input {};
-        if (stat(QFile::encodeName(job.inputPath).constData(), &input) != 0) {
+        if (stat(QFile::encodeName(job.file.inputPath).constData(), &input) != 0) {
             return false;
         }
         return setModificationTime(outputFile, input.st_mtim);
@@ -195,34 +197,34 @@ void commitPendingOutputs(OutputLedger& ledger, const QString& inputPath, FileOu
 void finishFile(SharedRun& run, const JobState& job, FileOutcome& outcome)
 {
     RunContext& shared = run.context;
-    commitPendingOutputs(run.ledger, job.inputPath, outcome);
+    commitPendingOutputs(run.ledger, job.file.inputPath, outcome);
     for (const QString& line : outcome.debugLines) {
         shared.debug(line);
     }
     // Said only now: a name refused at the file's turn still makes it fail.
     shared.debug(outcome.ok ? QStringLiteral("OK") : QStringLiteral("Not OK"));
     if (!outcome.ok && shared.fileFailed) {
-        shared.fileFailed(job.inputPath, outcome.failure);
+        shared.fileFailed(job.file.inputPath, outcome.failure);
     }
     if (outcome.ok) {
         ++run.converted;
-        shared.job.randomValue = drawRandomValue();
-        shared.job.counterValue += 1;
+        shared.job.file.randomValue = drawRandomValue();
+        shared.job.file.counterValue += 1;
         for (const QString& path : outcome.written) {
             applyOutputTimestamp(shared.settings, job, path);
         }
     }
-    shared.job.inputPath = job.inputPath;
-    shared.job.subfolder = job.subfolder;
-    shared.job.outputPath = job.outputPath;
+    shared.job.file.inputPath = job.file.inputPath;
+    shared.job.file.subfolder = job.file.subfolder;
+    shared.job.file.outputPath = job.file.outputPath;
     for (const QString& path : outcome.written) {
         if (shared.onSaved) {
             shared.onSaved(path);
         }
     }
     if (shared.fileFinished) {
-        shared.fileFinished(
-            FileResult{job.inputPath, outcome.ok, outcome.failure, std::move(outcome.written), outcome.milliseconds});
+        shared.fileFinished(FileResult{job.file.inputPath, outcome.ok, outcome.failure, std::move(outcome.written),
+                                       outcome.milliseconds});
     }
 }
 
@@ -241,10 +243,10 @@ void convertFiles(SharedRun& run, JobState job, bool concurrent)
         // Alone, the worker is always in turn: lines go out as they come, outputs are renamed at once.
         context.debugLine = shared.debugLine;
         context.commitOutput = [&run, &job](TempFileClaim& temp, const QString& output) {
-            return run.ledger.commit(temp.path(), output, job.inputPath);
+            return run.ledger.commit(temp.path(), output, job.file.inputPath);
         };
-        job.counterValue = shared.job.counterValue;
-        job.randomValue = shared.job.randomValue;
+        job.file.counterValue = shared.job.file.counterValue;
+        job.file.randomValue = shared.job.file.randomValue;
     } else {
         if (shared.debugLine) {
             context.debugLine = [&outcome](const QString& line) { outcome.debugLines.push_back(line); };
@@ -256,8 +258,8 @@ void convertFiles(SharedRun& run, JobState job, bool concurrent)
         context.settleCounters = [&run, &position, &counted](JobState& fileJob) {
             if (!counted) {
                 run.schedule.awaitTurn(position);
-                fileJob.counterValue = run.context.job.counterValue;
-                fileJob.randomValue = run.context.job.randomValue;
+                fileJob.file.counterValue = run.context.job.file.counterValue;
+                fileJob.file.randomValue = run.context.job.file.randomValue;
                 counted = true;
             }
         };
@@ -266,20 +268,20 @@ void convertFiles(SharedRun& run, JobState job, bool concurrent)
     while (const InputFileEntry* entry = run.schedule.takeNext(position)) {
         outcome = FileOutcome{};
         counted = !concurrent;
-        job.inputPath = entry->path;
-        job.subfolder = entry->subfolder;
+        job.file.inputPath = entry->path;
+        job.file.subfolder = entry->subfolder;
         // A file that never gets as far as naming its output must not report the previous one's.
-        job.outputPath.clear();
+        job.file.outputPath.clear();
         if (shared.settings.advanced.keepSubfolders != 0) {
             createOutputSubfolders(job);
         }
-        context.debug(QStringLiteral("Processing: ") + job.inputPath);
+        context.debug(QStringLiteral("Processing: ") + job.file.inputPath);
         context.failure = {};
         // --- memory budget: the file's pages are held from here until it is converted; the
         // memory is given back before the file waits for its turn.
         MemoryBudget::Reservation pages;
         if (concurrent) {
-            pages = run.memory.admit(position, fileMemoryEstimate(job.inputPath, shared.settings, job));
+            pages = run.memory.admit(position, fileMemoryEstimate(job.file.inputPath, shared.settings, job));
         }
         const auto started = std::chrono::steady_clock::now();
         outcome.ok = processCurrentFile(context);
@@ -291,7 +293,7 @@ void convertFiles(SharedRun& run, JobState job, bool concurrent)
         // The names written: one per page of a multi-page file ("doc[1].png", ...); the name it
         // was to have when nothing was written.
         if (outcome.written.empty()) {
-            context.debug(QStringLiteral("Saving As: ") + job.outputPath);
+            context.debug(QStringLiteral("Saving As: ") + job.file.outputPath);
         }
         for (const QString& path : outcome.written) {
             context.debug(QStringLiteral("Saving As: ") + path);
@@ -299,8 +301,8 @@ void convertFiles(SharedRun& run, JobState job, bool concurrent)
         run.schedule.awaitTurn(position);
         finishFile(run, job, outcome);
         if (!concurrent) {
-            job.counterValue = shared.job.counterValue;
-            job.randomValue = shared.job.randomValue;
+            job.file.counterValue = shared.job.file.counterValue;
+            job.file.randomValue = shared.job.file.randomValue;
         }
         run.schedule.finishTurn();
     }

@@ -18,11 +18,12 @@
 
 // The run fields both starters fill from job.outputKey before the worker starts: formatId, the
 // target bit depth from the format's bit-depth setting, the writer flags, and autoBpp (target
-// depth 0). False when job.outputKey is not an output format; nothing is changed then.
+// depth 0); the file's page depth starts at the target depth. False when job.outputKey is not an
+// output format; nothing is changed then.
 bool prepareRun(const Settings& settings, JobState& job);
 
 // The conversion worker, run on its own thread after progress.start(). Walks the list in the
-// order it was filled; for each file sets job.inputPath and job.subfolder, publishes the progress,
+// order it was filled; for each file sets job.file.inputPath and job.file.subfolder, publishes the progress,
 // creates the output subfolders (Keep Subfolders), converts the file, and after a success draws a
 // new %rnd% value, advances %n% and sets the outputs' modification time (Advanced/File Timestamp).
 // Stops between files when progress.running is cleared (progress.stop(): the files in hand
@@ -49,10 +50,10 @@ int defaultWorkerCount();
 // More workers than this only cost memory (each holds one decoded page).
 inline constexpr int maxWorkerCount = 64;
 
-// Creates job.outputFolder + job.subfolder when it is missing. Failures show as failed saves.
+// Creates job.outputFolder + job.file.subfolder when it is missing. Failures show as failed saves.
 void createOutputSubfolders(const JobState& job);
 
 // Sets the modification time of an output file by Advanced/File Timestamp: 1 that of
-// job.inputPath, 2 Advanced/Custom Timestamp (local seconds), anything else leaves it. Returns
+// job.file.inputPath, 2 Advanced/Custom Timestamp (local seconds), anything else leaves it. Returns
 // false when the time could not be set (callers do not check it).
 bool applyOutputTimestamp(const Settings& settings, const JobState& job, const QString& outputFile);

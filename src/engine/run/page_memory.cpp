@@ -212,7 +212,7 @@ std::uint64_t pageMemoryEstimate(const TiffPageHeader& header, const Settings& s
     followColourSteps(tracker, settings.adjustment);
     followDrawing(tracker, settings);
     JobState page = job;
-    page.sourceBpp = header.bitsPerPixel;
+    page.file.sourceBpp = header.bitsPerPixel;
     followBitDepth(tracker, effectiveTargetBpp(page));
     tracker.workOn(outputFormatFor(job.outputKey).writerBytesPerPixel * tracker.page().pixels());
     return static_cast<std::uint64_t>(std::ceil(tracker.peak()));

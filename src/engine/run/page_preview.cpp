@@ -136,17 +136,17 @@ PagePreview previewPage(const PreviewRequest& request, const std::function<void(
     PagePreview preview;
     Settings settings = request.settings;
     JobState job = request.job;
-    job.inputPath = request.inputPath;
-    job.subfolder = request.subfolder;
-    job.outputPath.clear();
+    job.file.inputPath = request.inputPath;
+    job.file.subfolder = request.subfolder;
+    job.file.outputPath.clear();
     if (!prepareRun(settings, job)) {
         preview.problem = runProblemMessage({RunProblemKind::InvalidConversionType, job.outputKey});
         return preview;
     }
-    InputDocument document(job.inputPath, keepsCmykPages(job));
+    InputDocument document(job.file.inputPath, keepsCmykPages(job));
     preview.pageCount = document.pageCount();
     if (preview.pageCount == 0) {
-        preview.problem = describeFailure(diagnoseUnreadableInput(job.inputPath));
+        preview.problem = describeFailure(diagnoseUnreadableInput(job.file.inputPath));
         preview.fileFailed = true;
         return preview;
     }

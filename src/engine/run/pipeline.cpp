@@ -40,9 +40,9 @@ Bitmap capPageSize(Bitmap image, const JobState& job, int& width, int& height)
 // watermark, so the text never shows another page's values.
 void describePage(JobState& job, int width, int height)
 {
-    job.imageWidth = width;
-    job.imageHeight = height;
-    job.targetBpp = effectiveTargetBpp(job);
+    job.file.imageWidth = width;
+    job.file.imageHeight = height;
+    job.file.pageBpp = effectiveTargetBpp(job);
 }
 
 // One page through the fixed order of steps, up to the bit-depth conversion. An empty image ends
@@ -100,12 +100,12 @@ FileFailure writePage(const Bitmap& image, TempFileClaim& claim, const QString& 
     // Every attempt claims a fresh file: a failed write removes its file, and the lock goes with it.
     const auto writeClaimed = [&] {
         claim = TempFileClaim::create(besidePath);
-        job.tempPath = claim.path();
-        if (job.tempPath.isEmpty()) {
+        job.file.tempPath = claim.path();
+        if (job.file.tempPath.isEmpty()) {
             return SaveStatus::Failed; // errno says why the file could not be created
         }
         errno = 0;
-        return writeImageFile(image, job.tempPath, context.settings, job);
+        return writeImageFile(image, job.file.tempPath, context.settings, job);
     };
     SaveStatus status = writeClaimed();
     for (const auto strip : {&stripColourProfile, &stripMetadata}) {
@@ -150,7 +150,7 @@ EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunConte
     const Settings& settings = context.settings;
     JobState& job = context.job;
     EncodedPage encoded;
-    job.sourceBpp = page.sourceBpp;
+    job.file.sourceBpp = page.sourceBpp;
     // A page that fails before its size is known is named with 0 x 0.
     describePage(job, 0, 0);
     Bitmap image;
@@ -169,7 +169,7 @@ EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunConte
             metadata.applyTo(image, outputFormatFor(job.outputKey).metadata);
         }
     } else {
-        encoded.failure = diagnoseFailedPage(job.inputPath, placement.index);
+        encoded.failure = diagnoseFailedPage(job.file.inputPath, placement.index);
     }
     // Abandoned (when the run says so) at this gate, before the name and the write: a page either
     // is saved whole or leaves nothing.
@@ -180,9 +180,10 @@ EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunConte
     if (usesRunCounters(settings.advanced.filenameMask)) {
         context.needCounters();
     }
-    job.outputPath = outputFilePath(settings, job);
-    encoded.outputPath =
-        placement.numbered ? numberedOutputPath(job.outputPath, job.outputKey, placement.index + 1) : job.outputPath;
+    job.file.outputPath = outputFilePath(settings, job);
+    encoded.outputPath = placement.numbered
+                             ? numberedOutputPath(job.file.outputPath, job.outputKey, placement.index + 1)
+                             : job.file.outputPath;
     // A page that could not be decoded or processed is a failed save: nothing is written.
     if (image.empty()) {
         return encoded;
@@ -202,17 +203,17 @@ EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunConte
 
 bool keepsCmykPages(const JobState& job)
 {
-    return (job.saveFlags & outputFormatFor(job.outputKey).cmykSaveFlag) != 0;
+    return (job.run.saveFlags & outputFormatFor(job.outputKey).cmykSaveFlag) != 0;
 }
 
 bool processCurrentFile(RunContext& context)
 {
     const Settings& settings = context.settings;
     JobState& job = context.job;
-    InputDocument document(job.inputPath, keepsCmykPages(job));
+    InputDocument document(job.file.inputPath, keepsCmykPages(job));
     const int pageCount = document.pageCount();
     if (pageCount == 0) {
-        context.failure = diagnoseUnreadableInput(job.inputPath);
+        context.failure = diagnoseUnreadableInput(job.file.inputPath);
         return false;
     }
     const PageRange range = selectPages(settings.input.tiffFrameLoading, pageCount);

@@ -6,7 +6,7 @@
 
 #include <QString>
 
-// Converts the file context.job.inputPath: selects its pages (Input/TIFF Frame Loading), runs
+// Converts the file context.job.file.inputPath: selects its pages (Input/TIFF Frame Loading), runs
 // each selected page through the fixed order of steps (rotate, resize, the icon size cap, grey
 // and high-dynamic-range normalisation, flip, colour correction, greyscale, threshold, frame,
 // watermark, bit depth), names it and saves it, one decoded page at a time. Fills the per-page
@@ -41,9 +41,9 @@ struct EncodedPage {
 };
 
 // The chain of processCurrentFile for one decoded page (its stored depth goes to
-// context.job.sourceBpp, for the Auto bit depth): every step in the fixed order, the
+// context.job.file.sourceBpp, for the Auto bit depth): every step in the fixed order, the
 // page's metadata (or none with Advanced/Strip Metadata), the output name (which fills
-// context.job.outputPath and may wait for the run's counters), and the writer of
+// context.job.file.outputPath and may wait for the run's counters), and the writer of
 // context.job.outputKey into a temporary file. A page that failed to load, or whose steps gave no
 // image, is named and reported, and nothing is written. The caller renames or removes the file.
 EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunContext& context);

@@ -65,7 +65,7 @@ RunProblem checkInputPath(JobState& job, const QString& currentFolder)
 {
     const QString input = job.inputFolder;
     if (hasExtension(input)) {
-        job.inputPath = input;
+        job.file.inputPath = input;
         job.inputFolder.clear();
         const QFileInfo info(input);
         return info.isFile() && info.size() > 0 ? RunProblem{} : problem(RunProblemKind::InvalidInputFile, input);

@@ -26,7 +26,7 @@ QString completeConsoleFolder(const QString& folder, const QString& currentFolde
 QString folderPart(const QString& path);
 
 // A run's input named by a path (the console's -i, held in job.inputFolder): a file sets
-// job.inputPath and empties job.inputFolder; a folder is completed into job.inputFolder.
+// job.file.inputPath and empties job.inputFolder; a folder is completed into job.inputFolder.
 RunProblem checkInputPath(JobState& job, const QString& currentFolder);
 
 // A run over the input list needs at least one file in it.

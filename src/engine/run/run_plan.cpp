@@ -65,10 +65,10 @@ void describePlannedPage(JobState& job, const TiffPageHeader& header, const Sett
     if (const OutputFormat& format = outputFormatFor(job.outputKey); format.beyondSizeCap(size.width, size.height)) {
         size = {format.sizeCap, format.sizeCap};
     }
-    job.sourceBpp = header.bitsPerPixel;
-    job.imageWidth = size.width;
-    job.imageHeight = size.height;
-    job.targetBpp = effectiveTargetBpp(job);
+    job.file.sourceBpp = header.bitsPerPixel;
+    job.file.imageWidth = size.width;
+    job.file.imageHeight = size.height;
+    job.file.pageBpp = effectiveTargetBpp(job);
 }
 
 QString flagWords(const PlannedOutput& output)
@@ -117,8 +117,8 @@ void flagOutputs(PlannedFile& file, OutputLedger& ledger, const QStringList& pat
 QStringList plannedOutputPaths(const Settings& settings, const JobState& job, const InputFileEntry& entry)
 {
     JobState page = job;
-    page.inputPath = entry.path;
-    page.subfolder = entry.subfolder;
+    page.file.inputPath = entry.path;
+    page.file.subfolder = entry.subfolder;
     const int frameLoading = settings.input.tiffFrameLoading;
     if (selectsOnePage(frameLoading) && !maskUsesPageValues(settings.advanced.filenameMask)) {
         return {outputFilePath(settings, page)};
@@ -207,7 +207,7 @@ std::vector<PlannedFile> planRun(const Settings& settings, const JobState& job, 
                     options.update);
         if (!plan[i].upToDate()) {
             // The counter of the next file, assuming this one converts.
-            fileJob.counterValue += 1;
+            fileJob.file.counterValue += 1;
         }
     }
     return plan;

@@ -148,7 +148,7 @@ Bitmap toQuantised8(Bitmap image)
 
 int effectiveTargetBpp(const JobState& job)
 {
-    return job.autoBpp != 0 ? autoBitDepth(job.outputKey, job.sourceBpp) : job.targetBpp;
+    return job.run.autoBpp != 0 ? autoBitDepth(job.outputKey, job.file.sourceBpp) : job.run.targetBpp;
 }
 
 Bitmap convertBitDepth(Bitmap image, const JobState& job)
@@ -192,7 +192,7 @@ Bitmap convertBitDepth(Bitmap image, const JobState& job)
                                     : FreeImage_ConvertTo16Bits565(standard.get()));
     }
     case 8:
-        return form.greyEight ? toGreyEightForm(std::move(image), form.greyOnly, job.autoBpp != 0)
+        return form.greyEight ? toGreyEightForm(std::move(image), form.greyOnly, job.run.autoBpp != 0)
                               : toQuantised8(std::move(image));
     case 4: {
         Bitmap standard = toStandardBitmap(std::move(image));

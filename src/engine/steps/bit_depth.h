@@ -3,8 +3,8 @@
 #include "engine/core/bitmap.h"
 #include "engine/core/job_state.h"
 
-// The depth a page is written with: autoBitDepth(outputKey, sourceBpp) when job.autoBpp is set,
-// job.targetBpp otherwise. The pipeline stores it in job.targetBpp so %bpp% shows it.
+// The depth a page is written with: autoBitDepth(outputKey, file.sourceBpp) when job.run.autoBpp is
+// set, job.run.targetBpp otherwise. The pipeline stores it in job.file.pageBpp so %bpp% shows it.
 int effectiveTargetBpp(const JobState& job);
 
 // Brings the page to effectiveTargetBpp(job) bits per pixel, in the form the writer's layout

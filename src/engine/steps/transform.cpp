@@ -1,5 +1,6 @@
 #include "engine/steps/transform.h"
 
+#include "app/setting_choices.h"
 #include "engine/core/page_limits.h"
 #include "engine/steps/colour.h"
 
@@ -37,22 +38,7 @@ RGBQUAD backgroundColour(const Settings& settings)
 
 FREE_IMAGE_FILTER resizeFilter(int algorithm)
 {
-    switch (algorithm) {
-    case 0:
-        return FILTER_BOX;
-    case 1:
-        return FILTER_BILINEAR;
-    case 2:
-        return FILTER_BSPLINE;
-    case 3:
-        return FILTER_BICUBIC;
-    case 4:
-        return FILTER_CATMULLROM;
-    case 5:
-        return FILTER_LANCZOS3;
-    default:
-        return FILTER_BICUBIC;
-    }
+    return static_cast<FREE_IMAGE_FILTER>(choiceValue(resizeFilters, algorithm, FILTER_BICUBIC));
 }
 
 Bitmap rotate(Bitmap image, const Settings& settings)

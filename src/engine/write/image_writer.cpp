@@ -87,7 +87,7 @@ SaveStatus writeWithFormatWriter(const Bitmap& image, const QString& path, const
 {
     const OutputFormat& format = outputFormatFor(job.outputKey);
     if (format.writer == OutputWriter::Devil) {
-        switch (writeDevilImage(image, path, job.formatId, format.devilMipmaps)) {
+        switch (writeDevilImage(image, path, job.run.formatId, format.devilMipmaps)) {
         case DevilWriteResult::Written:
             return SaveStatus::Saved;
         case DevilWriteResult::OutOfMemory:
@@ -100,14 +100,14 @@ SaveStatus writeWithFormatWriter(const Bitmap& image, const QString& path, const
     bool saved = false;
     if (format.exactColourTable != nullptr && effectiveTargetBpp(job) == 8 &&
         settingInteger(settings, *format.exactColourTable) == 1) {
-        saved = writeExactColourBmp(image, path, job.saveFlags);
+        saved = writeExactColourBmp(image, path, job.run.saveFlags);
     } else if (format.writer == OutputWriter::JpegXr) {
         saved = writeJxr(image, path);
     } else if (format.writer == OutputWriter::Icon) {
-        saved = saveIcon(image, job.formatId, path, job.saveFlags);
+        saved = saveIcon(image, job.run.formatId, path, job.run.saveFlags);
     } else {
         const Bitmap bilevel = withBilevelLayout(format.layout.bilevelIndex, image);
-        saved = freeImageSave(bilevel ? bilevel : image, job.formatId, path, job.saveFlags) &&
+        saved = freeImageSave(bilevel ? bilevel : image, job.run.formatId, path, job.run.saveFlags) &&
                 (format.metadata.textTags != TextTagCarrier::TiffTags || writeTiffTextTags(image, path));
     }
     return saved ? SaveStatus::Saved : SaveStatus::Failed;

@@ -23,7 +23,7 @@ enum class SaveStatus {
 };
 
 // Writes the page to `path` with the writer of job.outputKey (formatId and flags from
-// job.formatId / job.saveFlags): DevIL for dds (with mipmaps), psd and pcx; the exact-colour-table
+// job.run.formatId / job.run.saveFlags): DevIL for dds (with mipmaps), psd and pcx; the exact-colour-table
 // writer for 8-bit bmp when Output/BMP Color Table is Exact; jxrlib for jxr; our own icon writer
 // for icons FreeImage refuses; FreeImage for the rest. Every writer writes a temporary file in the
 // target folder that replaces `path` only when complete: a failed save leaves an earlier file at
