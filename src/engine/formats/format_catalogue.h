@@ -39,6 +39,10 @@ enum class OutputWriter : std::uint8_t {
     Icon,      // FreeImage's for squares of 16 to 256 pixels, our own for every other page
 };
 
+// The writer that takes a page a band of rows at a time and writes the file the format's FreeImage
+// writer would write for the whole page (engine/write/row_writer.h); None: the page is written whole.
+enum class RowWriterKind : std::uint8_t { None, Pnm, Tiff, Jpeg, Png };
+
 // What index 1 of a 1-bit page means in the file. FreeImage's writers of these formats store the
 // palette indices as they are, so a page whose palette runs the other way is flipped first.
 enum class BilevelIndex : std::uint8_t { AsStored, OneIsBlack, OneIsWhite };
@@ -91,6 +95,8 @@ struct OutputFormat {
     double writerBytesPerPixel = 0;
 
     CarriedMetadata metadata{};
+    // The streamed form of the writer, for pages too large to hold whole.
+    RowWriterKind rowWriter = RowWriterKind::None;
     // The save flag that writes CMYK, 0 for a format without CMYK: with it set, CMYK pages keep
     // their CMYK decode.
     int cmykSaveFlag = 0;
