@@ -30,6 +30,12 @@ struct RunFields {
     std::int32_t targetBpp = 0; // the output format's bit-depth setting; 0 is Auto
     std::int32_t saveFlags = 0; // the writer's flags
     std::uint8_t autoBpp = 0;   // 1 when targetBpp is Auto: each page's depth follows its source
+    // Pages whose whole-page conversion would take more bytes than this are streamed a band of rows
+    // at a time where their steps and writer allow it (engine/run/page_path.h).
+    std::uint64_t streamAbove = std::uint64_t{512} << 20;
+    // The rows a streamed band holds, in bytes: enough that the steps and the writer work on long
+    // runs of pixels, few enough that several huge pages convert side by side.
+    std::uint64_t streamBandBytes = std::uint64_t{4} << 20;
 };
 
 // The working record of the input list and of a conversion run: the folders and format the user

@@ -26,6 +26,25 @@ struct MemoryCloser {
 };
 using MemoryHandle = std::unique_ptr<FIMEMORY, MemoryCloser>;
 
+// How the pixels are stored: strips or tiles, their size, the byte order and extra samples.
+void readLayout(TIFF* tiff, TiffPageHeader& header)
+{
+    std::uint16_t extraCount = 0;
+    std::uint16_t* extraKinds = nullptr;
+    if (TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds) != 0) {
+        header.extraSamples = extraCount;
+    }
+    header.bigEndian = TIFFIsBigEndian(tiff) != 0;
+    header.tiled = TIFFIsTiled(tiff) != 0;
+    if (header.tiled) {
+        TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &header.tileWidth);
+        TIFFGetField(tiff, TIFFTAG_TILELENGTH, &header.tileLength);
+    } else {
+        header.rowsPerStrip = header.height;
+        TIFFGetField(tiff, TIFFTAG_ROWSPERSTRIP, &header.rowsPerStrip);
+    }
+}
+
 TiffPageHeader readHeader(TIFF* tiff)
 {
     TiffPageHeader header;
@@ -54,8 +73,9 @@ TiffPageHeader readHeader(TIFF* tiff)
     std::uint32_t profileSize = 0;
     void* profile = nullptr;
     std::uint64_t exifOffset = 0;
-    header.colourProfileAndExif = TIFFGetField(tiff, TIFFTAG_ICCPROFILE, &profileSize, &profile) != 0 &&
-                                  TIFFGetField(tiff, TIFFTAG_EXIFIFD, &exifOffset) != 0;
+    header.colourProfile = TIFFGetField(tiff, TIFFTAG_ICCPROFILE, &profileSize, &profile) != 0;
+    header.colourProfileAndExif = header.colourProfile && TIFFGetField(tiff, TIFFTAG_EXIFIFD, &exifOffset) != 0;
+    readLayout(tiff, header);
     std::uint16_t orientation = ORIENTATION_TOPLEFT;
     TIFFGetFieldDefaulted(tiff, TIFFTAG_ORIENTATION, &orientation);
     header.orientation = orientation;
@@ -220,6 +240,12 @@ LoadedPage InputDocument::loadPage(int index)
     }
     page.status = page.image.width() == 0 || page.image.height() == 0 ? PageStatus::Skipped : PageStatus::Loaded;
     return page;
+}
+
+const TiffPageHeader* InputDocument::header(int index) const
+{
+    return index >= 0 && static_cast<std::size_t>(index) < headers_.size() ? &headers_[static_cast<std::size_t>(index)]
+                                                                           : nullptr;
 }
 
 Bitmap InputDocument::decodePage(int index, const TiffPageHeader& header)

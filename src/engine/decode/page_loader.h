@@ -52,6 +52,13 @@ struct TiffPageHeader {
     int photometric = -1;          // PhotometricInterpretation, -1 when absent
     int orientation = 1;           // Orientation, 1 (top-left) to 8
     bool colourProfileAndExif = false; // an ICC profile and an EXIF directory
+    bool colourProfile = false;        // an ICC profile
+    int extraSamples = 0;              // ExtraSamples count (alpha and the like)
+    bool bigEndian = false;            // Motorola byte order
+    bool tiled = false;
+    std::uint32_t rowsPerStrip = 0;    // strips: RowsPerStrip as stored (the height when absent)
+    std::uint32_t tileWidth = 0;       // tiles: their size
+    std::uint32_t tileLength = 0;
 };
 
 // Whether FreeImage's TIFF loader decodes the page right and safely. It does not for:
@@ -91,6 +98,11 @@ class InputDocument {
     // JPEG stream is then turned upright as its Orientation tag says. A single-image input hands
     // over its image, so each index can be loaded once.
     LoadedPage loadPage(int index);
+
+    // What libtiff read from the header of page `index`; nullptr when it could not.
+    const TiffPageHeader* header(int index) const;
+    // Whether the pages are decoded by FreeImage page by page (not held whole as a single image).
+    bool decodesPageByPage() const { return container_ != nullptr; }
 
   private:
     void loadSingleImage();

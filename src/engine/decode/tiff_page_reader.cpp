@@ -107,7 +107,7 @@ long DLL_CALLCONV tellProc(fi_handle handle)
 
 } // namespace
 
-Bitmap decodeTiffPage(const QString& path, int index)
+Bitmap decodeTiffPage(const QString& path, int index, int flags)
 {
     const std::optional<std::uint64_t> offset = directoryOffset(path, index);
     if (!offset) {
@@ -122,5 +122,5 @@ Bitmap decodeTiffPage(const QString& path, int index)
         return {};
     }
     FreeImageIO io{readProc, writeProc, seekProc, tellProc};
-    return Bitmap(FreeImage_LoadFromHandle(FIF_TIFF, &io, &redirected, 0));
+    return Bitmap(FreeImage_LoadFromHandle(FIF_TIFF, &io, &redirected, flags));
 }

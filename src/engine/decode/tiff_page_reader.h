@@ -9,5 +9,6 @@
 // container costs (a locked page belongs to the container and is freed when it is unlocked).
 // FreeImage's single-image loader always reads the first page, so it is handed the file through
 // a stream whose header names the wanted page's directory as the first one. Empty when the page
-// cannot be found or decoded.
-Bitmap decodeTiffPage(const QString& path, int index);
+// cannot be found or decoded. `flags` are FreeImage's load flags: FIF_LOAD_NOPIXELS gives the page
+// as FreeImage lays it out (size, depth, palette, resolution, ICC profile, metadata) without pixels.
+Bitmap decodeTiffPage(const QString& path, int index, int flags = 0);

@@ -1,5 +1,8 @@
 #include "engine/run/memory_budget.h"
 
+#include "engine/run/page_path.h"
+#include "engine/run/page_memory.h"
+
 #include <QFile>
 
 #include <unistd.h>
@@ -122,7 +125,11 @@ std::uint64_t fileMemoryEstimate(std::span<const TiffPageHeader> headers, const 
                                               : selectPages(frameLoading, static_cast<int>(headers.size()));
     std::uint64_t largest = 0;
     for (int index = range.first; index <= range.last; ++index) {
-        largest = std::max(largest, pageMemoryEstimate(headers[static_cast<std::size_t>(index)], settings, job));
+        const TiffPageHeader& header = headers[static_cast<std::size_t>(index)];
+        // A streamed page holds a few bands and its writer's buffers, not the page.
+        const bool streamed = choosePagePath(header, settings, job) == PagePath::Streamed;
+        largest = std::max(largest, streamed ? streamedPageMemory(header, settings, job)
+                                             : pageMemoryEstimate(header, settings, job));
     }
     return largest;
 }

@@ -5,6 +5,8 @@
 #include "engine/core/page_metadata.h"
 #include "engine/decode/input_diagnosis.h"
 #include "engine/formats/format_catalogue.h"
+#include "engine/run/page_path.h"
+#include "engine/run/streamed_page.h"
 #include "engine/steps/bit_depth.h"
 #include "engine/steps/colour.h"
 #include "engine/steps/frame.h"
@@ -19,6 +21,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 
 namespace {
 
@@ -33,16 +36,6 @@ Bitmap capPageSize(Bitmap image, const JobState& job, int& width, int& height)
     width = format.sizeCap;
     height = format.sizeCap;
     return Bitmap(FreeImage_Rescale(image.get(), format.sizeCap, format.sizeCap, FILTER_BICUBIC));
-}
-
-// %width%, %height% and %bpp% of the page in hand, for its watermark text and its name: the size
-// after resize and the icon cap, and the depth it will be written with. Stored before the
-// watermark, so the text never shows another page's values.
-void describePage(JobState& job, int width, int height)
-{
-    job.file.imageWidth = width;
-    job.file.imageHeight = height;
-    job.file.pageBpp = effectiveTargetBpp(job);
 }
 
 // One page through the fixed order of steps, up to the bit-depth conversion. An empty image ends
@@ -137,6 +130,32 @@ FileFailure commitPage(EncodedPage& page, RunContext& context)
 
 } // namespace
 
+void describePage(JobState& job, int width, int height)
+{
+    job.file.imageWidth = width;
+    job.file.imageHeight = height;
+    job.file.pageBpp = effectiveTargetBpp(job);
+}
+
+void nameEncodedPage(EncodedPage& encoded, const PagePlacement& placement, RunContext& context)
+{
+    const Settings& settings = context.settings;
+    JobState& job = context.job;
+    if (usesRunCounters(settings.advanced.filenameMask)) {
+        context.needCounters();
+    }
+    job.file.outputPath = outputFilePath(settings, job);
+    encoded.outputPath = placement.numbered
+                             ? numberedOutputPath(job.file.outputPath, job.outputKey, placement.index + 1)
+                             : job.file.outputPath;
+}
+
+QString encodeBesidePath(const EncodedPage& encoded, const PagePlacement& placement)
+{
+    return placement.encodeFolder.isEmpty() ? encoded.outputPath
+                                            : placement.encodeFolder + QFileInfo(encoded.outputPath).fileName();
+}
+
 QString numberedOutputPath(const QString& outputPath, const QString& outputKey, int pageNumber)
 {
     const qsizetype tail = std::min<qsizetype>(outputKey.size() + 1, outputPath.size());
@@ -177,13 +196,7 @@ EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunConte
         encoded.failure = {FileFailureKind::Abandoned};
         return encoded;
     }
-    if (usesRunCounters(settings.advanced.filenameMask)) {
-        context.needCounters();
-    }
-    job.file.outputPath = outputFilePath(settings, job);
-    encoded.outputPath = placement.numbered
-                             ? numberedOutputPath(job.file.outputPath, job.outputKey, placement.index + 1)
-                             : job.file.outputPath;
+    nameEncodedPage(encoded, placement, context);
     // A page that could not be decoded or processed is a failed save: nothing is written.
     if (image.empty()) {
         return encoded;
@@ -191,10 +204,7 @@ EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunConte
     encoded.width = static_cast<int>(image.width());
     encoded.height = static_cast<int>(image.height());
     encoded.depth = static_cast<int>(image.bpp());
-    const QString besideOutput = placement.encodeFolder.isEmpty()
-                                     ? encoded.outputPath
-                                     : placement.encodeFolder + QFileInfo(encoded.outputPath).fileName();
-    encoded.failure = writePage(image, encoded.claim, besideOutput, encoded.outputPath, context);
+    encoded.failure = writePage(image, encoded.claim, encodeBesidePath(encoded, placement), encoded.outputPath, context);
     if (!encoded.failure) {
         encoded.encodedPath = encoded.claim.path();
     }
@@ -205,6 +215,20 @@ bool keepsCmykPages(const JobState& job)
 {
     return (job.run.saveFlags & outputFormatFor(job.outputKey).cmykSaveFlag) != 0;
 }
+
+namespace {
+
+// Whether page `index` goes the streamed path (page_path.h): only pages FreeImage would decode
+// page by page, whose header libtiff read and whose size is within the limit.
+bool streamsPage(const InputDocument& document, int index, const RunContext& context)
+{
+    const TiffPageHeader* header = document.header(index);
+    return document.decodesPageByPage() && header != nullptr && header->width > 0 && header->height > 0 &&
+           pageSizeAllowed(header->width, header->height) &&
+           choosePagePath(*header, context.settings, context.job) == PagePath::Streamed;
+}
+
+} // namespace
 
 bool processCurrentFile(RunContext& context)
 {
@@ -234,11 +258,19 @@ bool processCurrentFile(RunContext& context)
         if (abandoned()) {
             return false;
         }
-        LoadedPage page = document.loadPage(index);
-        if (page.status == PageStatus::Skipped) {
-            continue;
+        const PagePlacement placement{.index = index, .numbered = numbered};
+        std::optional<EncodedPage> streamed;
+        if (streamsPage(document, index, context)) {
+            streamed = encodeStreamedPage(index, placement, context);
         }
-        EncodedPage encoded = encodePage(std::move(page), PagePlacement{.index = index, .numbered = numbered}, context);
+        if (!streamed) {
+            LoadedPage page = document.loadPage(index);
+            if (page.status == PageStatus::Skipped) {
+                continue;
+            }
+            streamed = encodePage(std::move(page), placement, context);
+        }
+        EncodedPage& encoded = *streamed;
         if (encoded.failure.kind == FileFailureKind::OutOfMemory ||
             encoded.failure.kind == FileFailureKind::Abandoned) {
             context.failure = encoded.failure;

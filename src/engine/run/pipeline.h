@@ -48,6 +48,19 @@ struct EncodedPage {
 // image, is named and reported, and nothing is written. The caller renames or removes the file.
 EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunContext& context);
 
+// %width%, %height% and %bpp% of the page in hand, for its watermark text and its name: the size
+// after resize and the icon cap, and the depth it will be written with. Stored before the
+// watermark, so the text never shows another page's values.
+void describePage(JobState& job, int width, int height);
+
+// Names the page: its output name (which fills context.job.file.outputPath and may wait for the
+// run's counters), numbered when the placement says so.
+void nameEncodedPage(EncodedPage& encoded, const PagePlacement& placement, RunContext& context);
+
+// The name the page's temporary file is created beside: its output name, or the same file name in
+// the placement's encode folder.
+QString encodeBesidePath(const EncodedPage& encoded, const PagePlacement& placement);
+
 // The name a page of a multi-page file is saved under with Input/TIFF Frame Loading All:
 // "[pageNumber]" inserted in front of the last (length of outputKey + 1) characters, so that
 // a.png becomes a[1].png.

@@ -48,28 +48,6 @@ bool freeImageSave(const Bitmap& image, int formatId, const QString& path, int f
     return std::fclose(file.release()) == 0 && encoded;
 }
 
-// FreeImage's PBM and WBMP writers store the palette indices of a 1-bit page as they are, while
-// the formats fix their meaning (PBM: 1 is black; WBMP: 1 is white). A page whose palette runs the
-// other way would come out inverted, so it is given the layout the format expects first.
-Bitmap withBilevelLayout(BilevelIndex index, const Bitmap& image)
-{
-    if (index == BilevelIndex::AsStored || image.bpp() != 1 || FreeImage_GetImageType(image.get()) != FIT_BITMAP) {
-        return {};
-    }
-    const FREE_IMAGE_COLOR_TYPE wanted = index == BilevelIndex::OneIsBlack ? FIC_MINISWHITE : FIC_MINISBLACK;
-    const FREE_IMAGE_COLOR_TYPE colour = FreeImage_GetColorType(image.get());
-    if (colour == wanted || (colour != FIC_MINISBLACK && colour != FIC_MINISWHITE)) {
-        return {};
-    }
-    Bitmap flipped(FreeImage_Clone(image.get()));
-    if (!flipped || !FreeImage_Invert(flipped.get())) {
-        return {};
-    }
-    RGBQUAD* palette = FreeImage_GetPalette(flipped.get());
-    std::swap(palette[0], palette[1]);
-    return flipped;
-}
-
 // FreeImage's icon writer takes only squares of 16 to 256 pixels; the icon size cap leaves
 // smaller and oblong pages as they are, and those go through our own writer.
 bool saveIcon(const Bitmap& image, int formatId, const QString& path, int flags)
@@ -122,6 +100,25 @@ void removeKeepingErrno(const QString& path)
 }
 
 } // namespace
+
+Bitmap withBilevelLayout(BilevelIndex index, const Bitmap& image)
+{
+    if (index == BilevelIndex::AsStored || image.bpp() != 1 || FreeImage_GetImageType(image.get()) != FIT_BITMAP) {
+        return {};
+    }
+    const FREE_IMAGE_COLOR_TYPE wanted = index == BilevelIndex::OneIsBlack ? FIC_MINISWHITE : FIC_MINISBLACK;
+    const FREE_IMAGE_COLOR_TYPE colour = FreeImage_GetColorType(image.get());
+    if (colour == wanted || (colour != FIC_MINISBLACK && colour != FIC_MINISWHITE)) {
+        return {};
+    }
+    Bitmap flipped(FreeImage_Clone(image.get()));
+    if (!flipped || !FreeImage_Invert(flipped.get())) {
+        return {};
+    }
+    RGBQUAD* palette = FreeImage_GetPalette(flipped.get());
+    std::swap(palette[0], palette[1]);
+    return flipped;
+}
 
 bool commitTempFile(const QString& tempPath, const QString& targetPath)
 {

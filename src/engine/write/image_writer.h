@@ -8,6 +8,7 @@
 #include "app/settings.h"
 #include "engine/core/bitmap.h"
 #include "engine/core/job_state.h"
+#include "engine/formats/format_catalogue.h"
 
 #include <QString>
 
@@ -36,3 +37,9 @@ SaveStatus writeImageFile(const Bitmap& image, const QString& path, const Settin
 
 // saveImageStatus(...) == SaveStatus::Saved.
 bool saveImage(const Bitmap& image, const QString& path, const Settings& settings, const JobState& job);
+
+// FreeImage's PBM and WBMP writers store the palette indices of a 1-bit page as they are, while
+// the formats fix their meaning (PBM: 1 is black; WBMP: 1 is white). A page whose palette runs the
+// other way would come out inverted, so the writers are given a copy in the layout the format
+// expects; empty when `image` is already in that layout (or is not a black and white page).
+Bitmap withBilevelLayout(BilevelIndex index, const Bitmap& image);

@@ -3,6 +3,7 @@
 #include "engine/core/bitmap.h"
 #include "engine/formats/format_catalogue.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 
@@ -38,3 +39,8 @@ bool rowWriterTakes(RowWriterKind kind, int flags, const PageHeader& page);
 // The row writer of `kind` writing to `file` (left open: the caller closes it and checks that),
 // or nullptr when rowWriterTakes is false or the writer could not start.
 std::unique_ptr<RowWriter> openRowWriter(RowWriterKind kind, int flags, const PageHeader& page, std::FILE* file);
+
+// The bytes the row writer of `kind` holds besides the band it is given, for a page `width`
+// pixels wide written with `depth` bits per pixel: its row and strip buffers, and the codec's own
+// state (libjpeg's rows of each component, zlib's window).
+std::uint64_t rowWriterMemory(RowWriterKind kind, std::uint32_t width, int depth);

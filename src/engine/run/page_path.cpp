@@ -1,0 +1,144 @@
+#include "engine/run/page_path.h"
+
+#include "engine/core/page_header.h"
+#include "engine/formats/format_catalogue.h"
+#include "engine/run/page_memory.h"
+#include "engine/steps/bit_depth.h"
+#include "engine/steps/transform.h"
+#include "engine/write/row_writer.h"
+
+#include <tiffio.h>
+
+#include <algorithm>
+
+namespace {
+
+// Rows a band holds at most when the page is read bottom-up: libtiff decodes a compressed strip
+// from its start, so only strips (or tiles) about a band's size can be read in reverse cheaply.
+constexpr std::uint64_t reverseReadBytes = std::uint64_t{16} << 20;
+
+bool plainLayout(const TiffPageHeader& header)
+{
+    if (header.separatePlanes || header.cmyk || header.orientation != 1 || header.compression == 6 ||
+        !freeImageDecodesRight(header)) {
+        return false;
+    }
+    const bool grey = header.photometric == PHOTOMETRIC_MINISBLACK || header.photometric == PHOTOMETRIC_MINISWHITE;
+    if (grey) {
+        return header.samplesPerPixel == 1 && (header.bitsPerSample == 1 || header.bitsPerSample == 8);
+    }
+    return header.photometric == PHOTOMETRIC_RGB && header.bitsPerSample == 8 &&
+           (header.samplesPerPixel == 3 || (header.samplesPerPixel == 4 && header.extraSamples == 1));
+}
+
+bool rotates(const TransformSettings& t)
+{
+    return t.doImageRotation != 0 && t.imageRotation >= 1 && t.imageRotation <= 359;
+}
+
+// Whether every step before the bit-depth step works on rows alone.
+bool rowLocalSteps(const TiffPageHeader& header, const Settings& settings, const JobState& job)
+{
+    const auto width = static_cast<int>(header.width);
+    const auto height = static_cast<int>(header.height);
+    // A resize, the icon cap, the frame and the watermark need the whole page; so does the sRGB
+    // conversion a profiled page gets when its metadata is stripped.
+    return !rotates(settings.transform) && resizeTarget(width, height, settings) == ResizeTarget{width, height} &&
+           !outputFormatFor(job.outputKey).beyondSizeCap(width, height) && settings.frame.doFrame == 0 &&
+           settings.watermark.doWatermark == 0 && (settings.advanced.stripMetadata == 0 || !header.colourProfile);
+}
+
+bool readsBottomUpCheaply(const TiffPageHeader& header)
+{
+    if (header.tiled || header.compression == COMPRESSION_NONE) {
+        return true;
+    }
+    const std::uint64_t rowBytes = (std::uint64_t{header.width} * static_cast<unsigned>(header.bitsPerPixel) + 7) / 8;
+    return std::uint64_t{std::max<std::uint32_t>(header.rowsPerStrip, 1)} * rowBytes <= reverseReadBytes;
+}
+
+// A page without pixels of the final size and depth, for asking the row writer before any pixel
+// is read: grey levels for 8 bits, black and white for 1 bit.
+Bitmap probeHeader(const TiffPageHeader& header, int depth)
+{
+    Bitmap probe = allocatePageHeader(static_cast<int>(header.width), static_cast<int>(header.height), depth);
+    if (probe && depth <= 8) {
+        RGBQUAD* palette = FreeImage_GetPalette(probe.get());
+        const unsigned colours = FreeImage_GetColorsUsed(probe.get());
+        for (unsigned i = 0; i < colours; ++i) {
+            const auto level = static_cast<BYTE>(i * 255 / (colours - 1));
+            palette[i] = RGBQUAD{level, level, level, 0};
+        }
+    }
+    return probe;
+}
+
+} // namespace
+
+int streamedPageDepth(const TiffPageHeader& header, const Settings& settings, const JobState& job)
+{
+    const AdjustmentSettings& a = settings.adjustment;
+    int depth = header.bitsPerPixel;
+    if (a.doImageColorCorrection != 0 && depth < 8) {
+        depth = 24;
+    }
+    if (a.doImageGreyscale != 0) {
+        depth = 8;
+    }
+    if (a.doImageThreshold != 0) {
+        depth = 1;
+    }
+    JobState page = job;
+    page.file.sourceBpp = header.bitsPerPixel;
+    const int target = effectiveTargetBpp(page);
+    const WriterLayout& form = outputFormatFor(job.outputKey).layout;
+    if (target == depth || target == 24 || target == 32) {
+        return target;
+    }
+    // To grey levels pixel by pixel, unless the automatic depth first looks for colour in the whole
+    // page; to a palette of the page's own colours (quantisation) or to 1 bit (dithering), never.
+    const bool perPixelGrey = form.greyEight && (depth == 1 || form.greyOnly || job.run.autoBpp == 0);
+    return target == 8 && perPixelGrey ? 8 : 0;
+}
+
+PagePath choosePagePath(const TiffPageHeader& header, const Settings& settings, const JobState& job)
+{
+    const OutputFormat& format = outputFormatFor(job.outputKey);
+    if (format.rowWriter == RowWriterKind::None || !plainLayout(header) || !rowLocalSteps(header, settings, job)) {
+        return PagePath::InMemory;
+    }
+    const std::uint64_t estimate = pageMemoryEstimate(header, settings, job);
+    if (estimate == 0 || estimate <= job.run.streamAbove) {
+        return PagePath::InMemory;
+    }
+    if (settings.transform.doImageFlipVertical != 0 && !readsBottomUpCheaply(header)) {
+        return PagePath::InMemory;
+    }
+    const int depth = streamedPageDepth(header, settings, job);
+    if (depth == 0) {
+        return PagePath::InMemory;
+    }
+    const Bitmap probe = probeHeader(header, depth);
+    return probe && rowWriterTakes(format.rowWriter, job.run.saveFlags, probe) ? PagePath::Streamed
+                                                                               : PagePath::InMemory;
+}
+
+std::uint64_t streamedPageMemory(const TiffPageHeader& header, const Settings& settings, const JobState& job)
+{
+    const std::uint64_t width = header.width;
+    const auto rowBytes = [width](int bits) { return (width * static_cast<unsigned>(std::max(bits, 1)) + 31) / 32 * 4; };
+    const std::uint64_t unitRows = header.tiled ? header.tileLength : header.rowsPerStrip;
+    // The band as read (whole strips, or a band's bytes of rows of a large strip) and libtiff's buffer.
+    // libtiff reads an uncompressed strip in pieces of about 8 KiB, whatever its size.
+    const std::uint64_t chopped = std::max<std::uint64_t>(1, 8192 / rowBytes(header.bitsPerPixel));
+    const std::uint64_t readRows = std::clamp<std::uint64_t>(
+        header.compression == COMPRESSION_NONE && !header.tiled ? std::min(unitRows, chopped) : unitRows, 1, header.height);
+    const std::uint64_t bandRows =
+        std::max<std::uint64_t>(readRows, job.run.streamBandBytes / std::max<std::uint64_t>(1, rowBytes(header.bitsPerPixel)));
+    const std::uint64_t rows = std::min<std::uint64_t>(bandRows, header.height);
+    // Each step holds its input band and its output band; 32 bits is the deepest a band gets.
+    const std::uint64_t band = rows * rowBytes(32);
+    const std::uint64_t readBuffer = readRows * rowBytes(header.bitsPerPixel);
+    const int depth = std::max(streamedPageDepth(header, settings, job), 1);
+    return 2 * band + readBuffer + rowWriterMemory(outputFormatFor(job.outputKey).rowWriter, header.width, depth);
+}

@@ -1,0 +1,227 @@
+#include "engine/run/streamed_page.h"
+
+#include "engine/core/freeimage_file.h"
+#include "engine/core/output_naming.h"
+#include "engine/core/page_metadata.h"
+#include "engine/decode/tiff_band_source.h"
+#include "engine/decode/tiff_page_reader.h"
+#include "engine/core/page_header.h"
+#include "engine/formats/format_catalogue.h"
+#include "engine/steps/bit_depth.h"
+#include "engine/steps/colour.h"
+#include "engine/steps/sample_depth.h"
+#include "engine/steps/transform.h"
+#include "engine/write/image_writer.h"
+#include "engine/write/row_writer.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <utility>
+
+namespace {
+
+// The band read `position`-th: from the top, or from the bottom when the page is flipped.
+int bandAt(const TiffBandSource& source, bool bottomUp, int position)
+{
+    return bottomUp ? source.bandCount() - 1 - position : position;
+}
+
+// The steps of processPage that work row by row, in its order, on one band. choosePagePath lets
+// only pages through whose other steps do nothing. The vertical flip turns the band over; the
+// bands themselves are read bottom-up for it.
+Bitmap processBand(Bitmap band, const RunContext& context)
+{
+    const Settings& settings = context.settings;
+    band = toEightBitsPerSample(std::move(band));
+    flip(band, settings);
+    band = adjustColours(std::move(band), settings);
+    band = toGreyscale(std::move(band), settings);
+    band = applyThreshold(std::move(band), settings);
+    band = convertBitDepth(std::move(band), context.job);
+    if (band) {
+        // The form the format's writer is given (encodePage's writer does the same with the page).
+        Bitmap bilevel = withBilevelLayout(outputFormatFor(context.job.outputKey).layout.bilevelIndex, band);
+        if (bilevel) {
+            return bilevel;
+        }
+    }
+    return band;
+}
+
+// The page the writer is told about before the first band: the full size, with the depth, colour
+// masks, palette, resolution and profile the steps gave the first band, and the metadata
+// encodePage puts on the whole page.
+Bitmap pageHeaderOf(const Bitmap& firstBand, unsigned width, unsigned height, const PageMetadata& metadata,
+                    const RunContext& context)
+{
+    FIBITMAP* band = firstBand.get();
+    Bitmap header = allocatePageHeader(static_cast<int>(width), static_cast<int>(height),
+                                       static_cast<int>(firstBand.bpp()), FreeImage_GetRedMask(band),
+                                       FreeImage_GetGreenMask(band), FreeImage_GetBlueMask(band));
+    if (!header) {
+        return header;
+    }
+    if (FreeImage_GetPalette(band) != nullptr) {
+        std::copy_n(FreeImage_GetPalette(band), FreeImage_GetColorsUsed(band), FreeImage_GetPalette(header.get()));
+    }
+    FreeImage_SetDotsPerMeterX(header.get(), FreeImage_GetDotsPerMeterX(band));
+    FreeImage_SetDotsPerMeterY(header.get(), FreeImage_GetDotsPerMeterY(band));
+    const FIICCPROFILE* profile = FreeImage_GetICCProfile(band);
+    if (profile->data != nullptr && profile->size > 0) {
+        FreeImage_CreateICCProfile(header.get(), profile->data, profile->size);
+    }
+    if (context.settings.advanced.stripMetadata != 0) {
+        stripMetadata(header);
+    } else {
+        metadata.applyTo(header, outputFormatFor(context.job.outputKey).metadata);
+    }
+    return header;
+}
+
+// Reads, processes and writes the bands of the page in turn, the first one (already processed)
+// included. The run may abandon the file at the gate between two bands.
+class BandPump {
+  public:
+    BandPump(TiffBandSource& source, Bitmap first, RunContext& context)
+        : source_(source), first_(std::move(first)), context_(context),
+          bottomUp_(context.settings.transform.doImageFlipVertical != 0)
+    {
+    }
+
+    FileFailure run(RowWriter& writer, const QString& outputPath)
+    {
+        const int count = source_.bandCount();
+        for (int written = 0; written < count; ++written) {
+            if (written > 0 && !context_.mayContinue()) {
+                return {FileFailureKind::Abandoned};
+            }
+            Bitmap band = written == 0 ? std::move(first_) : nextBand(written);
+            if (!band) {
+                return failure_;
+            }
+            errno = 0;
+            if (!writer.writeBand(band)) {
+                return diagnoseWriteFailure(outputPath, errno, context_.job.outputKey);
+            }
+        }
+        return {};
+    }
+
+  private:
+    Bitmap nextBand(int position)
+    {
+        Bitmap band = source_.readBand(bandAt(source_, bottomUp_, position));
+        if (!band) {
+            failure_ = {FileFailureKind::Damaged}; // the caller names the page
+            return band;
+        }
+        band = processBand(std::move(band), context_);
+        if (!band) {
+            failure_ = {FileFailureKind::ProcessingFailed};
+        }
+        return band;
+    }
+
+    TiffBandSource& source_;
+    Bitmap first_;
+    RunContext& context_;
+    bool bottomUp_;
+    FileFailure failure_;
+};
+
+// Writes every band into the claimed temporary file; on failure the file is removed.
+FileFailure writeStreamed(BandPump& pump, const Bitmap& header, EncodedPage& encoded, const QString& besidePath,
+                          RunContext& context)
+{
+    JobState& job = context.job;
+    encoded.claim = TempFileClaim::create(besidePath);
+    job.file.tempPath = encoded.claim.path();
+    if (job.file.tempPath.isEmpty()) {
+        return diagnoseWriteFailure(encoded.outputPath, errno, job.outputKey);
+    }
+    const OutputFormat& format = outputFormatFor(job.outputKey);
+    FileFailure failure;
+    {
+        FileHandle file = openFile(job.file.tempPath, "wb");
+        std::unique_ptr<RowWriter> writer =
+            file ? openRowWriter(format.rowWriter, job.run.saveFlags, header, file.get()) : nullptr;
+        if (!writer) {
+            failure = diagnoseWriteFailure(encoded.outputPath, errno, job.outputKey);
+        } else {
+            failure = pump.run(*writer, encoded.outputPath);
+            errno = 0;
+            if (!failure && !writer->finish()) {
+                failure = diagnoseWriteFailure(encoded.outputPath, errno, job.outputKey);
+            }
+            writer.reset();
+            // A full disk shows up when the buffered rest is written out.
+            if (std::fclose(file.release()) != 0 && !failure) {
+                failure = diagnoseWriteFailure(encoded.outputPath, errno, job.outputKey);
+            }
+        }
+    }
+    if (!failure && format.metadata.textTags == TextTagCarrier::TiffTags && !writeTiffTextTags(header, job.file.tempPath)) {
+        failure = diagnoseWriteFailure(encoded.outputPath, errno, job.outputKey);
+    }
+    if (failure) {
+        const int savedErrno = errno;
+        QFile::remove(job.file.tempPath);
+        errno = savedErrno;
+    }
+    return failure;
+}
+
+} // namespace
+
+std::optional<EncodedPage> encodeStreamedPage(int index, const PagePlacement& placement, RunContext& context)
+{
+    JobState& job = context.job;
+    const QString inputPath = job.file.inputPath;
+    const Bitmap layout = decodeTiffPage(inputPath, index, FIF_LOAD_NOPIXELS);
+    std::unique_ptr<TiffBandSource> source = layout ? TiffBandSource::open(inputPath, index, layout, job.run.streamBandBytes) : nullptr;
+    if (!source) {
+        return std::nullopt;
+    }
+    job.file.sourceBpp = static_cast<int>(layout.bpp());
+    describePage(job, static_cast<int>(source->width()), static_cast<int>(source->height()));
+    const auto damaged = [index] { return FileFailure{FileFailureKind::Damaged, QStringLiteral("page %1").arg(index + 1)}; };
+    EncodedPage encoded;
+    Bitmap first = source->readBand(bandAt(*source, context.settings.transform.doImageFlipVertical != 0, 0));
+    if (first) {
+        first = processBand(std::move(first), context);
+        if (!first) {
+            encoded.failure = {FileFailureKind::ProcessingFailed};
+        }
+    } else {
+        encoded.failure = damaged();
+    }
+    Bitmap header;
+    if (first) {
+        header = pageHeaderOf(first, source->width(), source->height(), PageMetadata(layout), context);
+        if (!header || !rowWriterTakes(outputFormatFor(job.outputKey).rowWriter, job.run.saveFlags, header)) {
+            return std::nullopt;
+        }
+    }
+    if (!context.mayContinue()) {
+        encoded.failure = {FileFailureKind::Abandoned};
+        return encoded;
+    }
+    nameEncodedPage(encoded, placement, context);
+    if (encoded.failure) {
+        return encoded;
+    }
+    encoded.width = static_cast<int>(header.width());
+    encoded.height = static_cast<int>(header.height());
+    encoded.depth = static_cast<int>(header.bpp());
+    BandPump pump(*source, std::move(first), context);
+    encoded.failure = writeStreamed(pump, header, encoded, encodeBesidePath(encoded, placement), context);
+    if (encoded.failure.kind == FileFailureKind::Damaged) {
+        encoded.failure = damaged();
+    }
+    if (!encoded.failure) {
+        encoded.encodedPath = encoded.claim.path();
+    }
+    return encoded;
+}

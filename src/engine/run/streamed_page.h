@@ -1,0 +1,18 @@
+#pragma once
+
+#include "engine/core/run_context.h"
+#include "engine/decode/page_loader.h"
+#include "engine/run/pipeline.h"
+
+#include <optional>
+
+// One page on the streamed path (page_path.h chose it): read a band of rows at a time with
+// libtiff, each band through the row steps in the pipeline's order (flips, colour correction,
+// greyscale, threshold, bit depth), then into the output format's row writer, under the same
+// temporary-file claim, naming and gates as encodePage. Its file is the file encodePage writes for
+// the same page, byte for byte.
+//
+// nullopt when the page turns out not to stream after all, before anything was named or written:
+// FreeImage cannot read its header, its rows are not laid out plainly, or the row writer declines
+// its metadata. The caller then converts it in memory.
+std::optional<EncodedPage> encodeStreamedPage(int index, const PagePlacement& placement, RunContext& context);
