@@ -8,7 +8,7 @@
 #include "engine/run/pipeline.h"
 #include "engine/run/streamed_page.h"
 #include "engine/formats/format_catalogue.h"
-#include "engine/write/row_writer.h"
+#include "engine/write/row_writer_dispatch.h"
 #include "support/tiff_fixtures.h"
 #include "support/tiff_variants.h"
 

@@ -5,7 +5,7 @@
 #include "engine/run/page_memory.h"
 #include "engine/steps/bit_depth.h"
 #include "engine/steps/transform.h"
-#include "engine/write/row_writer.h"
+#include "engine/write/row_writer_dispatch.h"
 
 #include <tiffio.h>
 

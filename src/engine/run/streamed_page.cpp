@@ -12,7 +12,7 @@
 #include "engine/steps/sample_depth.h"
 #include "engine/steps/transform.h"
 #include "engine/write/image_writer.h"
-#include "engine/write/row_writer.h"
+#include "engine/write/row_writer_dispatch.h"
 
 #include <QFile>
 #include <QFileInfo>

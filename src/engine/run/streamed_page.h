@@ -2,7 +2,7 @@
 
 #include "engine/core/run_context.h"
 #include "engine/decode/page_loader.h"
-#include "engine/run/pipeline.h"
+#include "engine/run/encoded_page.h"
 
 #include <optional>
 

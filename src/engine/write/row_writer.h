@@ -16,6 +16,8 @@
 // the colour masks, the palette, the resolution, the ICC profile and the metadata models.
 using PageHeader = Bitmap;
 
+// Which writer takes a page's rows, and the writer for a page: engine/write/row_writer_dispatch.h.
+
 class RowWriter {
   public:
     virtual ~RowWriter() = default;
@@ -31,16 +33,3 @@ class RowWriter {
     // After the last band: completes the file. False when it could not be completed.
     virtual bool finish() = 0;
 };
-
-// Whether `kind` has a streamed form that gives FreeImage's bytes for this page and these flags
-// (some do not: an interlaced PNG, a progressive JPEG, a depth the streamed form lacks).
-bool rowWriterTakes(RowWriterKind kind, int flags, const PageHeader& page);
-
-// The row writer of `kind` writing to `file` (left open: the caller closes it and checks that),
-// or nullptr when rowWriterTakes is false or the writer could not start.
-std::unique_ptr<RowWriter> openRowWriter(RowWriterKind kind, int flags, const PageHeader& page, std::FILE* file);
-
-// The bytes the row writer of `kind` holds besides the band it is given, for a page `width`
-// pixels wide written with `depth` bits per pixel: its row and strip buffers, and the codec's own
-// state (libjpeg's rows of each component, zlib's window).
-std::uint64_t rowWriterMemory(RowWriterKind kind, std::uint32_t width, int depth);

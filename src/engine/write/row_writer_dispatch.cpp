@@ -1,4 +1,4 @@
-#include "engine/write/row_writer.h"
+#include "engine/write/row_writer_dispatch.h"
 
 #include "engine/write/pnm_row_writer.h"
 #include "engine/write/tiff_row_writer.h"
