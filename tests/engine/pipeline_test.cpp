@@ -3,6 +3,7 @@
 #include "engine/run/pipeline.h"
 #include "engine/steps/watermark.h"
 #include "engine/steps/sample_depth.h"
+#include "support/console_run.h"
 #include "support/gui_app.h"
 #include "support/malformed_tiffs.h"
 #include "support/old_jpeg_tiff.h"
@@ -71,22 +72,14 @@ void writeRawTiff(const QString& path, const std::vector<std::pair<std::uint32_t
 }
 
 // A temporary folder, console defaults, and a run prepared for one output format.
-class Pipeline : public ::testing::Test {
+class Pipeline : public ConsoleRun {
   protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        resetToDefaults(settings, true);
-        job.consoleRun = 1;
-        job.outputFolder = dir.path() + QStringLiteral("/out/");
-        ASSERT_TRUE(QDir().mkpath(job.outputFolder));
-        useFormat(QStringLiteral("png"));
-    }
-
-    void useFormat(const QString& key)
-    {
-        job.outputKey = key;
-        ASSERT_TRUE(prepareRun(settings, job));
+        ConsoleRun::SetUp();
+        if (!HasFatalFailure()) {
+            useFormat(QStringLiteral("png"));
+        }
     }
 
     QString input(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
@@ -100,11 +93,6 @@ class Pipeline : public ::testing::Test {
         return processCurrentFile(context);
     }
 
-    QStringList outputs() const { return QDir(job.outputFolder).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
-
-    QTemporaryDir dir;
-    Settings settings;
-    JobState job;
     QStringList saved;
 };
 

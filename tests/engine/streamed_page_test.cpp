@@ -9,6 +9,7 @@
 #include "engine/run/streamed_page.h"
 #include "engine/formats/format_catalogue.h"
 #include "engine/write/row_writer_dispatch.h"
+#include "support/console_run.h"
 #include "support/tiff_fixtures.h"
 #include "support/tiff_variants.h"
 
@@ -225,28 +226,16 @@ void PrintTo(const Writer& writer, std::ostream* out)
 
 using StreamCase = std::tuple<Page, Writer>;
 
-// A temporary folder, console defaults and a run prepared for one output format.
-class StreamedRun : public ::testing::Test {
+// A console run prepared for one writer, streaming in bands as small as the page allows.
+class StreamedRun : public ConsoleRun {
   protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        resetToDefaults(settings, true);
-        job.consoleRun = 1;
-        job.outputFolder = dir.path() + QStringLiteral("/out/");
-        ASSERT_TRUE(QDir().mkpath(job.outputFolder));
-    }
-
     void prepare(const Writer& writer)
     {
-        job.outputKey = QString::fromLatin1(writer.key);
         settings.output.tiffCompression = writer.tiffCompression;
         settings.output.tiffBpp = writer.bpp;
-        ASSERT_TRUE(prepareRun(settings, job));
-        job.run.streamBandBytes = 1; // as many bands as the layout allows
+        useFormat(QString::fromLatin1(writer.key));
+        job.run.streamBandBytes = 1;
     }
-
-    QStringList outputs() const { return QDir(job.outputFolder).entryList(QDir::Files | QDir::Hidden); }
 
     // The streamed file of the page with the settings in hand, then the in-memory file under the
     // same name; they must be the same bytes.
@@ -272,9 +261,6 @@ class StreamedRun : public ::testing::Test {
         EXPECT_TRUE(differs == streamedBytes.end()) << "first difference at byte " << differs - streamedBytes.begin();
     }
 
-    QTemporaryDir dir;
-    Settings settings;
-    JobState job;
 };
 
 class StreamedFile : public StreamedRun, public ::testing::WithParamInterface<StreamCase> {};
@@ -525,8 +511,7 @@ TEST_P(PathChoice, StreamsOnlyWhatGivesTheSameFile)
     if (c.chain) {
         c.chain(settings);
     }
-    job.outputKey = QString::fromLatin1(c.key);
-    ASSERT_TRUE(prepareRun(settings, job));
+    useFormat(QString::fromLatin1(c.key));
     job.run.streamAbove = 0;
     if (c.run) {
         c.run(job);
@@ -546,8 +531,7 @@ TEST_F(StreamedRun, BudgetCountsAStreamedPageByWhatItHolds)
     TiffPageHeader header = plainRgbHeader();
     header.width = 20000;
     header.height = 15000;
-    job.outputKey = QStringLiteral("tiff");
-    ASSERT_TRUE(prepareRun(settings, job));
+    useFormat(QStringLiteral("tiff"));
     const std::uint64_t whole = pageMemoryEstimate(header, settings, job);
     ASSERT_GT(whole, std::uint64_t{850} << 20);
     ASSERT_EQ(choosePagePath(header, settings, job), PagePath::Streamed);
