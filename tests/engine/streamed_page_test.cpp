@@ -195,6 +195,7 @@ const Chain chains[] = {
          s.adjustment.doImageThreshold = 1;
          s.adjustment.imageThreshold = 100;
      }},
+    {"stripped_metadata", [](Settings& s) { s.advanced.stripMetadata = 1; }},
 };
 
 struct Writer {
