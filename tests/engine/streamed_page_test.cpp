@@ -333,6 +333,67 @@ TEST_F(StreamedRun, CarriesTheSameMetadata)
     }
 }
 
+// An 8-bit grey map sheet georeferenced with GeoTIFF tags (key directory, pixel scale, tie point,
+// ASCII parameters), written with libtiff.
+bool writeGeoTiff(const QString& path)
+{
+    static const TIFFFieldInfo geoFields[] = {
+        {33550, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, const_cast<char*>("ModelPixelScale")},
+        {33922, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, const_cast<char*>("ModelTiepoint")},
+        {34735, -1, -1, TIFF_SHORT, FIELD_CUSTOM, 1, 1, const_cast<char*>("GeoKeyDirectory")},
+        {34737, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("GeoAsciiParams")},
+    };
+    TIFF* tiff = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    if (tiff == nullptr) {
+        return false;
+    }
+    for (const TIFFFieldInfo& field : geoFields) {
+        if (TIFFFindField(tiff, field.field_tag, TIFF_ANY) == nullptr) {
+            TIFFMergeFieldInfo(tiff, &field, 1);
+        }
+    }
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, std::uint32_t{pageWidth});
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, std::uint32_t{pageHeight});
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 8);
+    const std::uint16_t keys[] = {1, 1, 0, 3, 1024, 0, 1, 1, 1025, 0, 1, 1, 3072, 0, 1, 32633};
+    const double scale[] = {0.5, 0.5, 0.0};
+    const double tiePoint[] = {0.0, 0.0, 0.0, 500000.0, 4649776.0, 0.0};
+    TIFFSetField(tiff, 34735, 16, keys);
+    TIFFSetField(tiff, 33550, 3, scale);
+    TIFFSetField(tiff, 33922, 6, tiePoint);
+    TIFFSetField(tiff, 34737, "WGS 84 / UTM zone 33N|");
+    std::vector<std::uint8_t> row(pageWidth);
+    bool written = true;
+    for (int y = 0; y < pageHeight && written; ++y) {
+        for (int x = 0; x < pageWidth; ++x) {
+            row[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(x * 5 + y * 3);
+        }
+        written = TIFFWriteScanline(tiff, row.data(), static_cast<std::uint32_t>(y), 0) >= 0;
+    }
+    TIFFClose(tiff);
+    return written;
+}
+
+// Map sheets keep their georeferencing: the streamed TIFF carries the GeoTIFF tags as the
+// in-memory one does.
+TEST_F(StreamedRun, KeepsGeoTiffTags)
+{
+    const QString input = dir.filePath(QStringLiteral("sheet.tif"));
+    ASSERT_TRUE(writeGeoTiff(input));
+    prepare({"tiff_lzw", "tiff", 6});
+    const std::vector<TiffPageHeader> headers = readTiffPageHeaders(input);
+    ASSERT_EQ(headers.size(), 1U);
+    job.run.streamAbove = 0;
+    ASSERT_EQ(choosePagePath(headers[0], settings, job), PagePath::Streamed);
+    compareWithInMemory(input);
+    const Bitmap written = decodeTiffPage(job.file.outputPath, 0, FIF_LOAD_NOPIXELS);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(FreeImage_GetMetadataCount(FIMD_GEOTIFF, written.get()), 4U);
+}
+
 // Through the whole file loop: every page of a multi-page file streamed under its numbered name,
 // reported as saved, the same files as in memory. The run's gate is asked between the bands.
 TEST_F(StreamedRun, ConvertsEveryPageOfAFileUnderItsName)

@@ -121,6 +121,84 @@ bool hasExifDirectoryTags(FIBITMAP* page)
     return found;
 }
 
+// The GeoTIFF tags FreeImage's TIFF loader keeps (its GEOTIFF model) and its writer writes back,
+// in the order it sets them: georeferencing of map scans and aerial photographs. libtiff writes
+// them once they are declared on the handle (FreeImage declares them for every handle of the
+// process; they are declared here where that has not happened).
+const TIFFFieldInfo geoTiffFields[] = {
+    {33550, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, const_cast<char*>("ModelPixelScale")},
+    {33920, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, const_cast<char*>("IntergraphMatrix")},
+    {34264, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, const_cast<char*>("ModelTransformation")},
+    {33922, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, const_cast<char*>("ModelTiepoint")},
+    {34735, -1, -1, TIFF_SHORT, FIELD_CUSTOM, 1, 1, const_cast<char*>("GeoKeyDirectory")},
+    {34736, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, const_cast<char*>("GeoDoubleParams")},
+    {34737, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("GeoAsciiParams")},
+    {34263, 1, 1, TIFF_LONG, FIELD_CUSTOM, 1, 1, const_cast<char*>("JplCartoIfd")},
+};
+
+const TIFFFieldInfo* geoTiffField(WORD id)
+{
+    for (const TIFFFieldInfo& field : geoTiffFields) {
+        if (field.field_tag == id) {
+            return &field;
+        }
+    }
+    return nullptr;
+}
+
+// Whether every GeoTIFF tag the page carries is one of the above, of its type.
+bool knownGeoTiffTags(FIBITMAP* page)
+{
+    FITAG* tag = nullptr;
+    FIMETADATA* search = FreeImage_FindFirstMetadata(FIMD_GEOTIFF, page, &tag);
+    if (search == nullptr) {
+        return true;
+    }
+    bool known = true;
+    do {
+        const TIFFFieldInfo* field = geoTiffField(FreeImage_GetTagID(tag));
+        known = field != nullptr && static_cast<int>(field->field_type) == static_cast<int>(FreeImage_GetTagType(tag));
+    } while (known && FreeImage_FindNextMetadata(search, &tag));
+    FreeImage_FindCloseMetadata(search);
+    return known;
+}
+
+// The page's GeoTIFF tag `id`, nullptr when it has none.
+FITAG* geoTiffTag(FIBITMAP* page, WORD id)
+{
+    FITAG* tag = nullptr;
+    FIMETADATA* search = FreeImage_FindFirstMetadata(FIMD_GEOTIFF, page, &tag);
+    if (search == nullptr) {
+        return nullptr;
+    }
+    bool found = false;
+    do {
+        found = FreeImage_GetTagID(tag) == id;
+    } while (!found && FreeImage_FindNextMetadata(search, &tag));
+    FreeImage_FindCloseMetadata(search);
+    return found ? tag : nullptr;
+}
+
+// In the order of the table: libtiff writes the values of these tags in the order they were set.
+void setGeoTiffTags(TIFF* tiff, FIBITMAP* page)
+{
+    for (const TIFFFieldInfo& field : geoTiffFields) {
+        FITAG* tag = geoTiffTag(page, static_cast<WORD>(field.field_tag));
+        if (tag == nullptr) {
+            continue;
+        }
+        if (TIFFFindField(tiff, field.field_tag, TIFF_ANY) == nullptr) {
+            TIFFMergeFieldInfo(tiff, &field, 1);
+        }
+        if (field.field_type == TIFF_ASCII) {
+            TIFFSetField(tiff, field.field_tag, FreeImage_GetTagValue(tag));
+        } else {
+            TIFFSetField(tiff, field.field_tag, static_cast<std::uint32_t>(FreeImage_GetTagCount(tag)),
+                         FreeImage_GetTagValue(tag));
+        }
+    }
+}
+
 void setColourMap(TIFF* tiff, FIBITMAP* page)
 {
     const unsigned colours = FreeImage_GetColorsUsed(page);
@@ -193,6 +271,7 @@ void setTags(TIFF* tiff, FIBITMAP* page, int flags)
         TIFFSetField(tiff, TIFFTAG_XMLPACKET, static_cast<std::uint32_t>(FreeImage_GetTagLength(xmp)),
                      FreeImage_GetTagValue(xmp));
     }
+    setGeoTiffTags(tiff, page);
 }
 
 class TiffRowWriter final : public RowWriter {
@@ -260,7 +339,7 @@ bool tiffRowWriterTakes(int flags, const PageHeader& page)
                       (FreeImage_GetICCProfile(dib)->flags & FIICC_COLOR_IS_CMYK) == FIICC_COLOR_IS_CMYK;
     return depth && !cmyk && compressionOf(flags, bpp) != 0 && !(bpp == 8 && FreeImage_IsTransparent(dib)) &&
            FreeImage_GetThumbnail(dib) == nullptr && FreeImage_GetMetadataCount(FIMD_IPTC, dib) == 0 &&
-           FreeImage_GetMetadataCount(FIMD_GEOTIFF, dib) == 0 && !hasExifDirectoryTags(dib);
+           knownGeoTiffTags(dib) && !hasExifDirectoryTags(dib);
 }
 
 std::unique_ptr<RowWriter> openTiffRowWriter(int flags, const PageHeader& page, std::FILE* file)
