@@ -1,13 +1,13 @@
 #include "engine/decode/page_loader.h"
 #include "engine/decode/tiff_band_source.h"
 #include "engine/decode/tiff_page_reader.h"
+#include "engine/formats/format_catalogue.h"
 #include "engine/run/conversion_run.h"
 #include "engine/run/memory_budget.h"
 #include "engine/run/page_memory.h"
 #include "engine/run/page_path.h"
 #include "engine/run/pipeline.h"
 #include "engine/run/streamed_page.h"
-#include "engine/formats/format_catalogue.h"
 #include "engine/write/row_writer_dispatch.h"
 #include "support/console_run.h"
 #include "support/tiff_fixtures.h"
@@ -71,8 +71,10 @@ const Page pages[] = {
 
 TiffVariant variantOf(const Page& page)
 {
-    TiffVariant variant{.name = QString::fromLatin1(page.name), .photometric = page.photometric,
-                        .bitsPerSample = page.bitsPerSample, .colourSamples = page.colourSamples};
+    TiffVariant variant{.name = QString::fromLatin1(page.name),
+                        .photometric = page.photometric,
+                        .bitsPerSample = page.bitsPerSample,
+                        .colourSamples = page.colourSamples};
     variant.alpha = page.alpha;
     variant.tiled = page.tiled;
     variant.bigEndian = page.bigEndian;
@@ -261,7 +263,6 @@ class StreamedRun : public ConsoleRun {
         const auto differs = std::mismatch(streamedBytes.begin(), streamedBytes.end(), inMemory.begin()).first;
         EXPECT_TRUE(differs == streamedBytes.end()) << "first difference at byte " << differs - streamedBytes.begin();
     }
-
 };
 
 class StreamedFile : public StreamedRun, public ::testing::WithParamInterface<StreamCase> {};
@@ -414,7 +415,8 @@ TEST_F(StreamedRun, ConvertsEveryPageOfAFileUnderItsName)
         context.onSaved = [&saved](const QString& path) { saved << path; };
         context.gate = [&gates, streamed] { return ++gates[streamed] > 0; };
         ASSERT_TRUE(processCurrentFile(context)) << describeFailure(context.failure).toStdString();
-        ASSERT_EQ(saved, QStringList({job.outputFolder + QStringLiteral("atlas[1].tiff"), job.outputFolder + QStringLiteral("atlas[2].tiff")}));
+        ASSERT_EQ(saved, QStringList({job.outputFolder + QStringLiteral("atlas[1].tiff"),
+                                      job.outputFolder + QStringLiteral("atlas[2].tiff")}));
         EXPECT_EQ(outputs(), QStringList({QStringLiteral("atlas[1].tiff"), QStringLiteral("atlas[2].tiff")}));
         for (const QString& path : saved) {
             files[streamed].push_back(fileBytes(path));
@@ -468,20 +470,28 @@ void PrintTo(const ChoiceCase& c, std::ostream* out)
 const ChoiceCase choiceCases[] = {
     {"grey_to_pgm", "pgm", PagePath::Streamed},
     {"rgb_to_tiff", "tiff", PagePath::Streamed, {}, {}, {}, true},
-    {"rgba_to_tiff", "tiff", PagePath::Streamed,
+    {"rgba_to_tiff",
+     "tiff",
+     PagePath::Streamed,
      [](TiffPageHeader& h) {
          h.bitsPerPixel = 32;
          h.samplesPerPixel = 4;
          h.extraSamples = 1;
      },
-     {}, {}, true},
+     {},
+     {},
+     true},
     {"bilevel_white_to_pbm", "pbm", PagePath::Streamed,
      [](TiffPageHeader& h) {
          h.bitsPerPixel = 1;
          h.bitsPerSample = 1;
          h.photometric = PHOTOMETRIC_MINISWHITE;
      }},
-    {"below_the_threshold", "pgm", PagePath::InMemory, {}, {},
+    {"below_the_threshold",
+     "pgm",
+     PagePath::InMemory,
+     {},
+     {},
      [](JobState& j) { j.run.streamAbove = std::uint64_t{1} << 40; }},
     {"no_row_writer", "bmp", PagePath::InMemory},
     {"cmyk", "tiff", PagePath::InMemory,
@@ -511,12 +521,18 @@ const ChoiceCase choiceCases[] = {
          h.colourProfileAndExif = true;
      }},
     {"old_style_jpeg", "tiff", PagePath::InMemory, [](TiffPageHeader& h) { h.compression = 6; }},
-    {"rotation", "tiff", PagePath::InMemory, {},
+    {"rotation",
+     "tiff",
+     PagePath::InMemory,
+     {},
      [](Settings& s) {
          s.transform.doImageRotation = 1;
          s.transform.imageRotation = 90;
      }},
-    {"resize", "tiff", PagePath::InMemory, {},
+    {"resize",
+     "tiff",
+     PagePath::InMemory,
+     {},
      [](Settings& s) {
          s.transform.doImageResize = 1;
          s.transform.imageWidth = 50;
@@ -529,7 +545,10 @@ const ChoiceCase choiceCases[] = {
     {"watermark", "tiff", PagePath::InMemory, {}, [](Settings& s) { s.watermark.doWatermark = 1; }},
     {"stripped_profiled_page", "tiff", PagePath::InMemory, [](TiffPageHeader& h) { h.colourProfile = true; },
      [](Settings& s) { s.advanced.stripMetadata = 1; }},
-    {"stripped_page_without_profile", "tiff", PagePath::Streamed, {},
+    {"stripped_page_without_profile",
+     "tiff",
+     PagePath::Streamed,
+     {},
      [](Settings& s) { s.advanced.stripMetadata = 1; }},
     {"quantised_to_8_bits", "tiff", PagePath::InMemory, {}, [](Settings& s) { s.output.tiffBpp = 8; }, {}, true},
     {"dithered_to_1_bit", "pbm", PagePath::InMemory},
@@ -611,8 +630,8 @@ TEST_F(StreamedRun, BudgetCountsAStreamedPageByWhatItHolds)
 // directory still reads, the first strips decode, the rest cannot be read.
 QByteArray cutShortTiff(const QString& path)
 {
-    TiffVariant variant{.name = QStringLiteral("cut"), .photometric = PHOTOMETRIC_RGB, .bitsPerSample = 8,
-                        .colourSamples = 3};
+    TiffVariant variant{
+        .name = QStringLiteral("cut"), .photometric = PHOTOMETRIC_RGB, .bitsPerSample = 8, .colourSamples = 3};
     variant.rowsPerStrip = 8;
     if (!fixtures::writeTiffVariant(path, variant, 48, 40)) {
         return {};

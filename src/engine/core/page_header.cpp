@@ -3,8 +3,7 @@
 // FreeImage 3.18 exports FreeImage_AllocateHeader (its header-only loads are built on it), but the
 // installed FreeImage.h does not declare it: declared here, once, with the library's signature.
 extern "C" FIBITMAP* DLL_CALLCONV FreeImage_AllocateHeader(BOOL header_only, int width, int height, int bpp,
-                                                            unsigned red_mask, unsigned green_mask,
-                                                            unsigned blue_mask);
+                                                           unsigned red_mask, unsigned green_mask, unsigned blue_mask);
 
 Bitmap allocatePageHeader(int width, int height, int bpp, unsigned redMask, unsigned greenMask, unsigned blueMask)
 {

@@ -98,9 +98,10 @@ std::unique_ptr<TiffBandSource> TiffBandSource::open(const QString& path, int in
         rowsPerStrip = std::clamp<std::uint32_t>(rowsPerStrip, 1, source->height_);
         source->rowsPerStrip_ = rowsPerStrip;
         const std::uint64_t stripBytes = std::uint64_t{rowsPerStrip} * source->rowBytes_;
-        const std::uint64_t rows = stripBytes <= std::max<std::uint64_t>(bandBytes, 1)
-                                       ? rowsPerStrip * std::max<std::uint64_t>(1, std::max<std::uint64_t>(bandBytes, 1) / stripBytes)
-                                       : std::max<std::uint64_t>(1, std::max<std::uint64_t>(bandBytes, 1) / source->rowBytes_);
+        const std::uint64_t rows =
+            stripBytes <= std::max<std::uint64_t>(bandBytes, 1)
+                ? rowsPerStrip * std::max<std::uint64_t>(1, std::max<std::uint64_t>(bandBytes, 1) / stripBytes)
+                : std::max<std::uint64_t>(1, std::max<std::uint64_t>(bandBytes, 1) / source->rowBytes_);
         source->bandRows_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(rows, source->height_));
     }
     return source;

@@ -126,15 +126,18 @@ PagePath choosePagePath(const TiffPageHeader& header, const Settings& settings, 
 std::uint64_t streamedPageMemory(const TiffPageHeader& header, const Settings& settings, const JobState& job)
 {
     const std::uint64_t width = header.width;
-    const auto rowBytes = [width](int bits) { return (width * static_cast<unsigned>(std::max(bits, 1)) + 31) / 32 * 4; };
+    const auto rowBytes = [width](int bits) {
+        return (width * static_cast<unsigned>(std::max(bits, 1)) + 31) / 32 * 4;
+    };
     const std::uint64_t unitRows = header.tiled ? header.tileLength : header.rowsPerStrip;
     // The band as read (whole strips, or a band's bytes of rows of a large strip) and libtiff's buffer.
     // libtiff reads an uncompressed strip in pieces of about 8 KiB, whatever its size.
     const std::uint64_t chopped = std::max<std::uint64_t>(1, 8192 / rowBytes(header.bitsPerPixel));
     const std::uint64_t readRows = std::clamp<std::uint64_t>(
-        header.compression == COMPRESSION_NONE && !header.tiled ? std::min(unitRows, chopped) : unitRows, 1, header.height);
-    const std::uint64_t bandRows =
-        std::max<std::uint64_t>(readRows, job.run.streamBandBytes / std::max<std::uint64_t>(1, rowBytes(header.bitsPerPixel)));
+        header.compression == COMPRESSION_NONE && !header.tiled ? std::min(unitRows, chopped) : unitRows, 1,
+        header.height);
+    const std::uint64_t bandRows = std::max<std::uint64_t>(
+        readRows, job.run.streamBandBytes / std::max<std::uint64_t>(1, rowBytes(header.bitsPerPixel)));
     const std::uint64_t rows = std::min<std::uint64_t>(bandRows, header.height);
     // Each step holds its input band and its output band; 32 bits is the deepest a band gets.
     const std::uint64_t band = rows * rowBytes(32);

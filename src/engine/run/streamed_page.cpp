@@ -2,10 +2,10 @@
 
 #include "engine/core/freeimage_file.h"
 #include "engine/core/output_naming.h"
+#include "engine/core/page_header.h"
 #include "engine/core/page_metadata.h"
 #include "engine/decode/tiff_band_source.h"
 #include "engine/decode/tiff_page_reader.h"
-#include "engine/core/page_header.h"
 #include "engine/formats/format_catalogue.h"
 #include "engine/steps/bit_depth.h"
 #include "engine/steps/colour.h"
@@ -57,9 +57,9 @@ Bitmap pageHeaderOf(const Bitmap& firstBand, unsigned width, unsigned height, co
                     const RunContext& context)
 {
     FIBITMAP* band = firstBand.get();
-    Bitmap header = allocatePageHeader(static_cast<int>(width), static_cast<int>(height),
-                                       static_cast<int>(firstBand.bpp()), FreeImage_GetRedMask(band),
-                                       FreeImage_GetGreenMask(band), FreeImage_GetBlueMask(band));
+    Bitmap header =
+        allocatePageHeader(static_cast<int>(width), static_cast<int>(height), static_cast<int>(firstBand.bpp()),
+                           FreeImage_GetRedMask(band), FreeImage_GetGreenMask(band), FreeImage_GetBlueMask(band));
     if (!header) {
         return header;
     }
@@ -162,7 +162,8 @@ FileFailure writeStreamed(BandPump& pump, const Bitmap& header, EncodedPage& enc
             }
         }
     }
-    if (!failure && format.metadata.textTags == TextTagCarrier::TiffTags && !writeTiffTextTags(header, job.file.tempPath)) {
+    if (!failure && format.metadata.textTags == TextTagCarrier::TiffTags &&
+        !writeTiffTextTags(header, job.file.tempPath)) {
         failure = diagnoseWriteFailure(encoded.outputPath, errno, job.outputKey);
     }
     if (failure) {
@@ -180,13 +181,16 @@ std::optional<EncodedPage> encodeStreamedPage(int index, const PagePlacement& pl
     JobState& job = context.job;
     const QString inputPath = job.file.inputPath;
     const Bitmap layout = decodeTiffPage(inputPath, index, FIF_LOAD_NOPIXELS);
-    std::unique_ptr<TiffBandSource> source = layout ? TiffBandSource::open(inputPath, index, layout, job.run.streamBandBytes) : nullptr;
+    std::unique_ptr<TiffBandSource> source =
+        layout ? TiffBandSource::open(inputPath, index, layout, job.run.streamBandBytes) : nullptr;
     if (!source) {
         return std::nullopt;
     }
     job.file.sourceBpp = static_cast<int>(layout.bpp());
     describePage(job, static_cast<int>(source->width()), static_cast<int>(source->height()));
-    const auto damaged = [index] { return FileFailure{FileFailureKind::Damaged, QStringLiteral("page %1").arg(index + 1)}; };
+    const auto damaged = [index] {
+        return FileFailure{FileFailureKind::Damaged, QStringLiteral("page %1").arg(index + 1)};
+    };
     EncodedPage encoded;
     Bitmap first = source->readBand(bandAt(*source, context.settings.transform.doImageFlipVertical != 0, 0));
     if (first) {

@@ -12,8 +12,11 @@ class PnmRowWriter final : public RowWriter {
     {
         // The header as FreeImage prints it: magic number, size, and the largest level for the
         // formats that have one.
-        std::string header = "P" + std::to_string(bpp_ == 1 ? 4 : bpp_ == 8 ? 5 : 6) + "\n" +
-                             std::to_string(width_) + " " + std::to_string(height_) + "\n";
+        std::string header = "P" +
+                             std::to_string(bpp_ == 1   ? 4
+                                            : bpp_ == 8 ? 5
+                                                        : 6) +
+                             "\n" + std::to_string(width_) + " " + std::to_string(height_) + "\n";
         if (bpp_ != 1) {
             header += "255\n";
         }

@@ -103,22 +103,30 @@ std::uint16_t photometricOf(FIBITMAP* page)
     }
 }
 
+// The first tag of `model` on the page that `wanted` picks; nullptr when there is none.
+template <typename Wanted> FITAG* findTag(FIBITMAP* page, FREE_IMAGE_MDMODEL model, Wanted wanted)
+{
+    FITAG* tag = nullptr;
+    FIMETADATA* search = FreeImage_FindFirstMetadata(model, page, &tag);
+    if (search == nullptr) {
+        return nullptr;
+    }
+    bool found = false;
+    do {
+        found = wanted(tag);
+    } while (!found && FreeImage_FindNextMetadata(search, &tag));
+    FreeImage_FindCloseMetadata(search);
+    return found ? tag : nullptr;
+}
+
 // Tags of an EXIF sub-directory (exposure, capture dates, flash ...) found among the page's main
 // tags: FreeImage's writer copies those it knows into the page's directory.
 bool hasExifDirectoryTags(FIBITMAP* page)
 {
-    FITAG* tag = nullptr;
-    FIMETADATA* search = FreeImage_FindFirstMetadata(FIMD_EXIF_MAIN, page, &tag);
-    if (search == nullptr) {
-        return false;
-    }
-    bool found = false;
-    do {
-        const WORD id = FreeImage_GetTagID(tag);
-        found = id == 0x829A || id == 0x829D || (id >= 0x8822 && id <= 0x8828) || id >= 0x9000;
-    } while (!found && FreeImage_FindNextMetadata(search, &tag));
-    FreeImage_FindCloseMetadata(search);
-    return found;
+    return findTag(page, FIMD_EXIF_MAIN, [](FITAG* tag) {
+               const WORD id = FreeImage_GetTagID(tag);
+               return id == 0x829A || id == 0x829D || (id >= 0x8822 && id <= 0x8828) || id >= 0x9000;
+           }) != nullptr;
 }
 
 // The GeoTIFF tags FreeImage's TIFF loader keeps (its GEOTIFF model) and its writer writes back,
@@ -149,41 +157,19 @@ const TIFFFieldInfo* geoTiffField(WORD id)
 // Whether every GeoTIFF tag the page carries is one of the above, of its type.
 bool knownGeoTiffTags(FIBITMAP* page)
 {
-    FITAG* tag = nullptr;
-    FIMETADATA* search = FreeImage_FindFirstMetadata(FIMD_GEOTIFF, page, &tag);
-    if (search == nullptr) {
-        return true;
-    }
-    bool known = true;
-    do {
-        const TIFFFieldInfo* field = geoTiffField(FreeImage_GetTagID(tag));
-        known = field != nullptr && static_cast<int>(field->field_type) == static_cast<int>(FreeImage_GetTagType(tag));
-    } while (known && FreeImage_FindNextMetadata(search, &tag));
-    FreeImage_FindCloseMetadata(search);
-    return known;
-}
-
-// The page's GeoTIFF tag `id`, nullptr when it has none.
-FITAG* geoTiffTag(FIBITMAP* page, WORD id)
-{
-    FITAG* tag = nullptr;
-    FIMETADATA* search = FreeImage_FindFirstMetadata(FIMD_GEOTIFF, page, &tag);
-    if (search == nullptr) {
-        return nullptr;
-    }
-    bool found = false;
-    do {
-        found = FreeImage_GetTagID(tag) == id;
-    } while (!found && FreeImage_FindNextMetadata(search, &tag));
-    FreeImage_FindCloseMetadata(search);
-    return found ? tag : nullptr;
+    return findTag(page, FIMD_GEOTIFF, [](FITAG* tag) {
+               const TIFFFieldInfo* field = geoTiffField(FreeImage_GetTagID(tag));
+               return field == nullptr ||
+                      static_cast<int>(field->field_type) != static_cast<int>(FreeImage_GetTagType(tag));
+           }) == nullptr;
 }
 
 // In the order of the table: libtiff writes the values of these tags in the order they were set.
 void setGeoTiffTags(TIFF* tiff, FIBITMAP* page)
 {
     for (const TIFFFieldInfo& field : geoTiffFields) {
-        FITAG* tag = geoTiffTag(page, static_cast<WORD>(field.field_tag));
+        FITAG* tag = findTag(page, FIMD_GEOTIFF,
+                             [&field](FITAG* candidate) { return FreeImage_GetTagID(candidate) == field.field_tag; });
         if (tag == nullptr) {
             continue;
         }
