@@ -1,7 +1,6 @@
 #include "engine/run/pipeline.h"
 
 #include "engine/core/file_failure.h"
-#include "engine/core/output_naming.h"
 #include "engine/core/page_metadata.h"
 #include "engine/decode/input_diagnosis.h"
 #include "engine/formats/format_catalogue.h"
@@ -17,9 +16,6 @@
 #include "engine/write/image_writer.h"
 #include "engine/write/temp_file_claims.h"
 
-#include <QFileInfo>
-
-#include <algorithm>
 #include <cerrno>
 #include <optional>
 

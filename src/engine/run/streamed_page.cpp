@@ -1,7 +1,6 @@
 #include "engine/run/streamed_page.h"
 
 #include "engine/core/freeimage_file.h"
-#include "engine/core/output_naming.h"
 #include "engine/core/page_header.h"
 #include "engine/core/page_metadata.h"
 #include "engine/decode/tiff_band_source.h"
@@ -15,8 +14,8 @@
 #include "engine/write/row_writer_dispatch.h"
 
 #include <QFile>
-#include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
