@@ -483,4 +483,131 @@ INSTANTIATE_TEST_SUITE_P(
                     PageCase{"Rgba16", Kind::Rgba16, Extras::None}),
     caseName);
 
+Opener pngOpener(PageAlpha alpha)
+{
+    return [alpha](int flags, const PageHeader& header, std::FILE* file) {
+        return openPngRowWriter(flags, header, file, alpha);
+    };
+}
+
+struct TakesCase {
+    const char* what;
+    bool jpeg;
+    Kind kind;
+    int flags;
+    PageAlpha alpha;
+    bool takes;
+};
+
+// The streamed writers take what they can write with FreeImage's bytes and leave the rest to
+// the in-memory path.
+TEST(RowWritersTest, TakeThePagesTheyCanWriteAsFreeImageDoes)
+{
+    const std::vector<TakesCase> cases{
+        {"JPEG, 24-bit progressive", true, Kind::Rgb24, JPEG_PROGRESSIVE, PageAlpha::Unknown, true},
+        {"JPEG, 24-bit optimised", true, Kind::Rgb24, JPEG_OPTIMIZE, PageAlpha::Unknown, true},
+        {"JPEG, CMYK", true, Kind::Cmyk32, 0, PageAlpha::Unknown, true},
+        {"JPEG, 32-bit RGBA", true, Kind::RgbaTranslucent, 0, PageAlpha::Translucent, false},
+        {"JPEG, 1-bit", true, Kind::Bilevel, 0, PageAlpha::Unknown, false},
+        {"JPEG, 4-bit", true, Kind::Palette4, 0, PageAlpha::Unknown, false},
+        {"JPEG, 16-bit grey", true, Kind::Grey16, 0, PageAlpha::Unknown, false},
+        {"PNG, interlaced", false, Kind::Rgb24, PNG_INTERLACED, PageAlpha::Unknown, false},
+        {"PNG, 32-bit, alpha unknown", false, Kind::RgbaOpaque, 0, PageAlpha::Unknown, false},
+        {"PNG, 32-bit, opaque", false, Kind::RgbaOpaque, 0, PageAlpha::Opaque, true},
+        {"PNG, CMYK", false, Kind::Cmyk32, 0, PageAlpha::Opaque, false},
+        {"PNG, 16-bit RGBA", false, Kind::Rgba16, PNG_Z_BEST_COMPRESSION, PageAlpha::Unknown, true},
+    };
+    for (const TakesCase& test : cases) {
+        const PageHeader header = headerOf(makePage(test.kind));
+        const bool takes = test.jpeg ? jpegRowWriterTakes(test.flags, header)
+                                     : pngRowWriterTakes(test.flags, header, test.alpha);
+        EXPECT_EQ(takes, test.takes) << test.what;
+        const File file(std::tmpfile());
+        const bool opens = test.jpeg ? openJpegRowWriter(test.flags, header, file.get()) != nullptr
+                                     : openPngRowWriter(test.flags, header, file.get(), test.alpha) != nullptr;
+        EXPECT_EQ(opens, test.takes) << test.what;
+        if (test.takes) {
+            EXPECT_GT(test.jpeg ? jpegRowWriterBytes(test.flags, header) : pngRowWriterBytes(test.flags, header), 0u)
+                << test.what;
+        }
+    }
+}
+
+// Progressive and optimised files keep every coefficient until the end; the budget must hear of it.
+TEST(RowWritersTest, CountTheWholePagesCoefficientsForProgressiveJpeg)
+{
+    const PageHeader header = headerOf(makePage(Kind::Rgb24));
+    const std::size_t baseline = jpegRowWriterBytes(JPEG_SUBSAMPLING_444, header);
+    const std::size_t progressive = jpegRowWriterBytes(JPEG_SUBSAMPLING_444 | JPEG_PROGRESSIVE, header);
+    // 4:4:4 keeps three blocks of 64 two-byte coefficients per 8 x 8 pixels: 6 bytes a pixel.
+    EXPECT_GE(progressive - baseline, std::size_t{6} * pageWidth * pageHeight);
+    EXPECT_GT(jpegRowWriterBytes(JPEG_SUBSAMPLING_444 | JPEG_OPTIMIZE, header), baseline);
+}
+
+struct FailureCase {
+    const char* what;
+    bool jpeg;
+    Kind kind;
+    PageAlpha alpha;
+    // What goes wrong: the file cannot take the bytes (buffered or not), a band of another
+    // width, a row too many or too few, or alpha other than the caller said.
+    enum { FullDisk, FullDiskUnbuffered, NarrowBand, RowTooMany, RowsMissing, AlphaNotAsTold } fault;
+};
+
+// A writer that cannot write its file, or is fed what is not its page, says so and leaves
+// nothing behind (the sanitizer pass checks the leaks).
+TEST(RowWritersTest, FailCleanly)
+{
+    const std::vector<FailureCase> cases{
+        {"JPEG to a full disk", true, Kind::Rgb24, PageAlpha::Unknown, FailureCase::FullDisk},
+        {"JPEG to a full disk, unbuffered", true, Kind::Rgb24, PageAlpha::Unknown, FailureCase::FullDiskUnbuffered},
+        {"PNG to a full disk", false, Kind::Rgb24, PageAlpha::Unknown, FailureCase::FullDisk},
+        {"PNG to a full disk, unbuffered", false, Kind::Grey8, PageAlpha::Unknown, FailureCase::FullDiskUnbuffered},
+        {"JPEG, narrow band", true, Kind::Grey8, PageAlpha::Unknown, FailureCase::NarrowBand},
+        {"PNG, narrow band", false, Kind::Palette8, PageAlpha::Unknown, FailureCase::NarrowBand},
+        {"JPEG, a row too many", true, Kind::Rgb24, PageAlpha::Unknown, FailureCase::RowTooMany},
+        {"PNG, a row too many", false, Kind::Rgb24, PageAlpha::Unknown, FailureCase::RowTooMany},
+        {"JPEG, rows missing", true, Kind::Palette8, PageAlpha::Unknown, FailureCase::RowsMissing},
+        {"PNG, rows missing", false, Kind::Bilevel, PageAlpha::Unknown, FailureCase::RowsMissing},
+        {"PNG, told opaque", false, Kind::RgbaTranslucent, PageAlpha::Opaque, FailureCase::AlphaNotAsTold},
+        {"PNG, told translucent", false, Kind::RgbaOpaque, PageAlpha::Translucent, FailureCase::AlphaNotAsTold},
+    };
+    for (const FailureCase& test : cases) {
+        SCOPED_TRACE(test.what);
+        const Bitmap page = makePage(test.kind);
+        addExtras(page, Extras::Everything, greyKind(test.kind));
+        const PageHeader header = headerOf(page);
+        const bool fullDisk = test.fault == FailureCase::FullDisk || test.fault == FailureCase::FullDiskUnbuffered;
+        const File file(fullDisk ? std::fopen("/dev/full", "wb") : std::tmpfile());
+        ASSERT_NE(file, nullptr);
+        if (test.fault == FailureCase::FullDiskUnbuffered) {
+            std::setvbuf(file.get(), nullptr, _IONBF, 0);
+        }
+        const Opener open = test.jpeg ? Opener(openJpegRowWriter) : pngOpener(test.alpha);
+        const std::unique_ptr<RowWriter> writer = open(0, header, file.get());
+        if (!writer) {
+            // Only a write that fails at once may stop the writer before its first row.
+            EXPECT_EQ(test.fault, FailureCase::FullDiskUnbuffered);
+            continue;
+        }
+        const unsigned rows = test.fault == FailureCase::RowsMissing ? pageHeight - 1 : pageHeight;
+        bool written = true;
+        for (unsigned top = 0; top < rows && written; top += 5) {
+            Bitmap band = rowsOf(page, top, std::min(top + 5, rows));
+            if (test.fault == FailureCase::NarrowBand) {
+                band = Bitmap(FreeImage_Copy(band.get(), 0, 0, pageWidth - 1, 1));
+            }
+            written = writer->writeBand(band);
+        }
+        if (written && test.fault == FailureCase::RowTooMany) {
+            written = writer->writeBand(rowsOf(page, 0, 1));
+        }
+        const bool finished = written && writer->finish();
+        EXPECT_FALSE(finished);
+        // A failed writer stays failed.
+        EXPECT_FALSE(writer->writeBand(rowsOf(page, 0, 1)));
+        EXPECT_FALSE(writer->finish());
+    }
+}
+
 } // namespace
