@@ -446,6 +446,13 @@ INSTANTIATE_TEST_SUITE_P(Pages, JpegRowWriterTest,
                                          PageCase{"Cmyk", Kind::Cmyk32, Extras::Everything}),
                          caseName);
 
+Opener pngOpener(PageAlpha alpha)
+{
+    return [alpha](int flags, const PageHeader& header, std::FILE* file) {
+        return openPngRowWriter(flags, header, file, alpha);
+    };
+}
+
 class PngRowWriterTest : public testing::TestWithParam<PageCase> {};
 
 TEST_P(PngRowWriterTest, WritesFreeImagesBytesBandByBand)
@@ -456,10 +463,7 @@ TEST_P(PngRowWriterTest, WritesFreeImagesBytesBandByBand)
                             : GetParam().kind == Kind::RgbaTranslucent ? PageAlpha::Translucent
                                                                        : PageAlpha::Unknown;
     ASSERT_TRUE(pngRowWriterTakes(0, headerOf(page), alpha));
-    const Opener open = [alpha](int flags, const PageHeader& header, std::FILE* file) {
-        return openPngRowWriter(flags, header, file, alpha);
-    };
-    expectSameBytes(FIF_PNG, open, page, pngFlagSets());
+    expectSameBytes(FIF_PNG, pngOpener(alpha), page, pngFlagSets());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -482,13 +486,6 @@ INSTANTIATE_TEST_SUITE_P(
                     PageCase{"Rgb16", Kind::Rgb16, Extras::None},
                     PageCase{"Rgba16", Kind::Rgba16, Extras::None}),
     caseName);
-
-Opener pngOpener(PageAlpha alpha)
-{
-    return [alpha](int flags, const PageHeader& header, std::FILE* file) {
-        return openPngRowWriter(flags, header, file, alpha);
-    };
-}
 
 struct TakesCase {
     const char* what;

@@ -282,10 +282,7 @@ class JpegRowWriter final : public RowWriter {
     bool finish() override;
 
   private:
-    // Runs `call` with libjpeg's error exit leading back here: a libjpeg error becomes false and
-    // leaves the writer failed. `call` must own nothing that needs destroying, since a long jump
-    // skips destructors.
-    template <typename Call> bool guarded(Call&& call);
+    template <typename Call> bool guarded(Call&& call) { return callGuarded(jump_, failed_, call); }
 
     void configure(int flags, const PageHeader& page);
     void writeRows(const Bitmap& band);
@@ -328,19 +325,6 @@ JpegRowWriter::JpegRowWriter(const PageHeader& page, std::FILE* file)
     if (pixels_ == Pixels::ReversedGrey || pixels_ == Pixels::Palette || pixels_ == Pixels::Cmyk) {
         converted_.resize(std::size_t{width_} * (pixels_ == Pixels::Palette ? 3 : page.bpp() / 8));
     }
-}
-
-template <typename Call> bool JpegRowWriter::guarded(Call&& call)
-{
-    if (failed_) {
-        return false;
-    }
-    if (setjmp(jump_) != 0) {
-        failed_ = true;
-        return false;
-    }
-    call();
-    return true;
 }
 
 void JpegRowWriter::errorExit(j_common_ptr cinfo)

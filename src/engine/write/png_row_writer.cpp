@@ -104,10 +104,11 @@ class PngRowWriter final : public RowWriter {
     bool finish() override;
 
   private:
-    // Runs `call` with libpng's error handler leading back here: a libpng error becomes false and
-    // leaves the writer failed. `call` must own nothing that needs destroying, since a long jump
-    // skips destructors.
-    template <typename Call> bool guarded(Call&& call);
+    // (libpng has no jump buffer to give when it could not even start.)
+    template <typename Call> bool guarded(Call&& call)
+    {
+        return !failed_ && callGuarded(png_jmpbuf(png_), failed_, call);
+    }
 
     void describe(int flags, const PageHeader& page);
     void setText(const PageHeader& page);
@@ -142,19 +143,6 @@ PngRowWriter::PngRowWriter(const PageHeader& page, const PngLayout& layout, Page
     if (layout_.dropAlpha) {
         converted_.resize(std::size_t{width_} * 3);
     }
-}
-
-template <typename Call> bool PngRowWriter::guarded(Call&& call)
-{
-    if (failed_) {
-        return false;
-    }
-    if (setjmp(png_jmpbuf(png_)) != 0) {
-        failed_ = true;
-        return false;
-    }
-    call();
-    return true;
 }
 
 void PngRowWriter::onError(png_structp png, png_const_charp message)

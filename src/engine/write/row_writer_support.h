@@ -2,6 +2,7 @@
 
 #include "engine/write/row_writer.h"
 
+#include <csetjmp>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -49,6 +50,22 @@ class BandRows {
     unsigned height_;
     unsigned taken_ = 0;
 };
+
+// Runs `call` with `jump` as the place a C library's error exit jumps back to: such an error
+// makes this false and sets `failed`, and a writer once failed runs nothing more. `call` must own
+// nothing that needs destroying, since the jump skips destructors.
+template <typename Call> bool callGuarded(std::jmp_buf& jump, bool& failed, Call&& call)
+{
+    if (failed) {
+        return false;
+    }
+    if (setjmp(jump) != 0) {
+        failed = true;
+        return false;
+    }
+    call();
+    return true;
+}
 
 // Writes all of `bytes` to `file`; false on a short write.
 bool writeAll(std::FILE* file, const void* bytes, std::size_t size);
