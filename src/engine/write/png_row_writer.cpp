@@ -93,6 +93,41 @@ std::size_t pngRowBytes(const PngLayout& layout, unsigned width)
     return (channels * static_cast<std::size_t>(layout.bitDepth) * width + 7) / 8;
 }
 
+// A palette page's colours, as many as its depth can index.
+std::vector<png_color> paletteOf(const PageHeader& page, const PngLayout& layout)
+{
+    std::vector<png_color> palette;
+    if (layout.colourType == PNG_COLOR_TYPE_PALETTE) {
+        const RGBQUAD* entries = FreeImage_GetPalette(page.get());
+        palette.resize(std::size_t{1} << layout.bitDepth);
+        std::transform(entries, entries + palette.size(), palette.begin(), [](const RGBQUAD& entry) {
+            return png_color{entry.rgbRed, entry.rgbGreen, entry.rgbBlue};
+        });
+    }
+    return palette;
+}
+
+// The comments, each under its own keyword, then the XMP packet: uncompressed iTXt chunks. They
+// point into the page's tags.
+std::vector<png_text> textsOf(const PageHeader& page)
+{
+    std::vector<png_text> texts;
+    const auto add = [&texts](const char* key, FITAG* tag) {
+        png_text text{};
+        text.compression = PNG_ITXT_COMPRESSION_NONE;
+        text.key = const_cast<png_charp>(key);
+        text.text = static_cast<png_charp>(const_cast<void*>(FreeImage_GetTagValue(tag)));
+        text.text_length = FreeImage_GetTagLength(tag);
+        text.itxt_length = FreeImage_GetTagLength(tag);
+        texts.push_back(text);
+    };
+    forEachTag(page, FIMD_COMMENTS, [&add](FITAG* tag) { add(FreeImage_GetTagKey(tag), tag); });
+    if (FITAG* xmp = findTag(page, FIMD_XMP, xmpPacketKey); xmp != nullptr && FreeImage_GetTagLength(xmp) > 0) {
+        add("XML:com.adobe.xmp", xmp);
+    }
+    return texts;
+}
+
 class PngRowWriter final : public RowWriter {
   public:
     PngRowWriter(const PageHeader& page, const PngLayout& layout, PageAlpha alpha, std::FILE* file);
@@ -104,14 +139,14 @@ class PngRowWriter final : public RowWriter {
     bool finish() override;
 
   private:
-    // (libpng has no jump buffer to give when it could not even start.)
+    // A writer whose libpng structure could not be made has no jump buffer to return to.
     template <typename Call> bool guarded(Call&& call)
     {
         return !failed_ && callGuarded(png_jmpbuf(png_), failed_, call);
     }
 
-    void describe(int flags, const PageHeader& page);
-    void setText(const PageHeader& page);
+    void describe(int flags, const PageHeader& page, const std::vector<png_color>& palette,
+                  const std::vector<png_text>& texts);
     bool alphaAsTold(const Bitmap& band);
     void writeRows(const Bitmap& band);
 
@@ -129,8 +164,6 @@ class PngRowWriter final : public RowWriter {
     png_infop info_ = nullptr;
     bool failed_ = false;
     bool translucentSeen_ = false;
-    std::vector<png_color> palette_;
-    std::vector<png_text> texts_;
     std::vector<png_byte> converted_; // one 32-bit row without its alpha
 };
 
@@ -163,17 +196,12 @@ void PngRowWriter::onWrite(png_structp png, png_bytep data, png_size_t size)
 
 bool PngRowWriter::start(int flags, const PageHeader& page)
 {
-    if (layout_.colourType == PNG_COLOR_TYPE_PALETTE) {
-        const RGBQUAD* entries = FreeImage_GetPalette(page.get());
-        palette_.resize(std::size_t{1} << layout_.bitDepth);
-        std::transform(entries, entries + palette_.size(), palette_.begin(), [](const RGBQUAD& entry) {
-            return png_color{entry.rgbRed, entry.rgbGreen, entry.rgbBlue};
-        });
-    }
-    setText(page);
+    // libpng copies both when they are set, so neither needs to outlive this call.
+    const std::vector<png_color> palette = paletteOf(page, layout_);
+    const std::vector<png_text> texts = textsOf(page);
     return guarded([&] {
         png_set_write_fn(png_, this, onWrite, onFlush);
-        describe(flags, page);
+        describe(flags, page, palette, texts);
         png_write_info(png_, info_);
         if (layout_.bitDepth == 16) {
             // FreeImage keeps 16-bit samples in the machine's order; PNG stores them big-endian.
@@ -183,7 +211,8 @@ bool PngRowWriter::start(int flags, const PageHeader& page)
 }
 
 // The chunks before the pixels, set in the order FreeImage's writer sets them.
-void PngRowWriter::describe(int flags, const PageHeader& page)
+void PngRowWriter::describe(int flags, const PageHeader& page, const std::vector<png_color>& palette,
+                            const std::vector<png_text>& texts)
 {
     const png_uint_32 resolutionX = FreeImage_GetDotsPerMeterX(page.get());
     const png_uint_32 resolutionY = FreeImage_GetDotsPerMeterY(page.get());
@@ -210,8 +239,8 @@ void PngRowWriter::describe(int flags, const PageHeader& page)
     }
     png_set_IHDR(png_, info_, page.width(), page.height(), layout_.bitDepth, layout_.colourType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
-    if (!palette_.empty()) {
-        png_set_PLTE(png_, info_, palette_.data(), static_cast<int>(palette_.size()));
+    if (!palette.empty()) {
+        png_set_PLTE(png_, info_, palette.data(), static_cast<int>(palette.size()));
     }
     if (layout_.bgr) {
         png_set_bgr(png_);
@@ -221,7 +250,7 @@ void PngRowWriter::describe(int flags, const PageHeader& page)
         png_set_option(png_, PNG_SKIP_sRGB_CHECK_PROFILE, PNG_OPTION_ON);
         png_set_iCCP(png_, info_, "Embedded Profile", 0, profile.data(), static_cast<png_uint_32>(profile.size()));
     }
-    for (const png_text& text : texts_) {
+    for (const png_text& text : texts) {
         png_set_text(png_, info_, &text, 1);
     }
     if (const TagBytes dateTime = tagBytes(findTag(page, FIMD_EXIF_MAIN, "DateTime")); !dateTime.empty()) {
@@ -245,24 +274,6 @@ void PngRowWriter::describe(int flags, const PageHeader& page)
         colour.green = background.rgbGreen;
         colour.blue = background.rgbBlue;
         png_set_bKGD(png_, info_, &colour);
-    }
-}
-
-// The comments, each under its own keyword, then the XMP packet: uncompressed iTXt chunks.
-void PngRowWriter::setText(const PageHeader& page)
-{
-    const auto add = [this](const char* key, FITAG* tag) {
-        png_text text{};
-        text.compression = PNG_ITXT_COMPRESSION_NONE;
-        text.key = const_cast<png_charp>(key);
-        text.text = static_cast<png_charp>(const_cast<void*>(FreeImage_GetTagValue(tag)));
-        text.text_length = FreeImage_GetTagLength(tag);
-        text.itxt_length = FreeImage_GetTagLength(tag);
-        texts_.push_back(text);
-    };
-    forEachTag(page, FIMD_COMMENTS, [&add](FITAG* tag) { add(FreeImage_GetTagKey(tag), tag); });
-    if (FITAG* xmp = findTag(page, FIMD_XMP, xmpPacketKey); xmp != nullptr && FreeImage_GetTagLength(xmp) > 0) {
-        add("XML:com.adobe.xmp", xmp);
     }
 }
 
