@@ -61,9 +61,8 @@ double saveInBands(const Workload& workload, const Bitmap& page, const std::stri
     if (file == nullptr) {
         return -1;
     }
-    std::unique_ptr<RowWriter> writer = workload.format == FIF_JPEG
-                                            ? openJpegRowWriter(workload.flags, page, file)
-                                            : openPngRowWriter(workload.flags, page, file);
+    std::unique_ptr<RowWriter> writer = workload.format == FIF_JPEG ? openJpegRowWriter(workload.flags, page, file)
+                                                                    : openPngRowWriter(workload.flags, page, file);
     bool written = writer != nullptr;
     for (unsigned top = 0; written && top < page.height(); top += bandHeight) {
         const unsigned bottom = std::min(top + bandHeight, page.height());
@@ -95,7 +94,8 @@ int main(int argc, char** argv)
     };
     std::printf("%dx%d 24-bit, bands of %u rows, median of %d runs (page: %.0f MiB)\n", width, height, bandHeight,
                 repetitions, width * 3.0 * height / 1048576);
-    std::printf("| workload | FreeImage s | row writer s | same bytes | writer holds MiB |\n|---|---:|---:|---|---:|\n");
+    std::printf(
+        "| workload | FreeImage s | row writer s | same bytes | writer holds MiB |\n|---|---:|---:|---|---:|\n");
     int status = 0;
     for (const Workload& workload : workloads) {
         const std::string whole = folder + "/row-writer-bench-whole";

@@ -9,7 +9,7 @@
 
 // xorshift32: small, fast and the same everywhere.
 class Noise {
-public:
+  public:
     explicit Noise(std::uint32_t seed) : state_(seed == 0 ? 0x9E3779B9U : seed) {}
     std::uint32_t next()
     {
@@ -18,9 +18,12 @@ public:
         state_ ^= state_ << 5;
         return state_;
     }
-    int centred(int amplitude) { return static_cast<int>(next() % static_cast<std::uint32_t>(2 * amplitude + 1)) - amplitude; }
+    int centred(int amplitude)
+    {
+        return static_cast<int>(next() % static_cast<std::uint32_t>(2 * amplitude + 1)) - amplitude;
+    }
 
-private:
+  private:
     std::uint32_t state_;
 };
 
@@ -53,7 +56,8 @@ inline void photoRow(std::uint8_t* row, int y, int width, int height, int seed, 
         const double u = static_cast<double>(x) / width;
         std::uint8_t* p = row + 3 * x;
         for (int channel = 0; channel < 3; ++channel) {
-            p[order[channel]] = static_cast<std::uint8_t>(clampByte(255.0 * field(u, v, seed, channel) + noise.centred(6)));
+            p[order[channel]] =
+                static_cast<std::uint8_t>(clampByte(255.0 * field(u, v, seed, channel) + noise.centred(6)));
         }
     }
 }

@@ -229,10 +229,11 @@ void addExtras(const Bitmap& page, Extras extras, bool grey)
     // Past 65519 bytes the profile takes two markers; the XMP and EXIF blocks too past 65504.
     const Bytes profile = iccProfile(longMarkers ? 70000 : 560, grey);
     const auto cmykFlags = FreeImage_GetICCProfile(page.get())->flags;
-    FreeImage_CreateICCProfile(page.get(), const_cast<std::uint8_t*>(profile.data()), static_cast<long>(profile.size()));
+    FreeImage_CreateICCProfile(page.get(), const_cast<std::uint8_t*>(profile.data()),
+                               static_cast<long>(profile.size()));
     FreeImage_GetICCProfile(page.get())->flags |= cmykFlags;
-    const std::string xmp = "<x:xmpmeta xmlns:x='adobe:ns:meta/'>" + std::string(longMarkers ? 70000 : 40, 'x') +
-                            "</x:xmpmeta>";
+    const std::string xmp =
+        "<x:xmpmeta xmlns:x='adobe:ns:meta/'>" + std::string(longMarkers ? 70000 : 40, 'x') + "</x:xmpmeta>";
     setText(page, FIMD_XMP, "XMLPacket", 0, xmp);
     setText(page, FIMD_COMMENTS, "Comment", 0, "A comment; with punctuation");
     setText(page, FIMD_COMMENTS, "Author", 0, "Somebody");
@@ -273,7 +274,8 @@ PageHeader headerOf(const Bitmap& page)
     const FIICCPROFILE* profile = FreeImage_GetICCProfile(dib);
     FreeImage_CreateICCProfile(header.get(), profile->data, profile->size);
     FreeImage_GetICCProfile(header.get())->flags = profile->flags;
-    FreeImage_SetTransparencyTable(header.get(), FreeImage_GetTransparencyTable(dib), FreeImage_GetTransparencyCount(dib));
+    FreeImage_SetTransparencyTable(header.get(), FreeImage_GetTransparencyTable(dib),
+                                   FreeImage_GetTransparencyCount(dib));
     RGBQUAD background{};
     if (FreeImage_GetBackgroundColor(dib, &background)) {
         FreeImage_SetBackgroundColor(header.get(), &background);
@@ -466,26 +468,25 @@ TEST_P(PngRowWriterTest, WritesFreeImagesBytesBandByBand)
     expectSameBytes(FIF_PNG, pngOpener(alpha), page, pngFlagSets());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Pages, PngRowWriterTest,
-    testing::Values(PageCase{"Grey", Kind::Grey8, Extras::None},
-                    PageCase{"GreyWithEverything", Kind::Grey8, Extras::Everything},
-                    PageCase{"ReversedGrey", Kind::ReversedGrey8, Extras::Resolution},
-                    PageCase{"Palette", Kind::Palette8, Extras::Everything},
-                    PageCase{"TransparentPalette", Kind::TransparentPalette8, Extras::None},
-                    PageCase{"FourBitPalette", Kind::Palette4, Extras::Resolution},
-                    PageCase{"Bilevel", Kind::Bilevel, Extras::Resolution},
-                    PageCase{"ReversedBilevel", Kind::ReversedBilevel, Extras::None},
-                    PageCase{"TransparentBilevel", Kind::TransparentBilevel, Extras::None},
-                    PageCase{"Rgb", Kind::Rgb24, Extras::None},
-                    PageCase{"RgbWithEverything", Kind::Rgb24, Extras::Everything},
-                    PageCase{"RgbWithLongText", Kind::Rgb24, Extras::LongMarkers},
-                    PageCase{"RgbaTranslucent", Kind::RgbaTranslucent, Extras::Everything},
-                    PageCase{"RgbaOpaque", Kind::RgbaOpaque, Extras::Resolution},
-                    PageCase{"Grey16", Kind::Grey16, Extras::Resolution},
-                    PageCase{"Rgb16", Kind::Rgb16, Extras::None},
-                    PageCase{"Rgba16", Kind::Rgba16, Extras::None}),
-    caseName);
+INSTANTIATE_TEST_SUITE_P(Pages, PngRowWriterTest,
+                         testing::Values(PageCase{"Grey", Kind::Grey8, Extras::None},
+                                         PageCase{"GreyWithEverything", Kind::Grey8, Extras::Everything},
+                                         PageCase{"ReversedGrey", Kind::ReversedGrey8, Extras::Resolution},
+                                         PageCase{"Palette", Kind::Palette8, Extras::Everything},
+                                         PageCase{"TransparentPalette", Kind::TransparentPalette8, Extras::None},
+                                         PageCase{"FourBitPalette", Kind::Palette4, Extras::Resolution},
+                                         PageCase{"Bilevel", Kind::Bilevel, Extras::Resolution},
+                                         PageCase{"ReversedBilevel", Kind::ReversedBilevel, Extras::None},
+                                         PageCase{"TransparentBilevel", Kind::TransparentBilevel, Extras::None},
+                                         PageCase{"Rgb", Kind::Rgb24, Extras::None},
+                                         PageCase{"RgbWithEverything", Kind::Rgb24, Extras::Everything},
+                                         PageCase{"RgbWithLongText", Kind::Rgb24, Extras::LongMarkers},
+                                         PageCase{"RgbaTranslucent", Kind::RgbaTranslucent, Extras::Everything},
+                                         PageCase{"RgbaOpaque", Kind::RgbaOpaque, Extras::Resolution},
+                                         PageCase{"Grey16", Kind::Grey16, Extras::Resolution},
+                                         PageCase{"Rgb16", Kind::Rgb16, Extras::None},
+                                         PageCase{"Rgba16", Kind::Rgba16, Extras::None}),
+                         caseName);
 
 struct TakesCase {
     const char* what;
@@ -516,8 +517,8 @@ TEST(RowWritersTest, TakeThePagesTheyCanWriteAsFreeImageDoes)
     };
     for (const TakesCase& test : cases) {
         const PageHeader header = headerOf(makePage(test.kind));
-        const bool takes = test.jpeg ? jpegRowWriterTakes(test.flags, header)
-                                     : pngRowWriterTakes(test.flags, header, test.alpha);
+        const bool takes =
+            test.jpeg ? jpegRowWriterTakes(test.flags, header) : pngRowWriterTakes(test.flags, header, test.alpha);
         EXPECT_EQ(takes, test.takes) << test.what;
         const File file(std::tmpfile());
         const bool opens = test.jpeg ? openJpegRowWriter(test.flags, header, file.get()) != nullptr

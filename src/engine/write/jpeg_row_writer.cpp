@@ -10,8 +10,8 @@
 #include <vector>
 
 // jpeglib.h needs FILE and size_t declared before it.
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 namespace {
 
@@ -28,7 +28,8 @@ constexpr std::size_t thumbnailLimit = 65533 - 5 - 1;
 // The compressed bytes gathered before each write to the file; any size gives the same file.
 constexpr std::size_t outputBufferSize = std::size_t{1} << 16;
 
-constexpr int anySubsampling = JPEG_SUBSAMPLING_411 | JPEG_SUBSAMPLING_420 | JPEG_SUBSAMPLING_422 | JPEG_SUBSAMPLING_444;
+constexpr int anySubsampling =
+    JPEG_SUBSAMPLING_411 | JPEG_SUBSAMPLING_420 | JPEG_SUBSAMPLING_422 | JPEG_SUBSAMPLING_444;
 
 struct Sampling {
     int lumaH;
@@ -58,10 +59,10 @@ int qualityOf(int flags)
 {
     // The named qualities win over the number in the low seven bits; none at all means 75.
     constexpr std::array<std::pair<int, int>, 5> named{{{JPEG_QUALITYBAD, 10},
-                                                         {JPEG_QUALITYAVERAGE, 25},
-                                                         {JPEG_QUALITYNORMAL, 50},
-                                                         {JPEG_QUALITYGOOD, 75},
-                                                         {JPEG_QUALITYSUPERB, 100}}};
+                                                        {JPEG_QUALITYAVERAGE, 25},
+                                                        {JPEG_QUALITYNORMAL, 50},
+                                                        {JPEG_QUALITYGOOD, 75},
+                                                        {JPEG_QUALITYSUPERB, 100}}};
     for (const auto& [flag, quality] : named) {
         if ((flags & flag) == flag) {
             return quality;
@@ -376,7 +377,8 @@ bool JpegRowWriter::start(int flags, const PageHeader& page)
         configure(flags, page);
         jpeg_start_compress(&cinfo_, TRUE);
         for (const JpegMarker& marker : markers) {
-            jpeg_write_marker(&cinfo_, marker.code, marker.payload.data(), static_cast<unsigned>(marker.payload.size()));
+            jpeg_write_marker(&cinfo_, marker.code, marker.payload.data(),
+                              static_cast<unsigned>(marker.payload.size()));
         }
     });
 }

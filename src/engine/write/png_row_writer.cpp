@@ -257,9 +257,9 @@ void PngRowWriter::describe(int flags, const PageHeader& page, const std::vector
         int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
         if (std::sscanf(reinterpret_cast<const char*>(dateTime.data()), "%4d:%02d:%02d %2d:%02d:%02d", &year, &month,
                         &day, &hour, &minute, &second) == 6) {
-            png_time stamp{static_cast<png_uint_16>(year),  static_cast<png_byte>(month),
-                           static_cast<png_byte>(day),      static_cast<png_byte>(hour),
-                           static_cast<png_byte>(minute),   static_cast<png_byte>(second)};
+            png_time stamp{static_cast<png_uint_16>(year), static_cast<png_byte>(month),
+                           static_cast<png_byte>(day),     static_cast<png_byte>(hour),
+                           static_cast<png_byte>(minute),  static_cast<png_byte>(second)};
             png_set_tIME(png_, info_, &stamp);
         }
     }
@@ -285,7 +285,8 @@ bool PngRowWriter::alphaAsTold(const Bitmap& band)
     }
     for (unsigned index = 0; index < band.height() && !translucentSeen_; ++index) {
         const auto* pixels = reinterpret_cast<const RGBQUAD*>(BandRows::row(band, index));
-        translucentSeen_ = std::any_of(pixels, pixels + width_, [](const RGBQUAD& pixel) { return pixel.rgbReserved != 0xFF; });
+        translucentSeen_ =
+            std::any_of(pixels, pixels + width_, [](const RGBQUAD& pixel) { return pixel.rgbReserved != 0xFF; });
     }
     return !(translucentSeen_ && alpha_ == PageAlpha::Opaque);
 }
