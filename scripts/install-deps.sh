@@ -9,6 +9,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config ccache
   libfreeimage-dev libdevil-dev libjxr-dev libjxr-tools libtiff-dev liblcms2-dev
+  libjpeg-dev libpng-dev # the streamed JPEG and PNG writers
   qt6-base-dev qt6-svg-dev libarchive-dev zlib1g-dev
   fonts-liberation fonts-dejavu-core libfontconfig-dev
   libgtest-dev libgmock-dev

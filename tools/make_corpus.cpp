@@ -6,6 +6,7 @@
 #include "support/tiff_fixtures.h"
 
 #include "generator_main.h"
+#include "photo_field.h"
 
 #include <QString>
 
@@ -17,52 +18,13 @@
 
 namespace {
 
-// xorshift32: small, fast and the same everywhere.
-class Noise {
-public:
-    explicit Noise(std::uint32_t seed) : state_(seed == 0 ? 0x9E3779B9U : seed) {}
-    std::uint32_t next()
-    {
-        state_ ^= state_ << 13;
-        state_ ^= state_ >> 17;
-        state_ ^= state_ << 5;
-        return state_;
-    }
-    int centred(int amplitude) { return static_cast<int>(next() % static_cast<std::uint32_t>(2 * amplitude + 1)) - amplitude; }
-
-private:
-    std::uint32_t state_;
-};
-
-int clampByte(double v)
-{
-    return v < 0 ? 0 : (v > 255 ? 255 : static_cast<int>(v));
-}
-
-// A smooth field of a few soft blobs over a diagonal gradient, 0..1.
-double field(double u, double v, int seed, int channel)
-{
-    const double phase = seed * 0.7 + channel * 1.9;
-    double value = 0.35 + 0.3 * u + 0.2 * v;
-    value += 0.18 * std::sin(6.0 * u + phase) * std::cos(4.0 * v - phase);
-    value += 0.12 * std::sin(17.0 * (u + v) + phase * 2.0);
-    return value;
-}
-
 Bitmap photoPage(int width, int height, int seed)
 {
     Bitmap page(FreeImage_Allocate(width, height, 24));
-    Noise noise(static_cast<std::uint32_t>(seed * 7919 + 17));
+    Noise noise(photoNoiseSeed(seed));
     for (int y = 0; y < height; ++y) {
-        BYTE* line = FreeImage_GetScanLine(page.get(), height - 1 - y);
-        const double v = static_cast<double>(y) / height;
-        for (int x = 0; x < width; ++x) {
-            const double u = static_cast<double>(x) / width;
-            BYTE* p = line + 3 * x;
-            p[FI_RGBA_RED] = static_cast<BYTE>(clampByte(255.0 * field(u, v, seed, 0) + noise.centred(6)));
-            p[FI_RGBA_GREEN] = static_cast<BYTE>(clampByte(255.0 * field(u, v, seed, 1) + noise.centred(6)));
-            p[FI_RGBA_BLUE] = static_cast<BYTE>(clampByte(255.0 * field(u, v, seed, 2) + noise.centred(6)));
-        }
+        photoRow(FreeImage_GetScanLine(page.get(), height - 1 - y), y, width, height, seed, noise,
+                 {FI_RGBA_RED, FI_RGBA_GREEN, FI_RGBA_BLUE});
     }
     return page;
 }

@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Times the conversion of one huge RGB page, uncompressed and LZW, by Tessaline, libvips and
+# GraphicsMagick, one command after the other: to JPEG (quality 95, no chroma subsampling), PNG
+# (zlib level 6), TIFF (LZW) and a 50 % bicubic resize to JPEG. Prints a markdown table of wall
+# time, peak resident memory and output size (each from /usr/bin/time -v).
+#
+#   bench/streaming.sh TESSALINE [WIDTH HEIGHT] [TABLE.md]
+#
+# TESSALINE is the executable to time, so that two builds can be compared; WIDTH x HEIGHT defaults
+# to 20000 x 15000. The pages are made in a scratch folder under /tmp (TMPDIR) by
+# tools/make-huge-page (built here when missing) and removed at the end, as is every output once
+# measured. Needs libvips-tools, graphicsmagick and time (scripts/install-deps.sh --bench).
+# Not part of the test suite.
+set -euo pipefail
+
+if [ $# -lt 1 ] || [ $# -gt 4 ] || [ $# -eq 2 ]; then
+  echo "usage: bench/streaming.sh TESSALINE [WIDTH HEIGHT] [TABLE.md]" >&2
+  exit 2
+fi
+tessaline=$(realpath "$1")
+width=${2:-20000}
+height=${3:-15000}
+table=${4:-}
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TESSALINE_BUILD_DIR:-$root/build}
+
+[ -x "$tessaline" ] || { echo "streaming: $tessaline is not an executable" >&2; exit 2; }
+for tool in vips gm /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "streaming: $tool is missing (scripts/install-deps.sh --bench)" >&2; exit 1; }
+done
+if [ ! -x "$build/tools/make-huge-page" ]; then
+  "$root/scripts/build.sh" >/dev/null
+  cmake --build "$build" --target make-huge-page >/dev/null
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tessaline-streaming.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+echo "streaming: making the ${width} x ${height} pages in $work" >&2
+"$build/tools/make-huge-page" "$work/page-none.tif" "$width" "$height" none
+"$build/tools/make-huge-page" "$work/page-lzw.tif" "$width" "$height" lzw
+
+# Workloads: the target, Tessaline's options, the vips command (IN and OUT replaced), gm's options.
+workloads=(jpg png tiff jpg-resize)
+declare -A extension=([jpg]=jpg [png]=png [tiff]=tif [jpg-resize]=jpg)
+declare -A tessaline_opts=(
+  [jpg]="-c jpg --jpg-quality=95 --jpg-chroma=none"
+  [png]="-c png --png-compression=zlib6"
+  [tiff]="-c tiff --tiff-compression=lzw"
+  [jpg-resize]="-c jpg --jpg-quality=95 --jpg-chroma=none --width=50 --width-unit=percent --height=50 --height-unit=percent --resize-algorithm=bicubic")
+declare -A vips_command=(
+  [jpg]="vips copy IN OUT[Q=95,no_subsample]"
+  [png]="vips copy IN OUT[compression=6]"
+  [tiff]="vips copy IN OUT[compression=lzw]"
+  [jpg-resize]="vips resize IN OUT[Q=95,no_subsample] 0.5 --kernel cubic")
+declare -A gm_opts=(
+  [jpg]="-quality 95 -sampling-factor 1x1"
+  [png]="-quality 65"
+  [tiff]="-compress LZW"
+  [jpg-resize]="-filter Mitchell -resize 50% -quality 95 -sampling-factor 1x1")
+
+# Runs one command line with its output folder fresh; prints "wall_s peak_MiB output_MiB status".
+measure() {
+  local out=$1
+  shift
+  rm -rf "$out" && mkdir -p "$out"
+  local status=ok
+  /usr/bin/time -v -o "$work/time.txt" "$@" >/dev/null 2>"$work/stderr.txt" || status=failed
+  local wall rss
+  # "Elapsed (wall clock) time (h:mm:ss or m:ss): 0:02.64"
+  wall=$(awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i]; printf "%.2f", s }' "$work/time.txt")
+  rss=$(awk -F': ' '/Maximum resident set size/ { printf "%.0f", $2 / 1024 }' "$work/time.txt")
+  local bytes
+  bytes=$(du -sb "$out" | cut -f1)
+  [ "$bytes" -gt 0 ] || status=failed
+  echo "$wall $rss $(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1048576 }') $status"
+  rm -rf "$out"
+}
+
+rows=()
+for input in none lzw; do
+  in=$work/page-$input.tif
+  for workload in "${workloads[@]}"; do
+    ext=${extension[$workload]}
+    out=$work/out
+    read -r -a tessaline_args <<<"${tessaline_opts[$workload]}"
+    vips_line=${vips_command[$workload]//IN/$in}
+    read -r -a vips_args <<<"${vips_line//OUT/$out/page.$ext}"
+    read -r -a gm_args <<<"${gm_opts[$workload]}"
+    for tool in tessaline vips gm; do
+      case $tool in
+        tessaline) figures=$(measure "$out" "$tessaline" -i "$in" -o "$out" "${tessaline_args[@]}" --threads=1 -q) ;;
+        vips) figures=$(measure "$out" "${vips_args[@]}") ;;
+        gm) figures=$(measure "$out" gm convert "$in" "${gm_args[@]}" "$out/page.$ext") ;;
+      esac
+      read -r wall rss size status <<<"$figures"
+      echo "streaming: $input $workload $tool ${wall}s ${rss}MiB ${size}MiB $status" >&2
+      rows+=("| $input | $workload | $tool | $wall | $rss | $size | $status |")
+    done
+  done
+done
+
+{
+  echo "One ${width} x ${height} RGB page (tools/make-huge-page), \`bench/streaming.sh\` on $(date -u '+%Y-%m-%d %H:%M UTC'):"
+  echo "$(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo); Tessaline \`$tessaline\` with --threads=1;"
+  echo "$(vips --version), $(gm version | head -1 | cut -d' ' -f1-2). Wall time and peak RSS from /usr/bin/time -v."
+  echo
+  echo "| input TIFF | to | tool | wall s | peak RSS MiB | output MiB | status |"
+  echo "|---|---|---|---:|---:|---:|---|"
+  printf '%s\n' "${rows[@]}"
+} | if [ -n "$table" ]; then tee "$table"; else cat; fi
