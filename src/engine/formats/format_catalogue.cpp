@@ -98,6 +98,7 @@ struct OutputRow {
     int sizeCap = 0;
     double writerBytesPerPixel = 0;
     CarriedMetadata metadata = {};
+    RowWriterKind rowWriter = RowWriterKind::None;
     int cmykSaveFlag = 0;
     const char* checkedSetting = nullptr; // Output key of the setting
 };
@@ -133,6 +134,7 @@ OutputFormat formatFromRow(const OutputRow& row)
     format.sizeCap = row.sizeCap;
     format.writerBytesPerPixel = row.writerBytesPerPixel;
     format.metadata = row.metadata;
+    format.rowWriter = row.rowWriter;
     format.cmykSaveFlag = row.cmykSaveFlag;
     format.checkedSetting = optionalOutputSetting(row.checkedSetting);
     return format;
