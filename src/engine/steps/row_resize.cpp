@@ -360,14 +360,33 @@ RowFilter rowFilter(unsigned channels, bool bilevel)
 }
 
 // The column pass for one target row: its source rows weighted from the lowest scan line up, as
-// FreeImage walks a column. Each byte keeps its own sum, so the rows are taken whole, one after
-// the other, with the same result as column by column.
+// FreeImage walks a column. Each byte keeps its own sum, so the rows can be taken whole, four at a
+// time, with the same result as column by column.
 template <typename RowAt>
 void filterColumns(const Taps& taps, const double* weights, RowAt rowAt, std::size_t length, double* sums,
                    BYTE* target, bool bilevel)
 {
     std::fill(sums, sums + length, 0.0);
-    for (unsigned i = 0; i < taps.count; ++i) {
+    unsigned i = 0;
+    for (; i + 4 <= taps.count; i += 4) {
+        const BYTE* row0 = rowAt(taps.first + i);
+        const BYTE* row1 = rowAt(taps.first + i + 1);
+        const BYTE* row2 = rowAt(taps.first + i + 2);
+        const BYTE* row3 = rowAt(taps.first + i + 3);
+        const double w0 = weights[i];
+        const double w1 = weights[i + 1];
+        const double w2 = weights[i + 2];
+        const double w3 = weights[i + 3];
+        for (std::size_t k = 0; k < length; ++k) {
+            double sum = sums[k];
+            sum += w0 * static_cast<double>(row0[k]);
+            sum += w1 * static_cast<double>(row1[k]);
+            sum += w2 * static_cast<double>(row2[k]);
+            sum += w3 * static_cast<double>(row3[k]);
+            sums[k] = sum;
+        }
+    }
+    for (; i < taps.count; ++i) {
         const BYTE* row = rowAt(taps.first + i);
         const double weight = weights[i];
         for (std::size_t k = 0; k < length; ++k) {
