@@ -33,17 +33,6 @@ double median(std::vector<double> times)
     return times[times.size() / 2];
 }
 
-std::vector<Bitmap> bandsOf(const Bitmap& page)
-{
-    std::vector<Bitmap> bands;
-    for (unsigned top = 0; top < page.height(); top += bandRows) {
-        const unsigned bottom = std::min(page.height(), top + bandRows);
-        bands.emplace_back(FreeImage_Copy(page.get(), 0, static_cast<int>(top), static_cast<int>(page.width()),
-                                          static_cast<int>(bottom)));
-    }
-    return bands;
-}
-
 // Streams the bands through a resizer; with `expected`, compares every target row with it.
 bool streamResize(const Bitmap& format, const std::vector<Bitmap>& bands, const RowResize& resize,
                   const Bitmap* expected, bool& identical)
@@ -79,7 +68,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "could not allocate the page\n");
         return 1;
     }
-    const std::vector<Bitmap> bands = bandsOf(page);
+    const std::vector<Bitmap> bands = fixtures::bandsOf(page, bandRows);
     const FREE_IMAGE_FILTER filters[] = {FILTER_BOX,     FILTER_BILINEAR,   FILTER_BSPLINE,
                                          FILTER_BICUBIC, FILTER_CATMULLROM, FILTER_LANCZOS3};
     const char* names[] = {"Box", "Bilinear", "B-Spline", "Bicubic", "Catmull-Rom", "Lanczos"};

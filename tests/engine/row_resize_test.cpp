@@ -1,4 +1,5 @@
 #include "engine/steps/row_resize.h"
+#include "support/tiff_fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,8 @@
 #include <vector>
 
 namespace {
+
+using fixtures::bandsOf;
 
 // --- Pages ------------------------------------------------------------------------------------
 
@@ -129,19 +132,6 @@ std::vector<BYTE> paletteOf(const Bitmap& bitmap)
     const auto* palette = reinterpret_cast<const BYTE*>(FreeImage_GetPalette(bitmap.get()));
     return palette == nullptr ? std::vector<BYTE>{}
                               : std::vector<BYTE>(palette, palette + FreeImage_GetColorsUsed(bitmap.get()) * 4);
-}
-
-// The page cut into bands of bandRows rows from the top (the last one shorter), as a band source
-// hands them over.
-std::vector<Bitmap> bandsOf(const Bitmap& page, unsigned bandRows)
-{
-    std::vector<Bitmap> bands;
-    for (unsigned top = 0; top < page.height(); top += bandRows) {
-        const unsigned bottom = std::min(page.height(), top + bandRows);
-        bands.emplace_back(FreeImage_Copy(page.get(), 0, static_cast<int>(top), static_cast<int>(page.width()),
-                                          static_cast<int>(bottom)));
-    }
-    return bands;
 }
 
 struct Streamed {
