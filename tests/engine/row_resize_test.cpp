@@ -18,25 +18,25 @@ using fixtures::bandsOf;
 // The kinds of page the resizer reads differently: by depth, and for palettes by what FreeImage
 // makes of the palette (index as level, its complement, a looked-up grey, colour, transparency).
 enum class Kind {
-    Bilevel,           // 1 bit, black then white
-    BilevelReversed,   // 1 bit, white then black
-    BilevelColour,     // 1 bit, two colours
-    Palette4,          // 4 bits, colours
-    Grey4,             // 4 bits, the usual 16 greys (0, 17, ... 255): read through the palette
-    Grey8,             // 8 bits, index = level
-    Grey8Reversed,     // 8 bits, index = 255 - level
-    Grey8Shuffled,     // 8 bits, greys in no order: read through the palette
-    Palette8,          // 8 bits, colours
-    Palette8Alpha,     // 8 bits, colours, a transparency table for the first 100 entries
+    Bilevel,         // 1 bit, black then white
+    BilevelReversed, // 1 bit, white then black
+    BilevelColour,   // 1 bit, two colours
+    Palette4,        // 4 bits, colours
+    Grey4,           // 4 bits, the usual 16 greys (0, 17, ... 255): read through the palette
+    Grey8,           // 8 bits, index = level
+    Grey8Reversed,   // 8 bits, index = 255 - level
+    Grey8Shuffled,   // 8 bits, greys in no order: read through the palette
+    Palette8,        // 8 bits, colours
+    Palette8Alpha,   // 8 bits, colours, a transparency table for the first 100 entries
     Rgb24,
     Rgba32,
 };
 
 const char* kindName(Kind kind)
 {
-    static const char* const names[] = {"Bilevel", "BilevelReversed", "BilevelColour", "Palette4",
-                                        "Grey4",   "Grey8",           "Grey8Reversed", "Grey8Shuffled",
-                                        "Palette8", "Palette8Alpha",  "Rgb24",         "Rgba32"};
+    static const char* const names[] = {"Bilevel",  "BilevelReversed", "BilevelColour", "Palette4",
+                                        "Grey4",    "Grey8",           "Grey8Reversed", "Grey8Shuffled",
+                                        "Palette8", "Palette8Alpha",   "Rgb24",         "Rgba32"};
     return names[static_cast<int>(kind)];
 }
 
@@ -85,7 +85,8 @@ void fillPalette(FIBITMAP* page, Kind kind, std::mt19937& random)
             setGrey(palette[i], (i * 97 + 13) % 256);
             break;
         default:
-            palette[i] = RGBQUAD{static_cast<BYTE>(random()), static_cast<BYTE>(random()), static_cast<BYTE>(random()), 0};
+            palette[i] =
+                RGBQUAD{static_cast<BYTE>(random()), static_cast<BYTE>(random()), static_cast<BYTE>(random()), 0};
         }
     }
     if (kind == Kind::Palette8Alpha) {
@@ -163,8 +164,8 @@ Streamed streamed(const Bitmap& page, const RowResize& resize, unsigned bandRows
 void expectSameAsRescale(const Bitmap& page, int targetWidth, int targetHeight, FREE_IMAGE_FILTER filter,
                          unsigned bandRows)
 {
-    const RowResize resize{static_cast<int>(page.width()), static_cast<int>(page.height()), targetWidth,
-                           targetHeight, filter};
+    const RowResize resize{static_cast<int>(page.width()), static_cast<int>(page.height()), targetWidth, targetHeight,
+                           filter};
     SCOPED_TRACE(std::to_string(page.width()) + "x" + std::to_string(page.height()) + " to " +
                  std::to_string(targetWidth) + "x" + std::to_string(targetHeight) + " in bands of " +
                  std::to_string(bandRows));
@@ -204,10 +205,14 @@ std::vector<Size> targetsFor(int width, int height)
     const auto part = [](int length, int numerator, int denominator) {
         return std::max(1, length * numerator / denominator);
     };
-    return {{part(width, 1, 2), part(height, 1, 2)}, {part(width, 1, 3), part(height, 1, 3)},
-            {part(width, 3, 2), part(height, 3, 2)}, {part(width, 1, 2), height},
-            {width, part(height, 3, 2)},             {part(width, 3, 2), part(height, 1, 3)},
-            {part(width, 1, 2), part(height, 2, 1)}, {1, 1}};
+    return {{part(width, 1, 2), part(height, 1, 2)},
+            {part(width, 1, 3), part(height, 1, 3)},
+            {part(width, 3, 2), part(height, 3, 2)},
+            {part(width, 1, 2), height},
+            {width, part(height, 3, 2)},
+            {part(width, 3, 2), part(height, 1, 3)},
+            {part(width, 1, 2), part(height, 2, 1)},
+            {1, 1}};
 }
 
 std::string caseName(const ::testing::TestParamInfo<std::tuple<Kind, FREE_IMAGE_FILTER>>& info)
@@ -232,13 +237,13 @@ TEST_P(RowResizeMatchesRescale, ForEverySizeScaleAndBandHeight)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    KindsAndFilters, RowResizeMatchesRescale,
-    ::testing::Combine(::testing::Values(Kind::Bilevel, Kind::BilevelReversed, Kind::BilevelColour, Kind::Palette4,
-                                         Kind::Grey4, Kind::Grey8, Kind::Grey8Reversed, Kind::Grey8Shuffled,
-                                         Kind::Palette8, Kind::Palette8Alpha, Kind::Rgb24, Kind::Rgba32),
-                       ::testing::ValuesIn(allFilters)),
-    caseName);
+INSTANTIATE_TEST_SUITE_P(KindsAndFilters, RowResizeMatchesRescale,
+                         ::testing::Combine(::testing::Values(Kind::Bilevel, Kind::BilevelReversed, Kind::BilevelColour,
+                                                              Kind::Palette4, Kind::Grey4, Kind::Grey8,
+                                                              Kind::Grey8Reversed, Kind::Grey8Shuffled, Kind::Palette8,
+                                                              Kind::Palette8Alpha, Kind::Rgb24, Kind::Rgba32),
+                                            ::testing::ValuesIn(allFilters)),
+                         caseName);
 
 // A page much wider than its target keeps a window many rows deep; the rows it holds must still be
 // the right ones when bands arrive in heights that do not divide the page.

@@ -143,8 +143,8 @@ WeightTable weightTable(FREE_IMAGE_FILTER filter, unsigned targetLength, unsigne
         while (table.weights.size() > start && table.weights.back() == 0) {
             table.weights.pop_back();
         }
-        table.taps.push_back(Taps{static_cast<unsigned>(left), static_cast<unsigned>(table.weights.size() - start),
-                                  start});
+        table.taps.push_back(
+            Taps{static_cast<unsigned>(left), static_cast<unsigned>(table.weights.size() - start), start});
     }
     return table;
 }

@@ -59,10 +59,10 @@ PaletteKind paletteKind(const RGBQUAD* palette, unsigned bpp)
 // grey, colour palettes 24-bit, anything with transparency 32-bit; 24 and 32 bits stay.
 struct PixelLayout {
     unsigned sourceBpp = 0;
-    unsigned channels = 0;     // bytes of a target pixel, in the bitmap's own order
-    bool lookup = false;       // source pixels are indices read through `entries`
-    bool bilevel = false;      // 1-bit levels are 0 and 1, scaled to 255 after filtering
-    bool reversedGrey = false; // the 8-bit target's palette runs from white to black
+    unsigned channels = 0;                          // bytes of a target pixel, in the bitmap's own order
+    bool lookup = false;                            // source pixels are indices read through `entries`
+    bool bilevel = false;                           // 1-bit levels are 0 and 1, scaled to 255 after filtering
+    bool reversedGrey = false;                      // the 8-bit target's palette runs from white to black
     std::array<std::array<BYTE, 4>, 256> entries{}; // palette entries as FreeImage reads them
 
     unsigned targetBpp() const { return channels * 8; }
@@ -155,8 +155,7 @@ void expandRow(const PixelLayout& layout, const BYTE* bits, unsigned width, BYTE
 // --- Passes ---------------------------------------------------------------------------------------
 
 // A filtered sum as a byte, rounded as FreeImage rounds: half added, truncated, then clamped.
-template <bool Bilevel>
-BYTE levelOf(double sum)
+template <bool Bilevel> BYTE levelOf(double sum)
 {
     const double value = Bilevel ? sum * 255 : sum;
     return static_cast<BYTE>(std::clamp(static_cast<int>(value + 0.5), 0, 255));
@@ -204,8 +203,8 @@ RowFilter rowFilter(unsigned channels, bool bilevel)
 // FreeImage walks a column. Each byte keeps its own sum, so the rows can be taken whole, four at a
 // time, with the same result as column by column.
 template <typename RowAt>
-void filterColumns(const Taps& taps, const double* weights, RowAt rowAt, std::size_t length, double* sums,
-                   BYTE* target, bool bilevel)
+void filterColumns(const Taps& taps, const double* weights, RowAt rowAt, std::size_t length, double* sums, BYTE* target,
+                   bool bilevel)
 {
     std::fill(sums, sums + length, 0.0);
     unsigned i = 0;
@@ -538,8 +537,7 @@ bool RowResizer::pushBand(const Bitmap& band)
     const Plan& plan = state.plan;
     const bool matches = !band.empty() && FreeImage_HasPixels(band.get()) &&
                          FreeImage_GetImageType(band.get()) == FIT_BITMAP && band.width() == plan.sourceWidth &&
-                         band.bpp() == plan.layout.sourceBpp &&
-                         band.height() <= plan.sourceHeight - state.rowsIn;
+                         band.bpp() == plan.layout.sourceBpp && band.height() <= plan.sourceHeight - state.rowsIn;
     if (!matches) {
         state.failed = true;
         return false;
