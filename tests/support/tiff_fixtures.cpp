@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 namespace fixtures {
 namespace {
 
@@ -177,6 +179,17 @@ Rgb pixelAt(const Bitmap& page, int x, int y)
     RGBQUAD value{};
     FreeImage_GetPixelColor(page.get(), static_cast<unsigned>(x), page.height() - 1 - static_cast<unsigned>(y), &value);
     return Rgb{value.rgbRed, value.rgbGreen, value.rgbBlue};
+}
+
+std::vector<Bitmap> bandsOf(const Bitmap& page, unsigned rows)
+{
+    std::vector<Bitmap> bands;
+    for (unsigned top = 0; top < page.height(); top += rows) {
+        const unsigned bottom = std::min(page.height(), top + rows);
+        bands.emplace_back(FreeImage_Copy(page.get(), 0, static_cast<int>(top), static_cast<int>(page.width()),
+                                          static_cast<int>(bottom)));
+    }
+    return bands;
 }
 
 } // namespace fixtures

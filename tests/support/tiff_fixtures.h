@@ -46,4 +46,8 @@ bool writeTiff(const QString& path, PageKind kind, int width, int height, int pa
 // Reads the RGB of pixel (x, y) counted from the top-left corner of a 24- or 32-bit page.
 Rgb pixelAt(const Bitmap& page, int x, int y);
 
+// The page cut into bands of `rows` rows from the top (the last one shorter), each a bitmap of the
+// page's width, depth and palette, as a streamed page's source hands them over.
+std::vector<Bitmap> bandsOf(const Bitmap& page, unsigned rows);
+
 } // namespace fixtures
