@@ -143,5 +143,6 @@ std::uint64_t streamedPageMemory(const TiffPageHeader& header, const Settings& s
     const std::uint64_t band = rows * rowBytes(32);
     const std::uint64_t readBuffer = readRows * rowBytes(header.bitsPerPixel);
     const int depth = std::max(streamedPageDepth(header, settings, job), 1);
-    return 2 * band + readBuffer + rowWriterMemory(outputFormatFor(job.outputKey).rowWriter, header.width, depth);
+    const Bitmap probe = probeHeader(header, depth);
+    return 2 * band + readBuffer + rowWriterMemory(outputFormatFor(job.outputKey).rowWriter, job.run.saveFlags, probe);
 }

@@ -1,5 +1,7 @@
 #include "engine/write/row_writer_dispatch.h"
 
+#include "engine/write/jpeg_row_writer.h"
+#include "engine/write/png_row_writer.h"
 #include "engine/write/pnm_row_writer.h"
 #include "engine/write/tiff_row_writer.h"
 
@@ -12,9 +14,11 @@ bool rowWriterTakes(RowWriterKind kind, int flags, const PageHeader& page)
         return pnmRowWriterTakes(flags, page);
     case RowWriterKind::Tiff:
         return tiffRowWriterTakes(flags, page);
-    // The JPEG and PNG row writers are wired here once they land (jpeg_row_writer.h, png_row_writer.h).
     case RowWriterKind::Jpeg:
+        return jpegRowWriterTakes(flags, page);
     case RowWriterKind::Png:
+        // A 32-bit page is not taken: whether it is written with alpha depends on every pixel.
+        return pngRowWriterTakes(flags, page);
     case RowWriterKind::None:
         return false;
     }
@@ -29,16 +33,18 @@ std::unique_ptr<RowWriter> openRowWriter(RowWriterKind kind, int flags, const Pa
     case RowWriterKind::Tiff:
         return openTiffRowWriter(flags, page, file);
     case RowWriterKind::Jpeg:
+        return openJpegRowWriter(flags, page, file);
     case RowWriterKind::Png:
+        return openPngRowWriter(flags, page, file);
     case RowWriterKind::None:
         return nullptr;
     }
     return nullptr;
 }
 
-std::uint64_t rowWriterMemory(RowWriterKind kind, std::uint32_t width, int depth)
+std::uint64_t rowWriterMemory(RowWriterKind kind, int flags, const PageHeader& page)
 {
-    const std::uint64_t row = (std::uint64_t{width} * static_cast<unsigned>(std::max(depth, 1)) + 7) / 8;
+    const std::uint64_t row = (std::uint64_t{page.width()} * std::max(page.bpp(), 1U) + 7) / 8;
     switch (kind) {
     case RowWriterKind::Pnm:
         return row;
@@ -47,11 +53,9 @@ std::uint64_t rowWriterMemory(RowWriterKind kind, std::uint32_t width, int depth
         // whole fax page of 1-bit rows), with the codec's tables.
         return 2 * row + (std::uint64_t{1} << 20);
     case RowWriterKind::Jpeg:
-        // libjpeg keeps about 16 rows of each component for its blocks and subsampling.
-        return 16 * std::uint64_t{width} * 3 + row + (std::uint64_t{1} << 20);
+        return jpegRowWriterBytes(flags, page);
     case RowWriterKind::Png:
-        // The row, libpng's filtered copies of it, and zlib's window and hash tables.
-        return 3 * (row + 1) + (std::uint64_t{512} << 10);
+        return pngRowWriterBytes(flags, page);
     case RowWriterKind::None:
         return 0;
     }

@@ -17,7 +17,7 @@ bool rowWriterTakes(RowWriterKind kind, int flags, const PageHeader& page);
 // or nullptr when rowWriterTakes is false or the writer could not start.
 std::unique_ptr<RowWriter> openRowWriter(RowWriterKind kind, int flags, const PageHeader& page, std::FILE* file);
 
-// The bytes the row writer of `kind` holds besides the band it is given, for a page `width`
-// pixels wide written with `depth` bits per pixel: its row and strip buffers, and the codec's own
-// state (libjpeg's rows of each component, zlib's window).
-std::uint64_t rowWriterMemory(RowWriterKind kind, std::uint32_t width, int depth);
+// The bytes the row writer of `kind` holds besides the band it is given, for `page` written with
+// `flags`: its row and strip buffers, and the codec's own state (libjpeg's rows of each component,
+// or every coefficient of the page for a progressive or optimised JPEG; zlib's window).
+std::uint64_t rowWriterMemory(RowWriterKind kind, int flags, const PageHeader& page);
