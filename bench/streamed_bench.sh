@@ -28,32 +28,32 @@ export XDG_RUNTIME_DIR=$work/runtime
 "$tessaline" -q -i "$work/in/none.tif" -o "$work/out" -c tiff --tiff-compression=lzw
 mv "$work/out/none.tiff" "$work/in/lzw.tif"
 
-# Runs a command under /usr/bin/time and prints "seconds|MiB".
+# Runs a command under /usr/bin/time and prints "seconds|MiB"; a command that fails stops the bench.
 measure() {
-  /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@" >/dev/null 2>&1
+  /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@" >/dev/null 2>&1 || { echo "bench: failed: $*" >&2; exit 1; }
   read -r seconds kib < <(tail -n 1 "$work/time.txt")
   echo "$seconds|$((kib / 1024))"
   rm -rf "$work/out" && mkdir "$work/out"
 }
 
-# Target: name, Tessaline options, vips output suffix, GraphicsMagick output and options.
-targets=("TIFF LZW|-c tiff --tiff-compression=lzw|v.tif[compression=lzw]|g.tif -compress LZW"
-         "PPM|-c ppm|v.ppm|g.ppm"
-         "JPEG q95|-c jpg --jpg-quality=95|v.jpg[Q=95]|g.jpg -quality 95"
-         "PNG zlib6|-c png --png-compression=zlib6|v.png[compression=6]|g.png -quality 60")
+# Target: name, Tessaline options, vips output, GraphicsMagick options, GraphicsMagick output.
+targets=("TIFF LZW|-c tiff --tiff-compression=lzw|v.tif[compression=lzw]|-compress LZW|g.tif"
+         "PPM|-c ppm|v.ppm||g.ppm"
+         "JPEG q95|-c jpg --jpg-quality=95|v.jpg[Q=95]|-quality 95|g.jpg"
+         "PNG zlib6|-c png --png-compression=zlib6|v.png[compression=6]|-quality 60|g.png")
 
 rows=()
 for input in none lzw; do
   page=$work/in/$input.tif
   for target in "${targets[@]}"; do
-    IFS='|' read -r name options vips_out gm_args <<<"$target"
+    IFS='|' read -r name options vips_out gm_options gm_out <<<"$target"
     # shellcheck disable=SC2086
     ours=$(measure "$tessaline" -q --threads=1 -i "$page" -o "$work/out" $options)
     # The streamed path leaves no page-sized peak.
     path=$([ "${ours#*|}" -lt 300 ] && echo streamed || echo "in memory")
     theirs_vips=$(measure vips copy "$page" "$work/out/$vips_out")
     # shellcheck disable=SC2086
-    theirs_gm=$(measure gm convert "$page" $gm_args)
+    theirs_gm=$(measure gm convert "$page" $gm_options "$work/out/$gm_out")
     rows+=("| $input | $name | $path | ${ours%|*} s | ${ours#*|} MiB | ${theirs_vips%|*} s | ${theirs_vips#*|} MiB | ${theirs_gm%|*} s | ${theirs_gm#*|} MiB |")
   done
 done
