@@ -395,6 +395,65 @@ TEST_F(StreamedRun, KeepsGeoTiffTags)
     EXPECT_EQ(FreeImage_GetMetadataCount(FIMD_GEOTIFF, written.get()), 4U);
 }
 
+// An RGB page with a small preview in a sub-directory, as scanning and photo software write them.
+bool writePageWithThumbnail(const QString& path)
+{
+    TIFF* tiff = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    if (tiff == nullptr) {
+        return false;
+    }
+    bool written = true;
+    for (const int width : {pageWidth, 8}) {
+        const int height = width == pageWidth ? pageHeight : 6;
+        if (width == pageWidth) {
+            std::uint64_t subDirectories[] = {0}; // libtiff fills in where the preview lands
+            TIFFSetField(tiff, TIFFTAG_SUBIFD, 1, subDirectories);
+        }
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(width));
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(height));
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 8);
+        std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 3);
+        for (int y = 0; y < height && written; ++y) {
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                row[i] = static_cast<std::uint8_t>(i * 3 + static_cast<std::size_t>(y) * 7);
+            }
+            written = TIFFWriteScanline(tiff, row.data(), static_cast<std::uint32_t>(y), 0) >= 0;
+        }
+        written = written && TIFFWriteDirectory(tiff) != 0;
+    }
+    TIFFClose(tiff);
+    return written;
+}
+
+// FreeImage loads the preview as the page's thumbnail and its TIFF writer stores it again; the
+// TIFF row writer does not, so such a page is converted in memory, and the file is the same.
+TEST_F(StreamedRun, PageWithAThumbnailFallsBackToMemory)
+{
+    const QString input = dir.filePath(QStringLiteral("preview.tif"));
+    ASSERT_TRUE(writePageWithThumbnail(input));
+    const Bitmap layout = decodeTiffPage(input, 0, FIF_LOAD_NOPIXELS);
+    ASSERT_TRUE(layout);
+    ASSERT_NE(FreeImage_GetThumbnail(layout.get()), nullptr);
+    prepare({"tiff_lzw", "tiff", 6});
+    job.file.inputPath = input;
+    job.run.streamAbove = 0;
+    RunContext context{settings, job};
+    EXPECT_FALSE(encodeStreamedPage(0, PagePlacement{}, context).has_value());
+    EXPECT_EQ(outputs(), QStringList());
+
+    QByteArray files[2];
+    for (const bool streamed : {false, true}) {
+        job.run.streamAbove = streamed ? 0 : std::numeric_limits<std::uint64_t>::max();
+        ASSERT_TRUE(processCurrentFile(context)) << describeFailure(context.failure).toStdString();
+        files[streamed ? 1 : 0] = fileBytes(job.file.outputPath);
+    }
+    EXPECT_FALSE(files[0].isEmpty());
+    EXPECT_TRUE(files[1] == files[0]);
+}
+
 // Through the whole file loop: every page of a multi-page file streamed under its numbered name,
 // reported as saved, the same files as in memory. The run's gate is asked between the bands.
 TEST_F(StreamedRun, ConvertsEveryPageOfAFileUnderItsName)

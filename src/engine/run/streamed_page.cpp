@@ -51,10 +51,13 @@ Bitmap processBand(Bitmap band, const RunContext& context)
 
 // The page the writer is told about before the first band: the full size, with the depth, colour
 // masks, palette, resolution and profile the steps gave the first band, and the metadata
-// encodePage puts on the whole page.
-Bitmap pageHeaderOf(const Bitmap& firstBand, unsigned width, unsigned height, const PageMetadata& metadata,
+// encodePage puts on the whole page. A thumbnail FreeImage loaded with the page goes along: the
+// whole page may reach the writer with it, so a writer that would store it declines the page.
+Bitmap pageHeaderOf(const Bitmap& firstBand, const Bitmap& layout, const PageMetadata& metadata,
                     const RunContext& context)
 {
+    const unsigned width = layout.width();
+    const unsigned height = layout.height();
     FIBITMAP* band = firstBand.get();
     Bitmap header =
         allocatePageHeader(static_cast<int>(width), static_cast<int>(height), static_cast<int>(firstBand.bpp()),
@@ -70,6 +73,9 @@ Bitmap pageHeaderOf(const Bitmap& firstBand, unsigned width, unsigned height, co
     const FIICCPROFILE* profile = FreeImage_GetICCProfile(band);
     if (profile->data != nullptr && profile->size > 0) {
         FreeImage_CreateICCProfile(header.get(), profile->data, profile->size);
+    }
+    if (FIBITMAP* thumbnail = FreeImage_GetThumbnail(layout.get())) {
+        FreeImage_SetThumbnail(header.get(), thumbnail);
     }
     if (context.settings.advanced.stripMetadata != 0) {
         stripMetadata(header);
@@ -202,7 +208,7 @@ std::optional<EncodedPage> encodeStreamedPage(int index, const PagePlacement& pl
     }
     Bitmap header;
     if (first) {
-        header = pageHeaderOf(first, source->width(), source->height(), PageMetadata(layout), context);
+        header = pageHeaderOf(first, layout, PageMetadata(layout), context);
         if (!header || !rowWriterTakes(outputFormatFor(job.outputKey).rowWriter, job.run.saveFlags, header)) {
             return std::nullopt;
         }
