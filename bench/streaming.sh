@@ -99,6 +99,15 @@ for input in none lzw; do
   done
 done
 
+# Eight such pages (LZW) on two workers to JPEG: streamed pages hold a few bands each, so the
+# memory budget lets both workers convert at once.
+mkdir -p "$work/eight"
+for i in 1 2 3 4 5 6 7 8; do ln "$work/page-lzw.tif" "$work/eight/page-$i.tif"; done
+read -r -a eight_args <<<"${tessaline_opts[jpg]}"
+figures=$(measure "$work/out" "$tessaline" -i "$work/eight" -o "$work/out" "${eight_args[@]}" --threads=2 -q)
+read -r wall rss size status <<<"$figures"
+echo "streaming: eight pages on two workers ${wall}s ${rss}MiB ${size}MiB $status" >&2
+
 {
   echo "One ${width} x ${height} RGB page (tools/make-huge-page), \`bench/streaming.sh\` on $(date -u '+%Y-%m-%d %H:%M UTC'):"
   echo "$(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo); Tessaline \`$tessaline\` with --threads=1;"
@@ -107,4 +116,6 @@ done
   echo "| input TIFF | to | tool | wall s | peak RSS MiB | output MiB | status |"
   echo "|---|---|---|---:|---:|---:|---|"
   printf '%s\n' "${rows[@]}"
+  echo
+  echo "Eight such pages (LZW) to JPEG on two workers (\`--threads=2\`): $wall s, peak RSS $rss MiB, $size MiB written ($status)."
 } | if [ -n "$table" ]; then tee "$table"; else cat; fi
