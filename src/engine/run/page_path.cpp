@@ -1,9 +1,11 @@
 #include "engine/run/page_path.h"
 
 #include "engine/core/page_header.h"
+#include "engine/core/page_limits.h"
 #include "engine/formats/format_catalogue.h"
 #include "engine/run/page_memory.h"
 #include "engine/steps/bit_depth.h"
+#include "engine/steps/row_resize.h"
 #include "engine/steps/transform.h"
 #include "engine/write/row_writer_dispatch.h"
 
@@ -36,14 +38,34 @@ bool rotates(const TransformSettings& t)
     return t.doImageRotation != 0 && t.imageRotation >= 1 && t.imageRotation <= 359;
 }
 
-// Whether every step before the bit-depth step works on rows alone.
+// Whether the page is resized, and how: streamed (top band first, through a window of rows), when
+// it is not also flipped vertically (the flipped page is read bottom-up, and the resize of a page
+// read upside down is not the same sum of the same rows) and the target is within the page-size
+// limit (beyond it the in-memory resize fails the page).
+enum class Resizing : std::uint8_t { None, Streamed, InMemory };
+
+Resizing resizingOf(const TiffPageHeader& header, const Settings& settings)
+{
+    const auto width = static_cast<int>(header.width);
+    const auto height = static_cast<int>(header.height);
+    const ResizeTarget target = resizeTarget(width, height, settings);
+    if (target == ResizeTarget{width, height}) {
+        return Resizing::None;
+    }
+    const bool allowed = pageSizeAllowed(static_cast<std::uint64_t>(target.width),
+                                         static_cast<std::uint64_t>(target.height));
+    return allowed && settings.transform.doImageFlipVertical == 0 ? Resizing::Streamed : Resizing::InMemory;
+}
+
+// Whether every step before the bit-depth step works on rows alone (or, for the resize, on a
+// window of rows).
 bool rowLocalSteps(const TiffPageHeader& header, const Settings& settings, const JobState& job)
 {
     const auto width = static_cast<int>(header.width);
     const auto height = static_cast<int>(header.height);
-    // A resize, the icon cap, the frame and the watermark need the whole page; so does the sRGB
-    // conversion a profiled page gets when its metadata is stripped.
-    return !rotates(settings.transform) && resizeTarget(width, height, settings) == ResizeTarget{width, height} &&
+    // The icon cap, the frame and the watermark need the whole page; so does the sRGB conversion a
+    // profiled page gets when its metadata is stripped.
+    return !rotates(settings.transform) && resizingOf(header, settings) != Resizing::InMemory &&
            !outputFormatFor(job.outputKey).beyondSizeCap(width, height) && settings.frame.doFrame == 0 &&
            settings.watermark.doWatermark == 0 && (settings.advanced.stripMetadata == 0 || !header.colourProfile);
 }
@@ -57,11 +79,11 @@ bool readsBottomUpCheaply(const TiffPageHeader& header)
     return std::uint64_t{std::max<std::uint32_t>(header.rowsPerStrip, 1)} * rowBytes <= reverseReadBytes;
 }
 
-// A page without pixels of the final size and depth, for asking the row writer before any pixel
-// is read: grey levels for 8 bits, black and white for 1 bit.
-Bitmap probeHeader(const TiffPageHeader& header, int depth)
+// A page without pixels of this size and depth, for asking the row writer (and the resize) before
+// any pixel is read: grey levels for 8 bits, black and white for 1 bit.
+Bitmap probeHeader(std::uint32_t width, std::uint32_t height, int depth)
 {
-    Bitmap probe = allocatePageHeader(static_cast<int>(header.width), static_cast<int>(header.height), depth);
+    Bitmap probe = allocatePageHeader(static_cast<int>(width), static_cast<int>(height), depth);
     if (probe && depth <= 8) {
         RGBQUAD* palette = FreeImage_GetPalette(probe.get());
         const unsigned colours = FreeImage_GetColorsUsed(probe.get());
@@ -73,12 +95,37 @@ Bitmap probeHeader(const TiffPageHeader& header, int depth)
     return probe;
 }
 
+// The size of the page the writer is given.
+ResizeTarget writtenSize(const TiffPageHeader& header, const Settings& settings)
+{
+    return resizeTarget(static_cast<int>(header.width), static_cast<int>(header.height), settings);
+}
+
+// What the streamed resize holds: its window of rows, and the resized bands one band read gives,
+// each with the steps' copy of it.
+std::uint64_t resizeMemory(const TiffPageHeader& header, const Settings& settings, std::uint64_t bandRows)
+{
+    if (resizingOf(header, settings) != Resizing::Streamed) {
+        return 0;
+    }
+    const ResizeTarget target = writtenSize(header, settings);
+    const RowResize resize{static_cast<int>(header.width), static_cast<int>(header.height), target.width,
+                           target.height, resizeFilter(settings.transform.imageResizeAlgorithm)};
+    const Bitmap source = probeHeader(header.width, header.height, header.bitsPerPixel);
+    const std::uint64_t resizedRows = bandRows * static_cast<std::uint64_t>(target.height) / header.height + 1;
+    const std::uint64_t resizedRowBytes = std::uint64_t{4} * static_cast<std::uint64_t>(target.width);
+    return rowResizerHeldBytes(source, resize) + 2 * resizedRows * resizedRowBytes;
+}
+
 } // namespace
 
 int streamedPageDepth(const TiffPageHeader& header, const Settings& settings, const JobState& job)
 {
     const AdjustmentSettings& a = settings.adjustment;
     int depth = header.bitsPerPixel;
+    if (resizingOf(header, settings) == Resizing::Streamed && depth == 1) {
+        depth = 8; // FreeImage_Rescale gives a bilevel page grey levels
+    }
     if (a.doImageColorCorrection != 0 && depth < 8) {
         depth = 24;
     }
@@ -118,7 +165,8 @@ PagePath choosePagePath(const TiffPageHeader& header, const Settings& settings, 
     if (depth == 0) {
         return PagePath::InMemory;
     }
-    const Bitmap probe = probeHeader(header, depth);
+    const ResizeTarget size = writtenSize(header, settings);
+    const Bitmap probe = probeHeader(static_cast<std::uint32_t>(size.width), static_cast<std::uint32_t>(size.height), depth);
     return probe && rowWriterTakes(format.rowWriter, job.run.saveFlags, probe) ? PagePath::Streamed
                                                                                : PagePath::InMemory;
 }
@@ -143,6 +191,8 @@ std::uint64_t streamedPageMemory(const TiffPageHeader& header, const Settings& s
     const std::uint64_t band = rows * rowBytes(32);
     const std::uint64_t readBuffer = readRows * rowBytes(header.bitsPerPixel);
     const int depth = std::max(streamedPageDepth(header, settings, job), 1);
-    const Bitmap probe = probeHeader(header, depth);
-    return 2 * band + readBuffer + rowWriterMemory(outputFormatFor(job.outputKey).rowWriter, job.run.saveFlags, probe);
+    const ResizeTarget size = writtenSize(header, settings);
+    const Bitmap probe = probeHeader(static_cast<std::uint32_t>(size.width), static_cast<std::uint32_t>(size.height), depth);
+    return 2 * band + readBuffer + resizeMemory(header, settings, rows) +
+           rowWriterMemory(outputFormatFor(job.outputKey).rowWriter, job.run.saveFlags, probe);
 }

@@ -8,6 +8,7 @@
 #include "engine/formats/format_catalogue.h"
 #include "engine/steps/bit_depth.h"
 #include "engine/steps/colour.h"
+#include "engine/steps/row_resize.h"
 #include "engine/steps/sample_depth.h"
 #include "engine/steps/transform.h"
 #include "engine/write/image_writer.h"
@@ -17,14 +18,105 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <deque>
+#include <memory>
+#include <optional>
 #include <utility>
 
 namespace {
 
-// The band read `position`-th: from the top, or from the bottom when the page is flipped.
-int bandAt(const TiffBandSource& source, bool bottomUp, int position)
+// The page's bands, top band first as the writer takes them, as the steps before the flips leave
+// them: as read (from the bottom up when the page is flipped vertically), or through the streamed
+// resize when the run resizes the page (choosePagePath keeps a flipped page that is resized in
+// memory). Resized bands carry the source's resolution, as FreeImage_Rescale's page does.
+class PageBands {
+  public:
+    PageBands(TiffBandSource& source, const Bitmap& layout, const std::optional<RowResize>& resize, bool bottomUp)
+        : source_(source), bottomUp_(bottomUp), dotsPerMeterX_(FreeImage_GetDotsPerMeterX(layout.get())),
+          dotsPerMeterY_(FreeImage_GetDotsPerMeterY(layout.get()))
+    {
+        if (resize) {
+            resizer_ = std::make_unique<RowResizer>(layout, *resize, [this](const Bitmap& band) { return keep(band); });
+        }
+    }
+
+    // False when the resize cannot take the page after all.
+    bool valid() const { return !resizer_ || resizer_->valid(); }
+
+    // The next band; empty after the last one, and when a band could not be had (failure() says why).
+    Bitmap next()
+    {
+        if (!resizer_) {
+            return nextRead();
+        }
+        while (resized_.empty() && read_ < source_.bandCount()) {
+            const Bitmap band = nextRead();
+            if (!band) {
+                return {};
+            }
+            if (!resizer_->pushBand(band)) {
+                failure_ = {FileFailureKind::ProcessingFailed};
+                return {};
+            }
+        }
+        if (resized_.empty()) {
+            return {};
+        }
+        Bitmap band = std::move(resized_.front());
+        resized_.pop_front();
+        return band;
+    }
+
+    const FileFailure& failure() const { return failure_; }
+
+  private:
+    Bitmap nextRead()
+    {
+        if (read_ == source_.bandCount()) {
+            return {};
+        }
+        const int position = read_++;
+        Bitmap band = source_.readBand(bottomUp_ ? source_.bandCount() - 1 - position : position);
+        if (!band) {
+            failure_ = {FileFailureKind::Damaged}; // the caller names the page
+        }
+        return band;
+    }
+
+    // The resizer hands out a band it fills again: the band is copied for the steps.
+    bool keep(const Bitmap& band)
+    {
+        Bitmap copy(FreeImage_Clone(band.get()));
+        if (!copy) {
+            return false;
+        }
+        FreeImage_SetDotsPerMeterX(copy.get(), dotsPerMeterX_);
+        FreeImage_SetDotsPerMeterY(copy.get(), dotsPerMeterY_);
+        resized_.push_back(std::move(copy));
+        return true;
+    }
+
+    TiffBandSource& source_;
+    bool bottomUp_;
+    unsigned dotsPerMeterX_;
+    unsigned dotsPerMeterY_;
+    std::unique_ptr<RowResizer> resizer_;
+    std::deque<Bitmap> resized_;
+    int read_ = 0;
+    FileFailure failure_;
+};
+
+// The streamed resize of the page, when the run resizes it.
+std::optional<RowResize> resizeOf(const TiffBandSource& source, const Settings& settings)
 {
-    return bottomUp ? source.bandCount() - 1 - position : position;
+    const auto width = static_cast<int>(source.width());
+    const auto height = static_cast<int>(source.height());
+    const ResizeTarget target = resizeTarget(width, height, settings);
+    if (target == ResizeTarget{width, height}) {
+        return std::nullopt;
+    }
+    return RowResize{width, height, target.width, target.height,
+                     resizeFilter(settings.transform.imageResizeAlgorithm)};
 }
 
 // The steps of processPage that work row by row, in its order, on one band. choosePagePath lets
@@ -53,11 +145,9 @@ Bitmap processBand(Bitmap band, const RunContext& context)
 // masks, palette, resolution and profile the steps gave the first band, and the metadata
 // encodePage puts on the whole page. A thumbnail FreeImage loaded with the page goes along: the
 // whole page may reach the writer with it, so a writer that would store it declines the page.
-Bitmap pageHeaderOf(const Bitmap& firstBand, const Bitmap& layout, const PageMetadata& metadata,
-                    const RunContext& context)
+Bitmap pageHeaderOf(const Bitmap& firstBand, unsigned width, unsigned height, const Bitmap& layout,
+                    const PageMetadata& metadata, const RunContext& context)
 {
-    const unsigned width = layout.width();
-    const unsigned height = layout.height();
     FIBITMAP* band = firstBand.get();
     Bitmap header =
         allocatePageHeader(static_cast<int>(width), static_cast<int>(height), static_cast<int>(firstBand.bpp()),
@@ -85,41 +175,36 @@ Bitmap pageHeaderOf(const Bitmap& firstBand, const Bitmap& layout, const PageMet
     return header;
 }
 
-// Reads, processes and writes the bands of the page in turn, the first one (already processed)
-// included. The run may abandon the file at the gate between two bands.
+// Processes and writes the bands of the page in turn, the first one (already processed) included.
+// The run may abandon the file at the gate between two bands.
 class BandPump {
   public:
-    BandPump(TiffBandSource& source, Bitmap first, RunContext& context)
-        : source_(source), first_(std::move(first)), context_(context),
-          bottomUp_(context.settings.transform.doImageFlipVertical != 0)
+    BandPump(PageBands& bands, Bitmap first, RunContext& context)
+        : bands_(bands), first_(std::move(first)), context_(context)
     {
     }
 
     FileFailure run(RowWriter& writer, const QString& outputPath)
     {
-        const int count = source_.bandCount();
-        for (int written = 0; written < count; ++written) {
-            if (written > 0 && !context_.mayContinue()) {
-                return {FileFailureKind::Abandoned};
-            }
-            Bitmap band = written == 0 ? std::move(first_) : nextBand(written);
-            if (!band) {
-                return failure_;
-            }
+        for (Bitmap band = std::move(first_); band;) {
             errno = 0;
             if (!writer.writeBand(band)) {
                 return diagnoseWriteFailure(outputPath, errno, context_.job.outputKey);
             }
+            band = nextBand();
+            if (band && !context_.mayContinue()) {
+                return {FileFailureKind::Abandoned};
+            }
         }
-        return {};
+        return failure_;
     }
 
   private:
-    Bitmap nextBand(int position)
+    Bitmap nextBand()
     {
-        Bitmap band = source_.readBand(bandAt(source_, bottomUp_, position));
+        Bitmap band = bands_.next();
         if (!band) {
-            failure_ = {FileFailureKind::Damaged}; // the caller names the page
+            failure_ = bands_.failure();
             return band;
         }
         band = processBand(std::move(band), context_);
@@ -129,10 +214,9 @@ class BandPump {
         return band;
     }
 
-    TiffBandSource& source_;
+    PageBands& bands_;
     Bitmap first_;
     RunContext& context_;
-    bool bottomUp_;
     FileFailure failure_;
 };
 
@@ -191,24 +275,31 @@ std::optional<EncodedPage> encodeStreamedPage(int index, const PagePlacement& pl
     if (!source) {
         return std::nullopt;
     }
+    const std::optional<RowResize> resize = resizeOf(*source, context.settings);
+    PageBands bands(*source, layout, resize, context.settings.transform.doImageFlipVertical != 0);
+    if (!bands.valid()) {
+        return std::nullopt;
+    }
+    const unsigned width = resize ? static_cast<unsigned>(resize->targetWidth) : source->width();
+    const unsigned height = resize ? static_cast<unsigned>(resize->targetHeight) : source->height();
     job.file.sourceBpp = static_cast<int>(layout.bpp());
-    describePage(job, static_cast<int>(source->width()), static_cast<int>(source->height()));
+    describePage(job, static_cast<int>(width), static_cast<int>(height));
     const auto damaged = [index] {
         return FileFailure{FileFailureKind::Damaged, QStringLiteral("page %1").arg(index + 1)};
     };
     EncodedPage encoded;
-    Bitmap first = source->readBand(bandAt(*source, context.settings.transform.doImageFlipVertical != 0, 0));
+    Bitmap first = bands.next();
     if (first) {
         first = processBand(std::move(first), context);
         if (!first) {
             encoded.failure = {FileFailureKind::ProcessingFailed};
         }
     } else {
-        encoded.failure = damaged();
+        encoded.failure = bands.failure().kind == FileFailureKind::Damaged ? damaged() : bands.failure();
     }
     Bitmap header;
     if (first) {
-        header = pageHeaderOf(first, layout, PageMetadata(layout), context);
+        header = pageHeaderOf(first, width, height, layout, PageMetadata(layout), context);
         if (!header || !rowWriterTakes(outputFormatFor(job.outputKey).rowWriter, job.run.saveFlags, header)) {
             return std::nullopt;
         }
@@ -224,7 +315,7 @@ std::optional<EncodedPage> encodeStreamedPage(int index, const PagePlacement& pl
     encoded.width = static_cast<int>(header.width());
     encoded.height = static_cast<int>(header.height());
     encoded.depth = static_cast<int>(header.bpp());
-    BandPump pump(*source, std::move(first), context);
+    BandPump pump(bands, std::move(first), context);
     encoded.failure = writeStreamed(pump, header, encoded, encodeBesidePath(encoded, placement), context);
     if (encoded.failure.kind == FileFailureKind::Damaged) {
         encoded.failure = damaged();
