@@ -52,8 +52,8 @@ Resizing resizingOf(const TiffPageHeader& header, const Settings& settings)
     if (target == ResizeTarget{width, height}) {
         return Resizing::None;
     }
-    const bool allowed = pageSizeAllowed(static_cast<std::uint64_t>(target.width),
-                                         static_cast<std::uint64_t>(target.height));
+    const bool allowed =
+        pageSizeAllowed(static_cast<std::uint64_t>(target.width), static_cast<std::uint64_t>(target.height));
     return allowed && settings.transform.doImageFlipVertical == 0 ? Resizing::Streamed : Resizing::InMemory;
 }
 
@@ -109,8 +109,8 @@ std::uint64_t resizeMemory(const TiffPageHeader& header, const Settings& setting
         return 0;
     }
     const ResizeTarget target = writtenSize(header, settings);
-    const RowResize resize{static_cast<int>(header.width), static_cast<int>(header.height), target.width,
-                           target.height, resizeFilter(settings.transform.imageResizeAlgorithm)};
+    const RowResize resize{static_cast<int>(header.width), static_cast<int>(header.height), target.width, target.height,
+                           resizeFilter(settings.transform.imageResizeAlgorithm)};
     const Bitmap source = probeHeader(header.width, header.height, header.bitsPerPixel);
     const std::uint64_t resizedRows = bandRows * static_cast<std::uint64_t>(target.height) / header.height + 1;
     const std::uint64_t resizedRowBytes = std::uint64_t{4} * static_cast<std::uint64_t>(target.width);
@@ -166,7 +166,8 @@ PagePath choosePagePath(const TiffPageHeader& header, const Settings& settings, 
         return PagePath::InMemory;
     }
     const ResizeTarget size = writtenSize(header, settings);
-    const Bitmap probe = probeHeader(static_cast<std::uint32_t>(size.width), static_cast<std::uint32_t>(size.height), depth);
+    const Bitmap probe =
+        probeHeader(static_cast<std::uint32_t>(size.width), static_cast<std::uint32_t>(size.height), depth);
     return probe && rowWriterTakes(format.rowWriter, job.run.saveFlags, probe) ? PagePath::Streamed
                                                                                : PagePath::InMemory;
 }
@@ -192,7 +193,8 @@ std::uint64_t streamedPageMemory(const TiffPageHeader& header, const Settings& s
     const std::uint64_t readBuffer = readRows * rowBytes(header.bitsPerPixel);
     const int depth = std::max(streamedPageDepth(header, settings, job), 1);
     const ResizeTarget size = writtenSize(header, settings);
-    const Bitmap probe = probeHeader(static_cast<std::uint32_t>(size.width), static_cast<std::uint32_t>(size.height), depth);
+    const Bitmap probe =
+        probeHeader(static_cast<std::uint32_t>(size.width), static_cast<std::uint32_t>(size.height), depth);
     return 2 * band + readBuffer + resizeMemory(header, settings, rows) +
            rowWriterMemory(outputFormatFor(job.outputKey).rowWriter, job.run.saveFlags, probe);
 }

@@ -115,8 +115,7 @@ std::optional<RowResize> resizeOf(const TiffBandSource& source, const Settings& 
     if (target == ResizeTarget{width, height}) {
         return std::nullopt;
     }
-    return RowResize{width, height, target.width, target.height,
-                     resizeFilter(settings.transform.imageResizeAlgorithm)};
+    return RowResize{width, height, target.width, target.height, resizeFilter(settings.transform.imageResizeAlgorithm)};
 }
 
 // The steps of processPage that work row by row, in its order, on one band. choosePagePath lets
