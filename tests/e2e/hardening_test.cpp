@@ -95,10 +95,31 @@ QStringList temporaryFilesIn(const QString& folder)
     return temporary;
 }
 
+// Whether the process is stopped (state T in /proc/PID/stat), waiting up to a second for a stop
+// signal to land.
+bool waitUntilStopped(pid_t run)
+{
+    const QString statPath = QStringLiteral("/proc/%1/stat").arg(run);
+    for (int attempt = 0; attempt < 500; ++attempt) {
+        QFile stat(statPath);
+        if (!stat.open(QIODevice::ReadOnly)) {
+            return false; // the run has ended
+        }
+        const QByteArray fields = stat.readAll();
+        const qsizetype afterName = fields.lastIndexOf(") ");
+        if (afterName >= 0 && fields.mid(afterName + 2, 1) == "T") {
+            return true;
+        }
+        QThread::msleep(2);
+    }
+    return false;
+}
+
 // Holds or ends a run at a moment it has a temporary file in folder (one not in `others`): polls
-// for one, signals the run and checks the file is still there (a rename may have come first; then
-// a held run is resumed and caught again). Returns the run's temporary files once the signal has
-// landed; empty when the run ended first.
+// for one, stops the run, and once it is stopped checks the file is still there (a rename may have
+// come first; then the run is resumed and caught again). A run to be ended is killed only while it
+// is stopped with its file, so it cannot finish the file in between. Returns the run's temporary
+// files; empty when the run ended first.
 QStringList signalWhileWriting(pid_t run, const QString& folder, int signalNumber, const QStringList& others = {})
 {
     const auto runsFiles = [&] {
@@ -112,13 +133,20 @@ QStringList signalWhileWriting(pid_t run, const QString& folder, int signalNumbe
             QThread::msleep(2);
             continue;
         }
-        kill(run, signalNumber);
-        QThread::msleep(100); // the signal lands (and a killed process's files are closed)
-        const QStringList held = runsFiles();
-        if (!held.isEmpty() || signalNumber != SIGSTOP) {
-            return held;
+        kill(run, SIGSTOP);
+        if (!waitUntilStopped(run)) {
+            return {};
         }
-        kill(run, SIGCONT);
+        const QStringList held = runsFiles();
+        if (held.isEmpty()) {
+            kill(run, SIGCONT);
+            continue;
+        }
+        if (signalNumber != SIGSTOP) {
+            kill(run, signalNumber);
+            QThread::msleep(100); // the signal lands and a killed process's files are closed
+        }
+        return held;
     }
     return {};
 }
