@@ -13,12 +13,15 @@
 #include <QRegularExpression>
 #include <QThread>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -115,11 +118,26 @@ bool waitUntilStopped(pid_t run)
     return false;
 }
 
+// Whether another process holds the lock of every file (a run creates its temporary file and then
+// locks it: stopped in between, its file is not claimed yet).
+bool lockedByAnother(const QString& folder, const QStringList& files)
+{
+    return std::all_of(files.begin(), files.end(), [&folder](const QString& file) {
+        const int fd = open(QFile::encodeName(folder + QLatin1Char('/') + file).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            return false;
+        }
+        const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
+        close(fd);
+        return held;
+    });
+}
+
 // Holds or ends a run at a moment it has a temporary file in folder (one not in `others`): polls
 // for one, stops the run, and once it is stopped checks the file is still there (a rename may have
-// come first; then the run is resumed and caught again). A run to be ended is killed only while it
-// is stopped with its file, so it cannot finish the file in between. Returns the run's temporary
-// files; empty when the run ended first.
+// come first, or the file is not locked yet; then the run is resumed and caught again). A run to be ended is killed
+// only while it is stopped with its file, so it cannot finish the file in between. Returns the run's temporary files;
+// empty when the run ended first.
 QStringList signalWhileWriting(pid_t run, const QString& folder, int signalNumber, const QStringList& others = {})
 {
     const auto runsFiles = [&] {
@@ -138,7 +156,7 @@ QStringList signalWhileWriting(pid_t run, const QString& folder, int signalNumbe
             return {};
         }
         const QStringList held = runsFiles();
-        if (held.isEmpty()) {
+        if (held.isEmpty() || (signalNumber == SIGSTOP && !lockedByAnother(folder, held))) {
             kill(run, SIGCONT);
             continue;
         }
