@@ -171,6 +171,16 @@ INSTANTIATE_TEST_SUITE_P(Layouts, BandSource, ::testing::ValuesIn(pages), pageNa
 
 // --- streamed file == in-memory file ------------------------------------------------------------
 
+// Resize to half the width and height (percent units).
+void halve(Settings& s)
+{
+    s.transform.doImageResize = 1;
+    s.transform.imageWidth = 50;
+    s.transform.imageWidthUnit = 1;
+    s.transform.imageHeight = 50;
+    s.transform.imageHeightUnit = 1;
+}
+
 struct Chain {
     const char* name;
     std::function<void(Settings&)> apply;
@@ -200,11 +210,7 @@ const Chain chains[] = {
     {"stripped_metadata", [](Settings& s) { s.advanced.stripMetadata = 1; }},
     {"halved_bicubic",
      [](Settings& s) {
-         s.transform.doImageResize = 1;
-         s.transform.imageWidth = 50;
-         s.transform.imageWidthUnit = 1;
-         s.transform.imageHeight = 50;
-         s.transform.imageHeightUnit = 1;
+         halve(s);
          s.transform.imageResizeAlgorithm = 3;
      }},
     // Wider and shorter: FreeImage filters the columns first; the flip and greyscale follow it.
@@ -618,17 +624,7 @@ const ChoiceCase choiceCases[] = {
          s.transform.doImageRotation = 1;
          s.transform.imageRotation = 90;
      }},
-    {"resize",
-     "tiff",
-     PagePath::Streamed,
-     {},
-     [](Settings& s) {
-         s.transform.doImageResize = 1;
-         s.transform.imageWidth = 50;
-         s.transform.imageWidthUnit = 1;
-         s.transform.imageHeight = 50;
-         s.transform.imageHeightUnit = 1;
-     }},
+    {"resize", "tiff", PagePath::Streamed, {}, halve},
     // The page is read bottom-up for the flip, and a resize of rows read upside down sums them in
     // another order.
     {"resize_and_vertical_flip",
@@ -636,11 +632,7 @@ const ChoiceCase choiceCases[] = {
      PagePath::InMemory,
      {},
      [](Settings& s) {
-         s.transform.doImageResize = 1;
-         s.transform.imageWidth = 50;
-         s.transform.imageWidthUnit = 1;
-         s.transform.imageHeight = 50;
-         s.transform.imageHeightUnit = 1;
+         halve(s);
          s.transform.doImageFlipVertical = 1;
      }},
     {"resize_beyond_the_page_limit",
