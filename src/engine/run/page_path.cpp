@@ -108,12 +108,10 @@ std::uint64_t resizeMemory(const TiffPageHeader& header, const Settings& setting
     if (resizingOf(header, settings) != Resizing::Streamed) {
         return 0;
     }
-    const ResizeTarget target = writtenSize(header, settings);
-    const RowResize resize{static_cast<int>(header.width), static_cast<int>(header.height), target.width, target.height,
-                           resizeFilter(settings.transform.imageResizeAlgorithm)};
+    const RowResize resize = *rowResizeFor(static_cast<int>(header.width), static_cast<int>(header.height), settings);
     const Bitmap source = probeHeader(header.width, header.height, header.bitsPerPixel);
-    const std::uint64_t resizedRows = bandRows * static_cast<std::uint64_t>(target.height) / header.height + 1;
-    const std::uint64_t resizedRowBytes = std::uint64_t{4} * static_cast<std::uint64_t>(target.width);
+    const std::uint64_t resizedRows = bandRows * static_cast<std::uint64_t>(resize.targetHeight) / header.height + 1;
+    const std::uint64_t resizedRowBytes = std::uint64_t{4} * static_cast<std::uint64_t>(resize.targetWidth);
     return rowResizerHeldBytes(source, resize) + 2 * resizedRows * resizedRowBytes;
 }
 

@@ -106,18 +106,6 @@ class PageBands {
     FileFailure failure_;
 };
 
-// The streamed resize of the page, when the run resizes it.
-std::optional<RowResize> resizeOf(const TiffBandSource& source, const Settings& settings)
-{
-    const auto width = static_cast<int>(source.width());
-    const auto height = static_cast<int>(source.height());
-    const ResizeTarget target = resizeTarget(width, height, settings);
-    if (target == ResizeTarget{width, height}) {
-        return std::nullopt;
-    }
-    return RowResize{width, height, target.width, target.height, resizeFilter(settings.transform.imageResizeAlgorithm)};
-}
-
 // The steps of processPage that work row by row, in its order, on one band. choosePagePath lets
 // only pages through whose other steps do nothing. The vertical flip turns the band over; the
 // bands themselves are read bottom-up for it.
@@ -274,7 +262,8 @@ std::optional<EncodedPage> encodeStreamedPage(int index, const PagePlacement& pl
     if (!source) {
         return std::nullopt;
     }
-    const std::optional<RowResize> resize = resizeOf(*source, context.settings);
+    const std::optional<RowResize> resize =
+        rowResizeFor(static_cast<int>(source->width()), static_cast<int>(source->height()), context.settings);
     PageBands bands(*source, layout, resize, context.settings.transform.doImageFlipVertical != 0);
     if (!bands.valid()) {
         return std::nullopt;

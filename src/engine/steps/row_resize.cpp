@@ -1,6 +1,7 @@
 #include "engine/steps/row_resize.h"
 
 #include "engine/steps/resample_weights.h"
+#include "engine/steps/transform.h"
 
 #include <algorithm>
 #include <array>
@@ -367,6 +368,15 @@ Bitmap allocateBand(const PixelLayout& layout, unsigned width, unsigned rows)
 }
 
 } // namespace
+
+std::optional<RowResize> rowResizeFor(int width, int height, const Settings& settings)
+{
+    const ResizeTarget target = resizeTarget(width, height, settings);
+    if (target == ResizeTarget{width, height}) {
+        return std::nullopt;
+    }
+    return RowResize{width, height, target.width, target.height, resizeFilter(settings.transform.imageResizeAlgorithm)};
+}
 
 bool rowResizerTakes(const Bitmap& format, const RowResize& resize)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/settings.h"
 #include "engine/core/bitmap.h"
 
 #include <FreeImage.h>
@@ -7,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // The resize step for a streamed page: the page arrives as bands of rows, top band first, and the
 // resized page leaves the same way, each band as soon as the source rows its filter window reaches
@@ -28,6 +30,10 @@ struct RowResize {
     int targetHeight = 0;
     FREE_IMAGE_FILTER filter = FILTER_BICUBIC;
 };
+
+// The resize the settings ask of a width x height page (transform.h's resizeTarget and
+// resizeFilter), or nullopt when they leave the page alone.
+std::optional<RowResize> rowResizeFor(int width, int height, const Settings& settings);
 
 // Whether `resize` of a page of `format` streams with FreeImage's bytes. Standard bitmaps of 1, 4,
 // 8, 24 and 32 bits do, with these exceptions, which keep the in-memory path: a page already of the
