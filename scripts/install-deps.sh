@@ -3,6 +3,8 @@
 # Idempotent: does nothing when everything is present; runs apt-get update first otherwise.
 #   --bench   also the tools the benchmark compares against (bench/run.sh)
 #   --fuzz    also clang and its fuzzing runtime (fuzz/run.sh)
+#   --sanitize also what scripts/build-sanitized-libtiff.sh needs: dpkg-dev, libtiff's codec libraries
+#              and deb-src entries for apt-get source (added beside debian.sources when missing)
 #   --screenshots  also the window manager, X tools and accessibility bus the screenshot scripts drive
 set -euo pipefail
 
@@ -20,7 +22,8 @@ packages=(
 for extra in "$@"; do
   case "$extra" in
     --bench) packages+=(graphicsmagick imagemagick libvips-tools hyperfine time bc) ;;
-    --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    --fuzz) packages+=(clang libclang-rt-14-dev dpkg-dev) ;;
+    --sanitize) packages+=(dpkg-dev libdeflate-dev libjbig-dev liblerc-dev liblzma-dev libzstd-dev libwebp-dev) ;;
     --screenshots) packages+=(openbox xdotool imagemagick x11-utils dbus at-spi2-core python3-pyatspi) ;;
     *) echo "install-deps: unknown option $extra" >&2; exit 2 ;;
   esac
@@ -31,17 +34,34 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
+# The sanitizer build compiles libtiff from Debian's source package: apt-get source needs deb-src
+# entries, which a fresh Debian 12 does not have.
+sources=()
+if [[ " $* " == *" --sanitize "* || " $* " == *" --fuzz "* ]] &&
+  ! grep -qs '^Types:.*deb-src' /etc/apt/sources.list.d/*.sources &&
+  ! grep -qs '^deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/*.list; then
+  sources=(/etc/apt/sources.list.d/tessaline-deb-src.sources)
+fi
+
+if [ ${#missing[@]} -eq 0 ] && [ ${#sources[@]} -eq 0 ]; then
   exit 0
 fi
 
 if [ "$(id -u)" -ne 0 ]; then
-  echo "install-deps: missing packages: ${missing[*]}" >&2
+  [ ${#missing[@]} -eq 0 ] || echo "install-deps: missing packages: ${missing[*]}" >&2
+  [ ${#sources[@]} -eq 0 ] || echo "install-deps: missing deb-src entries for apt-get source" >&2
   echo "install-deps: run this script as root to install them" >&2
   exit 1
 fi
 
-echo "install-deps: installing ${missing[*]}"
+if [ ${#sources[@]} -ne 0 ]; then
+  # The same mirrors and suites as the binary packages.
+  echo "install-deps: adding ${sources[0]}"
+  sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources >"${sources[0]}"
+fi
 export DEBIAN_FRONTEND=noninteractive
 apt-get update
-apt-get install -y --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -ne 0 ]; then
+  echo "install-deps: installing ${missing[*]}"
+  apt-get install -y --no-install-recommends "${missing[@]}"
+fi
