@@ -47,7 +47,7 @@ mask)
       >"$out/mask-$(printf '%s' "$mask" | md5sum | cut -c1-8)"
   done
   ;;
-process_file)
+process_file | tiff_reader)
   tiffs=$build/seeds/malformed-tiffs
   mkdir -p "$tiffs"
   "$build/tools/make-malformed" "$tiffs" >/dev/null
@@ -55,8 +55,13 @@ process_file)
   i=0
   for file in "$tiffs"/*.tif; do
     i=$((i + 1))
-    # Output format and steps vary from seed to seed.
-    { printf "\\x$(printf %02x $((i % 23)))\\x$(printf %02x $((i % 64)))"; cat "$file"; } >"$out/$(basename "$file")"
+    # process_file: output format and steps vary from seed to seed; tiff_reader: CMYK kept or not.
+    if [ "$target" = process_file ]; then
+      prefix="\\x$(printf %02x $((i % 23)))\\x$(printf %02x $((i % 64)))"
+    else
+      prefix="\\x$(printf %02x $((i % 2)))"
+    fi
+    { printf "$prefix"; cat "$file"; } >"$out/$(basename "$file")"
   done
   ;;
 *)

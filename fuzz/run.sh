@@ -2,6 +2,7 @@
 # Builds the fuzz targets (once, in build-fuzz/ or $TESSALINE_FUZZ_BUILD_DIR), makes the seed corpus
 # from the project's fixtures, and fuzzes one target for a number of seconds:
 #   fuzz/run.sh TARGET SECONDS      TARGET: config_file profile option_loop list_import mask process_file
+#                                   tiff_reader
 # Crashes land in fuzz/findings/TARGET/; the corpus grows in $build/corpus/TARGET.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,11 +17,12 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build" "${generator[@]}" -DTESSALINE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
     -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
-    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
+    -DTESSALINE_SANITIZED_LIBTIFF=ON -DTESSALINE_LIBTIFF_FLAGS="$flags" >/dev/null
 fi
 targets=("${target}_fuzz")
 # its seeds are the malformed-TIFF corpus and one TIFF of every layout the libtiff decode path reads
-[ "$target" = process_file ] && targets+=(make-malformed make-tiff-variants)
+case $target in process_file | tiff_reader) targets+=(make-malformed make-tiff-variants) ;; esac
 cmake --build "$build" --target "${targets[@]}" --parallel "$(nproc)"
 
 corpus=$build/corpus/$target
