@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once as built for users, once under
-# AddressSanitizer and UndefinedBehaviorSanitizer. Exits non-zero on any failure or sanitizer report.
+# AddressSanitizer and UndefinedBehaviorSanitizer, with libtiff built with them too (built once from
+# Debian's source package and cached: scripts/build-sanitized-libtiff.sh). Exits non-zero on any
+# failure or sanitizer report.
 #   ./test.sh            both passes
 #   ./test.sh --quick    the normal pass only
 set -euo pipefail
 root=$(cd "$(dirname "$0")" && pwd)
-"$root/scripts/install-deps.sh"
+if [ "${1:-}" = "--quick" ]; then
+  "$root/scripts/install-deps.sh"
+else
+  "$root/scripts/install-deps.sh" --sanitize
+fi
 # The include order of src/ (rooms, no circles) is checked before anything is built.
 python3 "$root/scripts/check-includes.py"
 

@@ -1,7 +1,9 @@
 #pragma once
 
-// Shared by the fuzz targets: a scratch folder that lives for the whole fuzzing process, and
-// writing the input bytes to a file in it.
+// Shared by the fuzz targets: a scratch folder that lives for the whole fuzzing process, writing
+// the input bytes to a file in it, and passing over TIFFs too big to fuzz quickly.
+#include "engine/decode/page_loader.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -33,6 +35,24 @@ inline bool writeScratchFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// Whether the TIFF at `path` claims few and small pages in its headers (read by the reader's own
+// header reader), so that decoding it keeps each run fast.
+inline bool smallTiff(const QString& path)
+{
+    constexpr std::uint64_t maxPagePixels = 256 * 256;
+    constexpr std::size_t maxPages = 8;
+    const std::vector<TiffPageHeader> headers = readTiffPageHeaders(path);
+    if (headers.size() > maxPages) {
+        return false;
+    }
+    for (const TiffPageHeader& header : headers) {
+        if (std::uint64_t{header.width} * header.height > maxPagePixels) {
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace fuzz

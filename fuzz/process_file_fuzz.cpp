@@ -15,27 +15,6 @@
 
 #include <tiffio.h>
 
-namespace {
-
-constexpr std::uint64_t kFuzzPagePixels = 256 * 256;
-constexpr std::size_t kFuzzMaxPages = 8;
-
-bool smallEnough(const QString& path)
-{
-    const std::vector<TiffPageHeader> headers = readTiffPageHeaders(path);
-    if (headers.size() > kFuzzMaxPages) {
-        return false;
-    }
-    for (const TiffPageHeader& header : headers) {
-        if (std::uint64_t{header.width} * header.height > kFuzzPagePixels) {
-            return false;
-        }
-    }
-    return true;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     buildFormatTables();
@@ -53,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t formatByte = data[0];
     const std::uint8_t stepBits = data[1];
     const QString input = fuzz::scratchPath(QStringLiteral("page.tif"));
-    if (!fuzz::writeScratchFile(input, fuzz::bytesOf(data + 2, size - 2)) || !smallEnough(input)) {
+    if (!fuzz::writeScratchFile(input, fuzz::bytesOf(data + 2, size - 2)) || !fuzz::smallTiff(input)) {
         return 0;
     }
 

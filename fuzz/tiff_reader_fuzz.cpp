@@ -9,26 +9,6 @@
 
 #include <tiffio.h>
 
-namespace {
-
-constexpr std::uint64_t kFuzzPagePixels = 256 * 256;
-constexpr std::size_t kFuzzMaxPages = 8;
-
-bool smallEnough(const std::vector<TiffPageHeader>& headers)
-{
-    if (headers.size() > kFuzzMaxPages) {
-        return false;
-    }
-    for (const TiffPageHeader& header : headers) {
-        if (std::uint64_t{header.width} * header.height > kFuzzPagePixels) {
-            return false;
-        }
-    }
-    return true;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     // libtiff's complaints about every damaged input would only bury the fuzzer's own output.
@@ -44,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const bool keepCmyk = data[0] & 1;
     const QString path = fuzz::scratchPath(QStringLiteral("page.tif"));
-    if (!fuzz::writeScratchFile(path, fuzz::bytesOf(data + 1, size - 1)) || !smallEnough(readTiffPageHeaders(path))) {
+    if (!fuzz::writeScratchFile(path, fuzz::bytesOf(data + 1, size - 1)) || !fuzz::smallTiff(path)) {
         return 0;
     }
     InputDocument document(path, keepCmyk);

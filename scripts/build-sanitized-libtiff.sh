@@ -85,12 +85,15 @@ launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache)
 echo "build-sanitized-libtiff: building tiff $version with $cflags" >&2
 cmake -S "$work/src" -B "$work/build" "${generator[@]}" "${launcher[@]}" "${configure[@]}" \
-  -DCMAKE_C_COMPILER="$cc" -DCMAKE_C_FLAGS="$cflags" -DCMAKE_SHARED_LINKER_FLAGS="$flags" \
+  -DCMAKE_C_COMPILER="$cc" -DCMAKE_C_FLAGS="$cflags -ffile-prefix-map=$work/src=$prefix/src" \
+  -DCMAKE_SHARED_LINKER_FLAGS="$flags" \
   -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR=lib >/dev/null
 cmake --build "$work/build" --parallel "$(nproc)" >/dev/null
 # Installed into the work folder and then moved, so an interrupted build leaves nothing that
 # looks finished.
 DESTDIR="$work/stage" cmake --install "$work/build" >/dev/null
+# The sources stay beside the library: the sanitizers' reports name their lines.
+mv "$work/src" "$work/stage$prefix/src"
 rm -rf "$prefix"
 mv "$work/stage$prefix" "$prefix"
 echo "build-sanitized-libtiff: built in $(($(date +%s) - started)) s: $prefix" >&2
