@@ -65,7 +65,11 @@ if [ -f "$prefix/lib/libtiff.so.6" ]; then
   exit 0
 fi
 
-work=$(mktemp -d "$cache/libtiff-work.XXXXXX")
+# A fixed work folder (under the lock) gives the compiler the same paths every time, so ccache
+# can serve a rebuild.
+work=$prefix.work
+rm -rf "$work"
+mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
 started=$(date +%s)
 if [ -n "${TESSALINE_LIBTIFF_SOURCES:-}" ]; then
