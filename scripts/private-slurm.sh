@@ -65,7 +65,7 @@ slurm_cluster_start() {
   local program
   for program in munged mungekey slurmctld slurmd sbatch sinfo scontrol ss; do
     command -v "$program" >/dev/null || {
-      echo "private-slurm: $program is missing: scripts/install-deps.sh --slurm installs it" >&2
+      echo "private-slurm: $program is missing: scripts/install-deps.sh installs it" >&2
       return 1
     }
   done
