@@ -17,7 +17,10 @@ if [ "$(id -u)" -ne 0 ]; then
   echo "skipped: installing a package needs root (CI runs as root)"
   exit 77
 fi
-if dpkg-query -W -f='${Status}' tessaline 2>/dev/null | grep -q 'installed' || [ -e /usr/bin/tessaline ]; then
+package_installed() {
+  dpkg-query -W -f='${Status}' tessaline 2>/dev/null | grep -q 'ok installed$'
+}
+if package_installed || [ -e /usr/bin/tessaline ]; then
   echo "skipped: tessaline is installed on this machine already; the test leaves it alone"
   exit 77
 fi
@@ -30,8 +33,9 @@ fail() {
 work=$(mktemp -d)
 installed=no
 remove_package() {
-  if [ "$installed" = yes ]; then
-    DEBIAN_FRONTEND=noninteractive apt-get remove --purge -y -q tessaline >"$work/remove.log" 2>&1 ||
+  if [ "$installed" = yes ] && dpkg-query -W tessaline >/dev/null 2>&1; then
+    # dpkg removes it as apt-get remove --purge would, without reading the package lists first.
+    DEBIAN_FRONTEND=noninteractive dpkg --purge tessaline >"$work/remove.log" 2>&1 ||
       { echo "package test: removing the package failed:" >&2; cat "$work/remove.log" >&2; }
     installed=no
   fi
@@ -63,9 +67,11 @@ grep -v 'running with root privileges' "$work/lintian.log"
 [ "$status" -eq 0 ] || fail "lintian reported errors or warnings (exit $status)"
 
 installed=yes
-(cd "$(dirname "$deb")" && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+started=$(date +%s%N)
+(cd "$(dirname "$deb")" && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends -o DPkg::Lock::Timeout=120 \
   "./$(basename "$deb")" >"$work/install.log" 2>&1) || { cat "$work/install.log" >&2; fail "apt-get install failed"; }
-dpkg-query -W -f='${Status}' tessaline | grep -q 'install ok installed' || fail "dpkg does not list tessaline as installed"
+echo "apt-get install took $((($(date +%s%N) - started) / 1000000)) ms"
+package_installed || fail "dpkg does not list tessaline as installed"
 
 for file in /usr/bin/tessaline /usr/share/tessaline/gfx/handdrawn.zip /usr/share/tessaline/tessaline.html \
   /usr/share/applications/tessaline.desktop /usr/share/metainfo/example.morvane.tessaline.metainfo.xml \
@@ -90,8 +96,10 @@ appstreamcli validate --no-net /usr/share/metainfo/example.morvane.tessaline.met
 warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings tessaline 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "man page warnings: $warnings"
 
+started=$(date +%s%N)
 remove_package
+echo "the removal took $((($(date +%s%N) - started) / 1000000)) ms"
 [ ! -e /usr/bin/tessaline ] || fail "/usr/bin/tessaline is still there after the removal"
-! dpkg-query -W -f='${Status}' tessaline 2>/dev/null | grep -q 'installed' || fail "dpkg still lists tessaline"
+! package_installed || fail "dpkg still lists tessaline as installed"
 [ ! -e /usr/share/tessaline ] || fail "/usr/share/tessaline is still there after the removal"
 echo "package test: passed"

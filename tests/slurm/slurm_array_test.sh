@@ -23,7 +23,7 @@ fail() {
   exit 1
 }
 
-# shellcheck source=../../scripts/private-slurm.sh
+# shellcheck source=scripts/private-slurm.sh source-path=SCRIPTDIR/../..
 . "$source/scripts/private-slurm.sh"
 work=$(mktemp -d)
 trap 'slurm_cluster_stop; rm -rf "$work"' EXIT
@@ -39,7 +39,9 @@ guide_block() {
 job_script=$(guide_block slurm-array-job)
 submit=$(guide_block slurm-array-submit)
 merge=$(guide_block merge-json-lines)
-[ -n "$job_script" ] && [ -n "$submit" ] && [ -n "$merge" ] || fail "a tested block of docs/scale-out.md is missing"
+if [ -z "$job_script" ] || [ -z "$submit" ] || [ -z "$merge" ]; then
+  fail "a tested block of docs/scale-out.md is missing"
+fi
 shards=$(sed -n 's/^shards=\([0-9]*\)$/\1/p' <<<"$job_script")
 [ -n "$shards" ] || fail "the job script sets no shards=N"
 
