@@ -133,4 +133,13 @@ grep "\"index\":$position," "reports/report-$task.jsonl" | grep -q '"status":"fa
   fail "shard $((task + 1))'s report does not record the damaged file as failed"
 grep -q 'zz-damaged.tif' "logs/tessaline-${job}_$task.out" || fail "shard $((task + 1))'s log does not name the damaged file"
 diff -r whole converted >&2 || fail "the second array changed the converted files"
+
+# The daemons stop by their pids and take their folder with them.
+daemons=("${slurm_cluster_pids[@]}")
+cluster_folder=$slurm_cluster_folder
+slurm_cluster_stop
+for pid in "${daemons[@]}"; do
+  slurm_pid_ended "$pid" || fail "daemon $pid is still running after the stop"
+done
+[ ! -e "$cluster_folder" ] || fail "the cluster's folder $cluster_folder is still there"
 echo "slurm array test: passed (the damaged file failed shard $((task + 1)) of $shards, task $task, alone)"
