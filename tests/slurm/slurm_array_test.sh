@@ -48,7 +48,8 @@ shards=$(sed -n 's/^shards=\([0-9]*\)$/\1/p' <<<"$job_script")
 slurm_cluster_start "$work/cluster" || fail "the private cluster did not start"
 jobs_log=$slurm_cluster_folder/jobcomp.log
 
-# The user's folder: the samples under distinct names in subfolders, several files per shard.
+# The user's folder: the samples under distinct names in three subfolders, twelve files (one a
+# three-page document), one or two per shard.
 user=$work/user
 mkdir -p "$user/home" "$user/config" "$user/runtime"
 chmod 700 "$user/runtime"
