@@ -28,6 +28,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${TESSALINE_WEB_SITE}/tessaline/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Besides the libraries: the text watermark's default face, "Arial", is Liberation Sans by
+# fontconfig's metric aliases; without one of these the default watermark has no font.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation | fonts-liberation2")
 # The install rules below add the Debian files only when CPack installs into its staging folder.
 set(CPACK_CUSTOM_INSTALL_VARIABLES TESSALINE_DEBIAN_PACKAGE=ON)
 

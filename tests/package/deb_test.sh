@@ -64,9 +64,10 @@ echo "cpack took $((($(date +%s%N) - started) / 1000000)) ms"
 deb=$work/package/tessaline_${version}_$(dpkg --print-architecture).deb
 [ -f "$deb" ] || fail "cpack wrote no $(basename "$deb"): $(ls "$work/package")"
 
-# What dpkg-shlibdeps found: the libraries the executable links, among them FreeImage and Qt.
+# What dpkg-shlibdeps found (the libraries the executable links, among them FreeImage and Qt), and
+# the fonts of the default watermark.
 depends=$(dpkg-deb --field "$deb" Depends)
-for library in libfreeimage3 libqt6widgets6 libtiff6 libdevil1c2; do
+for library in libfreeimage3 libqt6widgets6 libtiff6 libdevil1c2 fonts-liberation; do
   grep -q "\\b$library\\b" <<<"$depends" || fail "the package does not depend on $library: $depends"
 done
 
