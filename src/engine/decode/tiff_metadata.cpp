@@ -178,11 +178,11 @@ class PageMetadataReader {
         attachGeoTiff();
         attachDirectoryTags(FIMD_EXIF_MAIN, false);
         attachExifDirectory(directory, mainOffset);
-        if (withColourProfile && !profile.isEmpty()) {
+        if (!withColourProfile) {
+            FreeImage_SetMetadata(FIMD_EXIF_MAIN, page_.get(), "InterColorProfile", nullptr);
+        } else if (!profile.isEmpty()) {
             FreeImage_CreateICCProfile(page_.get(), const_cast<char*>(profile.constData()),
                                        static_cast<long>(profile.size()));
-        } else {
-            FreeImage_SetMetadata(FIMD_EXIF_MAIN, page_.get(), "InterColorProfile", nullptr);
         }
     }
 

@@ -8,8 +8,8 @@
 // The EXIF name of a tag of the page's own directory or of its EXIF directory; null if none.
 const char* exifTagName(std::uint16_t id);
 
-// The name of an IPTC record (record number in the high byte, dataset in the low byte); records
-// without a name of their own are filed as "Tag 0xRRDD".
+// The name of an IPTC dataset (record number in the high byte, dataset in the low byte); null if
+// it has none.
 const char* iptcTagName(std::uint16_t id);
 
 // The name of a GeoTIFF tag; null if `id` is not one.
