@@ -60,8 +60,9 @@ std::vector<Tag> tagsOf(FIBITMAP* image)
 QByteArray profileOf(FIBITMAP* image)
 {
     const FIICCPROFILE* profile = FreeImage_GetICCProfile(image);
-    return profile != nullptr && profile->data != nullptr ? QByteArray(static_cast<const char*>(profile->data), profile->size)
-                                                          : QByteArray();
+    return profile != nullptr && profile->data != nullptr
+               ? QByteArray(static_cast<const char*>(profile->data), profile->size)
+               : QByteArray();
 }
 
 const Tag* findTag(const std::vector<Tag>& tags, int model, const std::string& key)
@@ -104,8 +105,9 @@ class TiffMetadataTest : public ::testing::Test {
         attachTiffMetadata(tiff.get(), read.page, withColourProfile, &read.warnings);
         std::uint32_t width = 0;
         std::vector<unsigned char> row(static_cast<std::size_t>(TIFFScanlineSize(tiff.get())) + 1);
-        read.directoryKept = TIFFCurrentDirectory(tiff.get()) == 0 && TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) == 1 &&
-                             width == 4 && TIFFReadScanline(tiff.get(), row.data(), 2) == 1 && row[1] == 9 * 20;
+        read.directoryKept = TIFFCurrentDirectory(tiff.get()) == 0 &&
+                             TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) == 1 && width == 4 &&
+                             TIFFReadScanline(tiff.get(), row.data(), 2) == 1 && row[1] == 9 * 20;
         return read;
     }
 
@@ -176,8 +178,8 @@ TEST_F(TiffMetadataTest, KeepsWhatTheFileSays)
 // Pixels turned out of the profile's colours lose the profile and its copy among the tags.
 TEST_F(TiffMetadataTest, LeavesTheProfileOutWhenAsked)
 {
-    const Read read = readWithUs(
-        save("icc.tif", fixtures::metadataTiff({.text = true, .icc = true}, ByteOrder::Little)), false);
+    const Read read =
+        readWithUs(save("icc.tif", fixtures::metadataTiff({.text = true, .icc = true}, ByteOrder::Little)), false);
     const std::vector<Tag> tags = tagsOf(read.page.get());
     EXPECT_TRUE(profileOf(read.page.get()).isEmpty());
     EXPECT_EQ(findTag(tags, FIMD_EXIF_MAIN, "InterColorProfile"), nullptr);

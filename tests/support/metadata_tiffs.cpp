@@ -24,8 +24,7 @@ struct Entry {
     QByteArray values;
 };
 
-template <typename T>
-void appendLittle(QByteArray& out, T value)
+template <typename T> void appendLittle(QByteArray& out, T value)
 {
     char bytes[sizeof(T)];
     qToLittleEndian(value, bytes);
@@ -148,7 +147,7 @@ class Writer {
         std::uint32_t valuesAt = exifOffset + (page.exif.empty() ? 0 : directorySize(page.exif));
         for (Entry& entry : page.main) {
             if (entry.tag == TIFFTAG_EXIFIFD) {
-                const std::uint32_t target = page.link == ExifLink::PastEnd        ? 0x7FFFFFF0U
+                const std::uint32_t target = page.link == ExifLink::PastEnd         ? 0x7FFFFFF0U
                                              : page.link == ExifLink::MainDirectory ? mainOffset
                                                                                     : exifOffset;
                 entry.values.clear();
@@ -217,19 +216,19 @@ std::vector<Entry> imageEntries()
 std::vector<Entry> exifEntries()
 {
     return {
-        rationals(33434, TIFF_RATIONAL, {{1, 250}}),  // exposure time
-        rationals(33437, TIFF_RATIONAL, {{28, 10}}),  // f-number
-        shorts(34855, {200}),                         // ISO speed
-        bytes(36864, TIFF_UNDEFINED, "0230"),         // EXIF version
-        ascii(36867, "2026:01:02 03:04:05"),          // taken
-        rationals(37377, TIFF_SRATIONAL, {{7965784, 1000000}}), // shutter speed
-        rationals(37380, TIFF_SRATIONAL, {{-1, 3}}),  // exposure bias
-        rationals(37386, TIFF_RATIONAL, {{50, 1}}),   // focal length
+        rationals(33434, TIFF_RATIONAL, {{1, 250}}),                            // exposure time
+        rationals(33437, TIFF_RATIONAL, {{28, 10}}),                            // f-number
+        shorts(34855, {200}),                                                   // ISO speed
+        bytes(36864, TIFF_UNDEFINED, "0230"),                                   // EXIF version
+        ascii(36867, "2026:01:02 03:04:05"),                                    // taken
+        rationals(37377, TIFF_SRATIONAL, {{7965784, 1000000}}),                 // shutter speed
+        rationals(37380, TIFF_SRATIONAL, {{-1, 3}}),                            // exposure bias
+        rationals(37386, TIFF_RATIONAL, {{50, 1}}),                             // focal length
         bytes(37510, TIFF_UNDEFINED, QByteArray("ASCII\0\0\0a test page", 19)), // user comment
-        shorts(40961, {1}),                           // colour space
-        longs(40962, {pageWidth}),                    // pixel x dimension
-        shorts(41492, {2, 1}),                        // subject location
-        ascii(42016, "0123456789abcdef0123456789abcdef"), // image unique id
+        shorts(40961, {1}),                                                     // colour space
+        longs(40962, {pageWidth}),                                              // pixel x dimension
+        shorts(41492, {2, 1}),                                                  // subject location
+        ascii(42016, "0123456789abcdef0123456789abcdef"),                       // image unique id
     };
 }
 

@@ -19,8 +19,8 @@ struct MetadataParts {
     bool exif = false;       // an EXIF directory: rationals, shorts, text, undefined bytes, a pair
     bool iptc = false;       // version, title, two keywords, two categories, an unnamed record
     bool xmp = false;
-    bool geoTiff = false;    // pixel scale, tie points, key directory, ASCII parameters
-    bool icc = false;        // a 200-byte RGB display profile
+    bool geoTiff = false; // pixel scale, tie points, key directory, ASCII parameters
+    bool icc = false;     // a 200-byte RGB display profile
 };
 
 // A well-formed 4 x 3 grey page with `parts`, in `order`.

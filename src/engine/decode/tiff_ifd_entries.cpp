@@ -64,7 +64,8 @@ std::optional<std::vector<IfdEntry>> readIfdEntries(TIFF* tiff, std::uint64_t of
         return std::nullopt;
     };
     if (offset < 8 || offset > fileSize || fileSize - offset < static_cast<std::uint64_t>(countSize)) {
-        return fail(QStringLiteral("its directory offset %1 lies outside the file of %2 bytes").arg(offset).arg(fileSize));
+        return fail(
+            QStringLiteral("its directory offset %1 lies outside the file of %2 bytes").arg(offset).arg(fileSize));
     }
     FileReader file(tiff);
     std::array<unsigned char, 20> bytes{};

@@ -172,8 +172,8 @@ class PageMetadataReader {
         attachIptc();
         const QByteArray packet = specialBytes(TIFFTAG_XMLPACKET, xmpProblem);
         if (!packet.isNull()) {
-            setTagValue(page_, FIMD_XMP, "XMLPacket", TIFFTAG_XMLPACKET, FIDT_ASCII,
-                        static_cast<DWORD>(packet.size()), static_cast<DWORD>(packet.size()), packet.constData());
+            setTagValue(page_, FIMD_XMP, "XMLPacket", TIFFTAG_XMLPACKET, FIDT_ASCII, static_cast<DWORD>(packet.size()),
+                        static_cast<DWORD>(packet.size()), packet.constData());
         }
         attachGeoTiff();
         attachDirectoryTags(FIMD_EXIF_MAIN, false);
@@ -330,9 +330,10 @@ class PageMetadataReader {
             }
             const TIFFField* field = TIFFFindField(tiff_, geo.id, TIFF_ANY);
             if (field == nullptr || TIFFFieldDataType(field) != geo.type) {
-                reject(geo.id, false, QStringLiteral("libtiff holds it with type %1, not %2")
-                                          .arg(field != nullptr ? TIFFFieldDataType(field) : 0)
-                                          .arg(geo.type));
+                reject(geo.id, false,
+                       QStringLiteral("libtiff holds it with type %1, not %2")
+                           .arg(field != nullptr ? TIFFFieldDataType(field) : 0)
+                           .arg(geo.type));
                 continue;
             }
             const char* key = geoTiffTagName(static_cast<std::uint16_t>(geo.id));
@@ -347,8 +348,7 @@ class PageMetadataReader {
         for (int i = 0; i < count; ++i) {
             const auto id = static_cast<ttag_t>(TIFFGetTagListEntry(tiff_, i));
             const char* key = exifTagName(static_cast<std::uint16_t>(id));
-            if (key == nullptr || rejected(id, inExif) || id == TIFFTAG_EXIFIFD ||
-                (id == TIFFTAG_GPSIFD && !inExif)) {
+            if (key == nullptr || rejected(id, inExif) || id == TIFFTAG_EXIFIFD || (id == TIFFTAG_GPSIFD && !inExif)) {
                 continue;
             }
             attachTagValue(page_, tiff_, id, model, key);

@@ -211,8 +211,7 @@ constexpr std::array<TagName, 8> geoTiffNames{{
     {0x87B1, "GeoASCIIParams"},
 }};
 
-template <std::size_t N>
-const char* find(const std::array<TagName, N>& table, std::uint16_t id)
+template <std::size_t N> const char* find(const std::array<TagName, N>& table, std::uint16_t id)
 {
     const auto* it = std::lower_bound(table.begin(), table.end(), id,
                                       [](const TagName& entry, std::uint16_t wanted) { return entry.id < wanted; });
