@@ -41,6 +41,10 @@ std::vector<Tag> tagsOf(FIBITMAP* image)
 {
     std::vector<Tag> tags;
     for (int model = FIMD_COMMENTS; model <= FIMD_EXIF_RAW; ++model) {
+        // FreeImage hands out a bad first tag for a model whose last tag was removed.
+        if (FreeImage_GetMetadataCount(static_cast<FREE_IMAGE_MDMODEL>(model), image) == 0) {
+            continue;
+        }
         FITAG* tag = nullptr;
         FIMETADATA* walk = FreeImage_FindFirstMetadata(static_cast<FREE_IMAGE_MDMODEL>(model), image, &tag);
         if (walk == nullptr) {
@@ -48,7 +52,8 @@ std::vector<Tag> tagsOf(FIBITMAP* image)
         }
         do {
             const auto* value = static_cast<const char*>(FreeImage_GetTagValue(tag));
-            tags.push_back({model, FreeImage_GetTagKey(tag), FreeImage_GetTagID(tag), FreeImage_GetTagType(tag),
+            const char* key = FreeImage_GetTagKey(tag);
+            tags.push_back({model, key != nullptr ? key : "(no key)", FreeImage_GetTagID(tag), FreeImage_GetTagType(tag),
                             FreeImage_GetTagCount(tag), FreeImage_GetTagLength(tag),
                             value != nullptr ? std::string(value, FreeImage_GetTagLength(tag)) : std::string()});
         } while (FreeImage_FindNextMetadata(walk, &tag));
