@@ -53,8 +53,8 @@ std::vector<Tag> tagsOf(FIBITMAP* image)
         do {
             const auto* value = static_cast<const char*>(FreeImage_GetTagValue(tag));
             const char* key = FreeImage_GetTagKey(tag);
-            tags.push_back({model, key != nullptr ? key : "(no key)", FreeImage_GetTagID(tag), FreeImage_GetTagType(tag),
-                            FreeImage_GetTagCount(tag), FreeImage_GetTagLength(tag),
+            tags.push_back({model, key != nullptr ? key : "(no key)", FreeImage_GetTagID(tag),
+                            FreeImage_GetTagType(tag), FreeImage_GetTagCount(tag), FreeImage_GetTagLength(tag),
                             value != nullptr ? std::string(value, FreeImage_GetTagLength(tag)) : std::string()});
         } while (FreeImage_FindNextMetadata(walk, &tag));
         FreeImage_FindCloseMetadata(walk);
@@ -68,6 +68,18 @@ QByteArray profileOf(FIBITMAP* image)
     return profile != nullptr && profile->data != nullptr
                ? QByteArray(static_cast<const char*>(profile->data), profile->size)
                : QByteArray();
+}
+
+// FreeImage rebuilds a rational from libtiff's float and gets 1/250 wrong (as 249/1); ours are
+// the file's own terms, checked in KeepsWhatTheFileSays.
+std::vector<Tag> withoutRationalValues(std::vector<Tag> tags)
+{
+    for (Tag& tag : tags) {
+        if (tag.type == FIDT_RATIONAL) {
+            tag.value.clear();
+        }
+    }
+    return tags;
 }
 
 const Tag* findTag(const std::vector<Tag>& tags, int model, const std::string& key)
@@ -143,7 +155,7 @@ TEST_F(TiffMetadataTest, GivesTheModelsFreeImageGives)
         littleTags[fixture.name] = tags;
         const Bitmap theirs(FreeImage_Load(FIF_TIFF, QFile::encodeName(path).constData(), 0));
         ASSERT_TRUE(theirs);
-        EXPECT_EQ(tags, tagsOf(theirs.get()));
+        EXPECT_EQ(withoutRationalValues(tags), withoutRationalValues(tagsOf(theirs.get())));
         EXPECT_EQ(FreeImage_GetDotsPerMeterX(ours.page.get()), FreeImage_GetDotsPerMeterX(theirs.get()));
         EXPECT_EQ(FreeImage_GetDotsPerMeterY(ours.page.get()), FreeImage_GetDotsPerMeterY(theirs.get()));
         if (!fixture.parts.exif) {
@@ -152,8 +164,8 @@ TEST_F(TiffMetadataTest, GivesTheModelsFreeImageGives)
     }
 }
 
-// What the fixtures wrote, read back without FreeImage: the joined IPTC keywords, a rational
-// rebuilt from libtiff's float, the XMP packet as written, the resolution in dots per metre.
+// What the fixtures wrote, read back without FreeImage: the joined IPTC keywords, rationals as
+// the file stores them, the XMP packet as written, the resolution in dots per metre.
 TEST_F(TiffMetadataTest, KeepsWhatTheFileSays)
 {
     const fixtures::MetadataParts everything{true, true, true, true, true, true, true};
@@ -165,6 +177,8 @@ TEST_F(TiffMetadataTest, KeepsWhatTheFileSays)
         {FIMD_IPTC, "Tag 0x0263", "unnamed dataset"},
         {FIMD_EXIF_MAIN, "Artist", std::string("A. Writer\0", 10)},
         {FIMD_EXIF_EXIF, "ExposureTime", std::string("\x01\0\0\0\xFA\0\0\0", 8)},
+        {FIMD_EXIF_EXIF, "FNumber", std::string("\x1C\0\0\0\x0A\0\0\0", 8)},
+        {FIMD_EXIF_EXIF, "ExposureBiasValue", std::string("\xFF\xFF\xFF\xFF\x03\0\0\0", 8)},
         {FIMD_EXIF_EXIF, "SubjectLocation", std::string("\x02\0\x01\0", 4)},
         {FIMD_GEOTIFF, "GeoASCIIParams", std::string("NAD27 / UTM zone 11N|\0", 22)},
     };

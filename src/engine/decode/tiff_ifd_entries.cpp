@@ -1,5 +1,6 @@
 #include "engine/decode/tiff_ifd_entries.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <limits>
@@ -90,6 +91,7 @@ std::optional<std::vector<IfdEntry>> readIfdEntries(TIFF* tiff, std::uint64_t of
         entry.type = static_cast<std::uint16_t>(file.number(bytes.data() + 2, 2));
         entry.count = file.number(bytes.data() + 4, fieldSize);
         const int width = TIFFDataWidth(static_cast<TIFFDataType>(entry.type));
+        std::copy_n(bytes.data() + 4 + fieldSize, fieldSize, entry.inlineValues.begin());
         if (width > 0 && entry.count <= static_cast<std::uint64_t>(fieldSize) / width) {
             entry.valueOffset = 0;
         } else {
@@ -98,6 +100,31 @@ std::optional<std::vector<IfdEntry>> readIfdEntries(TIFF* tiff, std::uint64_t of
         entries.push_back(entry);
     }
     return entries;
+}
+
+std::vector<std::pair<std::uint32_t, std::uint32_t>> readRationals(TIFF* tiff, const IfdEntry& entry)
+{
+    // More values than any rational tag has are not read.
+    constexpr std::uint64_t maxRationals = 4096;
+    if ((entry.type != TIFF_RATIONAL && entry.type != TIFF_SRATIONAL) || entry.count == 0 ||
+        entry.count > maxRationals) {
+        return {};
+    }
+    const auto size = static_cast<tmsize_t>(entry.count * 8);
+    std::vector<unsigned char> values(static_cast<std::size_t>(size));
+    FileReader file(tiff);
+    if (entry.valueOffset == 0) {
+        std::copy_n(entry.inlineValues.begin(), std::min<std::size_t>(values.size(), 8), values.begin());
+    } else if (!file.read(entry.valueOffset, values.data(), size)) {
+        return {};
+    }
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> rationals;
+    rationals.reserve(entry.count);
+    for (std::size_t at = 0; at < values.size(); at += 8) {
+        rationals.emplace_back(static_cast<std::uint32_t>(file.number(values.data() + at, 4)),
+                               static_cast<std::uint32_t>(file.number(values.data() + at + 4, 4)));
+    }
+    return rationals;
 }
 
 QString entryRangeProblem(TIFF* tiff, const IfdEntry& entry, std::uint64_t fileSize)

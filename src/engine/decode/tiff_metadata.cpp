@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <set>
 
@@ -253,7 +254,10 @@ class PageMetadataReader {
             const QString type = typeProblem(entry, inExif);
             if (!type.isEmpty()) {
                 reject(entry.tag, inExif, type);
+                continue;
             }
+            // libtiff keeps a rational as a float, which cannot give back 1/250 or 28/10.
+            exactRationals_[{entry.tag, inExif}] = readRationals(tiff_, entry);
         }
     }
 
@@ -351,7 +355,7 @@ class PageMetadataReader {
             if (key == nullptr || rejected(id, inExif) || id == TIFFTAG_EXIFIFD || (id == TIFFTAG_GPSIFD && !inExif)) {
                 continue;
             }
-            attachTagValue(page_, tiff_, id, model, key);
+            attachTagValue(page_, tiff_, id, model, key, exactRationals_[{id, inExif}]);
         }
     }
 
@@ -387,6 +391,7 @@ class PageMetadataReader {
     int pageNumber_;
     std::uint64_t fileSize_;
     std::set<std::pair<ttag_t, bool>> rejected_; // (tag, in the EXIF directory)
+    std::map<std::pair<ttag_t, bool>, std::vector<std::pair<std::uint32_t, std::uint32_t>>> exactRationals_;
 };
 
 } // namespace

@@ -124,7 +124,8 @@ std::optional<QByteArray> byteArrayTag(TIFF* tiff, ttag_t id)
     return QByteArray(static_cast<const char*>(data), static_cast<qsizetype>(count) * width);
 }
 
-void attachTagValue(const Bitmap& page, TIFF* tiff, ttag_t id, FREE_IMAGE_MDMODEL model, const char* key)
+void attachTagValue(const Bitmap& page, TIFF* tiff, ttag_t id, FREE_IMAGE_MDMODEL model, const char* key,
+                    const std::vector<std::pair<std::uint32_t, std::uint32_t>>& exact)
 {
     const TIFFField* field = TIFFFindField(tiff, id, TIFF_ANY);
     // libtiff cannot hand the transfer function back through this interface.
@@ -179,11 +180,17 @@ void attachTagValue(const Bitmap& page, TIFF* tiff, ttag_t id, FREE_IMAGE_MDMODE
     const auto* bytes = static_cast<const unsigned char*>(data);
     if (isRational(type)) {
         const int storage = rationalStorage(field);
-        std::vector<std::int32_t> terms(static_cast<std::size_t>(count) * 2);
+        std::vector<std::uint32_t> terms(static_cast<std::size_t>(count) * 2);
+        const bool fromFile = exact.size() == count;
         for (std::uint32_t i = 0; i < count; ++i) {
+            if (fromFile) {
+                terms[2 * i] = exact[i].first;
+                terms[2 * i + 1] = exact[i].second;
+                continue;
+            }
             const auto [numerator, denominator] = rationalFromFloat(rationalAt(bytes, storage, i));
-            terms[2 * i] = numerator;
-            terms[2 * i + 1] = denominator;
+            terms[2 * i] = static_cast<std::uint32_t>(numerator);
+            terms[2 * i + 1] = static_cast<std::uint32_t>(denominator);
         }
         setTagValue(page, model, key, static_cast<WORD>(id), FIDT_RATIONAL, count, count * 8, terms.data());
         return;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <utility>
+#include <vector>
 
 // Tag values as libtiff holds them for the current directory, turned into the metadata tags the
 // writers read (key, id, FreeImage type, count, length and value bytes).
@@ -26,9 +27,11 @@ std::optional<QByteArray> byteArrayTag(TIFF* tiff, ttag_t id);
 
 // The tag `id` of the current directory as a metadata tag of `model`: its libtiff type becomes the
 // FreeImage type of the same name, except that signed rationals are filed as RATIONAL (with signed
-// terms) and every type FreeImage has no name for is filed as text. Rationals are rebuilt from
-// libtiff's floating-point value by continued fractions.
-void attachTagValue(const Bitmap& page, TIFF* tiff, ttag_t id, FREE_IMAGE_MDMODEL model, const char* key);
+// terms) and every type FreeImage has no name for is filed as text. Rationals take their terms
+// from `exact` (the file's own, one pair per value) when it holds them all, and are otherwise
+// rebuilt from libtiff's floating-point value.
+void attachTagValue(const Bitmap& page, TIFF* tiff, ttag_t id, FREE_IMAGE_MDMODEL model, const char* key,
+                    const std::vector<std::pair<std::uint32_t, std::uint32_t>>& exact);
 
 // A GeoTIFF tag of the current directory into FIMD_GEOTIFF under `key`.
 void attachGeoTiffTag(const Bitmap& page, TIFF* tiff, const TIFFField* field, const char* key);
