@@ -105,6 +105,36 @@ std::optional<TIFFDataType> geoTiffType(ttag_t id)
     return std::nullopt;
 }
 
+bool describesPixels(ttag_t id)
+{
+    switch (id) {
+    case TIFFTAG_IMAGEWIDTH:
+    case TIFFTAG_IMAGELENGTH:
+    case TIFFTAG_BITSPERSAMPLE:
+    case TIFFTAG_COMPRESSION:
+    case TIFFTAG_PHOTOMETRIC:
+    case TIFFTAG_STRIPOFFSETS:
+    case TIFFTAG_ORIENTATION:
+    case TIFFTAG_SAMPLESPERPIXEL:
+    case TIFFTAG_ROWSPERSTRIP:
+    case TIFFTAG_STRIPBYTECOUNTS:
+    case TIFFTAG_XRESOLUTION:
+    case TIFFTAG_YRESOLUTION:
+    case TIFFTAG_PLANARCONFIG:
+    case TIFFTAG_RESOLUTIONUNIT:
+    case TIFFTAG_TRANSFERFUNCTION:
+    case TIFFTAG_JPEGIFOFFSET:
+    case TIFFTAG_JPEGIFBYTECOUNT:
+    case TIFFTAG_YCBCRCOEFFICIENTS:
+    case TIFFTAG_YCBCRSUBSAMPLING:
+    case TIFFTAG_YCBCRPOSITIONING:
+    case TIFFTAG_REFERENCEBLACKWHITE:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // An ICC profile is at least its 128-byte header, whose first field is the profile's size and
 // which carries the "acsp" signature at byte 36.
 QString iccProblem(const QByteArray& profile)
@@ -221,21 +251,23 @@ class PageMetadataReader {
 
     bool rejected(ttag_t id, bool inExif) const { return rejected_.count({id, inExif}) != 0; }
 
-    // Whether the tag is one this reader keeps from the directory.
+    // Whether the tag is one this reader keeps from the directory: the GeoTIFF tags, the tags with
+    // a model of their own and every EXIF-named tag, but those describing the pixels, which are
+    // the pixel reader's to check.
     static bool kept(ttag_t id, bool inExif)
     {
-        if (exifTagName(static_cast<std::uint16_t>(id)) != nullptr) {
-            return id != TIFFTAG_GPSIFD || inExif;
-        }
-        if (inExif) {
-            return false;
-        }
-        for (const SpecialTag& special : specialTags) {
-            if (special.id == id) {
+        if (!inExif) {
+            for (const SpecialTag& special : specialTags) {
+                if (special.id == id) {
+                    return true;
+                }
+            }
+            if (geoTiffType(id)) {
                 return true;
             }
         }
-        return geoTiffType(id).has_value();
+        const bool named = exifTagName(static_cast<std::uint16_t>(id)) != nullptr;
+        return named && (inExif || (id != TIFFTAG_GPSIFD && !describesPixels(id)));
     }
 
     // The declared type and count of each kept entry against the tag's definition, and its values
