@@ -18,6 +18,8 @@ packages=(
   libgs-common # a press CMYK profile (default_cmyk.icc) for the colour-managed CMYK tests
   xvfb xdotool openbox desktop-file-utils appstream man-db parallel
   python3 # scripts/check-includes.py
+  slurmctld slurmd slurm-client munge iproute2 # the Slurm array test's private cluster
+  dpkg-dev fakeroot lintian # the Debian package (cpack -G DEB, dpkg-shlibdeps) and its check
 )
 for extra in "$@"; do
   case "$extra" in

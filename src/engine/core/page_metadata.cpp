@@ -21,51 +21,16 @@ using TagHandle = std::unique_ptr<FITAG, TagDeleter>;
 
 struct TextTag {
     ttag_t tiffTag;
-    WORD exifId;
     const char* key;        // FreeImage's key in the TIFF/EXIF main model
     const char* pngKeyword; // the PNG text keyword of the same meaning
 };
 
 constexpr std::array<TextTag, 4> textTags{{
-    {TIFFTAG_IMAGEDESCRIPTION, 0x010E, "ImageDescription", "Description"},
-    {TIFFTAG_ARTIST, 0x013B, "Artist", "Author"},
-    {TIFFTAG_COPYRIGHT, 0x8298, "Copyright", "Copyright"},
-    {TIFFTAG_DATETIME, 0x0132, "DateTime", "Creation Time"},
+    {TIFFTAG_IMAGEDESCRIPTION, "ImageDescription", "Description"},
+    {TIFFTAG_ARTIST, "Artist", "Author"},
+    {TIFFTAG_COPYRIGHT, "Copyright", "Copyright"},
+    {TIFFTAG_DATETIME, "DateTime", "Creation Time"},
 }};
-
-void setTag(const Bitmap& page, FREE_IMAGE_MDMODEL model, const char* key, WORD id, FREE_IMAGE_MDTYPE type, DWORD count,
-            DWORD length, const void* value)
-{
-    const TagHandle tag(FreeImage_CreateTag());
-    if (!tag) {
-        return;
-    }
-    FreeImage_SetTagKey(tag.get(), key);
-    FreeImage_SetTagID(tag.get(), id);
-    FreeImage_SetTagType(tag.get(), type);
-    FreeImage_SetTagCount(tag.get(), count);
-    FreeImage_SetTagLength(tag.get(), length);
-    FreeImage_SetTagValue(tag.get(), value);
-    FreeImage_SetMetadata(model, page.get(), key, tag.get());
-}
-
-void attachResolution(TIFF* tiff, const Bitmap& page)
-{
-    float x = 0;
-    float y = 0;
-    std::uint16_t unit = RESUNIT_INCH;
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_RESOLUTIONUNIT, &unit);
-    if (TIFFGetField(tiff, TIFFTAG_XRESOLUTION, &x) == 0 || TIFFGetField(tiff, TIFFTAG_YRESOLUTION, &y) == 0) {
-        return;
-    }
-    const double perMetre = unit == RESUNIT_CENTIMETER ? 100.0 : unit == RESUNIT_INCH ? 1.0 / 0.0254 : 0.0;
-    const double xDots = x * perMetre;
-    const double yDots = y * perMetre;
-    if (xDots >= 1 && yDots >= 1 && xDots < 1e9 && yDots < 1e9) {
-        FreeImage_SetDotsPerMeterX(page.get(), static_cast<unsigned>(xDots + 0.5));
-        FreeImage_SetDotsPerMeterY(page.get(), static_cast<unsigned>(yDots + 0.5));
-    }
-}
 
 // The profile's colour space signature (bytes 16 to 19) when the profile is well-formed: long
 // enough, with the "acsp" signature and a size field that matches. Empty otherwise.
@@ -213,26 +178,6 @@ void addTextComments(FIBITMAP* image, TextTagCarrier carrier)
 }
 
 } // namespace
-
-void attachTiffMetadata(TIFF* tiff, const Bitmap& page, bool withColourProfile)
-{
-    attachResolution(tiff, page);
-    std::uint32_t size = 0;
-    void* data = nullptr;
-    if (withColourProfile && TIFFGetField(tiff, TIFFTAG_ICCPROFILE, &size, &data) != 0 && size > 0) {
-        FreeImage_CreateICCProfile(page.get(), data, static_cast<long>(size));
-    }
-    if (TIFFGetField(tiff, TIFFTAG_XMLPACKET, &size, &data) != 0 && size > 0) {
-        setTag(page, FIMD_XMP, "XMLPacket", 0, FIDT_ASCII, size, size, data);
-    }
-    for (const TextTag& text : textTags) {
-        char* value = nullptr;
-        if (TIFFGetField(tiff, text.tiffTag, &value) != 0 && value != nullptr) {
-            const auto length = static_cast<DWORD>(std::strlen(value) + 1);
-            setTag(page, FIMD_EXIF_MAIN, text.key, text.exifId, FIDT_ASCII, length, length, value);
-        }
-    }
-}
 
 Bitmap applyTiffOrientation(Bitmap page, int orientation)
 {

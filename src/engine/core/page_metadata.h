@@ -26,10 +26,6 @@ struct CarriedMetadata {
     bool cmykProfile = false; // a CMYK page keeps its CMYK colour profile
 };
 
-// Puts the resolution, ICC profile (when withColourProfile), XMP packet and text tags of the
-// current directory of `tiff` on `page`, in the models FreeImage fills when it loads a TIFF page.
-void attachTiffMetadata(TIFF* tiff, const Bitmap& page, bool withColourProfile);
-
 // Turns `page`, decoded in stored order, upright as its TIFF Orientation (1 to 8) says.
 Bitmap applyTiffOrientation(Bitmap page, int orientation);
 

@@ -2,6 +2,7 @@
 
 #include "engine/core/page_limits.h"
 #include "engine/core/page_metadata.h"
+#include "engine/decode/tiff_metadata.h"
 #include "engine/decode/tiff_raster.h"
 
 #include <QFile>

@@ -11,7 +11,7 @@
 // strips or tiles, any codec libtiff has); every other photometric goes through libtiff's RGBA
 // interface. Either way the page is read one strip or one row of tiles at a time, and comes back
 // as an ordinary bitmap: 8-bit grey, 24-bit RGB or 32-bit RGBA (alpha not premultiplied), 8 bits
-// per sample, rows in stored order. Its resolution, ICC profile (unless the page was CMYK), XMP
-// packet and text tags are attached the way FreeImage attaches them. Empty when libtiff cannot
+// per sample, rows in stored order. Its metadata (resolution, ICC profile unless the page was
+// CMYK, EXIF, IPTC, XMP, GeoTIFF and text tags) is attached by attachTiffMetadata. Empty when libtiff cannot
 // decode the page or it is larger than kMaxPagePixels.
 Bitmap decodeTiffPageWithLibtiff(const QString& path, int index);

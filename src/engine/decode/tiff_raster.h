@@ -48,8 +48,7 @@ class PageCanvas {
 
 // A colour channel with the alpha it was multiplied by taken out again, both on a scale whose
 // full value is `Full` (255 or 65535).
-template <typename Level, std::uint32_t Full>
-Level unpremultiplied(std::uint32_t colour, std::uint32_t alpha)
+template <typename Level, std::uint32_t Full> Level unpremultiplied(std::uint32_t colour, std::uint32_t alpha)
 {
     if (alpha == 0) {
         return 0;

@@ -187,7 +187,8 @@ Rgba16 colour16Of(const SampleLayout& layout, const std::array<std::uint32_t, ma
     const auto word = [](std::uint32_t value) { return static_cast<std::uint16_t>(value); };
     Rgba16 colour;
     if (layout.colourSamples == 1) {
-        const std::uint16_t grey = word(layout.photometric == PHOTOMETRIC_MINISWHITE ? 0xFFFFU - samples[0] : samples[0]);
+        const std::uint16_t grey =
+            word(layout.photometric == PHOTOMETRIC_MINISWHITE ? 0xFFFFU - samples[0] : samples[0]);
         colour = {grey, grey, grey, 0xFFFF};
     } else {
         colour = {word(samples[0]), word(samples[1]), word(samples[2]), 0xFFFF};
@@ -258,7 +259,7 @@ PagePixels pixelsFor(const SampleLayout& layout)
 {
     if (keepsSixteenBits(layout)) {
         // Grey with alpha becomes RGBA, as FreeImage has no grey-with-alpha type.
-        return layout.alphaIndex >= 0 ? PagePixels::Rgba16
+        return layout.alphaIndex >= 0      ? PagePixels::Rgba16
                : layout.colourSamples == 1 ? PagePixels::Grey16
                                            : PagePixels::Rgb16;
     }
