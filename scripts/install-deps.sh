@@ -12,6 +12,7 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache
   libfreeimage-dev libdevil-dev libjxr-dev libjxr-tools libtiff-dev liblcms2-dev
   libjpeg-dev libpng-dev # the streamed JPEG and PNG writers
+  libopenjp2-7-dev # JPEG 2000 pages too small for FreeImage's encoder
   qt6-base-dev qt6-svg-dev libarchive-dev zlib1g-dev
   fonts-liberation fonts-dejavu-core libfontconfig-dev
   libgtest-dev libgmock-dev

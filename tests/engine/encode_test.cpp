@@ -323,25 +323,36 @@ INSTANTIATE_TEST_SUITE_P(OutputFormats, EncodeAllFormats,
                                          "xpm"),
                          [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
-// The automatic depth of the catalogue's lists, from the depth of the page as loaded.
+// The automatic depth of the catalogue's lists, from the depth of the page as loaded and what its
+// samples are: 16-bit alpha gets 64 bits where the writer keeps it, 16-bit grey never 16-bit colour.
 struct AutoCase {
     const char* key;
     int sourceBpp;
     int expected;
+    SourceSamples samples = SourceSamples::Standard;
 };
 
 class AutoDepth : public testing::TestWithParam<AutoCase> {};
 
 TEST_P(AutoDepth, PicksFirstPermittedDepthAtLeastTheSourceOrTheLargest)
 {
-    EXPECT_EQ(autoBitDepth(QString::fromLatin1(GetParam().key), GetParam().sourceBpp), GetParam().expected);
+    EXPECT_EQ(autoBitDepth(QString::fromLatin1(GetParam().key), GetParam().sourceBpp, GetParam().samples),
+              GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, AutoDepth,
-                         testing::Values(AutoCase{"png", 1, 1}, AutoCase{"png", 16, 24}, AutoCase{"jpg", 32, 24},
-                                         AutoCase{"jpg", 24, 24}, AutoCase{"jpg", 1, 8}, AutoCase{"tiff", 64, 96},
-                                         AutoCase{"tiff", 48, 48}, AutoCase{"gif", 24, 8}, AutoCase{"jxr", 4, 8},
-                                         AutoCase{"ppm", 1, 24}, AutoCase{"exr", 1, 96}, AutoCase{"nope", 8, 0}));
+constexpr auto grey16 = SourceSamples::SixteenGrey;
+constexpr auto rgba16 = SourceSamples::SixteenRgba;
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, AutoDepth,
+    testing::Values(AutoCase{"png", 1, 1}, AutoCase{"png", 16, 24}, AutoCase{"jpg", 32, 24}, AutoCase{"jpg", 24, 24},
+                    AutoCase{"jpg", 1, 8}, AutoCase{"tiff", 64, 96}, AutoCase{"tiff", 48, 48}, AutoCase{"gif", 24, 8},
+                    AutoCase{"jxr", 4, 8}, AutoCase{"ppm", 1, 24}, AutoCase{"exr", 1, 96}, AutoCase{"nope", 8, 0},
+                    AutoCase{"bmp", 16, 16}, AutoCase{"png", 64, 64, rgba16}, AutoCase{"tiff", 64, 64, rgba16},
+                    AutoCase{"jp2", 64, 64, rgba16}, AutoCase{"jxr", 64, 64, rgba16}, AutoCase{"ppm", 64, 48, rgba16},
+                    AutoCase{"bmp", 64, 32, rgba16}, AutoCase{"jpg", 64, 24, rgba16}, AutoCase{"bmp", 16, 24, grey16},
+                    AutoCase{"tga", 16, 24, grey16}, AutoCase{"ico", 16, 24, grey16}, AutoCase{"jxr", 16, 24, grey16},
+                    AutoCase{"png", 16, 24, grey16}));
 
 // Writer flags for the settings that influence them.
 struct FlagCase {

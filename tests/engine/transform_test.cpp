@@ -129,7 +129,8 @@ struct DepthCase {
 
 class RotateDepth : public ::testing::TestWithParam<DepthCase> {};
 
-TEST_P(RotateDepth, ConvertsShallowAndDeepPagesTo24Bits)
+// Pages are turned as 24- or 32-bit bitmaps; a page with alpha (32 bits, 16-bit RGBA) keeps it.
+TEST_P(RotateDepth, ConvertsShallowAndDeepPagesTo24BitsOr32WithAlpha)
 {
     const DepthCase& c = GetParam();
     Bitmap result = rotate(makePage(c.kind, 40, 30), rotation(90, c.type));
@@ -141,9 +142,10 @@ TEST_P(RotateDepth, ConvertsShallowAndDeepPagesTo24Bits)
 INSTANTIATE_TEST_SUITE_P(Depths, RotateDepth,
                          ::testing::Values(DepthCase{PageKind::Bilevel, 0, 24}, DepthCase{PageKind::Grey8, 0, 24},
                                            DepthCase{PageKind::Grey16, 0, 24}, DepthCase{PageKind::Rgb48, 0, 24},
-                                           DepthCase{PageKind::RgbFloat, 0, 24}, DepthCase{PageKind::Rgba64, 1, 24},
-                                           DepthCase{PageKind::Rgb24, 0, 24}, DepthCase{PageKind::Rgba32, 0, 32},
-                                           DepthCase{PageKind::Grey8, 1, 24}, DepthCase{PageKind::Rgba32, 1, 32},
+                                           DepthCase{PageKind::RgbFloat, 0, 24}, DepthCase{PageKind::Rgba64, 1, 32},
+                                           DepthCase{PageKind::Rgba64, 0, 32}, DepthCase{PageKind::Rgb24, 0, 24},
+                                           DepthCase{PageKind::Rgba32, 0, 32}, DepthCase{PageKind::Grey8, 1, 24},
+                                           DepthCase{PageKind::Rgba32, 1, 32},
                                            // An unknown rotation type keeps the converted page.
                                            DepthCase{PageKind::Grey8, 7, 24}));
 

@@ -4,6 +4,15 @@
 
 #include <cstdint>
 
+// What the samples of a page are as stored, where the depth alone does not say it: the automatic
+// depth and the bit-depth step treat 16-bit samples differently from 8-bit ones.
+enum class SourceSamples : std::uint8_t {
+    Standard,    // up to 8 bits a sample (bilevel, palette, grey, RGB, RGBA), floating point, CMYK
+    SixteenGrey, // one 16-bit grey sample: its 16 bits are one sample, not a 16-bit colour
+    SixteenRgb,  // 16-bit red, green and blue
+    SixteenRgba, // 16-bit red, green, blue and alpha
+};
+
 // What a worker holds for the file in hand: the file, where its output goes and the page being
 // written. Each worker converts in its own copy of the run's record; the run's own record keeps
 // what the last finished file left (the window opens its file dialogs there) and the mask counters
@@ -21,6 +30,8 @@ struct FileInHand {
     // Kept by resetJobState: the size of the last saved page (%width%, %height%).
     std::int32_t imageWidth = 0;
     std::int32_t imageHeight = 0;
+    // What sourceBpp is made of.
+    SourceSamples sourceSamples = SourceSamples::Standard;
 };
 
 // What a run is given from the settings for its output format: prepareRun fills it before the

@@ -98,6 +98,7 @@ struct OutputRow {
     int sizeCap = 0;
     double writerBytesPerPixel = 0;
     CarriedMetadata metadata = {};
+    bool sixteenBitAlpha = false;
     RowWriterKind rowWriter = RowWriterKind::None;
     int cmykSaveFlag = 0;
     const char* checkedSetting = nullptr; // Output key of the setting
@@ -134,6 +135,7 @@ OutputFormat formatFromRow(const OutputRow& row)
     format.sizeCap = row.sizeCap;
     format.writerBytesPerPixel = row.writerBytesPerPixel;
     format.metadata = row.metadata;
+    format.sixteenBitAlpha = row.sixteenBitAlpha;
     format.rowWriter = row.rowWriter;
     format.cmykSaveFlag = row.cmykSaveFlag;
     format.checkedSetting = optionalOutputSetting(row.checkedSetting);
@@ -163,10 +165,10 @@ OutputFormatTable makeOutputFormatTable()
         {.key = "ico", .formatId = FIF_ICO, .description = "Windows Icon", .bitDepths = "1,4,8,16,24,32",
          .writer = Icon, .layout = {.rgb555 = true}, .sizeCap = 128},
         {.key = "j2k", .formatId = FIF_J2K, .description = "JPEG-2000 Codestream", .bitDepths = "8,24,32,48",
-         .layout = greyEight, .writerBytesPerPixel = 19.0},
+         .writer = Jpeg2000, .layout = greyEight, .writerBytesPerPixel = 19.0, .sixteenBitAlpha = true},
         {.key = "jng", .formatId = FIF_JNG, .description = "JPEG Network Graphics", .bitDepths = "24,32"},
         {.key = "jp2", .formatId = FIF_JP2, .description = "JPEG-2000 File Format", .bitDepths = "8,24,32,48",
-         .layout = greyEight, .writerBytesPerPixel = 19.0},
+         .writer = Jpeg2000, .layout = greyEight, .writerBytesPerPixel = 19.0, .sixteenBitAlpha = true},
         {.key = "jpg", .formatId = FIF_JPEG, .description = "JPEG File Format", .bitDepths = "8,24",
          .saveFlags = jpegSaveFlags,
          .encoderSettings = {{"JPG Quality", "JPG Quality"}, {"JPG Chroma", "JPG Chroma Subsampling"},
@@ -174,7 +176,7 @@ OutputFormatTable makeOutputFormatTable()
          .layout = greyEight, .metadata = {.textTags = JpegComment}, .rowWriter = RowWriterKind::Jpeg, .checkedSetting = "JPG Quality"},
         {.key = "jxr", .formatId = FIF_JXR, .description = "JPEG XR Image Format", .bitDepths = "1,8,16,24,32,48,96",
          .writer = JpegXr, .saveFlags = jxrSaveFlags, .layout = {.greyEight = true, .bilevelOne = true},
-         .writerBytesPerPixel = 3.7},
+         .writerBytesPerPixel = 3.7, .sixteenBitAlpha = true},
         {.key = "pbm", .formatId = FIF_PBM, .description = "Portable Bitmap", .bitDepths = "1",
          .layout = {.bilevelOne = true, .bilevelIndex = BilevelIndex::OneIsBlack}, .rowWriter = RowWriterKind::Pnm},
         {.key = "pcx", .formatId = devilPcxFormatId, .description = "ZSoft Paintbrush", .bitDepths = "24",
@@ -186,7 +188,7 @@ OutputFormatTable makeOutputFormatTable()
          .saveFlags = pngSaveFlags,
          .encoderSettings = {{"PNG Compression", "PNG Compression"},
                              {"PNG Interlaced", "PNG Interlaced"}},
-         .metadata = {.textTags = PngKeywords}, .rowWriter = RowWriterKind::Png},
+         .metadata = {.textTags = PngKeywords}, .sixteenBitAlpha = true, .rowWriter = RowWriterKind::Png},
         {.key = "ppm", .formatId = FIF_PPM, .description = "Portable Pixelmap", .bitDepths = "24,48",
          .rowWriter = RowWriterKind::Pnm},
         {.key = "psd", .formatId = devilPsdFormatId, .description = "Adobe Photoshop", .bitDepths = "32",
@@ -199,7 +201,7 @@ OutputFormatTable makeOutputFormatTable()
          .saveFlags = tiffSaveFlags,
          .encoderSettings = {{"TIFF Compression", "TIFF Compression"},
                              {"TIFF Color Model", "TIFF Color Model"}},
-         .metadata = {.textTags = TiffTags, .cmykProfile = true}, .rowWriter = RowWriterKind::Tiff,
+         .metadata = {.textTags = TiffTags, .cmykProfile = true}, .sixteenBitAlpha = true, .rowWriter = RowWriterKind::Tiff,
          .cmykSaveFlag = TIFF_CMYK},
         {.key = "wbmp", .formatId = FIF_WBMP, .description = "Wireless Bitmap", .bitDepths = "1",
          .layout = {.bilevelOne = true, .bilevelIndex = BilevelIndex::OneIsWhite}},
@@ -359,10 +361,18 @@ std::vector<int> permittedBitDepths(const QString& key)
     return format ? readBitDepths(format->bitDepths) : std::vector<int>{};
 }
 
-int autoBitDepth(const QString& outputKey, int sourceBpp)
+int autoBitDepth(const QString& outputKey, int sourceBpp, SourceSamples samples)
 {
+    constexpr int sixteenBitRgba = 64;
+    constexpr int sixteenBitColour = 16;
+    if (samples == SourceSamples::SixteenRgba && outputFormatFor(outputKey).sixteenBitAlpha) {
+        return sixteenBitRgba;
+    }
     const std::vector<int> depths = permittedBitDepths(outputKey);
     for (const int depth : depths) {
+        if (samples == SourceSamples::SixteenGrey && depth == sixteenBitColour) {
+            continue;
+        }
         if (depth >= sourceBpp) {
             return depth;
         }

@@ -7,6 +7,7 @@
 
 #include "app/settings.h"
 #include "app/settings_table.h"
+#include "engine/core/job_state.h"
 #include "engine/core/page_metadata.h"
 
 #include <QString>
@@ -37,6 +38,7 @@ enum class OutputWriter : std::uint8_t {
     Devil,     // DevIL's (formats Debian's FreeImage cannot write)
     JpegXr,    // jxrlib: Debian's FreeImage cannot encode JPEG XR ("Invalid instruction", a broken file)
     Icon,      // FreeImage's for squares of 16 to 256 pixels, our own for every other page
+    Jpeg2000,  // FreeImage's for pages whose sides are all 32 pixels or more, our own for smaller ones
 };
 
 // The writer that takes a page a band of rows at a time and writes the file the format's FreeImage
@@ -95,6 +97,9 @@ struct OutputFormat {
     double writerBytesPerPixel = 0;
 
     CarriedMetadata metadata{};
+    // The writer stores 16-bit red, green, blue and alpha: the automatic depth writes a page with
+    // 16-bit alpha at 64 bits (a depth no setting offers) rather than dropping its alpha.
+    bool sixteenBitAlpha = false;
     // The streamed form of the writer, for pages too large to hold whole.
     RowWriterKind rowWriter = RowWriterKind::None;
     // The save flag that writes CMYK, 0 for a format without CMYK: with it set, CMYK pages keep
@@ -170,8 +175,11 @@ std::vector<int> readBitDepths(const QString& bitDepths);
 std::vector<int> permittedBitDepths(const QString& key);
 
 // The depth Auto picks: the first permitted depth of the format that is at least sourceBpp, or
-// the format's largest depth when none is. 0 for an unknown key.
-int autoBitDepth(const QString& outputKey, int sourceBpp);
+// the format's largest depth when none is. 0 for an unknown key. What the samples are refines it:
+// a page with 16-bit alpha gets 64 bits where the writer stores them (sixteenBitAlpha), and a page
+// whose 16 bits are one grey sample never gets the 16-bit colour depth (5-5-5 or 5-6-5), which
+// would tint its greys and keep only 32 to 64 levels of them.
+int autoBitDepth(const QString& outputKey, int sourceBpp, SourceSamples samples = SourceSamples::Standard);
 
 // The writer flags of an output format, computed once per run from the Output settings by the
 // format's catalogue row: FreeImage's save flags for the FreeImage formats (jpg 95 |

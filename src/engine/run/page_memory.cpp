@@ -3,8 +3,8 @@
 #include "engine/core/page_limits.h"
 #include "engine/formats/format_catalogue.h"
 #include "engine/steps/bit_depth.h"
+#include "engine/steps/sample_depth.h"
 #include "engine/steps/transform.h"
-
 
 #include <algorithm>
 #include <cmath>
@@ -78,13 +78,18 @@ void bringTo24Bits(PeakTracker& tracker)
     }
 }
 
-void followRotation(PeakTracker& tracker, const TransformSettings& t)
+// A page that keeps its 16-bit samples is turned as it is (simple rotation) or at 8 bits per
+// sample (advanced rotation).
+void followRotation(PeakTracker& tracker, const TransformSettings& t, bool sixteen)
 {
     const int angle = t.imageRotation;
     if (t.doImageRotation == 0 || angle < 1 || angle > 359) {
         return;
     }
-    if (tracker.page().bytesPerPixel < 3 || tracker.page().bytesPerPixel > 4) {
+    const double bytes = tracker.page().bytesPerPixel;
+    if (sixteen && t.imageRotationType == 1) {
+        tracker.replace(tracker.page().withDepth(bytes / 2));
+    } else if (!sixteen && (bytes < 3 || bytes > 4)) {
         tracker.replace(tracker.page().withDepth(3));
     }
     const PageShape page = tracker.page();
@@ -162,10 +167,18 @@ void followColourSteps(PeakTracker& tracker, const AdjustmentSettings& a)
     }
 }
 
-void followDrawing(PeakTracker& tracker, const Settings& settings)
+// A page that keeps its 16-bit samples is framed as 16-bit RGB and watermarked at 8 bits per
+// sample.
+void followDrawing(PeakTracker& tracker, const Settings& settings, bool sixteen)
 {
     if (settings.frame.doFrame != 0) {
-        bringTo24Bits(tracker);
+        if (sixteen && tracker.page().bytesPerPixel > 4) {
+            if (tracker.page().bytesPerPixel != 6) {
+                tracker.replace(tracker.page().withDepth(6));
+            }
+        } else {
+            bringTo24Bits(tracker);
+        }
         if (settings.frame.doFrame == 1) {
             tracker.workOn(frameLayersPerPixel * tracker.page().pixels());
         }
@@ -205,14 +218,22 @@ std::uint64_t pageMemoryEstimate(const TiffPageHeader& header, const Settings& s
         // The old-style JPEG stream is read into memory before it is decoded.
         tracker.workOn(static_cast<double>(header.jpegLength));
     }
-    followRotation(tracker, settings.transform);
-    followResize(tracker, settings);
-    followSizeCap(tracker, job);
-    followNormalisation(tracker, header.bitsPerPixel);
-    followColourSteps(tracker, settings.adjustment);
-    followDrawing(tracker, settings);
     JobState page = job;
     page.file.sourceBpp = header.bitsPerPixel;
+    page.file.sourceSamples = sourceSamplesOf(header);
+    const bool sixteen = keepsSixteenBitSamples(page);
+    if (sixteen && header.samplesPerPixel == 1) {
+        // 16-bit grey is worked on as 16-bit RGB.
+        tracker.replace(tracker.page().withDepth(6));
+    }
+    followRotation(tracker, settings.transform, sixteen);
+    followResize(tracker, settings);
+    followSizeCap(tracker, job);
+    if (!sixteen) {
+        followNormalisation(tracker, header.bitsPerPixel);
+    }
+    followColourSteps(tracker, settings.adjustment);
+    followDrawing(tracker, settings, sixteen);
     followBitDepth(tracker, effectiveTargetBpp(page));
     tracker.workOn(outputFormatFor(job.outputKey).writerBytesPerPixel * tracker.page().pixels());
     return static_cast<std::uint64_t>(std::ceil(tracker.peak()));

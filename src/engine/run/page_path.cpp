@@ -6,6 +6,7 @@
 #include "engine/run/page_memory.h"
 #include "engine/steps/bit_depth.h"
 #include "engine/steps/row_resize.h"
+#include "engine/steps/sample_depth.h"
 #include "engine/steps/transform.h"
 #include "engine/write/row_writer_dispatch.h"
 
@@ -135,6 +136,7 @@ int streamedPageDepth(const TiffPageHeader& header, const Settings& settings, co
     }
     JobState page = job;
     page.file.sourceBpp = header.bitsPerPixel;
+    page.file.sourceSamples = sourceSamplesOf(header);
     const int target = effectiveTargetBpp(page);
     const WriterLayout& form = outputFormatFor(job.outputKey).layout;
     if (target == depth || target == 24 || target == 32) {

@@ -35,12 +35,19 @@ Bitmap capPageSize(Bitmap image, const JobState& job, int& width, int& height)
 }
 
 // One page through the fixed order of steps, up to the bit-depth conversion. An empty image ends
-// the page: a step failed, or the run abandoned the file at the gate between two steps.
+// the page: a step failed, or the run abandoned the file at the gate between two steps. A page
+// written at 16 bits per sample keeps its 16-bit samples through the steps that work on them, and
+// skips the normalisation to 8 bits.
 Bitmap processPage(Bitmap image, RunContext& context)
 {
     const Settings& settings = context.settings;
     const auto goesOn = [&image, &context] { return !image.empty() && context.mayContinue(); };
-    image = rotate(std::move(image), settings);
+    const bool sixteen = keepsSixteenBitSamples(context.job);
+    const std::optional<BilevelColours> ownColours = ownBilevelColours(image.get());
+    if (sixteen) {
+        image = toSixteenBitColour(std::move(image));
+    }
+    image = rotate(std::move(image), settings, sixteen);
     const auto rotatedWidth = static_cast<int>(image.width());
     const auto rotatedHeight = static_cast<int>(image.height());
     image = resize(std::move(image), rotatedWidth, rotatedHeight, settings);
@@ -54,7 +61,9 @@ Bitmap processPage(Bitmap image, RunContext& context)
     if (!goesOn()) {
         return {};
     }
-    image = toEightBitsPerSample(std::move(image));
+    if (!sixteen) {
+        image = toEightBitsPerSample(std::move(image));
+    }
     if (!goesOn()) {
         return {};
     }
@@ -76,7 +85,7 @@ Bitmap processPage(Bitmap image, RunContext& context)
     if (!goesOn()) {
         return {};
     }
-    return convertBitDepth(std::move(image), context.job);
+    return convertBitDepth(std::move(image), context.job, ownColours);
 }
 
 // Writes the page to a fresh temporary file beside `besidePath`, held by `claim`. Metadata a
@@ -120,8 +129,9 @@ FileFailure commitPage(EncodedPage& page, RunContext& context)
     if (context.commitOutput) {
         return context.commitOutput(page.claim, page.outputPath);
     }
-    return commitTempFile(page.encodedPath, page.outputPath) ? FileFailure{}
-                                                             : FileFailure{FileFailureKind::RenameFailed, page.outputPath};
+    return commitTempFile(page.encodedPath, page.outputPath)
+               ? FileFailure{}
+               : FileFailure{FileFailureKind::RenameFailed, page.outputPath};
 }
 
 } // namespace
@@ -132,6 +142,8 @@ EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunConte
     JobState& job = context.job;
     EncodedPage encoded;
     job.file.sourceBpp = page.sourceBpp;
+    job.file.sourceSamples =
+        page.status == PageStatus::Loaded ? sourceSamplesOf(page.image.get()) : SourceSamples::Standard;
     // A page that fails before its size is known is named with 0 x 0.
     describePage(job, 0, 0);
     Bitmap image;
@@ -166,7 +178,8 @@ EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunConte
     encoded.width = static_cast<int>(image.width());
     encoded.height = static_cast<int>(image.height());
     encoded.depth = static_cast<int>(image.bpp());
-    encoded.failure = writePage(image, encoded.claim, encodeBesidePath(encoded, placement), encoded.outputPath, context);
+    encoded.failure =
+        writePage(image, encoded.claim, encodeBesidePath(encoded, placement), encoded.outputPath, context);
     if (!encoded.failure) {
         encoded.encodedPath = encoded.claim.path();
     }

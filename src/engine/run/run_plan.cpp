@@ -6,6 +6,7 @@
 #include "engine/run/output_ledger.h"
 #include "engine/run/pipeline.h"
 #include "engine/steps/bit_depth.h"
+#include "engine/steps/sample_depth.h"
 #include "engine/steps/transform.h"
 
 #include <QFileInfo>
@@ -66,6 +67,7 @@ void describePlannedPage(JobState& job, const TiffPageHeader& header, const Sett
         size = {format.sizeCap, format.sizeCap};
     }
     job.file.sourceBpp = header.bitsPerPixel;
+    job.file.sourceSamples = sourceSamplesOf(header);
     job.file.imageWidth = size.width;
     job.file.imageHeight = size.height;
     job.file.pageBpp = effectiveTargetBpp(job);

@@ -271,6 +271,7 @@ std::optional<EncodedPage> encodeStreamedPage(int index, const PagePlacement& pl
     const unsigned width = resize ? static_cast<unsigned>(resize->targetWidth) : source->width();
     const unsigned height = resize ? static_cast<unsigned>(resize->targetHeight) : source->height();
     job.file.sourceBpp = static_cast<int>(layout.bpp());
+    job.file.sourceSamples = SourceSamples::Standard; // streamed pages have 8-bit samples at most
     describePage(job, static_cast<int>(width), static_cast<int>(height));
     const auto damaged = [index] {
         return FileFailure{FileFailureKind::Damaged, QStringLiteral("page %1").arg(index + 1)};

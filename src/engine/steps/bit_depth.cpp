@@ -3,6 +3,9 @@
 #include "engine/formats/format_catalogue.h"
 #include "engine/steps/sample_depth.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 // The pixel type a depth stands for: 48 and 96 bits are 16-bit and float RGB, the rest bitmaps.
@@ -13,6 +16,8 @@ FREE_IMAGE_TYPE typeOfDepth(int bpp)
         return FIT_RGBF;
     case 48:
         return FIT_RGB16;
+    case 64:
+        return FIT_RGBA16;
     default:
         return FIT_BITMAP;
     }
@@ -130,9 +135,70 @@ Bitmap toGreyEightForm(Bitmap image, bool greyOnly, bool automatic)
     if (!standard) {
         return {};
     }
-    const bool keepColour = !greyOnly &&
-                            (isColourPalettePage(standard.get()) || (automatic && hasColourPixels(standard.get())));
+    const bool keepColour =
+        !greyOnly && (isColourPalettePage(standard.get()) || (automatic && hasColourPixels(standard.get())));
     return keepColour ? to24Bits(std::move(standard)) : toGrey8(std::move(standard));
+}
+
+double luminance(const RGBQUAD& colour)
+{
+    return 0.299 * colour.rgbRed + 0.587 * colour.rgbGreen + 0.114 * colour.rgbBlue;
+}
+
+bool isBlack(const RGBQUAD& c)
+{
+    return c.rgbRed == 0 && c.rgbGreen == 0 && c.rgbBlue == 0;
+}
+
+bool isWhite(const RGBQUAD& c)
+{
+    return c.rgbRed == 255 && c.rgbGreen == 255 && c.rgbBlue == 255;
+}
+
+// Each pixel's place between the two colours (0 the dark one, 255 the light one) as a grey level,
+// dithered, and the two levels drawn in the two colours. A page the steps left in those colours
+// (a resize blends them) comes back in them and nothing else, never black.
+Bitmap ditherBetween(Bitmap image, const BilevelColours& own)
+{
+    const Bitmap rgb = to24Bits(std::move(image));
+    if (!rgb) {
+        return {};
+    }
+    const unsigned width = rgb.width();
+    const unsigned height = rgb.height();
+    Bitmap grey(FreeImage_Allocate(static_cast<int>(width), static_cast<int>(height), 8));
+    if (!grey) {
+        return {};
+    }
+    RGBQUAD* ramp = FreeImage_GetPalette(grey.get());
+    for (int level = 0; level < 256; ++level) {
+        ramp[level] = RGBQUAD{static_cast<BYTE>(level), static_cast<BYTE>(level), static_cast<BYTE>(level), 0};
+    }
+    const double dr = double(own.light.rgbRed) - own.dark.rgbRed;
+    const double dg = double(own.light.rgbGreen) - own.dark.rgbGreen;
+    const double db = double(own.light.rgbBlue) - own.dark.rgbBlue;
+    const double span = dr * dr + dg * dg + db * db;
+    for (unsigned y = 0; y < height; ++y) {
+        const BYTE* in = FreeImage_GetScanLine(rgb.get(), static_cast<int>(y));
+        BYTE* out = FreeImage_GetScanLine(grey.get(), static_cast<int>(y));
+        for (unsigned x = 0; x < width; ++x, in += 3) {
+            const double along = (in[FI_RGBA_RED] - own.dark.rgbRed) * dr +
+                                 (in[FI_RGBA_GREEN] - own.dark.rgbGreen) * dg +
+                                 (in[FI_RGBA_BLUE] - own.dark.rgbBlue) * db;
+            const double place = span > 0 ? std::clamp(along / span, 0.0, 1.0) : 0.0;
+            out[x] = static_cast<BYTE>(std::lround(place * 255));
+        }
+    }
+    Bitmap bilevel(FreeImage_Dither(grey.get(), FID_FS));
+    if (bilevel) {
+        RGBQUAD* palette = FreeImage_GetPalette(bilevel.get());
+        palette[0] = own.dark;
+        palette[1] = own.light;
+        FreeImage_SetDotsPerMeterX(bilevel.get(), FreeImage_GetDotsPerMeterX(rgb.get()));
+        FreeImage_SetDotsPerMeterY(bilevel.get(), FreeImage_GetDotsPerMeterY(rgb.get()));
+        FreeImage_CloneMetadata(bilevel.get(), rgb.get());
+    }
+    return bilevel;
 }
 
 Bitmap toQuantised8(Bitmap image)
@@ -146,12 +212,36 @@ Bitmap toQuantised8(Bitmap image)
 
 } // namespace
 
-int effectiveTargetBpp(const JobState& job)
+std::optional<BilevelColours> ownBilevelColours(FIBITMAP* page)
 {
-    return job.run.autoBpp != 0 ? autoBitDepth(job.outputKey, job.file.sourceBpp) : job.run.targetBpp;
+    if (page == nullptr || FreeImage_GetImageType(page) != FIT_BITMAP || FreeImage_GetBPP(page) != 1) {
+        return std::nullopt;
+    }
+    const RGBQUAD* palette = FreeImage_GetPalette(page);
+    const RGBQUAD first = palette[0];
+    const RGBQUAD second = palette[1];
+    if ((isBlack(first) && isWhite(second)) || (isWhite(first) && isBlack(second))) {
+        return std::nullopt;
+    }
+    return luminance(second) < luminance(first) ? BilevelColours{second, first} : BilevelColours{first, second};
 }
 
-Bitmap convertBitDepth(Bitmap image, const JobState& job)
+int effectiveTargetBpp(const JobState& job)
+{
+    return job.run.autoBpp != 0 ? autoBitDepth(job.outputKey, job.file.sourceBpp, job.file.sourceSamples)
+                                : job.run.targetBpp;
+}
+
+bool keepsSixteenBitSamples(const JobState& job)
+{
+    if (job.file.sourceSamples == SourceSamples::Standard) {
+        return false;
+    }
+    const int target = effectiveTargetBpp(job);
+    return target == 48 || target == 64;
+}
+
+Bitmap convertBitDepth(Bitmap image, const JobState& job, const std::optional<BilevelColours>& own)
 {
     if (!image) {
         return {};
@@ -170,7 +260,12 @@ Bitmap convertBitDepth(Bitmap image, const JobState& job)
         Bitmap result(FreeImage_ConvertToRGBF(dib));
         return result ? std::move(result) : Bitmap(FreeImage_ConvertToRGBF(to24Bits(std::move(image)).get()));
     }
+    case 64:
+        return toSixteenBitsPerSample(std::move(image), true);
     case 48: {
+        if (keepsSixteenBitSamples(job)) {
+            return toSixteenBitsPerSample(std::move(image), false);
+        }
         Bitmap result(FreeImage_ConvertToRGB16(dib));
         return result ? std::move(result) : Bitmap(FreeImage_ConvertToRGB16(to24Bits(std::move(image)).get()));
     }
@@ -189,7 +284,7 @@ Bitmap convertBitDepth(Bitmap image, const JobState& job)
             standard = to24Bits(std::move(standard));
         }
         return Bitmap(form.rgb555 ? FreeImage_ConvertTo16Bits555(standard.get())
-                                    : FreeImage_ConvertTo16Bits565(standard.get()));
+                                  : FreeImage_ConvertTo16Bits565(standard.get()));
     }
     case 8:
         return form.greyEight ? toGreyEightForm(std::move(image), form.greyOnly, job.run.autoBpp != 0)
@@ -199,6 +294,9 @@ Bitmap convertBitDepth(Bitmap image, const JobState& job)
         return standard ? Bitmap(FreeImage_ConvertTo4Bits(standard.get())) : Bitmap();
     }
     case 1: {
+        if (own && !form.bilevelOne) {
+            return ditherBetween(std::move(image), *own);
+        }
         Bitmap standard = toStandardBitmap(std::move(image));
         return standard ? Bitmap(FreeImage_Dither(standard.get(), FID_FS)) : Bitmap();
     }

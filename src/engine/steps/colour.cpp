@@ -39,11 +39,15 @@ Bitmap adjustColours(Bitmap image, const Settings& settings)
     if (image.empty() || a.doImageColorCorrection == 0) {
         return image;
     }
-    if (image.bpp() < 8 || image.bpp() > 32) {
+    if (FreeImage_GetImageType(image.get()) != FIT_BITMAP) {
+        // A page that kept its 16-bit samples is adjusted at 8 bits per sample, alpha kept.
+        image = toEightBitsPerSample(std::move(image));
+    }
+    if (!image.empty() && image.bpp() < 8) {
         image = convertTo24Bits(image);
-        if (image.empty()) {
-            return image;
-        }
+    }
+    if (image.empty()) {
+        return image;
     }
     FreeImage_AdjustColors(image.get(), static_cast<double>(a.imageBrightness), static_cast<double>(a.imageContrast),
                            static_cast<double>(a.imageGamma), a.imageInvert != 0 ? TRUE : FALSE);

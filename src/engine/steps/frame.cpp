@@ -2,6 +2,7 @@
 
 #include "engine/steps/draw/canvas.h"
 #include "engine/steps/draw/handover.h"
+#include "engine/steps/sample_depth.h"
 
 #include <algorithm>
 #include <array>
@@ -49,6 +50,41 @@ draw::Canvas paintFrame(const FrameSettings& frame, int w, int h)
     return canvas;
 }
 
+// The 32-bit overlay over a 16-bit RGB page, in place: each sample weighs the overlay's level
+// (widened) against the page's by the overlay's alpha, as the 8-bit composite does.
+void compositeSixteen(FIBITMAP* overlay, FIBITMAP* page)
+{
+    const unsigned width = std::min(FreeImage_GetWidth(overlay), FreeImage_GetWidth(page));
+    const unsigned height = std::min(FreeImage_GetHeight(overlay), FreeImage_GetHeight(page));
+    const auto blend = [](std::uint32_t front, WORD back, std::uint32_t alpha) {
+        return static_cast<WORD>((sixteenOf8(front) * alpha + back * (255U - alpha) + 127U) / 255U);
+    };
+    for (unsigned y = 0; y < height; ++y) {
+        const BYTE* in = FreeImage_GetScanLine(overlay, static_cast<int>(y));
+        auto* out = reinterpret_cast<FIRGB16*>(FreeImage_GetScanLine(page, static_cast<int>(y)));
+        for (unsigned x = 0; x < width; ++x, in += 4) {
+            const std::uint32_t alpha = in[FI_RGBA_ALPHA];
+            out[x].red = blend(in[FI_RGBA_RED], out[x].red, alpha);
+            out[x].green = blend(in[FI_RGBA_GREEN], out[x].green, alpha);
+            out[x].blue = blend(in[FI_RGBA_BLUE], out[x].blue, alpha);
+        }
+    }
+}
+
+// The frame step's own form of the page: 24-bit, or 16-bit RGB for a page that kept its 16-bit
+// samples. Either way the framed page is opaque.
+Bitmap frameable(Bitmap image)
+{
+    const FREE_IMAGE_TYPE type = FreeImage_GetImageType(image.get());
+    if (type == FIT_RGB16 || type == FIT_RGBA16) {
+        return toSixteenBitsPerSample(std::move(image), false);
+    }
+    if (image.bpp() != 24 || type != FIT_BITMAP) {
+        return Bitmap(FreeImage_ConvertTo24Bits(image.get()));
+    }
+    return image;
+}
+
 } // namespace
 
 Bitmap drawFrame(Bitmap image, int width, int height, const Settings& settings)
@@ -57,13 +93,8 @@ Bitmap drawFrame(Bitmap image, int width, int height, const Settings& settings)
     if (frame.doFrame == 0 || !image) {
         return image;
     }
-    if (image.bpp() != 24) {
-        image = Bitmap(FreeImage_ConvertTo24Bits(image.get()));
-        if (!image) {
-            return image;
-        }
-    }
-    if (frame.doFrame != 1) {
+    image = frameable(std::move(image));
+    if (!image || frame.doFrame != 1) {
         return image;
     }
 
@@ -77,6 +108,10 @@ Bitmap drawFrame(Bitmap image, int width, int height, const Settings& settings)
         overlay = draw::toFreeImage(canvas);
     }
     if (!overlay) {
+        return image;
+    }
+    if (FreeImage_GetImageType(image.get()) == FIT_RGB16) {
+        compositeSixteen(overlay.get(), image.get());
         return image;
     }
     // A composite that FreeImage refuses (a size that is not the page's) leaves the page as it was.

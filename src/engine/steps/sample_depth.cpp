@@ -1,5 +1,7 @@
 #include "engine/steps/sample_depth.h"
 
+#include <tiffio.h>
+
 #include <algorithm>
 
 namespace {
@@ -19,8 +21,7 @@ void carryOver(FIBITMAP* from, FIBITMAP* to)
 // A scanner's 16-bit photo is an ordinary picture with finer steps, not a high-dynamic-range
 // scene: each sample keeps its place on the scale. Tone mapping it washed it out and shifted
 // hues where channels meet (a red-to-blue gradient grew a magenta band).
-template <typename Pixel, bool withAlpha>
-Bitmap scaleLinearly(FIBITMAP* source)
+template <typename Pixel, bool withAlpha> Bitmap scaleLinearly(FIBITMAP* source)
 {
     const unsigned width = FreeImage_GetWidth(source);
     const unsigned height = FreeImage_GetHeight(source);
@@ -86,8 +87,7 @@ Bitmap stretchGrey16(FIBITMAP* source)
         const auto* in = reinterpret_cast<const WORD*>(FreeImage_GetScanLine(source, static_cast<int>(y)));
         BYTE* out = FreeImage_GetScanLine(grey.get(), static_cast<int>(y));
         for (unsigned x = 0; x < width; ++x) {
-            out[x] = range == 0 ? levelOf16(in[x])
-                                : static_cast<BYTE>(((in[x] - darkest) * 255U + range / 2) / range);
+            out[x] = range == 0 ? levelOf16(in[x]) : static_cast<BYTE>(((in[x] - darkest) * 255U + range / 2) / range);
         }
     }
     carryOver(source, grey.get());
@@ -101,6 +101,36 @@ Bitmap stretchGrey(FIBITMAP* source)
         return stretchGrey16(source);
     }
     return Bitmap(FreeImage_ConvertToStandardType(source, TRUE));
+}
+
+// A standard bitmap widened to 16 bits per sample, each level with sixteenOf8.
+template <typename Pixel, bool withAlpha> Bitmap widenLevels(FIBITMAP* source)
+{
+    const Bitmap rgba(FreeImage_ConvertTo32Bits(source));
+    if (!rgba) {
+        return {};
+    }
+    const unsigned width = FreeImage_GetWidth(source);
+    const unsigned height = FreeImage_GetHeight(source);
+    Bitmap result(
+        FreeImage_AllocateT(withAlpha ? FIT_RGBA16 : FIT_RGB16, static_cast<int>(width), static_cast<int>(height)));
+    if (!result) {
+        return {};
+    }
+    for (unsigned y = 0; y < height; ++y) {
+        const BYTE* in = FreeImage_GetScanLine(rgba.get(), static_cast<int>(y));
+        auto* out = reinterpret_cast<Pixel*>(FreeImage_GetScanLine(result.get(), static_cast<int>(y)));
+        for (unsigned x = 0; x < width; ++x, in += 4) {
+            out[x].red = sixteenOf8(in[FI_RGBA_RED]);
+            out[x].green = sixteenOf8(in[FI_RGBA_GREEN]);
+            out[x].blue = sixteenOf8(in[FI_RGBA_BLUE]);
+            if constexpr (withAlpha) {
+                out[x].alpha = sixteenOf8(in[FI_RGBA_ALPHA]);
+            }
+        }
+    }
+    carryOver(source, result.get());
+    return result;
 }
 
 // The converted page, or an empty handle for a standard bitmap, which needs no conversion.
@@ -140,4 +170,80 @@ Bitmap eightBitsPerSampleOf(FIBITMAP* image)
         return Bitmap(FreeImage_Clone(image));
     }
     return converted(image);
+}
+
+SourceSamples sourceSamplesOf(FIBITMAP* page)
+{
+    switch (page != nullptr ? FreeImage_GetImageType(page) : FIT_UNKNOWN) {
+    case FIT_UINT16:
+        return SourceSamples::SixteenGrey;
+    case FIT_RGB16:
+        return SourceSamples::SixteenRgb;
+    case FIT_RGBA16:
+        return FreeImage_GetColorType(page) == FIC_RGBALPHA ? SourceSamples::SixteenRgba : SourceSamples::Standard;
+    default:
+        return SourceSamples::Standard;
+    }
+}
+
+SourceSamples sourceSamplesOf(const TiffPageHeader& header)
+{
+    // The layouts FreeImage decodes into 16-bit pixel types; libtiff's reading of the others
+    // gives 8 bits per sample.
+    if (header.bitsPerSample != 16 || header.cmyk || header.separatePlanes || header.compression == 6 ||
+        !freeImageDecodesRight(header)) {
+        return SourceSamples::Standard;
+    }
+    if (header.photometric == PHOTOMETRIC_MINISBLACK && header.samplesPerPixel == 1) {
+        return SourceSamples::SixteenGrey;
+    }
+    if (header.photometric != PHOTOMETRIC_RGB) {
+        return SourceSamples::Standard;
+    }
+    if (header.samplesPerPixel == 3) {
+        return SourceSamples::SixteenRgb;
+    }
+    return header.samplesPerPixel == 4 && header.extraSamples > 0 ? SourceSamples::SixteenRgba
+                                                                  : SourceSamples::Standard;
+}
+
+Bitmap toSixteenBitColour(Bitmap image)
+{
+    if (!image || FreeImage_GetImageType(image.get()) != FIT_UINT16) {
+        return image;
+    }
+    Bitmap colour(FreeImage_ConvertToRGB16(image.get()));
+    if (colour) {
+        carryOver(image.get(), colour.get());
+    }
+    return colour;
+}
+
+Bitmap toSixteenBitsPerSample(Bitmap image, bool withAlpha)
+{
+    if (!image) {
+        return {};
+    }
+    FIBITMAP* dib = image.get();
+    const FREE_IMAGE_TYPE wanted = withAlpha ? FIT_RGBA16 : FIT_RGB16;
+    switch (FreeImage_GetImageType(dib)) {
+    case FIT_BITMAP:
+        return withAlpha ? widenLevels<FIRGBA16, true>(dib) : widenLevels<FIRGB16, false>(dib);
+    case FIT_UINT16:
+    case FIT_RGB16:
+    case FIT_RGBA16: {
+        if (FreeImage_GetImageType(dib) == wanted) {
+            return image;
+        }
+        Bitmap result(withAlpha ? FreeImage_ConvertToRGBA16(dib) : FreeImage_ConvertToRGB16(dib));
+        if (result) {
+            carryOver(dib, result.get());
+        }
+        return result;
+    }
+    default: {
+        Bitmap standard = toEightBitsPerSample(std::move(image));
+        return standard ? toSixteenBitsPerSample(std::move(standard), withAlpha) : Bitmap();
+    }
+    }
 }

@@ -3,6 +3,7 @@
 #include "app/setting_choices.h"
 #include "engine/core/page_limits.h"
 #include "engine/steps/colour.h"
+#include "engine/steps/sample_depth.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,6 +35,29 @@ RGBQUAD backgroundColour(const Settings& settings)
     return quad;
 }
 
+bool hasSixteenBitColour(const Bitmap& image)
+{
+    const FREE_IMAGE_TYPE type = FreeImage_GetImageType(image.get());
+    return type == FIT_RGB16 || type == FIT_RGBA16;
+}
+
+// The background of a 16-bit page: the colour widened, transparent like the 32-bit background.
+FIRGBA16 sixteenBitBackground(const Settings& settings)
+{
+    const RGBQUAD colour = backgroundColour(settings);
+    return FIRGBA16{sixteenOf8(colour.rgbRed), sixteenOf8(colour.rgbGreen), sixteenOf8(colour.rgbBlue), 0};
+}
+
+// The page as a 24- or 32-bit bitmap: deeper pages at 8 bits per sample, alpha kept.
+Bitmap rotatableBitmap(Bitmap image)
+{
+    image = toEightBitsPerSample(std::move(image));
+    if (image && image.bpp() != 24 && image.bpp() != 32) {
+        image = Bitmap(FreeImage_ConvertTo24Bits(image.get()));
+    }
+    return image;
+}
+
 } // namespace
 
 FREE_IMAGE_FILTER resizeFilter(int algorithm)
@@ -41,15 +65,19 @@ FREE_IMAGE_FILTER resizeFilter(int algorithm)
     return static_cast<FREE_IMAGE_FILTER>(choiceValue(resizeFilters, algorithm, FILTER_BICUBIC));
 }
 
-Bitmap rotate(Bitmap image, const Settings& settings)
+Bitmap rotate(Bitmap image, const Settings& settings, bool sixteenBitSamples)
 {
     const TransformSettings& t = settings.transform;
     const int angle = t.imageRotation;
     if (image.empty() || t.doImageRotation == 0 || angle < 1 || angle > 359) {
         return image;
     }
-    if (image.bpp() <= 16 || image.bpp() > 32) {
-        image = convertTo24Bits(image);
+    if (sixteenBitSamples && t.imageRotationType == 0 && hasSixteenBitColour(image)) {
+        const FIRGBA16 background = sixteenBitBackground(settings);
+        return Bitmap(FreeImage_Rotate(image.get(), angle, &background));
+    }
+    if (FreeImage_GetImageType(image.get()) != FIT_BITMAP || image.bpp() <= 16 || image.bpp() > 32) {
+        image = rotatableBitmap(std::move(image));
         if (image.empty()) {
             return image;
         }

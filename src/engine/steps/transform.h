@@ -15,10 +15,13 @@
 // in Settings::transform is off or it has nothing to do, and an empty image when given one.
 
 // Turns the page by Transform/Image Rotation degrees (1..359; anything else does nothing).
-// Pages that are not 24 or 32 bits deep are converted to 24 bits first. Simple (type 0) enlarges
-// the canvas and fills the corners with Transform/Image Rotation Back Color; Advanced (type 1)
-// turns about the centre, keeps the size and fills uncovered areas with mirrored content.
-Bitmap rotate(Bitmap image, const Settings& settings);
+// Simple (type 0) enlarges the canvas and fills the corners with Transform/Image Rotation Back
+// Color (transparent where the page has alpha); Advanced (type 1) turns about the centre, keeps the
+// size and fills uncovered areas with mirrored content. Pages that are not 24 or 32 bits deep are
+// converted to 24 bits first; a page with alpha keeps it (16-bit RGBA becomes 32 bits). With
+// sixteenBitSamples, 16-bit RGB and RGBA pages are turned as they are by Simple rotation, and
+// brought to 8 bits per sample only for Advanced rotation, which works on 8 bits.
+Bitmap rotate(Bitmap image, const Settings& settings, bool sixteenBitSamples = false);
 
 // Rescales the page to the Transform/Image Width and Height targets (pixels or percent of the
 // current width and height, which the caller passes), honouring Large Images and Keep Aspect

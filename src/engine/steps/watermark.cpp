@@ -6,6 +6,7 @@
 #include "engine/steps/draw/handover.h"
 #include "engine/steps/draw/picture.h"
 #include "engine/steps/draw/text.h"
+#include "engine/steps/sample_depth.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -311,7 +312,9 @@ Bitmap drawWatermarkWithText(Bitmap image, int width, int height, const Settings
     if (settings.watermark.doWatermark == 0 || !image) {
         return image;
     }
-    if (image.bpp() != 24) {
+    // Drawn at 8 bits per sample; a page that kept its 16-bit samples is widened again at the end.
+    image = toEightBitsPerSample(std::move(image));
+    if (image && image.bpp() != 24) {
         image = Bitmap(FreeImage_ConvertTo24Bits(image.get()));
         if (!image) {
             return image;

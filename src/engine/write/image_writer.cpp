@@ -8,6 +8,7 @@
 #include "engine/write/bmp_exact_writer.h"
 #include "engine/write/devil_writer.h"
 #include "engine/write/ico_writer.h"
+#include "engine/write/jpeg2000_writer.h"
 #include "engine/write/jxr_writer.h"
 #include "engine/write/temp_file_claims.h"
 
@@ -81,6 +82,9 @@ SaveStatus writeWithFormatWriter(const Bitmap& image, const QString& path, const
         saved = writeExactColourBmp(image, path, job.run.saveFlags);
     } else if (format.writer == OutputWriter::JpegXr) {
         saved = writeJxr(image, path);
+    } else if (format.writer == OutputWriter::Jpeg2000) {
+        saved = takesJpeg2000Page(image) ? freeImageSave(image, job.run.formatId, path, job.run.saveFlags)
+                                         : writeJpeg2000(image, path, job.run.formatId == FIF_JP2);
     } else if (format.writer == OutputWriter::Icon) {
         saved = saveIcon(image, job.run.formatId, path, job.run.saveFlags);
     } else {
