@@ -147,13 +147,15 @@ bool refusedByRunChecks(const OptionSpec& option, const QString& value)
 
 std::optional<Warning> numberWarning(const OptionSpec& option, const QString& value, const QString& subject)
 {
-    if (refusedByRunChecks(option, value)) {
-        return std::nullopt;
-    }
+    // Text that is not a number is named whatever the checks make of the number read from it: an
+    // error line that names only that number ("--gamma=0 is outside ...") hides what was typed.
     const bool real = option.kind == OptionKind::Real;
     if (!(real ? isRealNumber(value) : isWholeNumber(value))) {
         const QString used = real ? QString::number(readReal(value)) : QString::number(readNumber(value));
         return Warning{subject + QStringLiteral(" is not a number"), QStringLiteral("using ") + used};
+    }
+    if (refusedByRunChecks(option, value)) {
+        return std::nullopt;
     }
     const SettingRange& range = option.setting->valid;
     const double number = real ? readReal(value) : readNumber(value);

@@ -336,6 +336,13 @@ INSTANTIATE_TEST_SUITE_P(
                    {"Error: Invalid png-bpp value",
                     "  --png-bpp=16: PNG is written with 1, 4, 8, 24, 32, 48 bits, or 0 for the automatic depth"},
                    ""},
+        // Text where a number belongs is named as typed, before the check refuses what was read from it.
+        HonestCase{"GammaText",
+                   {"-c", "png", "--gamma=abc"},
+                   1,
+                   {"Warning: --gamma=abc is not a number; using 0", "Error: Invalid gamma value",
+                    "  --gamma=0 is outside 0.01..9.99 (1 leaves the page as it is)"},
+                   ""},
         HonestCase{"UnknownCompression",
                    {"-c", "png", "--png-compression=default"},
                    0,
