@@ -3,6 +3,11 @@
 #include "engine/core/bitmap.h"
 #include "support/tiff_fixtures.h"
 
+#include <QFile>
+
+#include <tiffio.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 
@@ -94,6 +99,30 @@ QByteArray emptyContainer()
 }
 
 }  // namespace
+
+bool writeRawTiff(const QString& path, const std::vector<RawPage>& pages)
+{
+    TIFF* tiff = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    if (tiff == nullptr) {
+        return false;
+    }
+    bool written = true;
+    for (const RawPage& page : pages) {
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, page.width);
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, page.height);
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tiff, TIFFTAG_COMPRESSION, page.compression);
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, page.height);
+        const std::uint64_t bytes = std::min<std::uint64_t>(std::uint64_t{page.width} * page.height, 4096);
+        std::vector<unsigned char> data(bytes, 128);
+        written = written && TIFFWriteRawStrip(tiff, 0, data.data(), static_cast<tmsize_t>(bytes)) >= 0 &&
+                  TIFFWriteDirectory(tiff) != 0;
+    }
+    TIFFClose(tiff);
+    return written;
+}
 
 QByteArray wellFormedTiff(int width, int height, int bitsPerPixel)
 {

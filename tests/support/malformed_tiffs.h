@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstdint>
 #include <vector>
 
 namespace fixtures {
@@ -18,6 +19,17 @@ struct MalformedTiff {
 // dimensions, IFD loops, an old-style JPEG tag without a JPEG stream, an empty multi-page container.
 // The same list comes out on every call.
 std::vector<MalformedTiff> malformedTiffs();
+
+// One page of writeRawTiff: 8-bit grey of the given size, its strip written as it stands.
+struct RawPage {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint16_t compression = 1; // COMPRESSION_*; one no decoder knows makes the page unreadable
+};
+
+// Writes the pages as one TIFF with libtiff, headers as given: a page claiming a huge size gets only
+// a few bytes of pixels, as a forged file would. False when libtiff refused.
+bool writeRawTiff(const QString& path, const std::vector<RawPage>& pages);
 
 // A small well-formed single-page TIFF (little-endian, uncompressed), the base of the damage above.
 QByteArray wellFormedTiff(int width, int height, int bitsPerPixel);
