@@ -62,7 +62,7 @@ constexpr MessageEntry generalMessages[] = {
     {"Converting", "Converting..."},
 };
 
-// Msg (41 entries)
+// Msg (42 entries)
 constexpr MessageEntry msgMessages[] = {
     {"Error", "Error"},
     {"Warning", "Warning"},
@@ -82,6 +82,7 @@ constexpr MessageEntry msgMessages[] = {
     {"Invalid watermark font", "Unable to load selected font for a watermark: %s1%"},
     {"Empty watermark image", "Selected watermark image is invalid/empty!"},
     {"Invalid watermark image", "Unable to load selected file as a watermark image: %s1%"},
+    {"Invalid filename mask", "Invalid filename mask\r\n%s1%"},
     {"Import complete", "Import complete, new files added: %s1%"},
     {"Import is not complete", "Import stopped"},
     {"Export complete", "Export complete, entries saved: %s1%"},

@@ -191,6 +191,8 @@ QString runProblemDetail(const RunProblem& problem, const Settings& settings)
         return indent + QStringLiteral("--wm-image names no file; give a PNG or JPEG picture: --wm-image=logo.png");
     case RunProblemKind::InvalidWatermarkImage:
         return watermarkImageDetail(problem.argument);
+    case RunProblemKind::InvalidFilenameMask:
+        return indent + problem.argument;
     case RunProblemKind::None:
     case RunProblemKind::EmptyInputList:
     case RunProblemKind::EmptyOutputFolder:

@@ -343,6 +343,13 @@ INSTANTIATE_TEST_SUITE_P(
                    {"Warning: --gamma=abc is not a number; using 0", "Error: Invalid gamma value",
                     "  --gamma=0 is outside 0.01..9.99 (1 leaves the page as it is)"},
                    ""},
+        HonestCase{"MaskLeavesTheOutputFolder",
+                   {"-c", "png", "--filename-mask=../../x_%filename%.%ext%"},
+                   1,
+                   {"Error: Invalid filename mask",
+                    "  the mask ../../x_%filename%.%ext% has a \"..\" component: names made from it would leave the "
+                    "output folder"},
+                   "Filename Mask: ../../x_%filename%.%ext%"},
         HonestCase{"UnknownCompression",
                    {"-c", "png", "--png-compression=default"},
                    0,
