@@ -8,7 +8,6 @@
 #include "cli/option_values.h"
 #include "cli/option_warnings.h"
 #include "cli/profile.h"
-#include "engine/core/library_messages.h"
 #include "engine/formats/format_catalogue.h"
 #include "engine/inputs/input_file_list.h"
 #include "engine/run/run_report.h"
@@ -347,9 +346,6 @@ CommandLineOutcome runCommandLine(int& argc, char** argv, const QStringList& par
     Settings settings;
     resetToDefaults(settings, true);
     loadMessageCatalogue();
-    // Decoder chatter (unknown tags and the like) is dropped: the console shows only what this
-    // program reports, and -d shows the exact echo scripts compare.
-    installLibraryMessageHandlers();
 
     switch (firstParameterSwitch(parameters)) {
     case FirstSwitch::Version: {
