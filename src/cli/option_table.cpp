@@ -198,6 +198,7 @@ std::vector<OptionSpec> trailingOptions()
     OptionSpec{.longName = "--FILE-TIMESTAMP"_n, .kind = K::Keyword, .group = G::Advanced, .setting = S("Advanced/File Timestamp"),
                .help = "Modification time of the output files"},
     OptionSpec{.longName = "--FILE-TIMESTAMP-CUSTOM"_n, .kind = K::Number, .group = G::Advanced, .setting = S("Advanced/Custom Timestamp"),
+               .readOnlyWhen = S("Advanced/File Timestamp"), .readOnlyWhenValue = 2,
                .help = "The time for --file-timestamp=custom: local time as seconds since 1970-01-01 00:00:00"},
     OptionSpec{.longName = "--NO-SUBFOLDERS"_n, .kind = K::Switch, .group = G::Advanced, .setting = S("Advanced/Keep Subfolders"), .switchValue = 0,
                .help = "Write every output file into the output folder itself, not into subfolders mirroring the input folder"},

@@ -63,6 +63,11 @@ bool enablesCurrentStep(const OptionSpec& option, const Settings& settings)
     return option.enables == nullptr || settingInteger(settings, *option.enables) == option.enableValue;
 }
 
+bool readByTheRun(const OptionSpec& option, const Settings& settings)
+{
+    return option.readOnlyWhen == nullptr || settingInteger(settings, *option.readOnlyWhen) == option.readOnlyWhenValue;
+}
+
 } // namespace
 
 std::vector<ConsoleSetting> consoleSettings(const Settings& settings)
@@ -73,7 +78,7 @@ std::vector<ConsoleSetting> consoleSettings(const Settings& settings)
     std::set<std::pair<const SettingDescriptor*, int>> turnedOn;
     for (const OptionSpec& option : optionTable()) {
         if (!option.isSetting() || option.setting == nullptr || !differs(settings, defaults, *option.setting) ||
-            !enablesCurrentStep(option, settings)) {
+            !enablesCurrentStep(option, settings) || !readByTheRun(option, settings)) {
             continue;
         }
         if (auto one = sayOption(option, settings)) {
