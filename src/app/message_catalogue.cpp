@@ -390,7 +390,7 @@ constexpr MessageEntry previewMessages[] = {
     {"Output Size", "Output: %s1% x %s2% pixels, %s3% bits per pixel"},
     {"Output Bytes", "%s1% bytes, %s2% ms"},
     {"Output Name", "Output name: %s1%"},
-    {"Shown Scaled", "Shown at %s1% % of its size"},
+    {"Shown Scaled", "The pictures here are copies reduced to %s1% % of the page's size; the file is written at full size."},
     {"Not Converted", "The current page selection (Preferences, Input) does not convert this page."},
     {"Cannot Show", "The written file cannot be shown here; it is written as shown above."},
     {"Empty List", "Add a file to the list to preview it."},

@@ -65,6 +65,7 @@ class PreviewWindow : public QWidget {
 
   private:
     void buildControls();
+    void placeBesideMainWindow();
     void connectToMainWindow();
     void request(int pageIndex);
     void deliver(std::uint64_t number, const PagePreview& preview);
@@ -88,6 +89,8 @@ class PreviewWindow : public QWidget {
     QLabel* name_ = nullptr;
     PagePreview shown_;
     QString shownInput_;
+    // The page asked for in the file on show: 0-based, or -1 for the first page the run converts.
+    int chosenPage_ = -1;
     bool placed_ = false;
     bool busy_ = false;
     // Last: its thread ends before anything it delivers to goes away.

@@ -114,6 +114,16 @@ struct ProfileFixture : ConvertFixture {
     QString saveAs;
 };
 
+// One 24-bit page of each width, 10 pixels high: the pages tell themselves apart by their width.
+std::vector<Bitmap> pagesOfWidths(std::initializer_list<int> widths)
+{
+    std::vector<Bitmap> pages;
+    for (const int width : widths) {
+        pages.push_back(fixtures::makePage(fixtures::PageKind::Rgb24, width, 10));
+    }
+    return pages;
+}
+
 } // namespace
 
 class PreviewWindowTest : public QObject {
@@ -231,6 +241,69 @@ class PreviewWindowTest : public QObject {
         QVERIFY(preview.view().split() < 0.5);
         preview.fitButton().click();
         QVERIFY(preview.view().fitsToWindow());
+    }
+
+    // The page chosen stays through a change of the output format or folder; another file starts
+    // at its first page, and while it is worked on nothing of the previous file is on show.
+    void keepsTheChosenPageAndShowsNothingStale()
+    {
+        ConvertFixture fixture;
+        QVERIFY(fixtures::writeTiff(fixture.dir.filePath(QStringLiteral("three.tif")), pagesOfWidths({40, 20, 30})));
+        QVERIFY(fixtures::writeTiff(fixture.dir.filePath(QStringLiteral("other.tif")), pagesOfWidths({12, 14})));
+        MainWindow& window = fixture.startWith({QStringLiteral("three.tif"), QStringLiteral("other.tif")});
+        window.dispatch(Command::Preview);
+        PreviewWindow& preview = *window.previewWindow();
+        QVERIFY(settled(preview));
+        preview.pageChooser().setValue(3);
+        QVERIFY(settled(preview));
+        QCOMPARE(preview.shown().before.width(), 30);
+
+        QVERIFY(windowdriving::chooseFormat(window, QStringLiteral("png")));
+        QVERIFY(settled(preview));
+        QCOMPARE(preview.pageChooser().value(), 3);
+        QCOMPARE(preview.shown().before.width(), 30);
+        QCOMPARE(preview.shown().outputPath, fixture.outputFolder() + QStringLiteral("three[3].png"));
+
+        const QString elsewhere = fixture.dir.filePath(QStringLiteral("elsewhere/"));
+        QDir().mkpath(elsewhere);
+        fixture.useOutputFolder(elsewhere);
+        QVERIFY(settled(preview));
+        QCOMPARE(preview.pageChooser().value(), 3);
+        QCOMPARE(preview.shown().outputPath, elsewhere + QStringLiteral("three[3].png"));
+        QVERIFY(preview.detailsText().contains(QStringLiteral("three[3].png")));
+
+        windowdriving::selectRow(window, 1);
+        QVERIFY(preview.busy());
+        QVERIFY2(preview.detailsText().trimmed().isEmpty(), qPrintable(preview.detailsText()));
+        QVERIFY(preview.statusText().contains(QStringLiteral("other.tif")));
+        QVERIFY(!preview.view().showsPictures());
+        QVERIFY(settled(preview));
+        QCOMPARE(preview.pageChooser().value(), 1);
+        QCOMPARE(preview.shown().before.width(), 12);
+        QVERIFY(preview.detailsText().contains(QStringLiteral("other[1].png")));
+    }
+
+    // The preview opens beside the main window, where the screen has room for it, not over it.
+    void opensBesideTheMainWindow()
+    {
+        ConvertFixture fixture;
+        fixtures::writeTiff(fixture.dir.filePath(QStringLiteral("a.tif")), fixtures::PageKind::Rgb24, 8, 6);
+        MainWindow& window = fixture.startWith({QStringLiteral("a.tif")});
+        const QRect room = window.screen()->availableGeometry();
+        window.resize(room.width() / 3, room.height() / 2);
+        // At the right edge of the screen: only the left side has room.
+        window.move(room.right() + 1 - window.frameGeometry().width(), room.top());
+        window.dispatch(Command::Preview);
+        PreviewWindow& preview = *window.previewWindow();
+        QVERIFY(settled(preview));
+        QVERIFY2(!preview.frameGeometry().intersects(window.frameGeometry()),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                .arg(preview.x())
+                                .arg(preview.y())
+                                .arg(preview.width())
+                                .arg(preview.height())));
+        QVERIFY(room.contains(preview.frameGeometry()));
+        QVERIFY(preview.frameGeometry().right() < window.frameGeometry().left());
     }
 
     void aSavedProfileConvertsInTheConsoleAsTheWindowDoes()
