@@ -169,8 +169,9 @@ bool applyRunValue(OptionKind kind, const QString& value, ParseOutcome& outcome)
         if (const std::optional<ShardSelection> shard = readShard(value)) {
             outcome.batch.shard = *shard;
         } else {
-            fail(outcome, {QStringLiteral("Invalid shard value (K/N with 1 <= K <= N)"),
-                           QStringLiteral("  --shard=%1: K counts from 1, as in --shard=1/4 ... --shard=4/4").arg(value)});
+            fail(outcome,
+                 {QStringLiteral("Invalid shard value (K/N with 1 <= K <= N)"),
+                  QStringLiteral("  --shard=%1: K counts from 1, as in --shard=1/4 ... --shard=4/4").arg(value)});
         }
         break;
     default:

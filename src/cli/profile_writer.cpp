@@ -110,7 +110,8 @@ QByteArray profileText(const Settings& settings)
         if (setting.hasValue) {
             // The mask keeps blanks at its ends only between double quotes.
             const bool mask = setting.name == QLatin1String("--FILENAME-MASK");
-            text += QStringLiteral(" = ") + (mask ? QLatin1Char('"') + setting.value + QLatin1Char('"') : setting.value);
+            text +=
+                QStringLiteral(" = ") + (mask ? QLatin1Char('"') + setting.value + QLatin1Char('"') : setting.value);
         }
         text += QStringLiteral("\r\n");
     }
@@ -150,8 +151,8 @@ QString shellQuoted(const QString& word)
 QString consoleCommandLine(const QString& program, const QString& input, const QString& outputFolder,
                            const QString& outputKey, const Settings& settings)
 {
-    QStringList words{program, QStringLiteral("-i"), input, QStringLiteral("-o"), outputFolder, QStringLiteral("-c"),
-                      outputKey};
+    QStringList words{program,      QStringLiteral("-i"), input,    QStringLiteral("-o"),
+                      outputFolder, QStringLiteral("-c"), outputKey};
     for (const ConsoleSetting& setting : consoleSettings(settings)) {
         const QString name = setting.name.toLower();
         words << (setting.hasValue ? name + QLatin1Char('=') + setting.value : name);

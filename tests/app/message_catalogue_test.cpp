@@ -26,7 +26,7 @@ std::string utf8(const QString& text)
 TEST(MessageCatalogueTable, HoldsEveryGroupWithItsEntryCountInTableOrder)
 {
     const std::pair<const char*, std::size_t> expected[] = {
-        {"Menu", 32}, {"General", 10},         {"Msg", 42},      {"Dialog", 16}, {"Preferences", 214},
+        {"Menu", 32}, {"General", 10},         {"Msg", 42},      {"Dialog", 16},  {"Preferences", 214},
         {"About", 4}, {"Custom-Converter", 4}, {"Uninstall", 3}, {"Preview", 24},
     };
     const auto groups = builtInMessageGroups();

@@ -88,7 +88,8 @@ TEST(OptionWarnings, UnknownOptionsGetAHint)
               QStringLiteral("unknown option -c=jpg (did you mean -c jpg?)"));
     EXPECT_EQ(unknownOptionWarning(QStringLiteral("--help")).text(),
               QStringLiteral("--help acts only as the first parameter; ignored"));
-    EXPECT_EQ(unknownOptionWarning(QStringLiteral("--frobnicate")).text(), QStringLiteral("unknown option --frobnicate"));
+    EXPECT_EQ(unknownOptionWarning(QStringLiteral("--frobnicate")).text(),
+              QStringLiteral("unknown option --frobnicate"));
 }
 
 } // namespace

@@ -105,7 +105,8 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"WatermarkImageMissing", {"-i", "in", "-o", "out", "--wm-image=none.png"}, "Invalid watermark image"},
         ErrorCase{"WatermarkImageEmpty", {"-i", "in", "-o", "out", "--wm-image=logo.png"}, "Invalid watermark image"},
         ErrorCase{"WatermarkImageFolder", {"-i", "in", "-o", "out", "--wm-image=out"}, "Invalid watermark image"},
-        ErrorCase{"MaskAbsolute", {"-i", "in", "-o", "out", "--filename-mask=/tmp/%filename%.%ext%"},
+        ErrorCase{"MaskAbsolute",
+                  {"-i", "in", "-o", "out", "--filename-mask=/tmp/%filename%.%ext%"},
                   "Invalid filename mask"},
         // The first failing check wins.
         ErrorCase{"OrderOfChecks", {"-i", "in", "-o", "nothere", "-c", "JPG", "--width=0"}, "Invalid output folder"}),

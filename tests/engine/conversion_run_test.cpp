@@ -386,11 +386,11 @@ TEST_F(ConversionRun, AFileFailingOnALaterPageLeavesNothingWhateverTheWorkerCoun
                 EXPECT_TRUE(describeFailure(failed[0].second).contains(QStringLiteral("page 2")))
                     << describeFailure(failed[0].second).toStdString();
             }
-            EXPECT_EQ(filesBelow(job.outputFolder),
-                      (QStringList{"a.png", QFileInfo(earlier).fileName(), "z.png"}));
+            EXPECT_EQ(filesBelow(job.outputFolder), (QStringList{"a.png", QFileInfo(earlier).fileName(), "z.png"}));
             EXPECT_EQ(contentOf(earlier), QByteArray("an earlier run's page"));
             // No temporary file is left behind (filesBelow leaves hidden files out).
-            EXPECT_TRUE(QDir(job.outputFolder).entryList(QDir::Hidden | QDir::Files | QDir::NoDotAndDotDot).size() == 3);
+            EXPECT_TRUE(QDir(job.outputFolder).entryList(QDir::Hidden | QDir::Files | QDir::NoDotAndDotDot).size() ==
+                        3);
         }
     }
 }

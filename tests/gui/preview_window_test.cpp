@@ -151,9 +151,9 @@ class PreviewWindowTest : public QObject {
         QCOMPARE(items.last()->text(), QStringLiteral("Preview..."));
         items.last()->trigger();
         QVERIFY(preview.isVisible());
-        for (QWidget* control : std::initializer_list<QWidget*>{&preview.pageChooser(), &preview.layoutChooser(),
-                                                                 &preview.fitButton(), &preview.actualSizeButton(),
-                                                                 &preview.view()}) {
+        for (QWidget* control :
+             std::initializer_list<QWidget*>{&preview.pageChooser(), &preview.layoutChooser(), &preview.fitButton(),
+                                             &preview.actualSizeButton(), &preview.view()}) {
             QVERIFY2(!control->accessibleName().isEmpty(), control->metaObject()->className());
             QVERIFY(control->focusPolicy() & Qt::TabFocus);
         }
@@ -296,12 +296,11 @@ class PreviewWindowTest : public QObject {
         window.dispatch(Command::Preview);
         PreviewWindow& preview = *window.previewWindow();
         QVERIFY(settled(preview));
-        QVERIFY2(!preview.frameGeometry().intersects(window.frameGeometry()),
-                 qPrintable(QStringLiteral("%1,%2 %3x%4")
-                                .arg(preview.x())
-                                .arg(preview.y())
-                                .arg(preview.width())
-                                .arg(preview.height())));
+        QVERIFY2(!preview.frameGeometry().intersects(window.frameGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                                                             .arg(preview.x())
+                                                                                             .arg(preview.y())
+                                                                                             .arg(preview.width())
+                                                                                             .arg(preview.height())));
         QVERIFY(room.contains(preview.frameGeometry()));
         QVERIFY(preview.frameGeometry().right() < window.frameGeometry().left());
     }

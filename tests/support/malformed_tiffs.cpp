@@ -21,10 +21,14 @@ struct MemoryDeleter {
 PageKind kindOf(int bitsPerPixel)
 {
     switch (bitsPerPixel) {
-    case 1: return PageKind::Bilevel;
-    case 8: return PageKind::Grey8;
-    case 16: return PageKind::Grey16;
-    default: return PageKind::Rgb24;
+    case 1:
+        return PageKind::Bilevel;
+    case 8:
+        return PageKind::Grey8;
+    case 16:
+        return PageKind::Grey16;
+    default:
+        return PageKind::Rgb24;
     }
 }
 
@@ -71,7 +75,7 @@ QByteArray withTag(QByteArray tiff, std::uint16_t tag, std::uint32_t value)
     if (field == 0) {
         return tiff;
     }
-    if (read16(tiff, field - 8 + 2) == 3) {  // SHORT
+    if (read16(tiff, field - 8 + 2) == 3) { // SHORT
         write16(tiff, field, static_cast<std::uint16_t>(value));
     } else {
         write32(tiff, field, value);
@@ -98,7 +102,7 @@ QByteArray emptyContainer()
     return tiff;
 }
 
-}  // namespace
+} // namespace
 
 bool writeRawTiff(const QString& path, const std::vector<RawPage>& pages)
 {
@@ -193,4 +197,4 @@ std::vector<MalformedTiff> malformedTiffs()
     return files;
 }
 
-}  // namespace fixtures
+} // namespace fixtures

@@ -10,7 +10,7 @@ namespace fixtures {
 
 // A TIFF that is broken on purpose, and what was done to it.
 struct MalformedTiff {
-    QString name;  // file name, ends in ".tif"
+    QString name; // file name, ends in ".tif"
     QByteArray bytes;
 };
 
@@ -34,4 +34,4 @@ bool writeRawTiff(const QString& path, const std::vector<RawPage>& pages);
 // A small well-formed single-page TIFF (little-endian, uncompressed), the base of the damage above.
 QByteArray wellFormedTiff(int width, int height, int bitsPerPixel);
 
-}  // namespace fixtures
+} // namespace fixtures

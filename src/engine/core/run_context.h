@@ -12,7 +12,7 @@
 #include <vector>
 
 class InputFileList;
-class TempFileClaim; // engine/write/temp_file_claims.h
+class TempFileClaim;    // engine/write/temp_file_claims.h
 struct WatermarkAssets; // engine/steps/watermark.h: what a run loads once for its watermark (the font)
 
 // What the run driver tells about one file when its turn is done.

@@ -120,8 +120,9 @@ FileFailure commitPage(EncodedPage& page, RunContext& context)
     if (context.commitOutput) {
         return context.commitOutput(page.claim, page.outputPath);
     }
-    return commitTempFile(page.encodedPath, page.outputPath) ? FileFailure{}
-                                                             : FileFailure{FileFailureKind::RenameFailed, page.outputPath};
+    return commitTempFile(page.encodedPath, page.outputPath)
+               ? FileFailure{}
+               : FileFailure{FileFailureKind::RenameFailed, page.outputPath};
 }
 
 } // namespace
@@ -166,7 +167,8 @@ EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunConte
     encoded.width = static_cast<int>(image.width());
     encoded.height = static_cast<int>(image.height());
     encoded.depth = static_cast<int>(image.bpp());
-    encoded.failure = writePage(image, encoded.claim, encodeBesidePath(encoded, placement), encoded.outputPath, context);
+    encoded.failure =
+        writePage(image, encoded.claim, encodeBesidePath(encoded, placement), encoded.outputPath, context);
     if (!encoded.failure) {
         encoded.encodedPath = encoded.claim.path();
     }

@@ -27,4 +27,3 @@ bool keepsCmykPages(const JobState& job);
 // context.job.outputKey into a temporary file. A page that failed to load, or whose steps gave no
 // image, is named and reported, and nothing is written. The caller renames or removes the file.
 EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunContext& context);
-
