@@ -17,6 +17,7 @@
 #include "support/window_driving.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
@@ -114,6 +115,23 @@ struct ProfileFixture : ConvertFixture {
     QString saveAs;
 };
 
+// Whether the accessible tree below `from` holds `target`: what assistive tools can find.
+QAccessibleInterface* findAccessible(QAccessibleInterface* from, const QObject* target, int depth = 0)
+{
+    if (from == nullptr || depth > 16) {
+        return nullptr;
+    }
+    if (from->object() == target) {
+        return from;
+    }
+    for (int i = 0; i < from->childCount(); ++i) {
+        if (QAccessibleInterface* found = findAccessible(from->child(i), target, depth + 1)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
 // One 24-bit page of each width, 10 pixels high: the pages tell themselves apart by their width.
 std::vector<Bitmap> pagesOfWidths(std::initializer_list<int> widths)
 {
@@ -149,6 +167,13 @@ class PreviewWindowTest : public QObject {
         QList<QAction*> items = window.fileListMenu().actions();
         QVERIFY(!items.isEmpty());
         QCOMPARE(items.last()->text(), QStringLiteral("Preview..."));
+        // The list's menu is on the accessible tree of the window, named, with named items.
+        QAccessibleInterface* menu =
+            findAccessible(QAccessible::queryAccessibleInterface(&window), &window.fileListMenu());
+        QVERIFY(menu != nullptr);
+        QCOMPARE(menu->text(QAccessible::Name), QStringLiteral("Input Files"));
+        QCOMPARE(menu->childCount(), items.size());
+        QCOMPARE(menu->child(menu->childCount() - 1)->text(QAccessible::Name), QStringLiteral("Preview..."));
         items.last()->trigger();
         QVERIFY(preview.isVisible());
         for (QWidget* control :
