@@ -91,7 +91,6 @@ QString accessibleNameOf(const QString& label)
     return label.endsWith(QLatin1Char(':')) ? label.chopped(1) : label;
 }
 
-
 } // namespace
 
 MainWindow::MainWindow(DesktopRecords& records, QWidget* parent)
@@ -132,9 +131,8 @@ void MainWindow::buildMenus()
     for (QAction* title : menuBar()->actions()) {
         QMenu* menu = title->menu();
         const QList<QAction*> items = menu != nullptr ? menu->actions() : QList<QAction*>();
-        if (std::any_of(items.begin(), items.end(), [](const QAction* item) {
-                return item->data().toInt() == static_cast<int>(Command::Copy);
-            })) {
+        if (std::any_of(items.begin(), items.end(),
+                        [](const QAction* item) { return item->data().toInt() == static_cast<int>(Command::Copy); })) {
             menu->addMenu(contextMenu_)->setVisible(false);
             break;
         }
@@ -500,7 +498,8 @@ InputListHooks MainWindow::inputListHooks()
         if (QThread::currentThread() == thread()) {
             acceptProposedOutputFolder(folder);
         } else if (!proposed->exchange(true)) {
-            QMetaObject::invokeMethod(this, [this, folder] { acceptProposedOutputFolder(folder); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, folder] { acceptProposedOutputFolder(folder); }, Qt::QueuedConnection);
         }
     };
     return hooks;

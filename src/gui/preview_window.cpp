@@ -169,15 +169,18 @@ void PreviewWindow::placeBesideMainWindow()
     // Right of the main window, else left of it; where neither side holds the window, the larger
     // side gets it, narrowed to fit. It covers the main window (its toolbar, the Convert button)
     // only where even its narrowest width does not fit beside it.
+    // Not shown yet, this window has no frame to measure: the main window's stands in for it.
+    const QSize frame = main.size() - mainWindow_.size();
     const QRect room = screen->availableGeometry();
-    const int rightRoom = room.right() - main.right() - gapBesideMainWindow;
-    const int leftRoom = main.left() - room.left() - gapBesideMainWindow;
+    const int rightRoom = room.right() - main.right() - gapBesideMainWindow - frame.width();
+    const int leftRoom = main.left() - room.left() - gapBesideMainWindow - frame.width();
     const bool right = rightRoom >= width() || (leftRoom < width() && rightRoom >= leftRoom);
     const int fitting = std::max(right ? rightRoom : leftRoom, minimumSizeHint().width());
-    resize(std::min(width(), fitting), std::min(height(), room.height()));
-    const int x = right ? main.right() + 1 + gapBesideMainWindow : main.left() - gapBesideMainWindow - width();
-    move(std::clamp(x, room.left(), std::max(room.left(), room.right() + 1 - width())),
-         std::clamp(main.top(), room.top(), std::max(room.top(), room.bottom() + 1 - height())));
+    resize(std::min(width(), fitting), std::min(height(), room.height() - frame.height()));
+    const int outerWidth = width() + frame.width();
+    const int x = right ? main.right() + 1 + gapBesideMainWindow : main.left() - gapBesideMainWindow - outerWidth;
+    move(std::clamp(x, room.left(), std::max(room.left(), room.right() + 1 - outerWidth)),
+         std::clamp(main.top(), room.top(), std::max(room.top(), room.bottom() + 1 - height() - frame.height())));
 }
 
 void PreviewWindow::showEvent(QShowEvent* event)
