@@ -117,7 +117,6 @@ bool writeRawTiff(const QString& path, const std::vector<RawPage>& pages)
         TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
         TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
         TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
-        TIFFSetField(tiff, TIFFTAG_COMPRESSION, page.compression);
         TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, page.height);
         const std::uint64_t bytes = std::min<std::uint64_t>(std::uint64_t{page.width} * page.height, 4096);
         std::vector<unsigned char> data(bytes, 128);

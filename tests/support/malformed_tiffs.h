@@ -24,7 +24,6 @@ std::vector<MalformedTiff> malformedTiffs();
 struct RawPage {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    std::uint16_t compression = 1; // COMPRESSION_*; one no decoder knows makes the page unreadable
 };
 
 // Writes the pages as one TIFF with libtiff, headers as given: a page claiming a huge size gets only
