@@ -158,6 +158,23 @@ void PreviewWindow::open()
     activateWindow();
 }
 
+QRect placeBeside(const QRect& main, const QRect& room, QSize wanted, int narrowest, QSize frame)
+{
+    // Right of the main window, else left of it; where neither side holds the window, the larger
+    // side gets it, narrowed to fit. It covers the main window (its toolbar, the Convert button)
+    // only where even its narrowest width does not fit beside it.
+    const int rightRoom = room.right() - main.right() - gapBesideMainWindow - frame.width();
+    const int leftRoom = main.left() - room.left() - gapBesideMainWindow - frame.width();
+    const bool right = rightRoom >= wanted.width() || (leftRoom < wanted.width() && rightRoom >= leftRoom);
+    const QSize size(std::min(wanted.width(), std::max(right ? rightRoom : leftRoom, narrowest)),
+                     std::min(wanted.height(), room.height() - frame.height()));
+    const QSize outer = size + frame;
+    const int x = right ? main.right() + 1 + gapBesideMainWindow : main.left() - gapBesideMainWindow - outer.width();
+    const QPoint at(std::clamp(x, room.left(), std::max(room.left(), room.right() + 1 - outer.width())),
+                    std::clamp(main.top(), room.top(), std::max(room.top(), room.bottom() + 1 - outer.height())));
+    return {at, size};
+}
+
 void PreviewWindow::placeBesideMainWindow()
 {
     const QRect main = mainWindow_.frameGeometry();
@@ -166,21 +183,11 @@ void PreviewWindow::placeBesideMainWindow()
         move(main.topRight() + QPoint(gapBesideMainWindow, 0));
         return;
     }
-    // Right of the main window, else left of it; where neither side holds the window, the larger
-    // side gets it, narrowed to fit. It covers the main window (its toolbar, the Convert button)
-    // only where even its narrowest width does not fit beside it.
     // Not shown yet, this window has no frame to measure: the main window's stands in for it.
-    const QSize frame = main.size() - mainWindow_.size();
-    const QRect room = screen->availableGeometry();
-    const int rightRoom = room.right() - main.right() - gapBesideMainWindow - frame.width();
-    const int leftRoom = main.left() - room.left() - gapBesideMainWindow - frame.width();
-    const bool right = rightRoom >= width() || (leftRoom < width() && rightRoom >= leftRoom);
-    const int fitting = std::max(right ? rightRoom : leftRoom, minimumSizeHint().width());
-    resize(std::min(width(), fitting), std::min(height(), room.height() - frame.height()));
-    const int outerWidth = width() + frame.width();
-    const int x = right ? main.right() + 1 + gapBesideMainWindow : main.left() - gapBesideMainWindow - outerWidth;
-    move(std::clamp(x, room.left(), std::max(room.left(), room.right() + 1 - outerWidth)),
-         std::clamp(main.top(), room.top(), std::max(room.top(), room.bottom() + 1 - height() - frame.height())));
+    const QRect placed = placeBeside(main, screen->availableGeometry(), size(), minimumSizeHint().width(),
+                                     main.size() - mainWindow_.size());
+    resize(placed.size());
+    move(placed.topLeft());
 }
 
 void PreviewWindow::showEvent(QShowEvent* event)
