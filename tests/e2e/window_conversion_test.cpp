@@ -1,6 +1,7 @@
 // A conversion started from the window of the real program, on a desktop of the test's own, as a
 // user starts one: files handed to the open window, then F5.
 #include "support/run_tessaline.h"
+#include "support/tiff_variants.h"
 #include "support/virtual_display.h"
 
 #include "app/program_info.h"
@@ -22,40 +23,6 @@ namespace {
 using e2e::RunResult;
 using e2e::Sandbox;
 using e2e::VirtualDisplay;
-
-// A small RGB page with what cameras put in the page's own directory: private EXIF tags such as
-// ExposureTime (33434) and FNumber (33437), which libtiff knows only inside an EXIF directory and
-// reports as unknown here, as do the libraries reading the file through it.
-bool writeCameraTiff(const QString& path)
-{
-    TIFF* tiff = TIFFOpen(QFile::encodeName(path).constData(), "w");
-    if (tiff == nullptr) {
-        return false;
-    }
-    static const TIFFFieldInfo cameraTags[] = {
-        {33434, 1, 1, TIFF_RATIONAL, FIELD_CUSTOM, 1, 0, const_cast<char*>("ExposureTime")},
-        {33437, 1, 1, TIFF_RATIONAL, FIELD_CUSTOM, 1, 0, const_cast<char*>("FNumber")},
-    };
-    TIFFMergeFieldInfo(tiff, cameraTags, 2);
-    constexpr std::uint32_t width = 24, height = 16;
-    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, width);
-    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, height);
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, height);
-    TIFFSetField(tiff, 33434, 1.0 / 125);
-    TIFFSetField(tiff, 33437, 2.8);
-    std::vector<unsigned char> pixels(std::size_t{width} * height * 3);
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-        pixels[i] = static_cast<unsigned char>(i * 7);
-    }
-    const bool written = TIFFWriteEncodedStrip(tiff, 0, pixels.data(), static_cast<tmsize_t>(pixels.size())) >= 0 &&
-                         TIFFWriteDirectory(tiff) != 0;
-    TIFFClose(tiff);
-    return written;
-}
 
 // The files below a folder, at any depth, that are not TIFFs: what a run wrote (in the default
 // output format, to the default output folder).
@@ -81,17 +48,6 @@ bool waitForOutputs(const QString& folder, int count, int timeoutMs = 90000)
     return false;
 }
 
-bool waitForEntry(const QString& path, int timeoutMs = 30000)
-{
-    for (int waited = 0; waited < timeoutMs; waited += 50) {
-        if (QFileInfo::exists(path)) {
-            return true;
-        }
-        QThread::msleep(50);
-    }
-    return false;
-}
-
 // What libtiff and FreeImage say about the files they read stays out of standard error, in the
 // window as in the console: a launcher that never reads the pipe would stall the run once it fills.
 // The window starts without parameters (from a menu or a launcher) and gets its files the way a
@@ -104,13 +60,15 @@ TEST(WindowConversion, LeavesStandardErrorEmpty)
     }
     const Sandbox sandbox;
     sandbox.makeFolder(QStringLiteral("photos"));
+    const fixtures::TiffVariant photo{
+        .name = QStringLiteral("photo"), .photometric = PHOTOMETRIC_RGB, .bitsPerSample = 8, .colourSamples = 3};
     QStringList pictures;
     for (int i = 0; i < 4; ++i) {
         pictures << sandbox.path(QStringLiteral("photos/p%1.tif").arg(i));
-        ASSERT_TRUE(writeCameraTiff(pictures.last()));
+        ASSERT_TRUE(fixtures::writeTiffVariant(pictures.last(), photo, 24, 16, {.cameraTagsInPage = true}));
     }
     const std::unique_ptr<e2e::RunningTessaline> window = sandbox.start({});
-    ASSERT_TRUE(waitForEntry(sandbox.runtimeFolder() + u'/' + programTitle() + QStringLiteral(".socket")));
+    ASSERT_TRUE(e2e::waitForEntry(sandbox.runtimeFolder() + u'/' + programTitle() + QStringLiteral(".socket")));
     const RunResult handOver = sandbox.run(pictures, {.timeoutMs = 60000});
     ASSERT_EQ(handOver.exitCode, 0) << handOver.err.toStdString();
 
