@@ -2,6 +2,7 @@
 #include "app/instance_guard.h"
 #include "cli/command_line.h"
 #include "cli/profile_writer.h"
+#include "engine/core/library_messages.h"
 #include "engine/write/devil_writer.h"
 #include "gui/display_check.h"
 #include "gui/screenshot_mode.h"
@@ -34,6 +35,11 @@ QStringList parametersOf(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // Before anything can open an image, in every mode: libtiff and FreeImage talk about the files
+    // they read (unknown private tags and the like) on standard error unless told otherwise. A
+    // window's batch of photos would flood a terminal with such lines, or stall its workers once a
+    // launcher's unread pipe fills; what they say goes to the program's own sink instead.
+    installLibraryMessageHandlers();
     // The format key lists and tables are constant data, ready before anything runs.
     const DevilLibrary devil;
 

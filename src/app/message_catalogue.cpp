@@ -62,7 +62,7 @@ constexpr MessageEntry generalMessages[] = {
     {"Converting", "Converting..."},
 };
 
-// Msg (41 entries)
+// Msg (42 entries)
 constexpr MessageEntry msgMessages[] = {
     {"Error", "Error"},
     {"Warning", "Warning"},
@@ -82,6 +82,7 @@ constexpr MessageEntry msgMessages[] = {
     {"Invalid watermark font", "Unable to load selected font for a watermark: %s1%"},
     {"Empty watermark image", "Selected watermark image is invalid/empty!"},
     {"Invalid watermark image", "Unable to load selected file as a watermark image: %s1%"},
+    {"Invalid filename mask", "Invalid filename mask\r\n%s1%"},
     {"Import complete", "Import complete, new files added: %s1%"},
     {"Import is not complete", "Import stopped"},
     {"Export complete", "Export complete, entries saved: %s1%"},
@@ -389,7 +390,8 @@ constexpr MessageEntry previewMessages[] = {
     {"Output Size", "Output: %s1% x %s2% pixels, %s3% bits per pixel"},
     {"Output Bytes", "%s1% bytes, %s2% ms"},
     {"Output Name", "Output name: %s1%"},
-    {"Shown Scaled", "Shown at %s1% % of its size"},
+    {"Shown Scaled",
+     "The pictures here are copies reduced to %s1% % of the page's size; the file is written at full size."},
     {"Not Converted", "The current page selection (Preferences, Input) does not convert this page."},
     {"Cannot Show", "The written file cannot be shown here; it is written as shown above."},
     {"Empty List", "Add a file to the list to preview it."},

@@ -8,7 +8,6 @@
 #include "cli/option_values.h"
 #include "cli/option_warnings.h"
 #include "cli/profile.h"
-#include "engine/core/library_messages.h"
 #include "engine/formats/format_catalogue.h"
 #include "engine/inputs/input_file_list.h"
 #include "engine/run/run_report.h"
@@ -170,8 +169,9 @@ bool applyRunValue(OptionKind kind, const QString& value, ParseOutcome& outcome)
         if (const std::optional<ShardSelection> shard = readShard(value)) {
             outcome.batch.shard = *shard;
         } else {
-            fail(outcome, {QStringLiteral("Invalid shard value (K/N with 1 <= K <= N)"),
-                           QStringLiteral("  --shard=%1: K counts from 1, as in --shard=1/4 ... --shard=4/4").arg(value)});
+            fail(outcome,
+                 {QStringLiteral("Invalid shard value (K/N with 1 <= K <= N)"),
+                  QStringLiteral("  --shard=%1: K counts from 1, as in --shard=1/4 ... --shard=4/4").arg(value)});
         }
         break;
     default:
@@ -347,9 +347,6 @@ CommandLineOutcome runCommandLine(int& argc, char** argv, const QStringList& par
     Settings settings;
     resetToDefaults(settings, true);
     loadMessageCatalogue();
-    // Decoder chatter (unknown tags and the like) is dropped: the console shows only what this
-    // program reports, and -d shows the exact echo scripts compare.
-    installLibraryMessageHandlers();
 
     switch (firstParameterSwitch(parameters)) {
     case FirstSwitch::Version: {

@@ -102,10 +102,10 @@ QStringList watermarkEcho(const WatermarkSettings& watermark)
     return {};
 }
 
+// After the filename mask, which is checked right after its line.
 QStringList advancedEcho(const AdvancedSettings& advanced)
 {
-    QStringList lines{QStringLiteral("Filename Mask: ") + advanced.filenameMask,
-                      QStringLiteral("File Timestamp: ") + keywordText(timestampSources, advanced.fileTimestamp)};
+    QStringList lines{QStringLiteral("File Timestamp: ") + keywordText(timestampSources, advanced.fileTimestamp)};
     if (advanced.fileTimestamp == 2) {
         lines << QStringLiteral("Custom Timestamp: ") + number(advanced.customTimestamp);
     }
@@ -181,6 +181,7 @@ std::vector<EchoSection> echoSections(const Settings& settings, const JobState& 
     appendAdjustmentSections(sections, settings);
     sections.push_back(
         {watermarkEcho(settings.watermark), {InvalidWatermarkFont, EmptyWatermarkImage, InvalidWatermarkImage}});
+    sections.push_back({{QStringLiteral("Filename Mask: ") + settings.advanced.filenameMask}, {InvalidFilenameMask}});
     sections.push_back({advancedEcho(settings.advanced), {}});
     return sections;
 }

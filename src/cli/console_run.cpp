@@ -202,7 +202,10 @@ CheckedRun checkConsoleRun(const Settings& settings, JobState& job, const Consol
         run.problem = {RunProblemKind::DrawingUnavailable, {}};
         return run;
     }
-    run.problem = checkWatermark(settings, run.watermark);
+    if ((run.problem = checkWatermark(settings, run.watermark))) {
+        return run;
+    }
+    run.problem = checkFilenameMask(settings);
     return run;
 }
 

@@ -52,6 +52,10 @@ struct OptionSpec {
     QString help = {};                          // one line for the reference; settings' meanings
     QString valueHint = {};                     // "NUM", "FILE", ... for the reference
     QString defaultText = {};                   // the reference's default of an option without a setting
+    // The run reads the option's setting only while this setting has this value (the custom time
+    // only with --file-timestamp=custom); a profile or command written otherwise leaves it out.
+    const SettingDescriptor* readOnlyWhen = nullptr;
+    std::int8_t readOnlyWhenValue = 0;
 
     // Whether the option takes a value (everything but the switches).
     bool takesValue() const;

@@ -88,8 +88,9 @@ std::optional<Warning> choiceWarning(const OptionSpec& option, std::int32_t numb
     for (auto choice = static_cast<std::int32_t>(range.minimum); choice <= range.maximum; ++choice) {
         choices << keywordText(optionChoices(option), choice);
     }
-    return Warning{QStringLiteral("%1 is not one of %2 for this option").arg(subject, choices.join(QStringLiteral(", "))),
-                   QStringLiteral("used as given")};
+    return Warning{
+        QStringLiteral("%1 is not one of %2 for this option").arg(subject, choices.join(QStringLiteral(", "))),
+        QStringLiteral("used as given")};
 }
 
 std::optional<Warning> keywordWarning(const OptionSpec& option, const QString& value, const QString& subject)
@@ -147,18 +148,21 @@ bool refusedByRunChecks(const OptionSpec& option, const QString& value)
 
 std::optional<Warning> numberWarning(const OptionSpec& option, const QString& value, const QString& subject)
 {
-    if (refusedByRunChecks(option, value)) {
-        return std::nullopt;
-    }
+    // Text that is not a number is named whatever the checks make of the number read from it: an
+    // error line that names only that number ("--gamma=0 is outside ...") hides what was typed.
     const bool real = option.kind == OptionKind::Real;
     if (!(real ? isRealNumber(value) : isWholeNumber(value))) {
         const QString used = real ? QString::number(readReal(value)) : QString::number(readNumber(value));
         return Warning{subject + QStringLiteral(" is not a number"), QStringLiteral("using ") + used};
     }
+    if (refusedByRunChecks(option, value)) {
+        return std::nullopt;
+    }
     const SettingRange& range = option.setting->valid;
     const double number = real ? readReal(value) : readNumber(value);
     if (range.declared() && !(number >= range.minimum && number <= range.maximum)) {
-        return Warning{QStringLiteral("%1 is outside %2").arg(subject, rangeText(range)), QStringLiteral("used as given")};
+        return Warning{QStringLiteral("%1 is outside %2").arg(subject, rangeText(range)),
+                       QStringLiteral("used as given")};
     }
     return real ? std::nullopt : bitDepthWarning(option, readNumber(value), subject);
 }
@@ -217,8 +221,9 @@ Warning unknownOptionWarning(const QString& parameter)
     const QString name = equals < 0 ? typed : typed.left(equals);
     if (const OptionSpec* option = findOption(name.toUpper()); option != nullptr) {
         // "-c=jpg": a short option takes its value as the next parameter.
-        return {QStringLiteral("unknown option %1 (did you mean %2 %3?)").arg(typed, name.toLower(), typed.mid(equals + 1)),
-                {}};
+        return {
+            QStringLiteral("unknown option %1 (did you mean %2 %3?)").arg(typed, name.toLower(), typed.mid(equals + 1)),
+            {}};
     }
     static const QStringList firstOnly{QStringLiteral("-v"), QStringLiteral("--version"), QStringLiteral("-h"),
                                        QStringLiteral("-?"), QStringLiteral("--help"),    QStringLiteral("-u"),

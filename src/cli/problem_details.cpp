@@ -74,7 +74,8 @@ QString missingFolderDetail(const QString& folder, bool output)
         return indent + shown + QStringLiteral(" is a file, not a folder");
     }
     if (output) {
-        return indent + shown + QStringLiteral(" does not exist; create it first (Tessaline never creates the output folder)");
+        return indent + shown +
+               QStringLiteral(" does not exist; create it first (Tessaline never creates the output folder)");
     }
     return indent + shown + QStringLiteral(" does not exist");
 }
@@ -177,8 +178,8 @@ QString runProblemDetail(const RunProblem& problem, const Settings& settings)
         return outsideRange(QStringLiteral("--contrast=%1").arg(adjustment.imageContrast), "Adjustment",
                             "Image Contrast");
     case RunProblemKind::InvalidGamma:
-        return outsideRange(QStringLiteral("--gamma=%1").arg(static_cast<double>(adjustment.imageGamma)),
-                            "Adjustment", "Image Gamma") +
+        return outsideRange(QStringLiteral("--gamma=%1").arg(static_cast<double>(adjustment.imageGamma)), "Adjustment",
+                            "Image Gamma") +
                QStringLiteral(" (1 leaves the page as it is)");
     case RunProblemKind::DrawingUnavailable:
         return indent + QStringLiteral("frames and watermarks are drawn on Qt's offscreen platform, which could not "
@@ -191,6 +192,8 @@ QString runProblemDetail(const RunProblem& problem, const Settings& settings)
         return indent + QStringLiteral("--wm-image names no file; give a PNG or JPEG picture: --wm-image=logo.png");
     case RunProblemKind::InvalidWatermarkImage:
         return watermarkImageDetail(problem.argument);
+    case RunProblemKind::InvalidFilenameMask:
+        return indent + problem.argument;
     case RunProblemKind::None:
     case RunProblemKind::EmptyInputList:
     case RunProblemKind::EmptyOutputFolder:

@@ -63,6 +63,11 @@ bool enablesCurrentStep(const OptionSpec& option, const Settings& settings)
     return option.enables == nullptr || settingInteger(settings, *option.enables) == option.enableValue;
 }
 
+bool readByTheRun(const OptionSpec& option, const Settings& settings)
+{
+    return option.readOnlyWhen == nullptr || settingInteger(settings, *option.readOnlyWhen) == option.readOnlyWhenValue;
+}
+
 } // namespace
 
 std::vector<ConsoleSetting> consoleSettings(const Settings& settings)
@@ -73,7 +78,7 @@ std::vector<ConsoleSetting> consoleSettings(const Settings& settings)
     std::set<std::pair<const SettingDescriptor*, int>> turnedOn;
     for (const OptionSpec& option : optionTable()) {
         if (!option.isSetting() || option.setting == nullptr || !differs(settings, defaults, *option.setting) ||
-            !enablesCurrentStep(option, settings)) {
+            !enablesCurrentStep(option, settings) || !readByTheRun(option, settings)) {
             continue;
         }
         if (auto one = sayOption(option, settings)) {
@@ -105,7 +110,8 @@ QByteArray profileText(const Settings& settings)
         if (setting.hasValue) {
             // The mask keeps blanks at its ends only between double quotes.
             const bool mask = setting.name == QLatin1String("--FILENAME-MASK");
-            text += QStringLiteral(" = ") + (mask ? QLatin1Char('"') + setting.value + QLatin1Char('"') : setting.value);
+            text +=
+                QStringLiteral(" = ") + (mask ? QLatin1Char('"') + setting.value + QLatin1Char('"') : setting.value);
         }
         text += QStringLiteral("\r\n");
     }
@@ -145,8 +151,8 @@ QString shellQuoted(const QString& word)
 QString consoleCommandLine(const QString& program, const QString& input, const QString& outputFolder,
                            const QString& outputKey, const Settings& settings)
 {
-    QStringList words{program, QStringLiteral("-i"), input, QStringLiteral("-o"), outputFolder, QStringLiteral("-c"),
-                      outputKey};
+    QStringList words{program,      QStringLiteral("-i"), input,    QStringLiteral("-o"),
+                      outputFolder, QStringLiteral("-c"), outputKey};
     for (const ConsoleSetting& setting : consoleSettings(settings)) {
         const QString name = setting.name.toLower();
         words << (setting.hasValue ? name + QLatin1Char('=') + setting.value : name);

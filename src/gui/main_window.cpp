@@ -91,7 +91,6 @@ QString accessibleNameOf(const QString& label)
     return label.endsWith(QLatin1Char(':')) ? label.chopped(1) : label;
 }
 
-
 } // namespace
 
 MainWindow::MainWindow(DesktopRecords& records, QWidget* parent)
@@ -122,8 +121,22 @@ void MainWindow::buildMenus()
     fillMenuBar(*menuBar(), records_.images, raise);
     if (contextMenu_ == nullptr) {
         contextMenu_ = new QMenu(this);
+        const QString name = accessibleNameOf(message(QStringLiteral("General/Input Files")));
+        contextMenu_->setTitle(name);
+        contextMenu_->setAccessibleName(name);
     }
     fillContextMenu(*contextMenu_, records_.images, raise);
+    // Assistive tools find a popup menu only below a menu item: the file list's menu hangs, never
+    // shown there, below the menu of the menu bar that holds the same commands.
+    for (QAction* title : menuBar()->actions()) {
+        QMenu* menu = title->menu();
+        const QList<QAction*> items = menu != nullptr ? menu->actions() : QList<QAction*>();
+        if (std::any_of(items.begin(), items.end(),
+                        [](const QAction* item) { return item->data().toInt() == static_cast<int>(Command::Copy); })) {
+            menu->addMenu(contextMenu_)->setVisible(false);
+            break;
+        }
+    }
 }
 
 void MainWindow::buildToolbar()
@@ -485,7 +498,8 @@ InputListHooks MainWindow::inputListHooks()
         if (QThread::currentThread() == thread()) {
             acceptProposedOutputFolder(folder);
         } else if (!proposed->exchange(true)) {
-            QMetaObject::invokeMethod(this, [this, folder] { acceptProposedOutputFolder(folder); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, folder] { acceptProposedOutputFolder(folder); }, Qt::QueuedConnection);
         }
     };
     return hooks;

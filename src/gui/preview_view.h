@@ -25,6 +25,7 @@ class PreviewView : public QAbstractScrollArea {
     Layout layout() const { return layout_; }
     bool fitsToWindow() const { return fit_; }
     double split() const { return split_; }
+    bool showsPictures() const { return !before_.image.isNull() || !after_.image.isNull(); }
     // The scale the pages are drawn at: 1 at 100 %, the fitting scale otherwise.
     double zoom() const;
 

@@ -151,18 +151,43 @@ void PreviewWindow::open()
 {
     if (!placed_) {
         placed_ = true;
-        const QRect main = mainWindow_.frameGeometry();
-        QPoint at = main.topRight() + QPoint(gapBesideMainWindow, 0);
-        if (const QScreen* screen = mainWindow_.screen()) {
-            const QRect room = screen->availableGeometry();
-            at.setX(std::min(at.x(), room.right() - width()));
-            at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - height())));
-        }
-        move(at);
+        placeBesideMainWindow();
     }
     show();
     raise();
     activateWindow();
+}
+
+QRect placeBeside(const QRect& main, const QRect& room, QSize wanted, int narrowest, QSize frame)
+{
+    // Right of the main window, else left of it; where neither side holds the window, the larger
+    // side gets it, narrowed to fit. It covers the main window (its toolbar, the Convert button)
+    // only where even its narrowest width does not fit beside it.
+    const int rightRoom = room.right() - main.right() - gapBesideMainWindow - frame.width();
+    const int leftRoom = main.left() - room.left() - gapBesideMainWindow - frame.width();
+    const bool right = rightRoom >= wanted.width() || (leftRoom < wanted.width() && rightRoom >= leftRoom);
+    const QSize size(std::min(wanted.width(), std::max(right ? rightRoom : leftRoom, narrowest)),
+                     std::min(wanted.height(), room.height() - frame.height()));
+    const QSize outer = size + frame;
+    const int x = right ? main.right() + 1 + gapBesideMainWindow : main.left() - gapBesideMainWindow - outer.width();
+    const QPoint at(std::clamp(x, room.left(), std::max(room.left(), room.right() + 1 - outer.width())),
+                    std::clamp(main.top(), room.top(), std::max(room.top(), room.bottom() + 1 - outer.height())));
+    return {at, size};
+}
+
+void PreviewWindow::placeBesideMainWindow()
+{
+    const QRect main = mainWindow_.frameGeometry();
+    const QScreen* screen = mainWindow_.screen();
+    if (screen == nullptr) {
+        move(main.topRight() + QPoint(gapBesideMainWindow, 0));
+        return;
+    }
+    // Not shown yet, this window has no frame to measure: the main window's stands in for it.
+    const QRect placed = placeBeside(main, screen->availableGeometry(), size(), minimumSizeHint().width(),
+                                     main.size() - mainWindow_.size());
+    resize(placed.size());
+    move(placed.topLeft());
 }
 
 void PreviewWindow::showEvent(QShowEvent* event)
@@ -186,19 +211,27 @@ QString PreviewWindow::currentInput() const
 
 void PreviewWindow::refresh()
 {
+    // The same file keeps the page the user chose; request() starts a new file at its first page.
     if (isVisible()) {
-        request(-1);
+        request(chosenPage_);
     }
 }
 
 void PreviewWindow::request(int pageIndex)
 {
     const QString input = currentInput();
-    // A new file starts at the first page the run converts.
+    // A new file starts at the first page the run converts, and nothing of the previous file stays
+    // on show while it is worked on.
     if (input != shownInput_) {
         pageIndex = -1;
+        view_->setPictures(QImage(), 1.0, QImage(), 1.0);
     }
+    chosenPage_ = pageIndex;
     shownInput_ = input;
+    // The figures and the name describe what was shown last; they come back with the new result.
+    size_->clear();
+    bytes_->clear();
+    name_->clear();
     if (input.isEmpty()) {
         worker_.abandon();
         busy_ = false;

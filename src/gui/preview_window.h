@@ -26,6 +26,11 @@ struct PreviewSources {
     QComboBox& folders;
 };
 
+// Where a window of the `wanted` size goes beside the main window `main` (frame included) within
+// the screen's `room`: its top-left corner (frame included) and its size (without the frame, which
+// adds `frame`), never narrower than `narrowest`.
+QRect placeBeside(const QRect& main, const QRect& room, QSize wanted, int narrowest, QSize frame);
+
 // The preview window beside the main window: the selected file (the first row when none is
 // selected) before and after the chain, with the output's size, depth, bytes, time and name. It
 // follows the selection, the output format, the output folder and the settings; the work runs on
@@ -65,6 +70,7 @@ class PreviewWindow : public QWidget {
 
   private:
     void buildControls();
+    void placeBesideMainWindow();
     void connectToMainWindow();
     void request(int pageIndex);
     void deliver(std::uint64_t number, const PagePreview& preview);
@@ -88,6 +94,8 @@ class PreviewWindow : public QWidget {
     QLabel* name_ = nullptr;
     PagePreview shown_;
     QString shownInput_;
+    // The page asked for in the file on show: 0-based, or -1 for the first page the run converts.
+    int chosenPage_ = -1;
     bool placed_ = false;
     bool busy_ = false;
     // Last: its thread ends before anything it delivers to goes away.

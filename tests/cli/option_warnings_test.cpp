@@ -50,6 +50,11 @@ TEST(OptionWarnings, ValuesThatAreNotWhatTheOptionTakes)
         {"--GAMMA", "2.5", ""},
         {"--GAMMA", "nan", ""},
         {"--GAMMA", "2,5", "--gamma=2,5 is not a number; using 2"},
+        // Text is named as text even where the number read from it is refused before the run.
+        {"--GAMMA", "abc", "--gamma=abc is not a number; using 0"},
+        {"--JPG-QUALITY", "abc", "--jpg-quality=abc is not a number; using 0"},
+        {"--CONTRAST", "lots", "--contrast=lots is not a number; using 0"},
+        {"--PNG-BPP", "32bit", "--png-bpp=32bit is not a number; using 32"},
         {"--JPG-CHROMA", "HIGH", ""},
         {"--JPG-CHROMA", "hgih",
          "--jpg-chroma=hgih is not one of none, low, medium, high (did you mean high?); using none"},
@@ -83,7 +88,8 @@ TEST(OptionWarnings, UnknownOptionsGetAHint)
               QStringLiteral("unknown option -c=jpg (did you mean -c jpg?)"));
     EXPECT_EQ(unknownOptionWarning(QStringLiteral("--help")).text(),
               QStringLiteral("--help acts only as the first parameter; ignored"));
-    EXPECT_EQ(unknownOptionWarning(QStringLiteral("--frobnicate")).text(), QStringLiteral("unknown option --frobnicate"));
+    EXPECT_EQ(unknownOptionWarning(QStringLiteral("--frobnicate")).text(),
+              QStringLiteral("unknown option --frobnicate"));
 }
 
 } // namespace

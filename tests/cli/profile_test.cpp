@@ -1,5 +1,6 @@
 #include "app/settings.h"
 #include "cli/profile.h"
+#include "cli/profile_writer.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -121,6 +122,36 @@ TEST_F(Profiles, RunLimitsAreKeysToo)
               QStringLiteral("Invalid threads value"));
     EXPECT_EQ(loadProfile(dir.filePath(QStringLiteral("missing.ini")), settings, limits).text,
               QStringLiteral("Invalid profile file"));
+}
+
+// What the window writes as a profile or a command carries the custom time only when the timestamp
+// setting uses it (the window's custom time defaults to the moment it first started), and reads
+// back to the same settings.
+TEST_F(Profiles, TheCustomTimeIsWrittenOnlyWhereTheTimestampSettingUsesIt)
+{
+    struct Case {
+        std::int8_t fileTimestamp;
+        bool carriesCustomTime;
+    };
+    for (const Case c : {Case{0, false}, Case{1, false}, Case{2, true}}) {
+        Settings window;
+        resetToDefaults(window, false);
+        window.advanced.fileTimestamp = c.fileTimestamp;
+        window.advanced.customTimestamp = 1765400000;
+        const QByteArray profile = profileText(window);
+        const QString command = consoleCommandLine(QStringLiteral("tessaline"), QStringLiteral("in"),
+                                                   QStringLiteral("out"), QStringLiteral("png"), window);
+        EXPECT_EQ(profile.contains("--FILE-TIMESTAMP-CUSTOM = 1765400000\r\n"), c.carriesCustomTime) << profile.data();
+        EXPECT_EQ(command.contains(QStringLiteral("--file-timestamp-custom=1765400000")), c.carriesCustomTime)
+            << command.toStdString();
+
+        const QString path = write(profile);
+        ASSERT_TRUE(load(path));
+        EXPECT_EQ(settings.advanced.fileTimestamp, c.fileTimestamp);
+        if (c.carriesCustomTime) {
+            EXPECT_EQ(settings.advanced.customTimestamp, 1765400000);
+        }
+    }
 }
 
 } // namespace

@@ -105,6 +105,9 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"WatermarkImageMissing", {"-i", "in", "-o", "out", "--wm-image=none.png"}, "Invalid watermark image"},
         ErrorCase{"WatermarkImageEmpty", {"-i", "in", "-o", "out", "--wm-image=logo.png"}, "Invalid watermark image"},
         ErrorCase{"WatermarkImageFolder", {"-i", "in", "-o", "out", "--wm-image=out"}, "Invalid watermark image"},
+        ErrorCase{"MaskAbsolute",
+                  {"-i", "in", "-o", "out", "--filename-mask=/tmp/%filename%.%ext%"},
+                  "Invalid filename mask"},
         // The first failing check wins.
         ErrorCase{"OrderOfChecks", {"-i", "in", "-o", "nothere", "-c", "JPG", "--width=0"}, "Invalid output folder"}),
     [](const testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
@@ -144,7 +147,10 @@ INSTANTIATE_TEST_SUITE_P(
                     EchoStopCase{"Gamma", {"-i", "in", "-o", "out", "--gamma=10"}, "Gamma: 10.00"},
                     EchoStopCase{"Font",
                                  {"-i", "in", "-o", "out", "--wm-text=x", "--wm-font=NoSuchFont123"},
-                                 "Watermark size/mode: fixed"}),
+                                 "Watermark size/mode: fixed"},
+                    EchoStopCase{"Mask",
+                                 {"-i", "in", "-o", "out", "--filename-mask=../%filename%.%ext%"},
+                                 "Filename Mask: ../%filename%.%ext%"}),
     [](const testing::TestParamInfo<EchoStopCase>& info) { return std::string(info.param.name); });
 
 TEST(ConsoleErrorsAreNotChecksOfOtherFormats, JpgQualityIsCheckedForJpgOnly)

@@ -57,9 +57,9 @@ TEST_P(ErrorLines, SayWhereAndWhyOnTheNextLine)
     writeInputs(box);
     const RunResult run = box.run(GetParam().arguments);
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(withoutWarnings(run.errLines()),
-              (QStringList{QStringLiteral("Error: ") + QString::fromUtf8(GetParam().error),
-                           expand(box, GetParam().detail)}));
+    EXPECT_EQ(
+        withoutWarnings(run.errLines()),
+        (QStringList{QStringLiteral("Error: ") + QString::fromUtf8(GetParam().error), expand(box, GetParam().detail)}));
     EXPECT_EQ(box.filesBelow(QStringLiteral("out")), QStringList());
 }
 
@@ -77,7 +77,8 @@ const char* const inputExpected = "  %W/in/b.tif does not exist";
 INSTANTIATE_TEST_SUITE_P(
     EveryError, ErrorLines,
     testing::Values(
-        DetailCase{"InputLast", {"-o", "out", "-i"}, "Incorrect number of parameters", "  -i needs a value after it: -i FILE"},
+        DetailCase{
+            "InputLast", {"-o", "out", "-i"}, "Incorrect number of parameters", "  -i needs a value after it: -i FILE"},
         DetailCase{"InputThenOption",
                    {"-i", "-x"},
                    "Incorrect number of parameters",
@@ -102,9 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {"-i", "in", "--profile=out"},
                    "Invalid profile file",
                    "  %W/out is a folder; --profile names a text file with a [CLI] group of options"},
-        DetailCase{"TooManyParameters",
-                   tooManyParameters(),
-                   "Too many parameters (at most 128)",
+        DetailCase{"TooManyParameters", tooManyParameters(), "Too many parameters (at most 128)",
                    "  132 parameters were given; name the files in a list file (-i files.lst, one path per line) or "
                    "give their folder"},
         DetailCase{"Threads",
@@ -124,10 +123,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "Invalid shard value (K/N with 1 <= K <= N)",
                    "  --shard=0/2: K counts from 1, as in --shard=1/4 ... --shard=4/4"},
         DetailCase{"MissingFile", {"-i", "in/b.tif", "-o", "out"}, "Invalid input file", inputExpected},
-        DetailCase{"GlobThatMatchedNothing", {"-i", "in/*.png", "-o", "out"}, "Invalid input file",
+        DetailCase{"GlobThatMatchedNothing",
+                   {"-i", "in/*.png", "-o", "out"},
+                   "Invalid input file",
                    "  no file matches in/*.png"},
-        DetailCase{"EmptyFile", {"-i", "empty.tif", "-o", "out"}, "Invalid input file",
-                   "  %W/empty.tif is empty (0 bytes)"},
+        DetailCase{
+            "EmptyFile", {"-i", "empty.tif", "-o", "out"}, "Invalid input file", "  %W/empty.tif is empty (0 bytes)"},
         DetailCase{"FolderWithADot",
                    {"-i", "photos.2019", "-o", "out"},
                    "Invalid input file",
@@ -137,7 +138,9 @@ INSTANTIATE_TEST_SUITE_P(
                    {"-i", "../in", "-o", "out"},
                    "Incorrect input folder",
                    "  ../in begins with \"..\", which is refused; give its full path: -i %R/in"},
-        DetailCase{"MissingInputFolder", {"-i", "nothere", "-o", "out"}, "Invalid input folder",
+        DetailCase{"MissingInputFolder",
+                   {"-i", "nothere", "-o", "out"},
+                   "Invalid input folder",
                    "  %W/nothere does not exist"},
         DetailCase{"ParentOutput",
                    {"-i", "in", "-o", "../out"},
@@ -147,8 +150,8 @@ INSTANTIATE_TEST_SUITE_P(
                    {"-i", "in", "-o", "nothere"},
                    "Invalid output folder",
                    "  %W/nothere does not exist; create it first (Tessaline never creates the output folder)"},
-        DetailCase{"FileAsOutput", {"-i", "in", "-o", "file"}, "Invalid output folder",
-                   "  %W/file is a file, not a folder"},
+        DetailCase{
+            "FileAsOutput", {"-i", "in", "-o", "file"}, "Invalid output folder", "  %W/file is a file, not a folder"},
         DetailCase{"UpperCaseFormat",
                    {"-i", "in", "-o", "out", "-c", "JPG"},
                    "Invalid conversion type",
@@ -247,7 +250,9 @@ TEST_P(StrictMode, TurnsEveryWarningIntoAnError)
 INSTANTIATE_TEST_SUITE_P(
     EveryKind, StrictMode,
     testing::Values(
-        MistakeCase{"UnknownOption", {"--jpg-qualty=80"}, "unknown option --jpg-qualty (did you mean --jpg-quality?)",
+        MistakeCase{"UnknownOption",
+                    {"--jpg-qualty=80"},
+                    "unknown option --jpg-qualty (did you mean --jpg-quality?)",
                     "unknown option --jpg-qualty (did you mean --jpg-quality?)"},
         MistakeCase{"Keyword",
                     {"--wm-text-position=bottom-right"},
@@ -256,17 +261,25 @@ INSTANTIATE_TEST_SUITE_P(
                     "using topleft",
                     "--wm-text-position=bottom-right is not one of topleft, topcenter, topright, middleleft, "
                     "middlecenter, middleright, bottomleft, bottomcenter, bottomright (did you mean bottomright?)"},
-        MistakeCase{"NotANumber", {"--wm-font-size=12pt"}, "--wm-font-size=12pt is not a number; using 12",
+        MistakeCase{"NotANumber",
+                    {"--wm-font-size=12pt"},
+                    "--wm-font-size=12pt is not a number; using 12",
                     "--wm-font-size=12pt is not a number"},
-        MistakeCase{"OutOfRange", {"--threshold=300"}, "--threshold=300 is outside 0..255; used as given",
+        MistakeCase{"OutOfRange",
+                    {"--threshold=300"},
+                    "--threshold=300 is outside 0..255; used as given",
                     "--threshold=300 is outside 0..255"},
         MistakeCase{"Colour",
                     {"--rotation-back-color=red"},
                     "--rotation-back-color=red is not a colour of six hexadecimal digits RRGGBB; using black (000000)",
                     "--rotation-back-color=red is not a colour of six hexadecimal digits RRGGBB"},
-        MistakeCase{"StrayName", {"nothing.tif"}, "nothing.tif is not an option, and no such file or folder; ignored",
+        MistakeCase{"StrayName",
+                    {"nothing.tif"},
+                    "nothing.tif is not an option, and no such file or folder; ignored",
                     "nothing.tif is not an option, and no such file or folder"},
-        MistakeCase{"FirstOnlySwitch", {"-v"}, "-v acts only as the first parameter; ignored",
+        MistakeCase{"FirstOnlySwitch",
+                    {"-v"},
+                    "-v acts only as the first parameter; ignored",
                     "-v acts only as the first parameter"},
         MistakeCase{"ProfileKey",
                     {"--profile=typo.ini"},
@@ -336,6 +349,20 @@ INSTANTIATE_TEST_SUITE_P(
                    {"Error: Invalid png-bpp value",
                     "  --png-bpp=16: PNG is written with 1, 4, 8, 24, 32, 48 bits, or 0 for the automatic depth"},
                    ""},
+        // Text where a number belongs is named as typed, before the check refuses what was read from it.
+        HonestCase{"GammaText",
+                   {"-c", "png", "--gamma=abc"},
+                   1,
+                   {"Warning: --gamma=abc is not a number; using 0", "Error: Invalid gamma value",
+                    "  --gamma=0 is outside 0.01..9.99 (1 leaves the page as it is)"},
+                   ""},
+        HonestCase{"MaskLeavesTheOutputFolder",
+                   {"-c", "png", "--filename-mask=../../x_%filename%.%ext%"},
+                   1,
+                   {"Error: Invalid filename mask",
+                    "  the mask ../../x_%filename%.%ext% has a \"..\" component: names made from it would leave the "
+                    "output folder"},
+                   "Filename Mask: ../../x_%filename%.%ext%"},
         HonestCase{"UnknownCompression",
                    {"-c", "png", "--png-compression=default"},
                    0,
@@ -421,8 +448,17 @@ TEST_P(FirstInterrupt, IsAnsweredAtOnceOnATerminal)
         box.writeTiff(QStringLiteral("in/page%1.tif").arg(i));
     }
     box.makeFolder(QStringLiteral("out"));
-    QStringList arguments{"-d", "-i", "in", "-o", "out", "-c", "png", "--width=2000", "--height=2000",
-                          "--resize-algorithm=lanczos", "--threads=1"};
+    QStringList arguments{"-d",
+                          "-i",
+                          "in",
+                          "-o",
+                          "out",
+                          "-c",
+                          "png",
+                          "--width=2000",
+                          "--height=2000",
+                          "--resize-algorithm=lanczos",
+                          "--threads=1"};
     if (GetParam().quiet) {
         arguments.prepend(QStringLiteral("-q"));
     }
@@ -451,6 +487,8 @@ INSTANTIATE_TEST_SUITE_P(Terminals, FirstInterrupt,
                          testing::Values(InterruptCase{"Terminal", true, false, true},
                                          InterruptCase{"TerminalQuiet", true, true, false},
                                          InterruptCase{"Redirected", false, false, false}),
-                         [](const testing::TestParamInfo<InterruptCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<InterruptCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 } // namespace

@@ -28,6 +28,7 @@ namespace {
 
 using e2e::RunResult;
 using e2e::Sandbox;
+using e2e::waitForEntry;
 
 QString lockPath(const QString& folder)
 {
@@ -37,18 +38,6 @@ QString lockPath(const QString& folder)
 QString socketPath(const QString& folder)
 {
     return folder + u'/' + programTitle() + QStringLiteral(".socket");
-}
-
-// Waits until a file system entry exists.
-bool waitForEntry(const QString& path, int timeoutMs = 30000)
-{
-    for (int waited = 0; waited < timeoutMs; waited += 50) {
-        if (QFileInfo::exists(path)) {
-            return true;
-        }
-        QThread::msleep(50);
-    }
-    return false;
 }
 
 // What a window that was killed leaves behind: a socket file nobody listens on.
@@ -129,13 +118,14 @@ TEST_P(RuntimeFallback, RefusesAFolderThatIsNotTheUsersAlone)
     if (!GetParam().prepare(fallback, sandbox)) {
         GTEST_SKIP() << "cannot prepare the folder here (changing its owner needs root)";
     }
-    const RunResult result = sandbox.run(
-        {}, {.timeoutMs = 30000,
-             .environment = {QStringLiteral("XDG_RUNTIME_DIR="), QStringLiteral("TMPDIR=") + temporary}});
+    const RunResult result =
+        sandbox.run({}, {.timeoutMs = 30000,
+                         .environment = {QStringLiteral("XDG_RUNTIME_DIR="), QStringLiteral("TMPDIR=") + temporary}});
     EXPECT_EQ(result.exitCode, 1);
     ASSERT_EQ(result.errLines().size(), 1) << result.err.toStdString();
     const QString line = result.errLines().first();
-    EXPECT_TRUE(line.startsWith(QStringLiteral("Error: Cannot use the runtime folder ") + fallback)) << line.toStdString();
+    EXPECT_TRUE(line.startsWith(QStringLiteral("Error: Cannot use the runtime folder ") + fallback))
+        << line.toStdString();
     EXPECT_TRUE(line.contains(QLatin1StringView(GetParam().reason))) << line.toStdString();
     EXPECT_FALSE(QFileInfo::exists(lockPath(fallback)));
     EXPECT_TRUE(QDir(sandbox.configFolder()).isEmpty());
@@ -143,32 +133,33 @@ TEST_P(RuntimeFallback, RefusesAFolderThatIsNotTheUsersAlone)
 
 INSTANTIATE_TEST_SUITE_P(
     Entries, RuntimeFallback,
-    testing::Values(
-        FallbackCase{"OpenToOthers",
-                     [](const QString& path, const Sandbox&) {
-                         return QDir().mkpath(path) && ::chmod(QFile::encodeName(path).constData(), 0755) == 0;
-                     },
-                     "its permissions are 0755, not 0700"},
-        FallbackCase{"AnotherUsers",
-                     [](const QString& path, const Sandbox&) {
-                         return QDir().mkpath(path) && ::chmod(QFile::encodeName(path).constData(), 0700) == 0 &&
-                                ::chown(QFile::encodeName(path).constData(), getuid() + 1, getgid()) == 0;
-                     },
-                     "it belongs to another user"},
-        // Even to a folder that would pass: the link itself may have been planted by anyone.
-        FallbackCase{"ALink",
-                     [](const QString& path, const Sandbox& sandbox) {
-                         const QString target = sandbox.makeFolder(QStringLiteral("elsewhere"));
-                         ::chmod(QFile::encodeName(target).constData(), 0700);
-                         return QFile::link(target, path);
-                     },
-                     "it is a symbolic link"},
-        FallbackCase{"AFile",
-                     [](const QString& path, const Sandbox&) {
-                         QFile file(path);
-                         return file.open(QIODevice::WriteOnly);
-                     },
-                     "it is not a folder"}),
+    testing::Values(FallbackCase{"OpenToOthers",
+                                 [](const QString& path, const Sandbox&) {
+                                     return QDir().mkpath(path) &&
+                                            ::chmod(QFile::encodeName(path).constData(), 0755) == 0;
+                                 },
+                                 "its permissions are 0755, not 0700"},
+                    FallbackCase{"AnotherUsers",
+                                 [](const QString& path, const Sandbox&) {
+                                     return QDir().mkpath(path) &&
+                                            ::chmod(QFile::encodeName(path).constData(), 0700) == 0 &&
+                                            ::chown(QFile::encodeName(path).constData(), getuid() + 1, getgid()) == 0;
+                                 },
+                                 "it belongs to another user"},
+                    // Even to a folder that would pass: the link itself may have been planted by anyone.
+                    FallbackCase{"ALink",
+                                 [](const QString& path, const Sandbox& sandbox) {
+                                     const QString target = sandbox.makeFolder(QStringLiteral("elsewhere"));
+                                     ::chmod(QFile::encodeName(target).constData(), 0700);
+                                     return QFile::link(target, path);
+                                 },
+                                 "it is a symbolic link"},
+                    FallbackCase{"AFile",
+                                 [](const QString& path, const Sandbox&) {
+                                     QFile file(path);
+                                     return file.open(QIODevice::WriteOnly);
+                                 },
+                                 "it is not a folder"}),
     [](const testing::TestParamInfo<FallbackCase>& info) { return std::string(info.param.name); });
 
 TEST(RuntimeFallback, IsCreatedForTheUserAloneAndHoldsTheLock)
@@ -176,9 +167,9 @@ TEST(RuntimeFallback, IsCreatedForTheUserAloneAndHoldsTheLock)
     const Sandbox sandbox;
     const QString temporary = sandbox.makeFolder(QStringLiteral("tmp"));
     const QString fallback = temporary + QStringLiteral("/tessaline-runtime-") + QString::number(getuid());
-    const std::unique_ptr<e2e::RunningTessaline> window = sandbox.start(
-        {}, {.environment = {QStringLiteral("XDG_RUNTIME_DIR="), QStringLiteral("TMPDIR=") + temporary,
-                             QStringLiteral("QT_QPA_PLATFORM=offscreen")}});
+    const std::unique_ptr<e2e::RunningTessaline> window =
+        sandbox.start({}, {.environment = {QStringLiteral("XDG_RUNTIME_DIR="), QStringLiteral("TMPDIR=") + temporary,
+                                           QStringLiteral("QT_QPA_PLATFORM=offscreen")}});
     ASSERT_TRUE(waitForEntry(socketPath(fallback)));
     EXPECT_TRUE(QFileInfo::exists(lockPath(fallback)));
     EXPECT_EQ(modeOf(fallback), 0700u);
@@ -248,28 +239,31 @@ TEST(WindowedStart, OpenWithAddsToTheListOfTheOpenWindow)
     using e2e::VirtualDisplay;
     const QString title = QStringLiteral("^Tessaline 2.6$");
     const QString listFile = sandbox.path(QStringLiteral("list.txt"));
-    ASSERT_TRUE(VirtualDisplay::xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                                         QStringLiteral("--name"), title, QStringLiteral("windowactivate"),
-                                         QStringLiteral("--sync"), QStringLiteral("mousemove"), QStringLiteral("--window"),
-                                         QStringLiteral("%1"), QStringLiteral("15"), QStringLiteral("10"),
-                                         QStringLiteral("click"), QStringLiteral("1")}));
+    ASSERT_TRUE(VirtualDisplay::xdotool(
+        {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+         title, QStringLiteral("windowactivate"), QStringLiteral("--sync"), QStringLiteral("mousemove"),
+         QStringLiteral("--window"), QStringLiteral("%1"), QStringLiteral("15"), QStringLiteral("10"),
+         QStringLiteral("click"), QStringLiteral("1")}));
     // File: New, Add Input Files..., Select Output Folder..., Import Files..., Export Files...
     ASSERT_TRUE(VirtualDisplay::xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("150"),
                                          QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Down"),
                                          QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")}));
-    ASSERT_TRUE(VirtualDisplay::xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                                         QStringLiteral("--name"), QStringLiteral("Export"), QStringLiteral("windowactivate"),
-                                         QStringLiteral("--sync")}));
-    ASSERT_TRUE(VirtualDisplay::xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("100"),
-                                         QStringLiteral("ctrl+a")}));
-    ASSERT_TRUE(VirtualDisplay::xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), listFile}));
+    ASSERT_TRUE(VirtualDisplay::xdotool(
+        {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+         QStringLiteral("Export"), QStringLiteral("windowactivate"), QStringLiteral("--sync")}));
+    ASSERT_TRUE(VirtualDisplay::xdotool(
+        {QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("100"), QStringLiteral("ctrl+a")}));
+    ASSERT_TRUE(
+        VirtualDisplay::xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), listFile}));
     ASSERT_TRUE(VirtualDisplay::xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
     ASSERT_TRUE(waitForEntry(listFile));
     QThread::msleep(500);
     QFile written(listFile);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     // The list file starts with a byte order mark and ends its lines with CR LF.
-    EXPECT_EQ(QString::fromUtf8(written.readAll()).remove(QChar(0xFEFF)).split(QRegularExpression(QStringLiteral("\\r?\\n")), Qt::SkipEmptyParts),
+    EXPECT_EQ(QString::fromUtf8(written.readAll())
+                  .remove(QChar(0xFEFF))
+                  .split(QRegularExpression(QStringLiteral("\\r?\\n")), Qt::SkipEmptyParts),
               (QStringList{single, inFolder}));
 }
 

@@ -2,6 +2,7 @@
 #include "engine/run/conversion_run.h"
 #include "engine/steps/watermark.h"
 #include "support/gui_app.h"
+#include "support/malformed_tiffs.h"
 #include "support/tiff_fixtures.h"
 
 #include <QDateTime>
@@ -334,6 +335,49 @@ QByteArray contentOf(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A file whose later page fails is written whole or not at all, whatever the number of workers:
+// the pages before the failed one are taken back, a file of an earlier run under their names stays
+// as it was, the failure says why, and the files around it convert.
+TEST_F(ConversionRun, AFileFailingOnALaterPageLeavesNothingWhateverTheWorkerCount)
+{
+    makeInput("in/a.tif");
+    makeInput("in/z.tif");
+    const QString mixed = path("in/mixed.tif");
+    // The middle page claims a size beyond the limit: every decoder refuses it from its header.
+    ASSERT_TRUE(fixtures::writeRawTiff(mixed, {{30, 20}, {100000, 100000}, {40, 20}}));
+    for (const int workers : {1, 2}) {
+        SCOPED_TRACE(QStringLiteral("%1 workers").arg(workers).toStdString());
+        list.clear();
+        for (const QString& name : {path("in/a.tif"), mixed, path("in/z.tif")}) {
+            ASSERT_TRUE(addInputFile(list, job, name));
+        }
+        job.outputFolder = path(QStringLiteral("out-%1/").arg(workers));
+        ASSERT_TRUE(QDir().mkpath(job.outputFolder));
+        const QString earlier = job.outputFolder + QStringLiteral("mixed[1].png");
+        QFile earlierFile(earlier);
+        ASSERT_TRUE(earlierFile.open(QIODevice::WriteOnly));
+        earlierFile.write("an earlier run's page");
+        earlierFile.close();
+
+        std::vector<std::pair<QString, FileFailure>> failed;
+        RunContext context{settings, job};
+        context.fileFailed = [&](const QString& input, const FileFailure& failure) {
+            failed.emplace_back(input, failure);
+        };
+        progress.start();
+        conversionWorker(context, list, progress, workers);
+
+        EXPECT_EQ(progress.snapshot().convertedCount, 2);
+        ASSERT_EQ(failed.size(), 1U);
+        EXPECT_EQ(failed[0].first, mixed);
+        EXPECT_EQ(describeFailure(failed[0].second), QStringLiteral("page too large (100000 x 100000)"));
+        EXPECT_EQ(filesBelow(job.outputFolder), (QStringList{"a.png", "mixed[1].png", "z.png"}));
+        EXPECT_EQ(contentOf(earlier), QByteArray("an earlier run's page"));
+        // No temporary file is left behind (filesBelow leaves hidden files out).
+        EXPECT_EQ(QDir(job.outputFolder).entryList(QDir::Hidden | QDir::Files | QDir::NoDotAndDotDot).size(), 3);
+    }
 }
 
 // Four workers leave what one leaves, also where a file's name and watermark show its own page

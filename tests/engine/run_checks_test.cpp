@@ -162,8 +162,48 @@ TEST(RunChecks, WindowedConvertChecksListFolderSizesAndWatermarkInThatOrder)
     settings.transform.imageHeight = 10;
     EXPECT_EQ(checkWindowedConversion(settings, job, list, assets).kind, RunProblemKind::EmptyWatermarkImage);
     settings.watermark.doWatermark = 0;
+    settings.advanced.filenameMask = QStringLiteral("../%filename%.%ext%");
+    EXPECT_EQ(checkWindowedConversion(settings, job, list, assets).kind, RunProblemKind::InvalidFilenameMask);
+    settings.advanced.filenameMask.clear();
     EXPECT_FALSE(checkWindowedConversion(settings, job, list, assets));
     EXPECT_EQ(job.outputFolder, root.path() + u'/');
+}
+
+// A mask whose names would leave the output folder is refused, and the problem says why; names in
+// subfolders of it, and dots that are no ".." component, are fine.
+TEST(RunChecks, FilenameMaskKeepsNamesInsideTheOutputFolder)
+{
+    struct Case {
+        const char* mask;
+        const char* why; // in the problem's argument; empty: the mask passes
+    };
+    const Case cases[] = {
+        {"", ""},
+        {"%filename%.%ext%", ""},
+        {"sub/%filename%.%ext%", ""},
+        {"./%filename%.%ext%", ""},
+        {"..%filename%.%ext%", ""},
+        {"%filename%..%ext%", ""},
+        {"a/.../%n%.%ext%", ""},
+        {"../../x_%filename%.%ext%", "has a \"..\" component"},
+        {"sub/../../%filename%.%ext%", "has a \"..\" component"},
+        {"%FILENAME%/..", "has a \"..\" component"},
+        {"/tmp/%filename%.%ext%", "begins with \"/\""},
+        {"%yyyy%/../%n%", "has a \"..\" component"},
+    };
+    for (const Case& c : cases) {
+        Settings settings = consoleDefaults();
+        settings.advanced.filenameMask = QString::fromLatin1(c.mask);
+        const RunProblem problem = checkFilenameMask(settings);
+        if (*c.why == '\0') {
+            EXPECT_FALSE(problem) << c.mask << ": " << problem.argument.toStdString();
+            continue;
+        }
+        EXPECT_EQ(problem.kind, RunProblemKind::InvalidFilenameMask) << c.mask;
+        EXPECT_TRUE(problem.argument.contains(QString::fromLatin1(c.why))) << problem.argument.toStdString();
+        EXPECT_TRUE(problem.argument.contains(QString::fromLatin1(c.mask))) << problem.argument.toStdString();
+        EXPECT_TRUE(problem.argument.endsWith(QStringLiteral("names made from it would leave the output folder")));
+    }
 }
 
 TEST(RunChecks, WindowMessagesComeFromTheCatalogue)
@@ -173,6 +213,8 @@ TEST(RunChecks, WindowMessagesComeFromTheCatalogue)
     EXPECT_EQ(runProblemMessage({RunProblemKind::InvalidWatermarkFont, QStringLiteral("NoSuchFont123")}),
               QStringLiteral("Unable to load selected font for a watermark: NoSuchFont123"));
     EXPECT_TRUE(runProblemMessage({RunProblemKind::InvalidBrightness, {}}).isEmpty());
+    EXPECT_EQ(runProblemMessage({RunProblemKind::InvalidFilenameMask, QStringLiteral("why")}),
+              QStringLiteral("Invalid filename mask\r\nwhy"));
 }
 
 } // namespace

@@ -85,6 +85,13 @@ class ConvertCommandTest : public QObject {
             records.settings.transform.imageWidth = 50;
             records.settings.transform.imageHeight = 0;
         }) << "Invalid resize height value!" << stopped;
+        QTest::newRow("filename mask leaves the output folder")
+            << Arrange([](DesktopRecords& records, MainWindow&) {
+                   records.settings.advanced.filenameMask = QStringLiteral("../%filename%.%ext%");
+               })
+            << "Invalid filename mask\nthe mask ../%filename%.%ext% has a \"..\" component: names made from it "
+               "would leave the output folder"
+            << stopped;
         QTest::newRow("no watermark image") << Arrange([](DesktopRecords& records, MainWindow&) {
             records.settings.watermark.doWatermark = 2;
             records.settings.watermark.image.clear();

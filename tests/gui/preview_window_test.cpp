@@ -17,6 +17,7 @@
 #include "support/window_driving.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
@@ -114,6 +115,33 @@ struct ProfileFixture : ConvertFixture {
     QString saveAs;
 };
 
+// Whether the accessible tree below `from` holds `target`: what assistive tools can find.
+QAccessibleInterface* findAccessible(QAccessibleInterface* from, const QObject* target, int depth = 0)
+{
+    if (from == nullptr || depth > 16) {
+        return nullptr;
+    }
+    if (from->object() == target) {
+        return from;
+    }
+    for (int i = 0; i < from->childCount(); ++i) {
+        if (QAccessibleInterface* found = findAccessible(from->child(i), target, depth + 1)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+// One 24-bit page of each width, 10 pixels high: the pages tell themselves apart by their width.
+std::vector<Bitmap> pagesOfWidths(std::initializer_list<int> widths)
+{
+    std::vector<Bitmap> pages;
+    for (const int width : widths) {
+        pages.push_back(fixtures::makePage(fixtures::PageKind::Rgb24, width, 10));
+    }
+    return pages;
+}
+
 } // namespace
 
 class PreviewWindowTest : public QObject {
@@ -139,11 +167,18 @@ class PreviewWindowTest : public QObject {
         QList<QAction*> items = window.fileListMenu().actions();
         QVERIFY(!items.isEmpty());
         QCOMPARE(items.last()->text(), QStringLiteral("Preview..."));
+        // The list's menu is on the accessible tree of the window, named, with named items.
+        QAccessibleInterface* menu =
+            findAccessible(QAccessible::queryAccessibleInterface(&window), &window.fileListMenu());
+        QVERIFY(menu != nullptr);
+        QCOMPARE(menu->text(QAccessible::Name), QStringLiteral("Input Files"));
+        QCOMPARE(menu->childCount(), items.size());
+        QCOMPARE(menu->child(menu->childCount() - 1)->text(QAccessible::Name), QStringLiteral("Preview..."));
         items.last()->trigger();
         QVERIFY(preview.isVisible());
-        for (QWidget* control : std::initializer_list<QWidget*>{&preview.pageChooser(), &preview.layoutChooser(),
-                                                                 &preview.fitButton(), &preview.actualSizeButton(),
-                                                                 &preview.view()}) {
+        for (QWidget* control :
+             std::initializer_list<QWidget*>{&preview.pageChooser(), &preview.layoutChooser(), &preview.fitButton(),
+                                             &preview.actualSizeButton(), &preview.view()}) {
             QVERIFY2(!control->accessibleName().isEmpty(), control->metaObject()->className());
             QVERIFY(control->focusPolicy() & Qt::TabFocus);
         }
@@ -231,6 +266,74 @@ class PreviewWindowTest : public QObject {
         QVERIFY(preview.view().split() < 0.5);
         preview.fitButton().click();
         QVERIFY(preview.view().fitsToWindow());
+    }
+
+    // The page chosen stays through a change of the output format or folder; another file starts
+    // at its first page, and while it is worked on nothing of the previous file is on show.
+    void keepsTheChosenPageAndShowsNothingStale()
+    {
+        ConvertFixture fixture;
+        QVERIFY(fixtures::writeTiff(fixture.dir.filePath(QStringLiteral("three.tif")), pagesOfWidths({40, 20, 30})));
+        QVERIFY(fixtures::writeTiff(fixture.dir.filePath(QStringLiteral("other.tif")), pagesOfWidths({12, 14})));
+        MainWindow& window = fixture.startWith({QStringLiteral("three.tif"), QStringLiteral("other.tif")});
+        window.dispatch(Command::Preview);
+        PreviewWindow& preview = *window.previewWindow();
+        QVERIFY(settled(preview));
+        preview.pageChooser().setValue(3);
+        QVERIFY(settled(preview));
+        QCOMPARE(preview.shown().before.width(), 30);
+
+        QVERIFY(windowdriving::chooseFormat(window, QStringLiteral("png")));
+        QVERIFY(settled(preview));
+        QCOMPARE(preview.pageChooser().value(), 3);
+        QCOMPARE(preview.shown().before.width(), 30);
+        QCOMPARE(preview.shown().outputPath, fixture.outputFolder() + QStringLiteral("three[3].png"));
+
+        const QString elsewhere = fixture.dir.filePath(QStringLiteral("elsewhere/"));
+        QDir().mkpath(elsewhere);
+        fixture.useOutputFolder(elsewhere);
+        QVERIFY(settled(preview));
+        QCOMPARE(preview.pageChooser().value(), 3);
+        QCOMPARE(preview.shown().outputPath, elsewhere + QStringLiteral("three[3].png"));
+        QVERIFY(preview.detailsText().contains(QStringLiteral("three[3].png")));
+
+        windowdriving::selectRow(window, 1);
+        QVERIFY(preview.busy());
+        QVERIFY2(preview.detailsText().trimmed().isEmpty(), qPrintable(preview.detailsText()));
+        QVERIFY(preview.statusText().contains(QStringLiteral("other.tif")));
+        QVERIFY(!preview.view().showsPictures());
+        QVERIFY(settled(preview));
+        QCOMPARE(preview.pageChooser().value(), 1);
+        QCOMPARE(preview.shown().before.width(), 12);
+        QVERIFY(preview.detailsText().contains(QStringLiteral("other[1].png")));
+    }
+
+    // The preview opens beside the main window, where the screen has room for it, not over it (the
+    // offscreen screen is too small to show it, so the placement is asked directly).
+    void opensBesideTheMainWindow_data()
+    {
+        QTest::addColumn<QRect>("main");
+        QTest::addColumn<QRect>("expected");
+        // A 1280 x 1024 screen, a 900 x 680 preview no narrower than 500, a frame of 4 x 22.
+        QTest::newRow("room on the right") << QRect(10, 10, 300, 400) << QRect(318, 10, 900, 680);
+        QTest::newRow("room on the left") << QRect(950, 10, 300, 400) << QRect(38, 10, 900, 680);
+        QTest::newRow("the larger right side, narrowed") << QRect(300, 10, 364, 444) << QRect(672, 10, 604, 680);
+        QTest::newRow("the larger left side, narrowed") << QRect(700, 50, 564, 444) << QRect(0, 50, 688, 680);
+        QTest::newRow("no room: the narrowest, on the screen") << QRect(380, 10, 564, 444) << QRect(0, 10, 500, 680);
+    }
+    void opensBesideTheMainWindow()
+    {
+        QFETCH(QRect, main);
+        QFETCH(QRect, expected);
+        const QRect room(0, 0, 1280, 1024);
+        const QSize frame(4, 22);
+        const QRect placed = placeBeside(main, room, QSize(900, 680), 500, frame);
+        QCOMPARE(placed, expected);
+        const QRect outer(placed.topLeft(), placed.size() + frame);
+        QVERIFY(room.contains(outer));
+        if (placed.width() > 500) {
+            QVERIFY(!outer.intersects(main));
+        }
     }
 
     void aSavedProfileConvertsInTheConsoleAsTheWindowDoes()

@@ -3,6 +3,11 @@
 #include "engine/core/bitmap.h"
 #include "support/tiff_fixtures.h"
 
+#include <QFile>
+
+#include <tiffio.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 
@@ -16,10 +21,14 @@ struct MemoryDeleter {
 PageKind kindOf(int bitsPerPixel)
 {
     switch (bitsPerPixel) {
-    case 1: return PageKind::Bilevel;
-    case 8: return PageKind::Grey8;
-    case 16: return PageKind::Grey16;
-    default: return PageKind::Rgb24;
+    case 1:
+        return PageKind::Bilevel;
+    case 8:
+        return PageKind::Grey8;
+    case 16:
+        return PageKind::Grey16;
+    default:
+        return PageKind::Rgb24;
     }
 }
 
@@ -66,7 +75,7 @@ QByteArray withTag(QByteArray tiff, std::uint16_t tag, std::uint32_t value)
     if (field == 0) {
         return tiff;
     }
-    if (read16(tiff, field - 8 + 2) == 3) {  // SHORT
+    if (read16(tiff, field - 8 + 2) == 3) { // SHORT
         write16(tiff, field, static_cast<std::uint16_t>(value));
     } else {
         write32(tiff, field, value);
@@ -93,7 +102,30 @@ QByteArray emptyContainer()
     return tiff;
 }
 
-}  // namespace
+} // namespace
+
+bool writeRawTiff(const QString& path, const std::vector<RawPage>& pages)
+{
+    TIFF* tiff = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    if (tiff == nullptr) {
+        return false;
+    }
+    bool written = true;
+    for (const RawPage& page : pages) {
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, page.width);
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, page.height);
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, page.height);
+        const std::uint64_t bytes = std::min<std::uint64_t>(std::uint64_t{page.width} * page.height, 4096);
+        std::vector<unsigned char> data(bytes, 128);
+        written = written && TIFFWriteRawStrip(tiff, 0, data.data(), static_cast<tmsize_t>(bytes)) >= 0 &&
+                  TIFFWriteDirectory(tiff) != 0;
+    }
+    TIFFClose(tiff);
+    return written;
+}
 
 QByteArray wellFormedTiff(int width, int height, int bitsPerPixel)
 {
@@ -164,4 +196,4 @@ std::vector<MalformedTiff> malformedTiffs()
     return files;
 }
 
-}  // namespace fixtures
+} // namespace fixtures

@@ -3,13 +3,14 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstdint>
 #include <vector>
 
 namespace fixtures {
 
 // A TIFF that is broken on purpose, and what was done to it.
 struct MalformedTiff {
-    QString name;  // file name, ends in ".tif"
+    QString name; // file name, ends in ".tif"
     QByteArray bytes;
 };
 
@@ -19,7 +20,17 @@ struct MalformedTiff {
 // The same list comes out on every call.
 std::vector<MalformedTiff> malformedTiffs();
 
+// One page of writeRawTiff: 8-bit grey of the given size, its strip written as it stands.
+struct RawPage {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+};
+
+// Writes the pages as one TIFF with libtiff, headers as given: a page claiming a huge size gets only
+// a few bytes of pixels, as a forged file would. False when libtiff refused.
+bool writeRawTiff(const QString& path, const std::vector<RawPage>& pages);
+
 // A small well-formed single-page TIFF (little-endian, uncompressed), the base of the damage above.
 QByteArray wellFormedTiff(int width, int height, int bitsPerPixel);
 
-}  // namespace fixtures
+} // namespace fixtures

@@ -301,4 +301,15 @@ std::unique_ptr<RunningTessaline> Sandbox::startBytes(const std::vector<QByteArr
     return running;
 }
 
+bool waitForEntry(const QString& path, int timeoutMs)
+{
+    for (int waited = 0; waited < timeoutMs; waited += 50) {
+        if (QFileInfo::exists(path)) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
 } // namespace e2e

@@ -72,6 +72,9 @@ class RunningTessaline {
     RunResult result_;
 };
 
+// Waits until a file system entry exists (false after timeoutMs).
+bool waitForEntry(const QString& path, int timeoutMs = 30000);
+
 class Sandbox {
   public:
     Sandbox();

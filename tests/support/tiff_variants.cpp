@@ -189,6 +189,15 @@ void setExtraTags(TIFF* tiff, const TiffExtras& extras)
     if (extras.orientation != 0) {
         TIFFSetField(tiff, TIFFTAG_ORIENTATION, extras.orientation);
     }
+    if (extras.cameraTagsInPage) {
+        static const TIFFFieldInfo cameraTags[] = {
+            {33434, 1, 1, TIFF_RATIONAL, FIELD_CUSTOM, 1, 0, const_cast<char*>("ExposureTime")},
+            {33437, 1, 1, TIFF_RATIONAL, FIELD_CUSTOM, 1, 0, const_cast<char*>("FNumber")},
+        };
+        TIFFMergeFieldInfo(tiff, cameraTags, 2);
+        TIFFSetField(tiff, 33434, 1.0 / 125);
+        TIFFSetField(tiff, 33437, 2.8);
+    }
 }
 
 bool writeStrips(TIFF* tiff, const TiffVariant& variant, int width, int height)

@@ -23,7 +23,7 @@ struct TiffVariant {
     std::uint16_t compression = 1; // COMPRESSION_*
     bool lossy = false;            // JPEG: compare with a tolerance
     std::uint32_t rowsPerStrip = 16;
-    bool bigEndian = false;        // Motorola byte order instead of Intel
+    bool bigEndian = false; // Motorola byte order instead of Intel
     // Every pixel gets these samples (colour samples, then alpha) instead of the gradient.
     std::vector<std::uint32_t> solid = {};
 };
@@ -40,6 +40,9 @@ struct TiffExtras {
     float dpi = 0;                 // X and Y resolution in dots per inch, 0: no resolution tags
     std::uint16_t orientation = 0; // 0: no Orientation tag
     bool exifDirectory = false;    // an EXIF sub-directory (with the capture date) linked from the page
+    // ExposureTime (33434) and FNumber (33437) in the page's own directory, as some cameras write
+    // them: libtiff knows them only inside an EXIF directory and reports them as unknown here.
+    bool cameraTagsInPage = false;
 };
 
 // Sample `channel` (colour samples, then alpha) of pixel (x, y) from the top-left: a gradient that

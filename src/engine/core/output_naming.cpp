@@ -100,6 +100,24 @@ QString outputFilePath(const Settings& settings, const JobState& job)
     return path + outputFileName(settings, job);
 }
 
+QString filenameMaskEscape(const QString& mask)
+{
+    // Any value will do for the placeholders: only the mask's own "/" separate its components.
+    QString name = mask;
+    for (const Placeholder& placeholder : placeholders()) {
+        name.replace(QLatin1String(placeholder.name), QStringLiteral("x"), Qt::CaseInsensitive);
+    }
+    if (name.startsWith(QLatin1Char('/'))) {
+        return QStringLiteral("the mask %1 begins with \"/\": names made from it would leave the output folder")
+            .arg(mask);
+    }
+    if (name.split(QLatin1Char('/')).contains(QStringLiteral(".."))) {
+        return QStringLiteral("the mask %1 has a \"..\" component: names made from it would leave the output folder")
+            .arg(mask);
+    }
+    return {};
+}
+
 bool usesRunCounters(const QString& text)
 {
     return text.contains(QLatin1String("%n%"), Qt::CaseInsensitive) ||

@@ -14,6 +14,11 @@ QString outputFileName(const Settings& settings, const JobState& job);
 // job.outputFolder, then job.file.subfolder when Advanced/Keep Subfolders is on, then outputFileName.
 QString outputFilePath(const Settings& settings, const JobState& job);
 
+// Why the names a filename mask makes would leave the output folder they are written below: the
+// mask begins with "/" or has a ".." component once its placeholders are replaced (no placeholder
+// value holds a "/"). Empty when they stay inside it.
+QString filenameMaskEscape(const QString& mask);
+
 // Whether a mask or watermark text names the run counters %n% or %rnd% (in any letter case),
 // whose values depend on how many earlier files were converted.
 bool usesRunCounters(const QString& text);

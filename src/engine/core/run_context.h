@@ -12,7 +12,7 @@
 #include <vector>
 
 class InputFileList;
-class TempFileClaim; // engine/write/temp_file_claims.h
+class TempFileClaim;    // engine/write/temp_file_claims.h
 struct WatermarkAssets; // engine/steps/watermark.h: what a run loads once for its watermark (the font)
 
 // What the run driver tells about one file when its turn is done.
@@ -42,11 +42,11 @@ struct RunContext {
     // job.file.counterValue and job.file.randomValue.
     std::function<void(JobState&)> settleCounters{};
 
-    // Gives a finished temporary file its output name. The run driver decides here whether the
-    // name may be taken (never an input of the run, never a name an earlier file wrote) and, in
-    // a run that converts several files at once, defers the rename to the file's turn (taking the
-    // claim over, so the file stays marked as a live run's until it has its name). Empty: the
-    // pipeline renames at once.
+    // Gives a finished temporary file its output name. The run driver defers the rename to the
+    // end of the file's turn (taking the claim over, so the file stays marked as a live run's until
+    // it has its name), when it knows whether the whole file converted, and decides then whether the
+    // name may be taken (never an input of the run, never a name an earlier file wrote). Empty:
+    // the pipeline renames at once.
     std::function<FileFailure(TempFileClaim& temp, const QString& outputPath)> commitOutput{};
 
     // The gate between the pages of a file and between the steps of a page: holds the file while

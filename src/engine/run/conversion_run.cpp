@@ -173,8 +173,8 @@ struct SharedRun {
 // cannot be taken.
 void commitPendingOutputs(OutputLedger& ledger, const QString& inputPath, FileOutcome& outcome)
 {
-    // A file abandoned by a stop keeps the pages it finished, as a run of one worker, which names
-    // each page as soon as it is written, does.
+    // A file abandoned by a stop keeps the pages it finished: they are whole, and the user stopped
+    // the run, nothing failed.
     const bool keepsFinishedPages = outcome.ok || outcome.failure.kind == FileFailureKind::Abandoned;
     for (PendingOutput& pending : outcome.pendingOutputs) {
         bool committed = false;
@@ -239,22 +239,21 @@ void convertFiles(SharedRun& run, JobState job, bool concurrent)
     RunContext context{shared.settings, job, shared.watermark};
     context.onSaved = [&outcome](const QString& path) { outcome.written.push_back(path); };
     context.gate = [&run] { return run.schedule.mayContinue(); };
+    // Every page waits under its temporary name until the whole file is done, however many workers
+    // there are: a file that fails on a later page then takes back the pages written before it.
+    context.commitOutput = [&outcome](TempFileClaim& temp, const QString& output) {
+        outcome.pendingOutputs.push_back(PendingOutput{output, std::move(temp)});
+        return FileFailure{};
+    };
     if (!concurrent) {
-        // Alone, the worker is always in turn: lines go out as they come, outputs are renamed at once.
+        // Alone, the worker is always in turn: lines go out as they come.
         context.debugLine = shared.debugLine;
-        context.commitOutput = [&run, &job](TempFileClaim& temp, const QString& output) {
-            return run.ledger.commit(temp.path(), output, job.file.inputPath);
-        };
         job.file.counterValue = shared.job.file.counterValue;
         job.file.randomValue = shared.job.file.randomValue;
     } else {
         if (shared.debugLine) {
             context.debugLine = [&outcome](const QString& line) { outcome.debugLines.push_back(line); };
         }
-        context.commitOutput = [&outcome](TempFileClaim& temp, const QString& output) {
-            outcome.pendingOutputs.push_back(PendingOutput{output, std::move(temp)});
-            return FileFailure{};
-        };
         context.settleCounters = [&run, &position, &counted](JobState& fileJob) {
             if (!counted) {
                 run.schedule.awaitTurn(position);

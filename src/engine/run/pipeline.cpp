@@ -219,7 +219,10 @@ bool processCurrentFile(RunContext& context)
     // Every page of a range gets its number, so pages never overwrite each other (also for a
     // hand-edited Input/TIFF Frame Loading value that reads all pages like All).
     const bool numbered = range.last > range.first;
-    bool result = false;
+    bool saved = false;
+    // One failed page fails the file, whichever page comes after it: the run then removes the
+    // pages written before it, so a file is written whole or not at all.
+    bool failed = false;
     // The file is abandoned (when the run says so) only at a gate, never inside a write: a page
     // either is saved whole or leaves nothing, and the pages saved before it stay.
     const auto abandoned = [&context] {
@@ -254,15 +257,18 @@ bool processCurrentFile(RunContext& context)
         if (!encoded.failure) {
             encoded.failure = commitPage(encoded, context);
         }
-        result = !encoded.failure;
-        if (!result) {
+        if (encoded.failure) {
+            failed = true;
             context.failure = encoded.failure;
-        } else if (context.onSaved) {
-            context.onSaved(encoded.outputPath);
+        } else {
+            saved = true;
+            if (context.onSaved) {
+                context.onSaved(encoded.outputPath);
+            }
         }
     }
-    if (!result && !context.failure) {
+    if (!saved && !failed) {
         context.failure = {FileFailureKind::NoPages};
     }
-    return result;
+    return saved && !failed;
 }

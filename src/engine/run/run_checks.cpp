@@ -1,6 +1,7 @@
 #include "engine/run/run_checks.h"
 
 #include "app/settings_table.h"
+#include "engine/core/output_naming.h"
 #include "engine/formats/format_catalogue.h"
 #include "engine/inputs/input_file_list.h"
 
@@ -170,5 +171,14 @@ RunProblem checkWindowedConversion(const Settings& settings, JobState& job, cons
     if (RunProblem problem = checkResize(settings)) {
         return problem;
     }
-    return checkWatermark(settings, assets);
+    if (RunProblem problem = checkWatermark(settings, assets)) {
+        return problem;
+    }
+    return checkFilenameMask(settings);
+}
+
+RunProblem checkFilenameMask(const Settings& settings)
+{
+    const QString escape = filenameMaskEscape(settings.advanced.filenameMask);
+    return escape.isEmpty() ? RunProblem{} : RunProblem{RunProblemKind::InvalidFilenameMask, escape};
 }

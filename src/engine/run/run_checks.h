@@ -47,9 +47,13 @@ RunProblem checkResize(const Settings& settings);
 // With colour correction on, brightness, contrast and gamma lie in their ranges.
 RunProblem checkColourCorrection(const Settings& settings);
 
+// Advanced/Filename Mask must make names that stay inside the output folder (no "/" at its start,
+// no ".." component): the output folder check alone would be worth nothing otherwise.
+RunProblem checkFilenameMask(const Settings& settings);
+
 // The checks of the windowed Convert command, in its order: the list, the output folder (completed
-// in job), the resize values and the watermark (loaded into assets). The window shows the problem's
-// runProblemMessage.
+// in job), the resize values, the watermark (loaded into assets) and the filename mask. The window
+// shows the problem's runProblemMessage.
 RunProblem checkWindowedConversion(const Settings& settings, JobState& job, const InputFileList& inputFiles,
                                    WatermarkAssets& assets);
 

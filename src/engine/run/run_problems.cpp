@@ -10,7 +10,7 @@ using enum RunProblemKind;
 using enum StatusAfterProblem;
 
 // clang-format off
-constexpr std::array<RunProblemRow, 20> rows{{
+constexpr std::array<RunProblemRow, 21> rows{{
     {None,                  "",                                     "",                        ConversionStopped},
     {EmptyInputList,        "Invalid input file",                   "Empty input files",       ConversionStopped},
     {InvalidInputFile,      "Invalid input file",                   "",                        ConversionStopped},
@@ -31,6 +31,7 @@ constexpr std::array<RunProblemRow, 20> rows{{
     {InvalidWatermarkFont,  "Invalid watermark font",               "Invalid watermark font",  Unchanged},
     {EmptyWatermarkImage,   "Invalid watermark image",              "Empty watermark image",   Unchanged},
     {InvalidWatermarkImage, "Invalid watermark image",              "Invalid watermark image", Unchanged},
+    {InvalidFilenameMask,   "Invalid filename mask",                "Invalid filename mask",   ConversionStopped},
 }};
 // clang-format on
 
@@ -43,7 +44,7 @@ constexpr bool rowsFollowTheKinds()
     }
     return true;
 }
-static_assert(rowsFollowTheKinds() && rows.back().kind == InvalidWatermarkImage);
+static_assert(rowsFollowTheKinds() && rows.back().kind == InvalidFilenameMask);
 
 } // namespace
 

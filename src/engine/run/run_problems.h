@@ -30,6 +30,7 @@ enum class RunProblemKind : std::uint8_t {
     InvalidWatermarkFont, // argument: the face name
     EmptyWatermarkImage,
     InvalidWatermarkImage, // argument: the path
+    InvalidFilenameMask,   // names would leave the output folder; argument: why
 };
 
 struct RunProblem {
