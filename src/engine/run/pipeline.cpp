@@ -16,6 +16,8 @@
 #include "engine/write/image_writer.h"
 #include "engine/write/temp_file_claims.h"
 
+#include <QStringList>
+
 #include <cerrno>
 #include <optional>
 
@@ -120,8 +122,9 @@ FileFailure commitPage(EncodedPage& page, RunContext& context)
     if (context.commitOutput) {
         return context.commitOutput(page.claim, page.outputPath);
     }
-    return commitTempFile(page.encodedPath, page.outputPath) ? FileFailure{}
-                                                             : FileFailure{FileFailureKind::RenameFailed, page.outputPath};
+    return commitTempFile(page.encodedPath, page.outputPath)
+               ? FileFailure{}
+               : FileFailure{FileFailureKind::RenameFailed, page.outputPath};
 }
 
 } // namespace
@@ -166,7 +169,8 @@ EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunConte
     encoded.width = static_cast<int>(image.width());
     encoded.height = static_cast<int>(image.height());
     encoded.depth = static_cast<int>(image.bpp());
-    encoded.failure = writePage(image, encoded.claim, encodeBesidePath(encoded, placement), encoded.outputPath, context);
+    encoded.failure =
+        writePage(image, encoded.claim, encodeBesidePath(encoded, placement), encoded.outputPath, context);
     if (!encoded.failure) {
         encoded.encodedPath = encoded.claim.path();
     }
@@ -180,12 +184,12 @@ bool keepsCmykPages(const JobState& job)
 
 namespace {
 
-// Whether page `index` goes the streamed path (page_path.h): only pages FreeImage would decode
-// page by page, whose header libtiff read and whose size is within the limit.
+// Whether page `index` goes the streamed path (page_path.h): only pages whose header libtiff read
+// and whose size is within the limit.
 bool streamsPage(const InputDocument& document, int index, const RunContext& context)
 {
     const TiffPageHeader* header = document.header(index);
-    return document.decodesPageByPage() && header != nullptr && header->width > 0 && header->height > 0 &&
+    return header != nullptr && header->width > 0 && header->height > 0 &&
            pageSizeAllowed(header->width, header->height) &&
            choosePagePath(*header, context.settings, context.job) == PagePath::Streamed;
 }
@@ -207,6 +211,7 @@ bool processCurrentFile(RunContext& context)
     // hand-edited Input/TIFF Frame Loading value that reads all pages like All).
     const bool numbered = range.last > range.first;
     bool result = false;
+    QStringList damagedPages; // every damaged page is named, not only the last
     // The file is abandoned (when the run says so) only at a gate, never inside a write: a page
     // either is saved whole or leaves nothing, and the pages saved before it stay.
     const auto abandoned = [&context] {
@@ -223,7 +228,7 @@ bool processCurrentFile(RunContext& context)
         const PagePlacement placement{.index = index, .numbered = numbered};
         std::optional<EncodedPage> streamed;
         if (streamsPage(document, index, context)) {
-            streamed = encodeStreamedPage(index, placement, context);
+            streamed = encodeStreamedPage(index, *document.header(index), placement, context);
         }
         if (!streamed) {
             LoadedPage page = document.loadPage(index);
@@ -244,9 +249,18 @@ bool processCurrentFile(RunContext& context)
         result = !encoded.failure;
         if (!result) {
             context.failure = encoded.failure;
+            if (encoded.failure.kind == FileFailureKind::Damaged) {
+                damagedPages << encoded.failure.detail;
+            }
         } else if (context.onSaved) {
             context.onSaved(encoded.outputPath);
         }
+    }
+    // A file with a damaged page counts as failed, whichever page came last, and names them all.
+    if (!damagedPages.isEmpty()) {
+        damagedPages.removeAll(QString());
+        context.failure = {FileFailureKind::Damaged, damagedPages.join(QStringLiteral(", "))};
+        return false;
     }
     if (!result && !context.failure) {
         context.failure = {FileFailureKind::NoPages};
