@@ -16,10 +16,14 @@ struct MemoryDeleter {
 PageKind kindOf(int bitsPerPixel)
 {
     switch (bitsPerPixel) {
-    case 1: return PageKind::Bilevel;
-    case 8: return PageKind::Grey8;
-    case 16: return PageKind::Grey16;
-    default: return PageKind::Rgb24;
+    case 1:
+        return PageKind::Bilevel;
+    case 8:
+        return PageKind::Grey8;
+    case 16:
+        return PageKind::Grey16;
+    default:
+        return PageKind::Rgb24;
     }
 }
 
@@ -66,7 +70,7 @@ QByteArray withTag(QByteArray tiff, std::uint16_t tag, std::uint32_t value)
     if (field == 0) {
         return tiff;
     }
-    if (read16(tiff, field - 8 + 2) == 3) {  // SHORT
+    if (read16(tiff, field - 8 + 2) == 3) { // SHORT
         write16(tiff, field, static_cast<std::uint16_t>(value));
     } else {
         write32(tiff, field, value);
@@ -93,7 +97,7 @@ QByteArray emptyContainer()
     return tiff;
 }
 
-}  // namespace
+} // namespace
 
 QByteArray wellFormedTiff(int width, int height, int bitsPerPixel)
 {
@@ -205,7 +209,8 @@ QByteArray cutShortTiff(int width, int rowsPerStrip, int strips, int keptStrips)
         }
     }
     for (int strip = 0; strip < strips; ++strip) {
-        write32(tiff, arrays + 4U * static_cast<std::uint32_t>(strip), data + stripBytes * static_cast<std::uint32_t>(strip));
+        write32(tiff, arrays + 4U * static_cast<std::uint32_t>(strip),
+                data + stripBytes * static_cast<std::uint32_t>(strip));
         write32(tiff, arrays + 4U * static_cast<std::uint32_t>(strips + strip), stripBytes);
     }
     for (std::uint32_t i = data; i < static_cast<std::uint32_t>(tiff.size()); ++i) {
@@ -240,7 +245,8 @@ bool patchStrile(QByteArray& tiff, int page, int strile, bool byteCount, std::ui
         if (static_cast<std::uint32_t>(strile) >= values) {
             return false;
         }
-        const std::size_t at = (values * width <= 4 ? entry + 8 : read32(tiff, entry + 8)) + width * static_cast<std::size_t>(strile);
+        const std::size_t at =
+            (values * width <= 4 ? entry + 8 : read32(tiff, entry + 8)) + width * static_cast<std::size_t>(strile);
         if (width == 2) {
             write16(tiff, at, static_cast<std::uint16_t>(value));
         } else {

@@ -9,7 +9,7 @@ namespace fixtures {
 
 // A TIFF that is broken on purpose, and what was done to it.
 struct MalformedTiff {
-    QString name;  // file name, ends in ".tif"
+    QString name; // file name, ends in ".tif"
     QByteArray bytes;
 };
 
@@ -31,4 +31,4 @@ QByteArray cutShortTiff(int width, int rowsPerStrip, int strips, int keptStrips)
 // little-endian classic TIFF. False when the page or its tag is not there.
 bool patchStrile(QByteArray& tiff, int page, int strile, bool byteCount, std::uint32_t value);
 
-}  // namespace fixtures
+} // namespace fixtures
