@@ -212,7 +212,8 @@ std::optional<RowLayout> rowLayoutOf(TIFF* tiff, const TiffPageHeader& header)
         return std::nullopt;
     }
     if (header.sampleFormat == SAMPLEFORMAT_IEEEFP) {
-        return floatLayout(header, layout);
+        const bool greyOrRgb = header.photometric == PHOTOMETRIC_MINISBLACK || header.photometric == PHOTOMETRIC_RGB;
+        return greyOrRgb ? floatLayout(header, layout) : std::nullopt;
     }
     if (header.sampleFormat == SAMPLEFORMAT_UINT || header.sampleFormat == SAMPLEFORMAT_INT) {
         return integerLayout(tiff, header, layout);
