@@ -574,6 +574,7 @@ const ChoiceCase choiceCases[] = {
          h.bitsPerPixel = 32;
          h.samplesPerPixel = 4;
          h.extraSamples = 1;
+         h.alphaSample = EXTRASAMPLE_UNASSALPHA;
      },
      {},
      {},
@@ -612,7 +613,8 @@ const ChoiceCase choiceCases[] = {
          h.bitsPerPixel = 16;
          h.extraSamples = 1;
      }},
-    {"profile_beside_exif", "tiff", PagePath::InMemory,
+    // Read like any other page: its profile beside an EXIF directory is no reason to hold it whole.
+    {"profile_beside_exif", "tiff", PagePath::Streamed,
      [](TiffPageHeader& h) {
          h.colourProfile = true;
          h.colourProfileAndExif = true;

@@ -173,9 +173,11 @@ void setLayoutTags(TIFF* tiff, const TiffVariant& variant, int width, int height
     }
     if (variant.compression == COMPRESSION_LZW || variant.compression == COMPRESSION_ADOBE_DEFLATE) {
         const int bits = variant.bitsPerSample;
+        // libtiff 4.5 does not read back the floating-point predictor it wrote into a big-endian file.
         const bool floating = variant.sampleFormat == SAMPLEFORMAT_IEEEFP;
         TIFFSetField(tiff, TIFFTAG_PREDICTOR,
-                     floating                                ? PREDICTOR_FLOATINGPOINT
+                     floating && variant.bigEndian           ? PREDICTOR_NONE
+                     : floating                              ? PREDICTOR_FLOATINGPOINT
                      : bits == 8 || bits == 16 || bits == 32 ? PREDICTOR_HORIZONTAL
                                                              : PREDICTOR_NONE);
     }
