@@ -3,6 +3,7 @@
 // and compared pixel by pixel with libtiff's own decode of the same file.
 #include "support/converted_page.h"
 #include "support/libtiff_reference.h"
+#include "support/malformed_tiffs.h"
 #include "support/old_jpeg_tiff.h"
 #include "support/tiff_variants.h"
 
@@ -68,8 +69,8 @@ TEST_P(TiffVariantDecode, ConvertsWithTheColoursLibtiffDecodes)
     }
 
     // 32 bits: Auto would keep 16-bit pages at 48 or 64 bits, which the comparison does not read.
-    const e2e::ConvertedPage page =
-        e2e::convertPage(box, variant.name, QStringLiteral("png"), {QStringLiteral("-d"), QStringLiteral("--png-bpp=32")});
+    const e2e::ConvertedPage page = e2e::convertPage(box, variant.name, QStringLiteral("png"),
+                                                     {QStringLiteral("-d"), QStringLiteral("--png-bpp=32")});
     ASSERT_TRUE(page.image) << page.run.out.constData();
     // Un-premultiplying and 16-bit scaling round differently by a level; JPEG decoders differ more.
     const int tolerance = variant.lossy ? 10 : variant.alpha ? 2 : 1;
@@ -238,6 +239,75 @@ TEST(EditorFile, IsConvertedDespiteAProfileThePngWriterRefuses)
     ASSERT_TRUE(jpeg);
     const FIICCPROFILE* profile = FreeImage_GetICCProfile(jpeg.get());
     EXPECT_EQ(QByteArray(static_cast<const char*>(profile->data), profile->size), extras.iccProfile);
+}
+
+// --- damaged files --------------------------------------------------------------------------
+
+// A page whose strips cannot all be read fails with the reason, leaves no file, and the file
+// counts as failed, whichever page is damaged; every damaged page is named.
+struct DamagedFileCase {
+    const char* name;
+    std::vector<int> damagedPages; // 0-based, of a three-page file
+    friend void PrintTo(const DamagedFileCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class DamagedFile : public testing::TestWithParam<DamagedFileCase> {};
+
+TEST_P(DamagedFile, FailsNamingEveryDamagedPageAndWritesNothingForThem)
+{
+    const DamagedFileCase& test = GetParam();
+    Sandbox box;
+    const QString path = box.makeFolder(QStringLiteral("in")) + QStringLiteral("/pages.tif");
+    TiffVariant page{QString(), PHOTOMETRIC_RGB, 8, 3};
+    page.rowsPerStrip = 4;
+    ASSERT_TRUE(fixtures::writeTiffVariant(path, page, pageWidth, pageHeight));
+    for (int i = 1; i < 3; ++i) {
+        ASSERT_TRUE(fixtures::appendTiffVariant(path, page, pageWidth, pageHeight));
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    file.close();
+    for (const int damaged : test.damagedPages) {
+        // The page's last strip points past the end of the file.
+        ASSERT_TRUE(fixtures::patchStrile(bytes, damaged, (pageHeight - 1) / 4, false,
+                                          static_cast<std::uint32_t>(bytes.size()) * 2));
+    }
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+    file.close();
+
+    box.makeFolder(QStringLiteral("out"));
+    const e2e::RunResult run = box.run({"-i", "in/pages.tif", "-o", "out", "-c", "png"});
+    EXPECT_NE(run.exitCode, 0);
+    QStringList named;
+    for (const int damaged : test.damagedPages) {
+        named << QStringLiteral("page %1").arg(damaged + 1);
+        EXPECT_FALSE(QFile::exists(box.path(QStringLiteral("out/pages[%1].png").arg(damaged + 1)))) << damaged + 1;
+    }
+    const QString reason = QStringLiteral("truncated or damaged TIFF (%1)").arg(named.join(QStringLiteral(", ")));
+    EXPECT_TRUE(QString::fromUtf8(run.out + run.err).contains(reason)) << reason.toStdString() << "\n"
+                                                                       << run.out.constData() << run.err.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, DamagedFile, testing::Values(DamagedFileCase{"third_page", {2}}, DamagedFileCase{"first_and_third", {0, 2}}),
+    [](const testing::TestParamInfo<DamagedFileCase>& info) { return std::string(info.param.name); });
+
+// A single page cut short (its directory before its pixels, as scanners write it, the last 40 % of
+// its strips missing) is not converted from leftover memory.
+TEST(DamagedFile, CutShortPageFails)
+{
+    Sandbox box;
+    QFile file(box.makeFolder(QStringLiteral("in")) + QStringLiteral("/cut.tif"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(fixtures::cutShortTiff(64, 8, 10, 6));
+    file.close();
+    box.makeFolder(QStringLiteral("out"));
+    const e2e::RunResult run = box.run({"-i", "in/cut.tif", "-o", "out", "-c", "png"});
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_FALSE(QFile::exists(box.path(QStringLiteral("out/cut.png"))));
+    EXPECT_TRUE((run.out + run.err).contains("truncated or damaged TIFF (page 1)")) << run.out.constData();
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #include "engine/decode/page_loader.h"
 #include "engine/decode/tiff_band_source.h"
-#include "engine/decode/tiff_page_reader.h"
 #include "engine/formats/format_catalogue.h"
 #include "engine/run/conversion_run.h"
 #include "engine/run/memory_budget.h"
@@ -10,6 +9,7 @@
 #include "engine/run/streamed_page.h"
 #include "engine/write/row_writer_dispatch.h"
 #include "support/console_run.h"
+#include "support/freeimage_tiff_page.h"
 #include "support/tiff_fixtures.h"
 #include "support/tiff_variants.h"
 
@@ -150,7 +150,7 @@ TEST_P(BandSource, BandsStitchedInEitherOrderAreFreeImagesPage)
     ASSERT_TRUE(whole);
     ASSERT_TRUE(layout);
     for (const bool bottomUp : {false, true}) {
-        std::unique_ptr<TiffBandSource> source = TiffBandSource::open(path, 0, layout, 1);
+        std::unique_ptr<TiffBandSource> source = TiffBandSource::open(path, 0, readTiffPageHeaders(path).at(0), 1);
         ASSERT_NE(source, nullptr);
         ASSERT_GT(source->bandCount(), 1);
         const Bitmap stitched = stitch(*source, layout, bottomUp);
@@ -283,7 +283,8 @@ class StreamedRun : public ConsoleRun {
         job.file.inputPath = input;
         RunContext context{settings, job};
         job.run.streamAbove = 0;
-        std::optional<EncodedPage> streamed = encodeStreamedPage(0, PagePlacement{}, context);
+        std::optional<EncodedPage> streamed =
+            encodeStreamedPage(0, readTiffPageHeaders(job.file.inputPath).at(0), PagePlacement{}, context);
         ASSERT_TRUE(streamed.has_value()) << "the row writer declined the page's header";
         ASSERT_FALSE(streamed->failure) << describeFailure(streamed->failure).toStdString();
         const QByteArray streamedBytes = fileBytes(streamed->encodedPath);
@@ -477,7 +478,8 @@ TEST_F(StreamedRun, PageWithAThumbnailFallsBackToMemory)
     job.file.inputPath = input;
     job.run.streamAbove = 0;
     RunContext context{settings, job};
-    EXPECT_FALSE(encodeStreamedPage(0, PagePlacement{}, context).has_value());
+    EXPECT_FALSE(
+        encodeStreamedPage(0, readTiffPageHeaders(job.file.inputPath).at(0), PagePlacement{}, context).has_value());
     EXPECT_EQ(outputs(), QStringList());
 
     QByteArray files[2];
@@ -572,6 +574,7 @@ const ChoiceCase choiceCases[] = {
          h.bitsPerPixel = 32;
          h.samplesPerPixel = 4;
          h.extraSamples = 1;
+         h.alphaSample = EXTRASAMPLE_UNASSALPHA;
      },
      {},
      {},
@@ -610,7 +613,8 @@ const ChoiceCase choiceCases[] = {
          h.bitsPerPixel = 16;
          h.extraSamples = 1;
      }},
-    {"profile_beside_exif", "tiff", PagePath::InMemory,
+    // Read like any other page: its profile beside an EXIF directory is no reason to hold it whole.
+    {"profile_beside_exif", "tiff", PagePath::Streamed,
      [](TiffPageHeader& h) {
          h.colourProfile = true;
          h.colourProfileAndExif = true;

@@ -196,4 +196,93 @@ std::vector<MalformedTiff> malformedTiffs()
     return files;
 }
 
+QByteArray cutShortTiff(int width, int rowsPerStrip, int strips, int keptStrips)
+{
+    struct Entry {
+        std::uint16_t tag, type;
+        std::uint32_t count, value;
+    };
+    constexpr std::uint16_t shortType = 3;
+    constexpr std::uint16_t longType = 4;
+    const auto stripBytes = static_cast<std::uint32_t>(width * rowsPerStrip);
+    const std::uint32_t entries = 9;
+    const std::uint32_t arrays = 8 + 2 + entries * 12 + 4; // where the strip arrays start
+    const std::uint32_t data = arrays + 8U * static_cast<std::uint32_t>(strips);
+    const Entry ifd[entries] = {
+        {256, longType, 1, static_cast<std::uint32_t>(width)},
+        {257, longType, 1, static_cast<std::uint32_t>(rowsPerStrip * strips)},
+        {258, shortType, 1, 8},
+        {259, shortType, 1, 1},
+        {262, shortType, 1, 1},
+        {273, longType, static_cast<std::uint32_t>(strips), arrays},
+        {277, shortType, 1, 1},
+        {278, longType, 1, static_cast<std::uint32_t>(rowsPerStrip)},
+        {279, longType, static_cast<std::uint32_t>(strips), arrays + 4U * static_cast<std::uint32_t>(strips)},
+    };
+    QByteArray tiff(static_cast<qsizetype>(data + stripBytes * static_cast<std::uint32_t>(strips)), '\0');
+    tiff[0] = 'I';
+    tiff[1] = 'I';
+    write16(tiff, 2, 42);
+    write32(tiff, 4, 8);
+    write16(tiff, 8, entries);
+    for (std::uint32_t i = 0; i < entries; ++i) {
+        const std::size_t at = 10 + 12U * i;
+        write16(tiff, at, ifd[i].tag);
+        write16(tiff, at + 2, ifd[i].type);
+        write32(tiff, at + 4, ifd[i].count);
+        if (ifd[i].type == shortType) {
+            write16(tiff, at + 8, static_cast<std::uint16_t>(ifd[i].value));
+        } else {
+            write32(tiff, at + 8, ifd[i].value);
+        }
+    }
+    for (int strip = 0; strip < strips; ++strip) {
+        write32(tiff, arrays + 4U * static_cast<std::uint32_t>(strip),
+                data + stripBytes * static_cast<std::uint32_t>(strip));
+        write32(tiff, arrays + 4U * static_cast<std::uint32_t>(strips + strip), stripBytes);
+    }
+    for (std::uint32_t i = data; i < static_cast<std::uint32_t>(tiff.size()); ++i) {
+        tiff[i] = static_cast<char>((i - data) % static_cast<std::uint32_t>(width) + 20);
+    }
+    return tiff.left(static_cast<qsizetype>(data + stripBytes * static_cast<std::uint32_t>(keptStrips)));
+}
+
+bool patchStrile(QByteArray& tiff, int page, int strile, bool byteCount, std::uint32_t value)
+{
+    if (tiff.size() < 8 || tiff[0] != 'I' || read16(tiff, 2) != 42) {
+        return false;
+    }
+    std::uint32_t ifd = read32(tiff, 4);
+    for (int i = 0; i < page && ifd != 0; ++i) {
+        ifd = read32(tiff, ifd + 2 + 12U * read16(tiff, ifd));
+    }
+    if (ifd == 0) {
+        return false;
+    }
+    const std::uint16_t count = read16(tiff, ifd);
+    for (std::uint16_t i = 0; i < count; ++i) {
+        const std::size_t entry = ifd + 2 + 12U * i;
+        const std::uint16_t tag = read16(tiff, entry);
+        const bool wanted = byteCount ? tag == 279 || tag == 325 : tag == 273 || tag == 324;
+        if (!wanted) {
+            continue;
+        }
+        const std::uint16_t type = read16(tiff, entry + 2);
+        const std::uint32_t values = read32(tiff, entry + 4);
+        const std::size_t width = type == 3 ? 2 : 4;
+        if (static_cast<std::uint32_t>(strile) >= values) {
+            return false;
+        }
+        const std::size_t at =
+            (values * width <= 4 ? entry + 8 : read32(tiff, entry + 8)) + width * static_cast<std::size_t>(strile);
+        if (width == 2) {
+            write16(tiff, at, static_cast<std::uint16_t>(value));
+        } else {
+            write32(tiff, at, value);
+        }
+        return true;
+    }
+    return false;
+}
+
 } // namespace fixtures

@@ -33,4 +33,13 @@ bool writeRawTiff(const QString& path, const std::vector<RawPage>& pages);
 // A small well-formed single-page TIFF (little-endian, uncompressed), the base of the damage above.
 QByteArray wellFormedTiff(int width, int height, int bitsPerPixel);
 
+// An uncompressed 8-bit grey page (a gradient) of `strips` strips of `rowsPerStrip` rows, its
+// directory before its pixels, as scanners write it, cut short after the first `keptStrips` strips:
+// the directory is whole, the rest of the pixels are missing.
+QByteArray cutShortTiff(int width, int rowsPerStrip, int strips, int keptStrips);
+
+// Rewrites the offset or byte count (`byteCount`) of strip or tile `strile` of page `page` of a
+// little-endian classic TIFF. False when the page or its tag is not there.
+bool patchStrile(QByteArray& tiff, int page, int strile, bool byteCount, std::uint32_t value);
+
 } // namespace fixtures

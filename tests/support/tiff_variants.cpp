@@ -20,7 +20,7 @@ struct TiffCloser {
 
 int channelCount(const TiffVariant& variant)
 {
-    return variant.colourSamples + (variant.alpha ? 1 : 0);
+    return variant.colourSamples + (variant.alpha ? 1 : 0) + variant.otherSamples;
 }
 
 } // namespace
@@ -31,6 +31,10 @@ std::uint32_t sampleValue(const TiffVariant& variant, int x, int y, int channel)
         return variant.solid[static_cast<std::size_t>(channel)];
     }
     const bool isAlpha = variant.alpha && channel == variant.colourSamples;
+    if (variant.sampleFormat == SAMPLEFORMAT_IEEEFP) {
+        // Floating-point samples hold 8-bit levels (see floatSample).
+        return static_cast<std::uint32_t>(isAlpha ? 255 - x * 3 : std::min(255, x * 4 + y * 3 + channel * 30));
+    }
     const auto level = static_cast<std::uint32_t>(isAlpha ? 255 - x * 3 : std::min(255, x * 4 + y * 3 + channel * 30));
     const int bits = variant.bitsPerSample;
     if (bits <= 8) {
@@ -75,8 +79,23 @@ class BitPacker {
     int filled_ = 0;
 };
 
-void appendNative(QByteArray& out, std::uint32_t value, int bits)
+void appendNative(QByteArray& out, std::uint32_t value, const TiffVariant& variant)
 {
+    const int bits = variant.bitsPerSample;
+    if (variant.sampleFormat == SAMPLEFORMAT_IEEEFP) {
+        if (bits == 64) {
+            const double wide = floatSample(value);
+            out.append(reinterpret_cast<const char*>(&wide), sizeof wide);
+        } else {
+            const auto narrow = static_cast<float>(floatSample(value));
+            out.append(reinterpret_cast<const char*>(&narrow), sizeof narrow);
+        }
+        return;
+    }
+    if (variant.sampleFormat == SAMPLEFORMAT_INT) {
+        // Two's complement of value - 2^(bits-1): the top bit flipped.
+        value ^= 1U << (bits - 1);
+    }
     if (bits == 16) {
         const auto word = static_cast<std::uint16_t>(value);
         out.append(reinterpret_cast<const char*>(&word), sizeof word);
@@ -91,7 +110,7 @@ QByteArray packBlock(const TiffVariant& variant, int x0, int y0, int blockWidth,
 {
     QByteArray out;
     const int bits = variant.bitsPerSample;
-    const bool wholeWords = bits == 16 || bits == 32;
+    const bool wholeWords = bits == 16 || bits == 32 || bits == 64;
     BitPacker packer(out);
     for (int y = y0; y < y0 + rows; ++y) {
         for (int x = x0; x < x0 + blockWidth; ++x) {
@@ -100,7 +119,7 @@ QByteArray packBlock(const TiffVariant& variant, int x0, int y0, int blockWidth,
             for (int channel = first; channel <= last; ++channel) {
                 const std::uint32_t value = sampleValue(variant, x, y, channel);
                 if (wholeWords) {
-                    appendNative(out, value, bits);
+                    appendNative(out, value, variant);
                 } else {
                     packer.put(value, bits);
                 }
@@ -131,9 +150,16 @@ void setLayoutTags(TIFF* tiff, const TiffVariant& variant, int width, int height
     if (variant.photometric == PHOTOMETRIC_SEPARATED) {
         TIFFSetField(tiff, TIFFTAG_INKSET, INKSET_CMYK);
     }
+    std::vector<std::uint16_t> extra;
     if (variant.alpha) {
-        const std::uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
-        TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, extra);
+        extra.push_back(variant.alphaKind);
+    }
+    extra.resize(extra.size() + variant.otherSamples, EXTRASAMPLE_UNSPECIFIED);
+    if (!extra.empty()) {
+        TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, static_cast<std::uint16_t>(extra.size()), extra.data());
+    }
+    if (variant.sampleFormat != SAMPLEFORMAT_UINT) {
+        TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, variant.sampleFormat);
     }
     if (variant.compression == COMPRESSION_JPEG) {
         TIFFSetField(tiff, TIFFTAG_JPEGQUALITY, 90);
@@ -147,8 +173,13 @@ void setLayoutTags(TIFF* tiff, const TiffVariant& variant, int width, int height
     }
     if (variant.compression == COMPRESSION_LZW || variant.compression == COMPRESSION_ADOBE_DEFLATE) {
         const int bits = variant.bitsPerSample;
+        // libtiff 4.5 does not read back the floating-point predictor it wrote into a big-endian file.
+        const bool floating = variant.sampleFormat == SAMPLEFORMAT_IEEEFP;
         TIFFSetField(tiff, TIFFTAG_PREDICTOR,
-                     bits == 8 || bits == 16 || bits == 32 ? PREDICTOR_HORIZONTAL : PREDICTOR_NONE);
+                     floating && variant.bigEndian           ? PREDICTOR_NONE
+                     : floating                              ? PREDICTOR_FLOATINGPOINT
+                     : bits == 8 || bits == 16 || bits == 32 ? PREDICTOR_HORIZONTAL
+                                                             : PREDICTOR_NONE);
     }
     if (variant.tiled) {
         TIFFSetField(tiff, TIFFTAG_TILEWIDTH, static_cast<std::uint32_t>(tileSide));
@@ -229,6 +260,10 @@ bool writeTiles(TIFF* tiff, const TiffVariant& variant, int width, int height)
                 const auto sample = static_cast<std::uint16_t>(plane);
                 const std::uint32_t tile =
                     TIFFComputeTile(tiff, static_cast<std::uint32_t>(x0), static_cast<std::uint32_t>(y0), 0, sample);
+                if (std::find(variant.absentTiles.begin(), variant.absentTiles.end(), tile) !=
+                    variant.absentTiles.end()) {
+                    continue;
+                }
                 if (TIFFWriteEncodedTile(tiff, tile, data.data(), data.size()) < 0) {
                     return false;
                 }

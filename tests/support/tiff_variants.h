@@ -26,7 +26,19 @@ struct TiffVariant {
     bool bigEndian = false; // Motorola byte order instead of Intel
     // Every pixel gets these samples (colour samples, then alpha) instead of the gradient.
     std::vector<std::uint32_t> solid = {};
+    // SAMPLEFORMAT_*: signed samples are stored as sampleValue - 2^(bits-1), floating-point ones
+    // (32 or 64 bits) as sampleValue / (2^bits - 1) of 8-bit levels, i.e. level / 255.
+    std::uint16_t sampleFormat = 1;
+    std::uint16_t alphaKind = 2;                 // EXTRASAMPLE_* of the alpha sample
+    std::uint16_t otherSamples = 0;              // further extra samples (EXTRASAMPLE_UNSPECIFIED) after alpha
+    std::vector<std::uint32_t> absentTiles = {}; // tiles left unwritten: offset and byte count 0
 };
+
+// The value a floating-point variant stores for `level` (0 to 255).
+inline double floatSample(std::uint32_t level)
+{
+    return level / 255.0;
+}
 
 // What else the file carries, written into the page's IFD when set.
 struct TiffExtras {

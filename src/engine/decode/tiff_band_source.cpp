@@ -1,156 +1,127 @@
 #include "engine/decode/tiff_band_source.h"
 
-#include <QFile>
-
-#include <tiffio.h>
+#include "engine/core/page_limits.h"
+#include "engine/core/page_metadata.h"
+#include "engine/decode/tiff_page_header.h"
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
+#include <new>
 
 namespace {
 
-// The stored layouts FreeImage's loader copies as plain rows (its generic strip and tile loaders):
-// 1- and 8-bit grey, 8-bit RGB and RGBA, one plane.
-bool plainRows(TIFF* tiff, unsigned freeImageBpp)
+std::unique_ptr<std::uint8_t[]> allocateBytes(std::uint64_t bytes)
 {
-    std::uint16_t photometric = 0;
-    std::uint16_t bitsPerSample = 1;
-    std::uint16_t samples = 1;
-    std::uint16_t planar = PLANARCONFIG_CONTIG;
-    if (TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric) == 0) {
-        return false;
+    if (bytes == 0 || bytes > static_cast<std::uint64_t>(PTRDIFF_MAX)) {
+        return nullptr;
     }
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
-    if (planar != PLANARCONFIG_CONTIG) {
-        return false;
-    }
-    const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
-    if (grey) {
-        return samples == 1 && (bitsPerSample == 1 || bitsPerSample == 8) && freeImageBpp == bitsPerSample;
-    }
-    return photometric == PHOTOMETRIC_RGB && bitsPerSample == 8 && (samples == 3 || samples == 4) &&
-           freeImageBpp == 8U * samples;
+    return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)]());
 }
 
-// FreeImage keeps colour pixels blue first; TIFF stores them red first.
-void swapRedBlue(FIBITMAP* band)
+void copyPalette(const Bitmap& from, FIBITMAP* to)
 {
-    const unsigned bytesPerPixel = FreeImage_GetBPP(band) / 8;
-    if (bytesPerPixel < 3) {
-        return;
-    }
-    const unsigned width = FreeImage_GetWidth(band);
-    const unsigned height = FreeImage_GetHeight(band);
-    for (unsigned y = 0; y < height; ++y) {
-        BYTE* pixel = FreeImage_GetScanLine(band, static_cast<int>(y));
-        for (unsigned x = 0; x < width; ++x, pixel += bytesPerPixel) {
-            std::swap(pixel[0], pixel[2]);
-        }
+    const RGBQUAD* palette = FreeImage_GetPalette(from.get());
+    if (palette != nullptr && FreeImage_GetPalette(to) != nullptr) {
+        std::memcpy(FreeImage_GetPalette(to), palette, FreeImage_GetColorsUsed(to) * sizeof(RGBQUAD));
     }
 }
 
 } // namespace
 
-std::unique_ptr<TiffBandSource> TiffBandSource::open(const QString& path, int index, const Bitmap& layout,
+std::unique_ptr<TiffBandSource> TiffBandSource::open(const QString& path, int index, const TiffPageHeader& header,
                                                      std::uint64_t bandBytes)
 {
-    if (!layout || index < 0) {
+    std::unique_ptr<TiffFile> file = TiffFile::open(path);
+    if (!file || !file->setPage(index)) {
         return nullptr;
     }
-    // "m": no memory mapping, so a huge file is read where its rows are, as it is needed.
-    TIFF* handle = TIFFOpen(QFile::encodeName(path).constData(), "rm");
-    if (handle == nullptr) {
-        return nullptr;
-    }
-    std::unique_ptr<TiffBandSource> source(new TiffBandSource(handle, layout.get()));
-    if (TIFFSetDirectory(handle, static_cast<tdir_t>(index)) == 0) {
-        return nullptr;
-    }
-    TIFFGetField(handle, TIFFTAG_IMAGEWIDTH, &source->width_);
-    TIFFGetField(handle, TIFFTAG_IMAGELENGTH, &source->height_);
-    if (!plainRows(handle, source->bpp_) || source->width_ != layout.width() || source->height_ != layout.height() ||
-        source->width_ == 0 || source->height_ == 0) {
-        return nullptr;
-    }
-    source->rowBytes_ = static_cast<std::size_t>(TIFFScanlineSize64(handle));
-    if (source->rowBytes_ == 0 || source->rowBytes_ > FreeImage_GetLine(layout.get())) {
-        return nullptr;
-    }
-    if (TIFFIsTiled(handle) != 0) {
-        if (TIFFGetField(handle, TIFFTAG_TILEWIDTH, &source->tileWidth_) == 0 ||
-            TIFFGetField(handle, TIFFTAG_TILELENGTH, &source->tileLength_) == 0 || source->tileWidth_ == 0 ||
-            source->tileLength_ == 0) {
-            return nullptr;
-        }
-        const tmsize_t tileSize = TIFFTileSize(handle);
-        if (tileSize <= 0) {
-            return nullptr;
-        }
-        source->tileBuffer_ = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(tileSize));
-        source->bandRows_ = source->tileLength_;
-    } else {
-        // Whole strips per band where they are small; rows of one strip where it is large (libtiff
-        // decodes a strip row by row, so a page stored as one strip is still read a band at a time).
-        std::uint32_t rowsPerStrip = source->height_;
-        TIFFGetFieldDefaulted(handle, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
-        rowsPerStrip = std::clamp<std::uint32_t>(rowsPerStrip, 1, source->height_);
-        source->rowsPerStrip_ = rowsPerStrip;
-        const std::uint64_t stripBytes = std::uint64_t{rowsPerStrip} * source->rowBytes_;
-        const std::uint64_t rows =
-            stripBytes <= std::max<std::uint64_t>(bandBytes, 1)
-                ? rowsPerStrip * std::max<std::uint64_t>(1, std::max<std::uint64_t>(bandBytes, 1) / stripBytes)
-                : std::max<std::uint64_t>(1, std::max<std::uint64_t>(bandBytes, 1) / source->rowBytes_);
-        source->bandRows_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(rows, source->height_));
+    std::unique_ptr<TiffBandSource> source = openCurrent(std::move(file), header, bandBytes);
+    if (source) {
+        source->attachThumbnail(path, index);
     }
     return source;
 }
 
-TiffBandSource::TiffBandSource(TIFF* handle, FIBITMAP* layout)
-    : tiff_(handle), bpp_(FreeImage_GetBPP(layout)), dotsPerMeterX_(FreeImage_GetDotsPerMeterX(layout)),
-      dotsPerMeterY_(FreeImage_GetDotsPerMeterY(layout))
+std::unique_ptr<TiffBandSource> TiffBandSource::openCurrent(std::unique_ptr<TiffFile> file,
+                                                            const TiffPageHeader& header, std::uint64_t bandBytes)
 {
-    const RGBQUAD* palette = FreeImage_GetPalette(layout);
-    if (palette != nullptr) {
-        palette_.assign(palette, palette + FreeImage_GetColorsUsed(layout));
+    std::unique_ptr<TiffBandSource> source(new TiffBandSource);
+    source->file_ = std::move(file);
+    TIFF* tiff = source->file_->handle();
+    source->tiff_ = tiff;
+    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &source->width_);
+    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &source->height_);
+    std::optional<RowLayout> rows = rowLayoutOf(tiff, header);
+    if (!rows || source->width_ == 0 || source->height_ == 0 || source->width_ != header.width ||
+        source->height_ != header.height || rows->planes() > maxPlanes) {
+        return nullptr;
     }
-    const FIICCPROFILE* profile = FreeImage_GetICCProfile(layout);
-    if (profile->data != nullptr && profile->size > 0) {
-        const auto* bytes = static_cast<const BYTE*>(profile->data);
-        profile_.assign(bytes, bytes + profile->size);
+    source->rows_ = std::move(*rows);
+    const RowLayout& layout = source->rows_;
+    source->storedRowBytes_ = layout.storedRowBytes(source->width_);
+    if (TIFFIsTiled(tiff) != 0) {
+        if (TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &source->tileWidth_) == 0 ||
+            TIFFGetField(tiff, TIFFTAG_TILELENGTH, &source->tileLength_) == 0 || source->tileWidth_ == 0 ||
+            source->tileLength_ == 0 || source->tileWidth_ > source->width_ + 65536U ||
+            source->tileLength_ > source->height_ + 65536U) {
+            return nullptr;
+        }
+        source->blockBytes_ = layout.storedRowBytes(source->tileWidth_) * source->tileLength_;
+        source->bandRows_ = std::min(source->tileLength_, source->height_);
+    } else {
+        std::uint32_t rowsPerStrip = source->height_;
+        TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+        rowsPerStrip = std::clamp<std::uint32_t>(rowsPerStrip, 1, source->height_);
+        source->rowsPerStrip_ = rowsPerStrip;
+        source->stripsPerPlane_ = (source->height_ - 1) / rowsPerStrip + 1;
+        if (TIFFNumberOfStrips(tiff) <
+            std::uint64_t{source->stripsPerPlane_} * (layout.separate ? layout.samples : 1U)) {
+            return nullptr;
+        }
+        source->blockBytes_ = std::uint64_t{rowsPerStrip} * source->storedRowBytes_;
+        const std::uint64_t budget = std::max<std::uint64_t>(bandBytes, 1);
+        // Whole strips per band where they are small; rows of one strip where it is large (libtiff
+        // decodes a strip row by row, so a page stored as one strip is still read a band at a time).
+        source->byScanline_ = source->blockBytes_ > budget && !layout.separate;
+        const std::uint64_t bandRows = source->byScanline_
+                                           ? std::max<std::uint64_t>(1, budget / source->storedRowBytes_)
+                                           : rowsPerStrip * std::max<std::uint64_t>(1, budget / source->blockBytes_);
+        source->bandRows_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(bandRows, source->height_));
+        if (source->byScanline_) {
+            source->blockBytes_ = source->storedRowBytes_;
+        }
     }
+    for (int p = 0; p < layout.planes(); ++p) {
+        source->buffers_[static_cast<std::size_t>(p)] = allocateBytes(source->blockBytes_);
+        if (!source->buffers_[static_cast<std::size_t>(p)]) {
+            return nullptr;
+        }
+    }
+    source->layout_ = layoutHeader(tiff, layout, source->width_, source->height_);
+    if (!source->layout_) {
+        return nullptr;
+    }
+    return source;
 }
 
-TiffBandSource::~TiffBandSource()
-{
-    TIFFClose(tiff_);
-}
+TiffBandSource::~TiffBandSource() = default;
 
 std::uint64_t TiffBandSource::bandBytes() const
 {
-    const std::uint64_t band = std::uint64_t{bandRows_} * ((std::uint64_t{width_} * bpp_ + 31) / 32 * 4);
-    const std::uint64_t buffer = tileBuffer_ ? static_cast<std::uint64_t>(TIFFTileSize64(tiff_))
-                                             : static_cast<std::uint64_t>(TIFFStripSize64(tiff_));
-    return band + buffer;
+    const std::uint64_t band = std::uint64_t{bandRows_} * FreeImage_GetPitch(layout_.get());
+    return band + blockBytes_ * rows_.planes();
 }
 
-Bitmap TiffBandSource::allocateBand(std::uint32_t rows) const
+Bitmap TiffBandSource::allocate(std::uint32_t rows) const
 {
-    Bitmap band(FreeImage_Allocate(static_cast<int>(width_), static_cast<int>(rows), static_cast<int>(bpp_)));
-    if (!band) {
-        return band;
+    Bitmap bitmap(FreeImage_AllocateT(rows_.type, static_cast<int>(width_), static_cast<int>(rows),
+                                      static_cast<int>(rows_.bpp), FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK,
+                                      FI_RGBA_BLUE_MASK));
+    if (bitmap) {
+        copyPalette(layout_, bitmap.get());
     }
-    if (!palette_.empty()) {
-        std::copy(palette_.begin(), palette_.end(), FreeImage_GetPalette(band.get()));
-    }
-    FreeImage_SetDotsPerMeterX(band.get(), dotsPerMeterX_);
-    FreeImage_SetDotsPerMeterY(band.get(), dotsPerMeterY_);
-    if (!profile_.empty()) {
-        // FreeImage only reads the profile it is given.
-        FreeImage_CreateICCProfile(band.get(), const_cast<BYTE*>(profile_.data()), static_cast<long>(profile_.size()));
-    }
-    return band;
+    return bitmap;
 }
 
 Bitmap TiffBandSource::readBand(int band)
@@ -160,58 +131,158 @@ Bitmap TiffBandSource::readBand(int band)
     }
     const std::uint32_t first = static_cast<std::uint32_t>(band) * bandRows_;
     const std::uint32_t rows = std::min(bandRows_, height_ - first);
-    Bitmap bitmap = allocateBand(rows);
-    if (!bitmap) {
+    Bitmap bitmap = allocate(rows);
+    if (!bitmap || !readRows(first, rows, bitmap.get(), rows - 1)) {
         return {};
     }
-    const bool read = tileBuffer_ ? readTileRows(first, rows, bitmap.get()) : readStripRows(first, rows, bitmap.get());
-    if (!read) {
-        return {};
+    FreeImage_SetDotsPerMeterX(bitmap.get(), FreeImage_GetDotsPerMeterX(layout_.get()));
+    FreeImage_SetDotsPerMeterY(bitmap.get(), FreeImage_GetDotsPerMeterY(layout_.get()));
+    const FIICCPROFILE* profile = FreeImage_GetICCProfile(layout_.get());
+    if (profile->data != nullptr && profile->size > 0) {
+        FreeImage_CreateICCProfile(bitmap.get(), profile->data, profile->size);
     }
-    swapRedBlue(bitmap.get());
     return bitmap;
 }
 
-bool TiffBandSource::readStripRows(std::uint32_t first, std::uint32_t rows, FIBITMAP* band)
+// A page's first sub-directory is a smaller copy of it, as editors and scanners write previews: the
+// page carries it as its thumbnail, and writers that keep thumbnails store it again. A preview that
+// cannot be read leaves the page without one.
+void TiffBandSource::attachThumbnail(const QString& path, int index)
 {
+    std::uint16_t count = 0;
+    std::uint64_t* offsets = nullptr;
+    if (TIFFGetField(tiff_, TIFFTAG_SUBIFD, &count, &offsets) == 0 || count == 0 || offsets == nullptr) {
+        return;
+    }
+    std::unique_ptr<TiffFile> file = TiffFile::open(path);
+    if (!file || !file->setPage(index) || TIFFSetSubDirectory(file->handle(), offsets[0]) == 0) {
+        return;
+    }
+    const TiffPageHeader header = readTiffPageHeader(file->handle());
+    if (header.width == 0 || header.height == 0 || !pageSizeAllowed(header.width, header.height)) {
+        return;
+    }
+    const std::unique_ptr<TiffBandSource> preview =
+        openCurrent(std::move(file), header, std::numeric_limits<std::uint64_t>::max());
+    if (preview) {
+        const Bitmap thumbnail = preview->readPage();
+        if (thumbnail) {
+            FreeImage_SetThumbnail(layout_.get(), thumbnail.get());
+        }
+    }
+}
+
+Bitmap TiffBandSource::readPage()
+{
+    Bitmap page = allocate(height_);
+    if (!page) {
+        return {};
+    }
+    for (std::uint32_t first = 0; first < height_; first += bandRows_) {
+        const std::uint32_t rows = std::min(bandRows_, height_ - first);
+        if (!readRows(first, rows, page.get(), height_ - 1 - first)) {
+            return {};
+        }
+    }
+    attachRowPageMetadata(tiff_, page);
+    if (FIBITMAP* thumbnail = FreeImage_GetThumbnail(layout_.get())) {
+        FreeImage_SetThumbnail(page.get(), thumbnail);
+    }
+    return page;
+}
+
+bool TiffBandSource::readRows(std::uint32_t first, std::uint32_t rows, FIBITMAP* target, std::uint32_t firstLine)
+{
+    file_->clearDamage();
+    if (tileLength_ != 0) {
+        return readTileRows(first, rows, target, firstLine);
+    }
+    return byScanline_ ? readScanlines(first, rows, target, firstLine) : readStripRows(first, rows, target, firstLine);
+}
+
+bool TiffBandSource::loadStrip(std::uint32_t strip)
+{
+    if (loadedStrip_ == strip) {
+        return true;
+    }
+    loadedStrip_ = -1;
+    const std::uint32_t rows = std::min(rowsPerStrip_, height_ - strip * rowsPerStrip_);
+    for (int p = 0; p < rows_.planes(); ++p) {
+        if (!readStrile(tiff_, strip + static_cast<std::uint32_t>(p) * stripsPerPlane_,
+                        buffers_[static_cast<std::size_t>(p)].get(), blockBytes_, rows * storedRowBytes_)) {
+            return false;
+        }
+    }
+    loadedStrip_ = strip;
+    return true;
+}
+
+bool TiffBandSource::readStripRows(std::uint32_t first, std::uint32_t rows, FIBITMAP* target, std::uint32_t firstLine)
+{
+    std::array<const std::uint8_t*, maxPlanes> planes{};
+    for (std::uint32_t row = 0; row < rows; ++row) {
+        const std::uint32_t y = first + row;
+        const std::uint32_t strip = y / rowsPerStrip_;
+        if (!loadStrip(strip)) {
+            return false;
+        }
+        const std::uint64_t offset = std::uint64_t{y - strip * rowsPerStrip_} * storedRowBytes_;
+        for (int p = 0; p < rows_.planes(); ++p) {
+            planes[static_cast<std::size_t>(p)] = buffers_[static_cast<std::size_t>(p)].get() + offset;
+        }
+        copyRow(rows_, planes.data(), FreeImage_GetScanLine(target, static_cast<int>(firstLine - row)), width_);
+    }
+    return true;
+}
+
+bool TiffBandSource::readScanlines(std::uint32_t first, std::uint32_t rows, FIBITMAP* target, std::uint32_t firstLine)
+{
+    std::uint8_t* buffer = buffers_[0].get();
+    const std::uint8_t* planes[1] = {buffer};
+    const auto absent = [this](std::uint32_t y) { return strileAbsent(tiff_, y / rowsPerStrip_); };
     // Most codecs cannot skip rows: libtiff decodes a strip from its start up to the wanted row.
     // Bands read bottom-up, or rows skipped within a strip, are reached by decoding the rows
     // before them.
-    if (first != nextRow_) {
+    if (first != nextRow_ && !absent(first)) {
         const std::uint32_t stripStart = first / rowsPerStrip_ * rowsPerStrip_;
-        std::uint32_t row = nextRow_ >= stripStart && nextRow_ < first ? nextRow_ : stripStart;
-        if (row < first && !skippedRow_) {
-            skippedRow_ = std::make_unique<std::uint8_t[]>(rowBytes_);
-        }
-        for (; row < first; ++row) {
-            if (TIFFReadScanline(tiff_, skippedRow_.get(), row, 0) < 0) {
+        for (std::uint32_t y = nextRow_ >= stripStart && nextRow_ < first ? nextRow_ : stripStart; y < first; ++y) {
+            if (TIFFReadScanline(tiff_, buffer, y, 0) < 0 || file_->damaged()) {
                 return false;
             }
         }
     }
     nextRow_ = first + rows;
     for (std::uint32_t row = 0; row < rows; ++row) {
-        // The band's top row is its last scan line.
-        BYTE* line = FreeImage_GetScanLine(band, static_cast<int>(rows - 1 - row));
-        if (TIFFReadScanline(tiff_, line, first + row, 0) < 0) {
+        const std::uint32_t y = first + row;
+        if (absent(y)) {
+            std::memset(buffer, 0, static_cast<std::size_t>(storedRowBytes_));
+        } else if (TIFFReadScanline(tiff_, buffer, y, 0) < 0 || file_->damaged()) {
             return false;
         }
+        copyRow(rows_, planes, FreeImage_GetScanLine(target, static_cast<int>(firstLine - row)), width_);
     }
     return true;
 }
 
-bool TiffBandSource::readTileRows(std::uint32_t first, std::uint32_t rows, FIBITMAP* band)
+bool TiffBandSource::readTileRows(std::uint32_t first, std::uint32_t rows, FIBITMAP* target, std::uint32_t firstLine)
 {
-    const auto tileRowBytes = static_cast<std::size_t>(TIFFTileRowSize64(tiff_));
-    std::size_t offset = 0; // of the tile column in a row of the page
-    for (std::uint32_t x = 0; x < width_; x += tileWidth_, offset += tileRowBytes) {
-        if (TIFFReadTile(tiff_, tileBuffer_.get(), x, first, 0, 0) < 0) {
-            return false;
+    std::array<const std::uint8_t*, maxPlanes> planes{};
+    const std::uint64_t tileRowBytes = rows_.storedRowBytes(tileWidth_);
+    for (std::uint32_t x = 0; x < width_; x += tileWidth_) {
+        for (int p = 0; p < rows_.planes(); ++p) {
+            const std::uint32_t tile = TIFFComputeTile(tiff_, x, first, 0, static_cast<std::uint16_t>(p));
+            if (!readStrile(tiff_, tile, buffers_[static_cast<std::size_t>(p)].get(), blockBytes_, blockBytes_)) {
+                return false;
+            }
         }
-        const std::size_t bytes = std::min(tileRowBytes, rowBytes_ - offset);
+        const std::uint32_t pixels = std::min(tileWidth_, width_ - x);
+        const std::uint64_t targetOffset = std::uint64_t{x} * rows_.bpp / 8;
         for (std::uint32_t row = 0; row < rows; ++row) {
-            BYTE* line = FreeImage_GetScanLine(band, static_cast<int>(rows - 1 - row));
-            std::memcpy(line + offset, tileBuffer_.get() + row * tileRowBytes, bytes);
+            for (int p = 0; p < rows_.planes(); ++p) {
+                planes[static_cast<std::size_t>(p)] = buffers_[static_cast<std::size_t>(p)].get() + row * tileRowBytes;
+            }
+            BYTE* line = FreeImage_GetScanLine(target, static_cast<int>(firstLine - row));
+            copyRow(rows_, planes.data(), line + targetOffset, pixels);
         }
     }
     return true;

@@ -1,68 +1,85 @@
 #pragma once
 
 #include "engine/core/bitmap.h"
+#include "engine/decode/tiff_file.h"
+#include "engine/decode/tiff_row_layout.h"
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-struct tiff;
+struct TiffPageHeader;
 
-// One TIFF page read a band of rows at a time with libtiff, for pages too large to hold whole.
-// Each band is laid out exactly as FreeImage's TIFF loader lays out the same rows of the whole page
-// (its rows bottom-up, blue before red, the loader's palette for 1- and 8-bit grey including
-// min-is-white, its resolution and ICC profile), so stitching the bands gives FreeImage's decoded page byte for
-// byte. It reads what FreeImage reads as plain rows: contiguous 8-bit grey, RGB and RGBA and
-// 1-bit grey, in strips or tiles, either byte order, any codec libtiff has.
+// One TIFF page whose rows are copied into the bitmap (tiff_row_layout.h), read a band of rows at a
+// time for pages too large to hold whole, or all at once for the page held in memory: both read
+// the same strips and tiles the same way, so they agree on every pixel and on every damaged block.
+// Strips or tiles, one plane or separate planes, either byte order, any codec libtiff has; absent
+// blocks of a sparse file read as zeros.
 class TiffBandSource {
   public:
-    // Opens page `index` (0-based) of `path`. `layout` is FreeImage's header-only load of that page
-    // (decodeTiffPage with FIF_LOAD_NOPIXELS): the depth, palette and resolution every band gets.
-    // A band holds whole strips (or one row of tiles) up to about `bandBytes` of rows, at least one
-    // strip; a strip larger than that is read in bands of rows. nullptr when libtiff cannot open
-    // the page or its layout is not one of the above.
-    static std::unique_ptr<TiffBandSource> open(const QString& path, int index, const Bitmap& layout,
+    // Opens page `index` (0-based) of `path`, whose header is `header`. A band holds whole strips
+    // (or one row of tiles) up to about `bandBytes` of rows, at least one strip; a strip larger
+    // than that is read in bands of rows. nullptr when libtiff cannot open the page or its pixels
+    // are not copied as rows.
+    static std::unique_ptr<TiffBandSource> open(const QString& path, int index, const TiffPageHeader& header,
                                                 std::uint64_t bandBytes);
 
     ~TiffBandSource();
     TiffBandSource(const TiffBandSource&) = delete;
     TiffBandSource& operator=(const TiffBandSource&) = delete;
 
+    // The page without pixels: type, depth, palette, resolution, ICC profile, metadata and the
+    // preview of its first sub-directory as its thumbnail.
+    const Bitmap& layout() const { return layout_; }
     std::uint32_t width() const { return width_; }
     std::uint32_t height() const { return height_; }
     // Rows in every band but possibly the last.
     std::uint32_t bandRows() const { return bandRows_; }
     int bandCount() const { return static_cast<int>((height_ + bandRows_ - 1) / bandRows_); }
-    // Bytes one band holds while it is read: the band and libtiff's buffer for it.
+    // Bytes one band holds while it is read: the band and libtiff's buffers for it.
     std::uint64_t bandBytes() const;
 
-    // Band `band` (0 is the top one): its rows in FreeImage's order. Empty when the rows cannot be
-    // read (a truncated or damaged file): unlike FreeImage's loader, which keeps going with
-    // whatever its buffer held, a page is never written from rows that were not read.
+    // Band `band` (0 is the top one): its rows in the bitmap's order (bottom-up), with the page's
+    // palette, resolution and ICC profile. Empty when the rows cannot be read whole (a truncated or
+    // damaged file): a page is never made of rows that were not read.
     Bitmap readBand(int band);
 
-  private:
-    TiffBandSource(tiff* handle, FIBITMAP* layout);
-    bool readStripRows(std::uint32_t first, std::uint32_t rows, FIBITMAP* band);
-    bool readTileRows(std::uint32_t first, std::uint32_t rows, FIBITMAP* band);
-    Bitmap allocateBand(std::uint32_t rows) const;
+    // The whole page with its metadata; empty when any of its rows cannot be read whole.
+    Bitmap readPage();
 
-    tiff* tiff_ = nullptr;
-    unsigned bpp_ = 0;
-    std::vector<RGBQUAD> palette_;
-    std::vector<BYTE> profile_; // the ICC profile FreeImage attaches to the page
-    unsigned dotsPerMeterX_ = 0;
-    unsigned dotsPerMeterY_ = 0;
+  private:
+    TiffBandSource() = default;
+    // The current directory of `file`, without a thumbnail.
+    static std::unique_ptr<TiffBandSource> openCurrent(std::unique_ptr<TiffFile> file, const TiffPageHeader& header,
+                                                       std::uint64_t bandBytes);
+    void attachThumbnail(const QString& path, int index);
+    bool readRows(std::uint32_t first, std::uint32_t rows, FIBITMAP* target, std::uint32_t firstLine);
+    bool readStripRows(std::uint32_t first, std::uint32_t rows, FIBITMAP* target, std::uint32_t firstLine);
+    bool readScanlines(std::uint32_t first, std::uint32_t rows, FIBITMAP* target, std::uint32_t firstLine);
+    bool readTileRows(std::uint32_t first, std::uint32_t rows, FIBITMAP* target, std::uint32_t firstLine);
+    bool loadStrip(std::uint32_t strip);
+    Bitmap allocate(std::uint32_t rows) const;
+
+    static constexpr int maxPlanes = 4;
+
+    std::unique_ptr<TiffFile> file_;
+    TIFF* tiff_ = nullptr;
+    RowLayout rows_;
+    Bitmap layout_;
     std::uint32_t width_ = 0;
     std::uint32_t height_ = 0;
     std::uint32_t bandRows_ = 1;
     std::uint32_t tileWidth_ = 0;
     std::uint32_t tileLength_ = 0;
-    std::size_t rowBytes_ = 0; // bytes of one stored row
+    std::uint64_t storedRowBytes_ = 0; // one stored row of the page, in one plane
+    std::uint64_t blockBytes_ = 0;     // one strip or tile, in one plane
     std::uint32_t rowsPerStrip_ = 0;
-    std::uint32_t nextRow_ = 0; // the row libtiff decodes next without starting its strip again
-    std::unique_ptr<std::uint8_t[]> skippedRow_;
-    std::unique_ptr<std::uint8_t[]> tileBuffer_;
+    std::uint32_t stripsPerPlane_ = 0;
+    bool byScanline_ = false;       // strips larger than a band are read a row at a time
+    std::int64_t loadedStrip_ = -1; // the strip the buffers hold
+    std::uint32_t nextRow_ = 0;     // the row libtiff decodes next without starting its strip again
+    std::array<std::unique_ptr<std::uint8_t[]>, maxPlanes> buffers_;
 };

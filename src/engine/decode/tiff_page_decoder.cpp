@@ -3,9 +3,8 @@
 #include "engine/core/page_limits.h"
 #include "engine/core/page_metadata.h"
 #include "engine/decode/tiff_metadata.h"
+#include "engine/decode/tiff_file.h"
 #include "engine/decode/tiff_raster.h"
-
-#include <QFile>
 
 #include <algorithm>
 
@@ -103,25 +102,27 @@ bool isCmyk(TIFF* tiff)
 
 } // namespace
 
-Bitmap decodeTiffPageWithLibtiff(const QString& path, int index)
+Bitmap decodeTiffPageWithLibtiff(const QString& path, int index, bool keepCmyk)
 {
-    // "m": no memory mapping, so a damaged file is only read where its structures point.
-    const TiffHandle tiff(TIFFOpen(QFile::encodeName(path).constData(), "rm"));
-    if (!tiff || index < 0 || TIFFSetDirectory(tiff.get(), static_cast<tdir_t>(index)) == 0) {
+    const std::unique_ptr<TiffFile> file = TiffFile::open(path);
+    if (!file || !file->setPage(index)) {
         return {};
     }
+    TIFF* tiff = file->handle();
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width);
-    TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
     if (!pageSizeAllowed(width, height)) {
         return {};
     }
     Bitmap page =
-        canUnpackSamples(tiff.get()) ? unpackSamples(tiff.get(), width, height) : decodeRgba(tiff.get(), width, height);
-    if (page) {
-        // A CMYK profile does not describe the RGB the inks were turned into.
-        attachTiffMetadata(tiff.get(), page, !isCmyk(tiff.get()));
+        canUnpackSamples(tiff) ? unpackSamples(tiff, width, height, !keepCmyk) : decodeRgba(tiff, width, height);
+    // Whatever libtiff reported while the pixels were read means some of them were not.
+    if (!page || file->damaged()) {
+        return {};
     }
+    // A CMYK profile does not describe the RGB the inks were turned into.
+    attachTiffMetadata(tiff, page, !isCmyk(tiff));
     return page;
 }

@@ -9,11 +9,6 @@
 
 // What the two libtiff decode paths share: the open file and the bitmap they fill.
 
-struct TiffCloser {
-    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
-};
-using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
-
 enum class PagePixels {
     Grey,   // 8-bit grey palette
     Rgb,    // 24 bits
@@ -71,10 +66,11 @@ inline std::uint16_t unpremultiply16(std::uint32_t colour, std::uint32_t alpha)
 using ByteBuffer = std::unique_ptr<std::uint8_t[]>;
 ByteBuffer allocateBuffer(std::uint64_t bytes);
 
-// Decodes the current directory sample by sample (grey, RGB and CMYK pages with unsigned integer
-// samples of 1 to 16 or 32 bits); false when the page is not such a page or cannot be decoded.
+// Decodes the current directory sample by sample (grey, palette, RGB and CMYK pages with unsigned
+// integer samples of 1 to 16 or 32 bits); false when the page is not such a page or cannot be
+// decoded. CMYK goes through the page's own profile when `throughProfile` and it has one.
 // Grey and RGB pages of 16 bits per sample keep them (16-bit grey, 48- or 64-bit RGB, grey with
 // alpha as RGBA), so they reach the steps as FreeImage's own decode of such a page does; every
 // other page comes back at 8 bits per sample.
 bool canUnpackSamples(TIFF* tiff);
-Bitmap unpackSamples(TIFF* tiff, std::uint32_t width, std::uint32_t height);
+Bitmap unpackSamples(TIFF* tiff, std::uint32_t width, std::uint32_t height, bool throughProfile);

@@ -1,6 +1,7 @@
 #include "engine/decode/tiff_raster.h"
 
 #include "engine/decode/cmyk_profile.h"
+#include "engine/decode/tiff_file.h"
 
 #include <algorithm>
 #include <array>
@@ -22,6 +23,8 @@ struct SampleLayout {
     bool associatedAlpha = false;    // colours premultiplied by alpha
     bool separate = false;           // one plane per sample
     std::uint32_t maxValue = 255;
+    // Palette pages: the colour map at 8 bits per channel, red, green and blue of each index.
+    std::vector<std::array<std::uint8_t, 3>> colourMap;
 
     int planes() const { return separate ? samples : 1; }
     // Bytes of `pixels` pixels of one row in one buffer (each row starts on a byte boundary).
@@ -33,6 +36,7 @@ int colourSamplesOf(TIFF* tiff, std::uint16_t photometric)
     switch (photometric) {
     case PHOTOMETRIC_MINISBLACK:
     case PHOTOMETRIC_MINISWHITE:
+    case PHOTOMETRIC_PALETTE:
         return 1;
     case PHOTOMETRIC_RGB:
         return 3;
@@ -44,6 +48,31 @@ int colourSamplesOf(TIFF* tiff, std::uint16_t photometric)
     default:
         return 0;
     }
+}
+
+// Maps whose entries all fit 8 bits were written by programs that put 8-bit values in; the others
+// are scaled down, as libtiff's RGBA reading does.
+bool readColourMap(TIFF* tiff, SampleLayout& layout)
+{
+    std::uint16_t* red = nullptr;
+    std::uint16_t* green = nullptr;
+    std::uint16_t* blue = nullptr;
+    if (layout.bits > 8 || TIFFGetField(tiff, TIFFTAG_COLORMAP, &red, &green, &blue) == 0 || red == nullptr) {
+        return false;
+    }
+    const std::size_t count = std::size_t{1} << layout.bits;
+    bool sixteenBits = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        sixteenBits = sixteenBits || red[i] > 255 || green[i] > 255 || blue[i] > 255;
+    }
+    const auto level = [sixteenBits](std::uint16_t value) {
+        return static_cast<std::uint8_t>(sixteenBits ? value >> 8 : value);
+    };
+    layout.colourMap.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        layout.colourMap[i] = {level(red[i]), level(green[i]), level(blue[i])};
+    }
+    return true;
 }
 
 bool readLayout(TIFF* tiff, SampleLayout& layout)
@@ -66,6 +95,9 @@ bool readLayout(TIFF* tiff, SampleLayout& layout)
         return false;
     }
     if (layout.bits == 0 || (layout.bits > 16 && layout.bits != 32)) {
+        return false;
+    }
+    if (layout.photometric == PHOTOMETRIC_PALETTE && !readColourMap(tiff, layout)) {
         return false;
     }
     layout.colourSamples = static_cast<std::uint16_t>(colourSamples);
@@ -126,6 +158,10 @@ Levels levelsOf(const SampleLayout& layout, const std::array<std::uint32_t, maxS
     for (std::size_t i = 0; i < layout.samples; ++i) {
         level[i] = toLevel(samples[i], layout.maxValue);
     }
+    if (!layout.colourMap.empty()) {
+        // The index, not its level: the colour map says the colour.
+        level[0] = static_cast<std::uint8_t>(samples[0]);
+    }
     return level;
 }
 
@@ -136,6 +172,9 @@ Rgba8 colourOf(const SampleLayout& layout, const Levels& level, const std::uint8
     Rgba8 colour;
     if (rgb != nullptr) {
         colour = {rgb[0], rgb[1], rgb[2], 255};
+    } else if (!layout.colourMap.empty()) {
+        const std::array<std::uint8_t, 3>& entry = layout.colourMap[level[0]];
+        colour = {entry[0], entry[1], entry[2], 255};
     } else if (layout.colourSamples == 1) {
         const std::uint8_t grey = layout.photometric == PHOTOMETRIC_MINISWHITE ? 255 - level[0] : level[0];
         colour = {grey, grey, grey, 255};
@@ -179,7 +218,7 @@ std::uint32_t sampleAt(const SampleLayout& layout, const SampleBlock& block, std
 // through the profile.
 bool keepsSixteenBits(const SampleLayout& layout)
 {
-    return layout.bits == 16 && layout.colourSamples != 4;
+    return layout.bits == 16 && layout.colourSamples != 4 && layout.colourMap.empty();
 }
 
 Rgba16 colour16Of(const SampleLayout& layout, const std::array<std::uint32_t, maxSamples>& samples)
@@ -266,7 +305,7 @@ PagePixels pixelsFor(const SampleLayout& layout)
     if (layout.alphaIndex >= 0) {
         return PagePixels::Rgba;
     }
-    return layout.colourSamples == 1 ? PagePixels::Grey : PagePixels::Rgb;
+    return layout.colourSamples == 1 && layout.colourMap.empty() ? PagePixels::Grey : PagePixels::Rgb;
 }
 
 // Every plane's buffer for blocks of `bytes` bytes; false when memory is short.
@@ -305,8 +344,7 @@ bool unpackStrips(TIFF* tiff, const SampleLayout& layout, PageCanvas& canvas, st
         for (int p = 0; p < layout.planes(); ++p) {
             const auto index = static_cast<std::uint32_t>(static_cast<std::uint64_t>(p) * stripsPerPlane + strip);
             std::uint8_t* buffer = buffers[static_cast<std::size_t>(p)].get();
-            const tmsize_t read = TIFFReadEncodedStrip(tiff, index, buffer, static_cast<tmsize_t>(stripBytes));
-            if (read < 0 || static_cast<std::uint64_t>(read) < block.rowBytes * block.rows) {
+            if (!readStrile(tiff, index, buffer, stripBytes, block.rowBytes * block.rows)) {
                 return false;
             }
             block.planes[static_cast<std::size_t>(p)] = buffer;
@@ -341,8 +379,7 @@ bool unpackTiles(TIFF* tiff, const SampleLayout& layout, PageCanvas& canvas, std
             for (int p = 0; p < layout.planes(); ++p) {
                 const std::uint32_t tile = TIFFComputeTile(tiff, block.x0, block.y0, 0, static_cast<std::uint16_t>(p));
                 std::uint8_t* buffer = buffers[static_cast<std::size_t>(p)].get();
-                const tmsize_t read = TIFFReadEncodedTile(tiff, tile, buffer, static_cast<tmsize_t>(tileBytes));
-                if (read < 0 || static_cast<std::uint64_t>(read) < tileBytes) {
+                if (!readStrile(tiff, tile, buffer, tileBytes, tileBytes)) {
                     return false;
                 }
                 block.planes[static_cast<std::size_t>(p)] = buffer;
@@ -361,7 +398,7 @@ bool canUnpackSamples(TIFF* tiff)
     return readLayout(tiff, layout);
 }
 
-Bitmap unpackSamples(TIFF* tiff, std::uint32_t width, std::uint32_t height)
+Bitmap unpackSamples(TIFF* tiff, std::uint32_t width, std::uint32_t height, bool throughProfile)
 {
     SampleLayout layout;
     if (!readLayout(tiff, layout)) {
@@ -372,7 +409,7 @@ Bitmap unpackSamples(TIFF* tiff, std::uint32_t width, std::uint32_t height)
         return {};
     }
     const std::unique_ptr<CmykProfileTransform> profile =
-        layout.colourSamples == 4 ? std::make_unique<CmykProfileTransform>(tiff) : nullptr;
+        layout.colourSamples == 4 && throughProfile ? std::make_unique<CmykProfileTransform>(tiff) : nullptr;
     const bool unpacked = TIFFIsTiled(tiff) != 0 ? unpackTiles(tiff, layout, canvas, width, height, profile.get())
                                                  : unpackStrips(tiff, layout, canvas, width, height, profile.get());
     return unpacked ? canvas.take() : Bitmap{};

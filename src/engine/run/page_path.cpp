@@ -23,7 +23,7 @@ constexpr std::uint64_t reverseReadBytes = std::uint64_t{16} << 20;
 bool plainLayout(const TiffPageHeader& header)
 {
     if (header.separatePlanes || header.cmyk || header.orientation != 1 || header.compression == 6 ||
-        !freeImageDecodesRight(header)) {
+        header.sampleFormat != SAMPLEFORMAT_UINT) {
         return false;
     }
     const bool grey = header.photometric == PHOTOMETRIC_MINISBLACK || header.photometric == PHOTOMETRIC_MINISWHITE;
@@ -31,7 +31,8 @@ bool plainLayout(const TiffPageHeader& header)
         return header.samplesPerPixel == 1 && (header.bitsPerSample == 1 || header.bitsPerSample == 8);
     }
     return header.photometric == PHOTOMETRIC_RGB && header.bitsPerSample == 8 &&
-           (header.samplesPerPixel == 3 || (header.samplesPerPixel == 4 && header.extraSamples == 1));
+           (header.samplesPerPixel == 3 ||
+            (header.samplesPerPixel == 4 && header.alphaSample == EXTRASAMPLE_UNASSALPHA));
 }
 
 bool rotates(const TransformSettings& t)

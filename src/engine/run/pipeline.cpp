@@ -16,6 +16,8 @@
 #include "engine/write/image_writer.h"
 #include "engine/write/temp_file_claims.h"
 
+#include <QStringList>
+
 #include <cerrno>
 #include <optional>
 
@@ -193,12 +195,12 @@ bool keepsCmykPages(const JobState& job)
 
 namespace {
 
-// Whether page `index` goes the streamed path (page_path.h): only pages FreeImage would decode
-// page by page, whose header libtiff read and whose size is within the limit.
+// Whether page `index` goes the streamed path (page_path.h): only pages whose header libtiff read
+// and whose size is within the limit.
 bool streamsPage(const InputDocument& document, int index, const RunContext& context)
 {
     const TiffPageHeader* header = document.header(index);
-    return document.decodesPageByPage() && header != nullptr && header->width > 0 && header->height > 0 &&
+    return header != nullptr && header->width > 0 && header->height > 0 &&
            pageSizeAllowed(header->width, header->height) &&
            choosePagePath(*header, context.settings, context.job) == PagePath::Streamed;
 }
@@ -223,6 +225,7 @@ bool processCurrentFile(RunContext& context)
     // One failed page fails the file, whichever page comes after it: the run then removes the
     // pages written before it, so a file is written whole or not at all.
     bool failed = false;
+    QStringList damagedPages; // every damaged page is named, not only the last
     // The file is abandoned (when the run says so) only at a gate, never inside a write: a page
     // either is saved whole or leaves nothing, and the pages saved before it stay.
     const auto abandoned = [&context] {
@@ -239,7 +242,7 @@ bool processCurrentFile(RunContext& context)
         const PagePlacement placement{.index = index, .numbered = numbered};
         std::optional<EncodedPage> streamed;
         if (streamsPage(document, index, context)) {
-            streamed = encodeStreamedPage(index, placement, context);
+            streamed = encodeStreamedPage(index, *document.header(index), placement, context);
         }
         if (!streamed) {
             LoadedPage page = document.loadPage(index);
@@ -260,12 +263,21 @@ bool processCurrentFile(RunContext& context)
         if (encoded.failure) {
             failed = true;
             context.failure = encoded.failure;
+            if (encoded.failure.kind == FileFailureKind::Damaged) {
+                damagedPages << encoded.failure.detail;
+            }
         } else {
             saved = true;
             if (context.onSaved) {
                 context.onSaved(encoded.outputPath);
             }
         }
+    }
+    // A file with a damaged page names them all, whichever page came last.
+    if (!damagedPages.isEmpty()) {
+        damagedPages.removeAll(QString());
+        context.failure = {FileFailureKind::Damaged, damagedPages.join(QStringLiteral(", "))};
+        return false;
     }
     if (!saved && !failed) {
         context.failure = {FileFailureKind::NoPages};

@@ -4,7 +4,6 @@
 #include "engine/core/page_header.h"
 #include "engine/core/page_metadata.h"
 #include "engine/decode/tiff_band_source.h"
-#include "engine/decode/tiff_page_reader.h"
 #include "engine/formats/format_catalogue.h"
 #include "engine/steps/bit_depth.h"
 #include "engine/steps/colour.h"
@@ -252,16 +251,16 @@ FileFailure writeStreamed(BandPump& pump, const Bitmap& header, EncodedPage& enc
 
 } // namespace
 
-std::optional<EncodedPage> encodeStreamedPage(int index, const PagePlacement& placement, RunContext& context)
+std::optional<EncodedPage> encodeStreamedPage(int index, const TiffPageHeader& stored, const PagePlacement& placement,
+                                              RunContext& context)
 {
     JobState& job = context.job;
     const QString inputPath = job.file.inputPath;
-    const Bitmap layout = decodeTiffPage(inputPath, index, FIF_LOAD_NOPIXELS);
-    std::unique_ptr<TiffBandSource> source =
-        layout ? TiffBandSource::open(inputPath, index, layout, job.run.streamBandBytes) : nullptr;
+    std::unique_ptr<TiffBandSource> source = TiffBandSource::open(inputPath, index, stored, job.run.streamBandBytes);
     if (!source) {
         return std::nullopt;
     }
+    const Bitmap& layout = source->layout();
     const std::optional<RowResize> resize =
         rowResizeFor(static_cast<int>(source->width()), static_cast<int>(source->height()), context.settings);
     PageBands bands(*source, layout, resize, context.settings.transform.doImageFlipVertical != 0);

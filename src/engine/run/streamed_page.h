@@ -13,6 +13,7 @@
 // the same page, byte for byte.
 //
 // nullopt when the page turns out not to stream after all, before anything was named or written:
-// FreeImage cannot read its header, its rows are not laid out plainly, or the row writer declines
-// its metadata. The caller then converts it in memory.
-std::optional<EncodedPage> encodeStreamedPage(int index, const PagePlacement& placement, RunContext& context);
+// its rows are not copied as stored (tiff_band_source.h), or the row writer declines its metadata.
+// The caller then converts it in memory. `stored` is the page's header as the input document read it.
+std::optional<EncodedPage> encodeStreamedPage(int index, const TiffPageHeader& stored, const PagePlacement& placement,
+                                              RunContext& context);

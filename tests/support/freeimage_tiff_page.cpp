@@ -1,4 +1,4 @@
-#include "engine/decode/tiff_page_reader.h"
+#include "support/freeimage_tiff_page.h"
 
 #include "engine/core/freeimage_file.h"
 
