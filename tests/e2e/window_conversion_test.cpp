@@ -62,10 +62,12 @@ TEST(WindowConversion, LeavesStandardErrorEmpty)
     sandbox.makeFolder(QStringLiteral("photos"));
     const fixtures::TiffVariant photo{
         .name = QStringLiteral("photo"), .photometric = PHOTOMETRIC_RGB, .bitsPerSample = 8, .colourSamples = 3};
+    fixtures::TiffExtras cameraTags;
+    cameraTags.cameraTagsInPage = true;
     QStringList pictures;
     for (int i = 0; i < 4; ++i) {
         pictures << sandbox.path(QStringLiteral("photos/p%1.tif").arg(i));
-        ASSERT_TRUE(fixtures::writeTiffVariant(pictures.last(), photo, 24, 16, {.cameraTagsInPage = true}));
+        ASSERT_TRUE(fixtures::writeTiffVariant(pictures.last(), photo, 24, 16, cameraTags));
     }
     const std::unique_ptr<e2e::RunningTessaline> window = sandbox.start({});
     ASSERT_TRUE(e2e::waitForEntry(sandbox.runtimeFolder() + u'/' + programTitle() + QStringLiteral(".socket")));

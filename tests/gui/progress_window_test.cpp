@@ -305,9 +305,9 @@ class ProgressWindowTest : public QObject {
         window = std::make_unique<ProgressWindow>(std::move(setup), nullptr);
         QTimer::singleShot(0, window.get(), [&] {
             // Both workers have a file in hand.
-            QTest::qWaitFor([&] { return window->progress().snapshot().processedCount >= 2; }, patience);
+            (void)QTest::qWaitFor([&] { return window->progress().snapshot().processedCount >= 2; }, patience);
             window->close();
-            QTest::qWaitFor([&] { return window->okButton()->isEnabled(); }, patience);
+            (void)QTest::qWaitFor([&] { return window->okButton()->isEnabled(); }, patience);
             window->okButton()->click();
         });
         conversion.run(*window);

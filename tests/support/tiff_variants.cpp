@@ -154,7 +154,9 @@ void setLayoutTags(TIFF* tiff, const TiffVariant& variant, int width, int height
     if (variant.alpha) {
         extra.push_back(variant.alphaKind);
     }
-    extra.resize(extra.size() + variant.otherSamples, EXTRASAMPLE_UNSPECIFIED);
+    for (int other = 0; other < variant.otherSamples; ++other) {
+        extra.push_back(EXTRASAMPLE_UNSPECIFIED);
+    }
     if (!extra.empty()) {
         TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, static_cast<std::uint16_t>(extra.size()), extra.data());
     }

@@ -188,10 +188,9 @@ SourceSamples sourceSamplesOf(FIBITMAP* page)
 
 SourceSamples sourceSamplesOf(const TiffPageHeader& header)
 {
-    // The layouts FreeImage decodes into 16-bit pixel types; libtiff's reading of the others
-    // gives 8 bits per sample.
-    if (header.bitsPerSample != 16 || header.cmyk || header.separatePlanes || header.compression == 6 ||
-        !freeImageDecodesRight(header)) {
+    // The layouts the reader decodes into 16-bit pixel types; it reads the others at 8 bits per
+    // sample.
+    if (header.bitsPerSample != 16 || header.cmyk || header.separatePlanes || header.compression == 6) {
         return SourceSamples::Standard;
     }
     if (header.photometric == PHOTOMETRIC_MINISBLACK && header.samplesPerPixel == 1) {
