@@ -40,9 +40,45 @@ unsigned highestIndexUsed(FIBITMAP* dib)
     return highest;
 }
 
+bool writeWholeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile target(path);
+    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        return false;
+    }
+    const bool written = target.write(bytes) == bytes.size();
+    target.close();
+    return written && target.error() == QFileDevice::NoError;
+}
+
+// Walks an RLE8 stream and sets the pad byte that ends every literal run of odd length to 0.
+void clearRle8Padding(char* data, quint32 size)
+{
+    quint32 at = 0;
+    while (at + 1 < size) {
+        const auto count = static_cast<unsigned char>(data[at]);
+        const auto code = static_cast<unsigned char>(data[at + 1]);
+        at += 2;
+        if (count != 0 || code < 2) {
+            continue; // a repeated byte, an end of line or the end of the bitmap
+        }
+        if (code == 2) {
+            at += 2; // a move: two offsets follow
+            continue;
+        }
+        at += code; // `code` literal bytes, padded to an even length
+        if ((code & 1) != 0) {
+            if (at < size) {
+                data[at] = 0;
+            }
+            ++at;
+        }
+    }
+}
+
 } // namespace
 
-bool writeExactColourBmp(const Bitmap& image, const QString& path, int saveFlags)
+bool writeColourBmp(const Bitmap& image, const QString& path, int saveFlags, bool exactColourTable)
 {
     if (!image || FreeImage_GetImageType(image.get()) != FIT_BITMAP || image.bpp() != 8 || image.width() == 0 ||
         FreeImage_GetPalette(image.get()) == nullptr) {
@@ -65,6 +101,14 @@ bool writeExactColourBmp(const Bitmap& image, const QString& path, int saveFlags
         return false;
     }
     const quint32 pixelBytes = encodedSize - encodedDataOffset;
+    const bool rle = (saveFlags & BMP_SAVE_RLE) != 0;
+    if (!exactColourTable) {
+        QByteArray file(reinterpret_cast<const char*>(encoded), static_cast<qsizetype>(encodedSize));
+        if (rle) {
+            clearRle8Padding(file.data() + encodedDataOffset, pixelBytes);
+        }
+        return writeWholeFile(path, file);
+    }
     const quint32 count = highestIndexUsed(image.get()) + 1;
     const quint32 dataOffset = kFileHeaderSize + kInfoHeaderSize + 4 * count;
     const quint32 fileSize = dataOffset + pixelBytes;
@@ -83,12 +127,8 @@ bool writeExactColourBmp(const Bitmap& image, const QString& path, int saveFlags
     writeU32(out + kFileHeaderSize + 36, count);
     std::memcpy(out + kFileHeaderSize + kInfoHeaderSize, FreeImage_GetPalette(image.get()), 4 * count);
     std::memcpy(out + dataOffset, encoded + encodedDataOffset, pixelBytes);
-
-    QFile target(path);
-    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        return false;
+    if (rle) {
+        clearRle8Padding(out + dataOffset, pixelBytes);
     }
-    const bool written = target.write(file) == file.size();
-    target.close();
-    return written && target.error() == QFileDevice::NoError;
+    return writeWholeFile(path, file);
 }

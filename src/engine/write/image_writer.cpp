@@ -77,9 +77,12 @@ SaveStatus writeWithFormatWriter(const Bitmap& image, const QString& path, const
         return SaveStatus::Failed;
     }
     bool saved = false;
+    const bool exactColourTable =
+        format.exactColourTable != nullptr && settingInteger(settings, *format.exactColourTable) == 1;
+    // An RLE-compressed BMP goes through the writer that settles the encoder's unset pad bytes.
     if (format.exactColourTable != nullptr && effectiveTargetBpp(job) == 8 &&
-        settingInteger(settings, *format.exactColourTable) == 1) {
-        saved = writeExactColourBmp(image, path, job.run.saveFlags);
+        (exactColourTable || (job.run.saveFlags & BMP_SAVE_RLE) != 0)) {
+        saved = writeColourBmp(image, path, job.run.saveFlags, exactColourTable);
     } else if (format.writer == OutputWriter::JpegXr) {
         saved = writeJxr(image, path);
     } else if (format.writer == OutputWriter::Jpeg2000) {
