@@ -160,28 +160,6 @@ std::optional<RowLayout> integerLayout(TIFF* tiff, const TiffPageHeader& header,
     return std::nullopt;
 }
 
-// Pages read as rows have always had 300 dpi when they say nothing, and a resolution without a
-// unit in inches; the tags the page has then set it as they say (attachTiffMetadata).
-void presetResolution(TIFF* tiff, const Bitmap& page)
-{
-    float x = 300;
-    float y = 300;
-    std::uint16_t unit = RESUNIT_INCH;
-    TIFFGetField(tiff, TIFFTAG_RESOLUTIONUNIT, &unit);
-    TIFFGetField(tiff, TIFFTAG_XRESOLUTION, &x);
-    TIFFGetField(tiff, TIFFTAG_YRESOLUTION, &y);
-    if (unit == RESUNIT_NONE && x > 0 && y > 0) {
-        unit = RESUNIT_INCH;
-    }
-    const double perMetre = unit == RESUNIT_INCH ? 1 / 0.0254 : unit == RESUNIT_CENTIMETER ? 100.0 : 0.0;
-    const double xDots = x * perMetre + 0.5;
-    const double yDots = y * perMetre + 0.5;
-    if (perMetre > 0 && xDots >= 0 && yDots >= 0 && xDots < 4e9 && yDots < 4e9) {
-        FreeImage_SetDotsPerMeterX(page.get(), static_cast<unsigned>(xDots));
-        FreeImage_SetDotsPerMeterY(page.get(), static_cast<unsigned>(yDots));
-    }
-}
-
 float halfToFloat(std::uint16_t half)
 {
     const int exponent = (half >> 10) & 0x1F;
@@ -299,6 +277,6 @@ void copyRow(const RowLayout& layout, const std::uint8_t* const* planes, std::ui
 
 void attachRowPageMetadata(TIFF* tiff, const Bitmap& page)
 {
-    presetResolution(tiff, page);
+    // The resolution too: 300 dpi when the page says nothing, as pages read as rows always had.
     attachTiffMetadata(tiff, page, true);
 }
