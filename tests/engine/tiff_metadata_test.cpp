@@ -132,9 +132,10 @@ class TiffMetadataTest : public ::testing::Test {
 };
 
 // FreeImage's own TIFF loader on the same little-endian files is the reference for every model,
-// the resolution and the profile. It is not asked for the profile of a page with an EXIF
-// directory (it reads that profile from freed memory), nor for big-endian files (it byte-swaps
-// an IPTC block past its end): those must give what their little-endian twins give.
+// the resolution and the profile. It is not run on a page with a profile beside an EXIF directory
+// (it copies that profile from freed memory, which the sanitizer pass reports), nor on big-endian
+// files (it byte-swaps an IPTC block past its end): those must give what their little-endian twins
+// give, and their models are each compared on the fixtures that carry them without the other.
 TEST_F(TiffMetadataTest, GivesTheModelsFreeImageGives)
 {
     std::map<QString, std::vector<Tag>> littleTags;
@@ -153,14 +154,15 @@ TEST_F(TiffMetadataTest, GivesTheModelsFreeImageGives)
             continue;
         }
         littleTags[fixture.name] = tags;
+        if (fixture.parts.icc && fixture.parts.exif) {
+            continue;
+        }
         const Bitmap theirs(FreeImage_Load(FIF_TIFF, QFile::encodeName(path).constData(), 0));
         ASSERT_TRUE(theirs);
         EXPECT_EQ(withoutRationalValues(tags), withoutRationalValues(tagsOf(theirs.get())));
         EXPECT_EQ(FreeImage_GetDotsPerMeterX(ours.page.get()), FreeImage_GetDotsPerMeterX(theirs.get()));
         EXPECT_EQ(FreeImage_GetDotsPerMeterY(ours.page.get()), FreeImage_GetDotsPerMeterY(theirs.get()));
-        if (!fixture.parts.exif) {
-            EXPECT_EQ(profileOf(ours.page.get()), profileOf(theirs.get()));
-        }
+        EXPECT_EQ(profileOf(ours.page.get()), profileOf(theirs.get()));
     }
 }
 
