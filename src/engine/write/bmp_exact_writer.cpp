@@ -1,6 +1,6 @@
 #include "engine/write/bmp_exact_writer.h"
 
-#include <QFile>
+#include "engine/write/whole_file.h"
 
 #include <algorithm>
 #include <cstring>
@@ -38,17 +38,6 @@ unsigned highestIndexUsed(FIBITMAP* dib)
         highest = std::max(highest, *std::max_element(line, line + width));
     }
     return highest;
-}
-
-bool writeWholeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile target(path);
-    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        return false;
-    }
-    const bool written = target.write(bytes) == bytes.size();
-    target.close();
-    return written && target.error() == QFileDevice::NoError;
 }
 
 // Walks an RLE8 stream and sets the pad byte that ends every literal run of odd length to 0.

@@ -1,6 +1,6 @@
 #include "engine/write/ico_writer.h"
 
-#include <QFile>
+#include "engine/write/whole_file.h"
 
 namespace {
 
@@ -129,11 +129,5 @@ bool writeIcon(const Bitmap& image, const QString& path)
         out.append(mask);
     }
 
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        return false;
-    }
-    const bool written = file.write(out) == out.size();
-    file.close();
-    return written && file.error() == QFileDevice::NoError;
+    return writeWholeFile(path, out);
 }
