@@ -56,6 +56,10 @@ TiffPageHeader readTiffPageHeader(TIFF* tiff)
     TIFFGetFieldDefaulted(tiff, TIFFTAG_INKSET, &inkSet);
     if (TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric) != 0) {
         header.photometric = photometric;
+    } else {
+        // A page without the tag (scientific float pages often leave it out) is read as libtiff's
+        // RGBA reader reads it: three samples or more are RGB, fewer are grey.
+        header.photometric = samplesPerPixel >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
     }
     header.cmyk = header.photometric == PHOTOMETRIC_SEPARATED && inkSet == INKSET_CMYK && samplesPerPixel >= 4;
     std::uint32_t profileSize = 0;

@@ -19,7 +19,7 @@ struct TiffPageHeader {
     int bitsPerSample = 1;
     int samplesPerPixel = 1;
     int sampleFormat = 1;              // SampleFormat: 1 unsigned, 2 signed, 3 floating point
-    int photometric = -1;              // PhotometricInterpretation, -1 when absent
+    int photometric = -1;              // PhotometricInterpretation (assumed when absent), -1 unread
     int orientation = 1;               // Orientation, 1 (top-left) to 8
     bool colourProfileAndExif = false; // an ICC profile and an EXIF directory
     bool colourProfile = false;        // an ICC profile
