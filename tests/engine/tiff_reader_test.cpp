@@ -19,6 +19,7 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -359,6 +360,37 @@ TEST_P(NewLayouts, DecodeAsTheirSamplesSay)
 
 INSTANTIATE_TEST_SUITE_P(Layouts, NewLayouts, testing::ValuesIn(newCases()),
                          [](const testing::TestParamInfo<NewCase>& info) { return std::string(info.param.name); });
+
+// Scientific float pages often leave out PhotometricInterpretation: read as libtiff's RGBA reader
+// reads them, grey below three samples and RGB from three, never refused as damaged.
+TEST(TiffReader, PageWithoutPhotometricReadsAsItsSamplesSay)
+{
+    const struct {
+        TiffVariant variant;
+        FREE_IMAGE_TYPE type;
+        Expectation pixel;
+    } cases[] = {{floatGreyPage, FIT_FLOAT, floatGrey}, {floatRgbPage, FIT_RGBF, floatColour}};
+    QTemporaryDir dir;
+    for (const auto& test : cases) {
+        const QString path = dir.filePath(QStringLiteral("page.tif"));
+        ASSERT_TRUE(fixtures::writeTiffVariant(path, test.variant, pageWidth, pageHeight));
+        {
+            const std::unique_ptr<TIFF, decltype(&TIFFClose)> tiff(TIFFOpen(QFile::encodeName(path).constData(), "r+"),
+                                                                   &TIFFClose);
+            ASSERT_TRUE(tiff);
+            ASSERT_EQ(TIFFUnsetField(tiff.get(), TIFFTAG_PHOTOMETRIC), 1);
+            ASSERT_EQ(TIFFRewriteDirectory(tiff.get()), 1);
+        }
+        LoadedPage page = InputDocument(path).loadPage(0);
+        ASSERT_EQ(page.status, PageStatus::Loaded) << test.type;
+        ASSERT_EQ(FreeImage_GetImageType(page.image.get()), test.type);
+        for (int y = 0; y < pageHeight; ++y) {
+            for (int x = 0; x < pageWidth; ++x) {
+                ASSERT_EQ(test.pixel(test.variant, page.image.get(), x, y), "") << "pixel " << x << ", " << y;
+            }
+        }
+    }
+}
 
 // --- sparse files -------------------------------------------------------------------------------
 
