@@ -184,13 +184,10 @@ void PreviewWindow::placeBesideMainWindow()
         return;
     }
     // Not shown yet, this window has no frame to measure: the main window's stands in for it.
-    const QRect room = screen->availableGeometry();
-    const QSize frame = main.size() - mainWindow_.size();
-    const QRect placed = placeBeside(main, room, size(), minimumSizeHint().width(), frame);
+    const QRect placed = placeBeside(main, screen->availableGeometry(), size(), minimumSizeHint().width(),
+                                     main.size() - mainWindow_.size());
     resize(placed.size());
-    // The layout's minimum may hold the window wider than asked: it is placed by the width it took,
-    // so it never reaches past the screen's edge.
-    move(placeBeside(main, room, size(), width(), frame).topLeft());
+    move(placed.topLeft());
 }
 
 void PreviewWindow::showEvent(QShowEvent* event)
