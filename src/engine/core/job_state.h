@@ -47,6 +47,9 @@ struct RunFields {
     // The rows a streamed band holds, in bytes: enough that the steps and the writer work on long
     // runs of pixels, few enough that several huge pages convert side by side.
     std::uint64_t streamBandBytes = std::uint64_t{4} << 20;
+    // Threads one page may take beside its worker: the cores the run's workers leave free (one huge
+    // file on a machine of many cores), for reading ahead and for encoders that split their work.
+    std::int32_t spareThreads = 0;
 };
 
 // The working record of the input list and of a conversion run: the folders and format the user

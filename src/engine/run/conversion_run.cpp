@@ -314,6 +314,11 @@ int defaultWorkerCount()
     return std::max(1, QThread::idealThreadCount());
 }
 
+int spareThreadsBeside(int workers)
+{
+    return std::max(0, defaultWorkerCount() - workers);
+}
+
 void conversionWorker(RunContext& context, const InputFileList& files, RunProgress& progress, int workerCount,
                       std::uint64_t memoryBudget)
 {
@@ -326,7 +331,9 @@ void conversionWorker(RunContext& context, const InputFileList& files, RunProgre
     const int workers = std::clamp(workerCount, 1, std::clamp(static_cast<int>(files.size()), 1, maxWorkerCount));
     const bool concurrent = workers > 1;
     // Every worker's copy is taken before the first one starts: finished files change context.job.
-    std::vector<JobState> jobs(static_cast<std::size_t>(workers), context.job);
+    JobState workerJob = context.job;
+    workerJob.run.spareThreads = spareThreadsBeside(workers);
+    std::vector<JobState> jobs(static_cast<std::size_t>(workers), workerJob);
     std::vector<std::thread> helpers;
     for (int i = 1; i < workers; ++i) {
         helpers.emplace_back([&run, &jobs, i, concurrent] { convertFiles(run, std::move(jobs[i]), concurrent); });

@@ -46,6 +46,8 @@ void conversionWorker(RunContext& context, const InputFileList& files, RunProgre
 
 // One worker per core.
 int defaultWorkerCount();
+// The cores a run of `workers` workers leaves free, shared out to the pages it converts.
+int spareThreadsBeside(int workers);
 
 // More workers than this only cost memory (each holds one decoded page).
 inline constexpr int maxWorkerCount = 64;
