@@ -141,6 +141,21 @@ TEST(FailedFile, PermissionDeniedIsNamed)
     EXPECT_EQ(run.errLines(), QStringList{"Error: " + input + ": permission denied"});
 }
 
+// A mask that stays inside the output folder can still be led out of it by a file's name: an
+// input named "...tif" makes %filename% "..". The file fails and nothing is written anywhere.
+TEST(OutputNamesStayInTheOutputFolder, AFileNameCannotClimbOut)
+{
+    Sandbox box;
+    const QString input = box.writeTiff(QStringLiteral("in/...tif"));
+    box.makeFolder(QStringLiteral("out"));
+    const RunResult run = box.run({"-q", "-i", input, "-o", "out", "-c", "png", "--filename-mask=%filename%/x.%ext%"});
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_EQ(run.errLines(), QStringList{"Error: " + input + ": output name " + box.path(QStringLiteral("out")) +
+                                          "/../x.png would leave the output folder"});
+    EXPECT_FALSE(QFileInfo::exists(box.path(QStringLiteral("x.png"))));
+    EXPECT_TRUE(box.filesBelow(QStringLiteral("out")).isEmpty());
+}
+
 // Typing mistakes keep the run going as before, each named once on standard error.
 TEST(TypingMistakes, EachGetsAWarningLine)
 {

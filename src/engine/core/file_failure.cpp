@@ -57,6 +57,8 @@ QString describeFailure(const FileFailure& failure)
         return QStringLiteral("output name already used by %1").arg(detail);
     case FileFailureKind::WouldOverwriteInput:
         return QStringLiteral("would overwrite an input file (%1)").arg(detail);
+    case FileFailureKind::OutputLeavesFolder:
+        return QStringLiteral("output name %1 would leave the output folder").arg(detail);
     case FileFailureKind::Abandoned:
         return QStringLiteral("stopped before it was finished");
     }

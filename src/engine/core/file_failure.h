@@ -23,6 +23,7 @@ enum class FileFailureKind {
     RenameFailed,        // the finished temporary file could not take the output name
     OutputNameUsed,      // an earlier file of the run wrote this name (detail: that input)
     WouldOverwriteInput, // the output name is an input file of the run (detail: the output)
+    OutputLeavesFolder,  // the output name climbs out of the output folder (detail: the output)
     Abandoned,           // the run was stopped while the file was in hand
 };
 

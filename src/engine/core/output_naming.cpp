@@ -111,11 +111,16 @@ QString filenameMaskEscape(const QString& mask)
         return QStringLiteral("the mask %1 begins with \"/\": names made from it would leave the output folder")
             .arg(mask);
     }
-    if (name.split(QLatin1Char('/')).contains(QStringLiteral(".."))) {
+    if (climbsOutOfFolder(name)) {
         return QStringLiteral("the mask %1 has a \"..\" component: names made from it would leave the output folder")
             .arg(mask);
     }
     return {};
+}
+
+bool climbsOutOfFolder(const QString& relativePath)
+{
+    return relativePath.split(QLatin1Char('/')).contains(QStringLiteral(".."));
 }
 
 bool usesRunCounters(const QString& text)

@@ -19,6 +19,10 @@ QString outputFilePath(const Settings& settings, const JobState& job);
 // value holds a "/"). Empty when they stay inside it.
 QString filenameMaskEscape(const QString& mask);
 
+// Whether a name made below a folder leaves it through a ".." component. A mask that passed
+// filenameMaskEscape still can: an input named "...tif" gives %filename% the value "..".
+bool climbsOutOfFolder(const QString& relativePath);
+
 // Whether a mask or watermark text names the run counters %n% or %rnd% (in any letter case),
 // whose values depend on how many earlier files were converted.
 bool usesRunCounters(const QString& text);

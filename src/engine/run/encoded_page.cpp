@@ -25,6 +25,9 @@ void nameEncodedPage(EncodedPage& encoded, const PagePlacement& placement, RunCo
     encoded.outputPath = placement.numbered
                              ? numberedOutputPath(job.file.outputPath, job.outputKey, placement.index + 1)
                              : job.file.outputPath;
+    if (!encoded.failure && climbsOutOfFolder(encoded.outputPath.mid(job.outputFolder.size()))) {
+        encoded.failure = {FileFailureKind::OutputLeavesFolder, encoded.outputPath};
+    }
 }
 
 QString encodeBesidePath(const EncodedPage& encoded, const PagePlacement& placement)

@@ -36,7 +36,8 @@ struct EncodedPage {
 void describePage(JobState& job, int width, int height);
 
 // Names the page: its output name (which fills context.job.file.outputPath and may wait for the
-// run's counters), numbered when the placement says so.
+// run's counters), numbered when the placement says so. A name that would climb out of the output
+// folder fails the page (encoded.failure) before anything is written.
 void nameEncodedPage(EncodedPage& encoded, const PagePlacement& placement, RunContext& context);
 
 // The name the page's temporary file is created beside: its output name, or the same file name in

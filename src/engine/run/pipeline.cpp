@@ -174,7 +174,7 @@ EncodedPage encodePage(LoadedPage page, const PagePlacement& placement, RunConte
     }
     nameEncodedPage(encoded, placement, context);
     // A page that could not be decoded or processed is a failed save: nothing is written.
-    if (image.empty()) {
+    if (image.empty() || encoded.failure) {
         return encoded;
     }
     encoded.width = static_cast<int>(image.width());
