@@ -178,7 +178,7 @@ std::vector<MalformedTiff> malformedTiffs()
     }
 
     constexpr std::uint16_t imageWidth = 256, imageLength = 257, compression = 259, stripOffsets = 273,
-                            rowsPerStrip = 278, stripByteCounts = 279;
+                            samplesPerPixel = 277, rowsPerStrip = 278, stripByteCounts = 279;
     add(QStringLiteral("strip-count-zero"), withTag(rgb, stripByteCounts, 0));
     add(QStringLiteral("strip-count-absurd"), withTag(rgb, stripByteCounts, 0x7FFFFFF0U));
     add(QStringLiteral("strip-offset-absurd"), withTag(rgb, stripOffsets, 0xFFFFFF00U));
@@ -187,6 +187,10 @@ std::vector<MalformedTiff> malformedTiffs()
     add(QStringLiteral("width-zero"), withTag(rgb, imageWidth, 0));
     add(QStringLiteral("height-zero"), withTag(rgb, imageLength, 0));
     add(QStringLiteral("dimensions-absurd"), withTag(withTag(rgb, imageWidth, 100000), imageLength, 100000));
+    // A Deflate page whose rows hold 65535 pixels of 65535 samples: one strip would decode to over
+    // 100 GiB.
+    add(QStringLiteral("samples-per-pixel-absurd"),
+        withTag(withTag(withTag(grey, samplesPerPixel, 65535), imageWidth, 65535), compression, 8));
     add(QStringLiteral("dimensions-huge"), withTag(withTag(rgb, imageWidth, 0xFFFFFFFFU), imageLength, 0xFFFFFFFFU));
     add(QStringLiteral("ifd-loop"), withIfdLoop(rgb));
     add(QStringLiteral("old-jpeg-without-stream"), withTag(rgb, compression, 6));

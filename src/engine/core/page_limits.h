@@ -9,6 +9,12 @@
 // memory estimate all hold pages to it.
 inline constexpr std::uint64_t kMaxPagePixels = std::uint64_t{1} << 30;
 
+// A strip or tile is read into one buffer, by libtiff and by us. A header that makes one larger
+// than this (thousands of samples per pixel, tiles far wider than the page) is refused before
+// anything is allocated: the largest page allowed, stored as one strip of 16-bit samples per
+// plane, needs 2 GiB.
+inline constexpr std::uint64_t kMaxBlockBytes = std::uint64_t{2} << 30;
+
 // True when width x height stays within kMaxPagePixels (and neither side is 0).
 constexpr bool pageSizeAllowed(std::uint64_t width, std::uint64_t height)
 {

@@ -3,21 +3,13 @@
 #include "engine/core/page_limits.h"
 #include "engine/core/page_metadata.h"
 #include "engine/decode/tiff_page_header.h"
+#include "engine/decode/tiff_raster.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <new>
 
 namespace {
-
-std::unique_ptr<std::uint8_t[]> allocateBytes(std::uint64_t bytes)
-{
-    if (bytes == 0 || bytes > static_cast<std::uint64_t>(PTRDIFF_MAX)) {
-        return nullptr;
-    }
-    return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)]());
-}
 
 void copyPalette(const Bitmap& from, FIBITMAP* to)
 {
@@ -93,7 +85,7 @@ std::unique_ptr<TiffBandSource> TiffBandSource::openCurrent(std::unique_ptr<Tiff
         }
     }
     for (int p = 0; p < layout.planes(); ++p) {
-        source->buffers_[static_cast<std::size_t>(p)] = allocateBytes(source->blockBytes_);
+        source->buffers_[static_cast<std::size_t>(p)] = allocateBuffer(source->blockBytes_);
         if (!source->buffers_[static_cast<std::size_t>(p)]) {
             return nullptr;
         }

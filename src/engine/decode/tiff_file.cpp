@@ -1,5 +1,7 @@
 #include "engine/decode/tiff_file.h"
 
+#include "engine/core/page_limits.h"
+
 #include <QFile>
 
 #include <array>
@@ -43,6 +45,9 @@ std::unique_ptr<TiffFile> TiffFile::open(const QString& path)
     }
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), &TiffFile::onError, file.get());
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), &TiffFile::onWarning, file.get());
+    // libtiff sizes its strip buffers from the header: a forged one must not make it allocate
+    // more than we would ourselves.
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), static_cast<tmsize_t>(kMaxBlockBytes));
     // "m": no memory mapping, so a huge or damaged file is only read where its structures point.
     file->tiff_ = TIFFOpenExt(QFile::encodeName(path).constData(), "rm", options.get());
     if (file->tiff_ == nullptr) {

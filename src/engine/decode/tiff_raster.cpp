@@ -1,5 +1,7 @@
 #include "engine/decode/tiff_raster.h"
 
+#include "engine/core/page_limits.h"
+
 #include <new>
 
 PageCanvas::PageCanvas(std::uint32_t width, std::uint32_t height, PagePixels pixels) : pixels_(pixels)
@@ -75,7 +77,7 @@ void PageCanvas::put16(std::uint32_t x, std::uint32_t y, const Rgba16& colour)
 
 ByteBuffer allocateBuffer(std::uint64_t bytes)
 {
-    if (bytes == 0 || bytes > static_cast<std::uint64_t>(PTRDIFF_MAX)) {
+    if (bytes == 0 || bytes > kMaxBlockBytes) {
         return {};
     }
     return ByteBuffer(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)]);

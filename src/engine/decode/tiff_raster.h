@@ -62,7 +62,8 @@ inline std::uint16_t unpremultiply16(std::uint32_t colour, std::uint32_t alpha)
     return unpremultiplied<std::uint16_t, 65535U>(colour, alpha);
 }
 
-// A buffer for one strip or tile row; empty instead of throwing when memory is short.
+// A buffer for one strip, tile or band as stored; empty instead of throwing when memory is short
+// and when it would be larger than kMaxBlockBytes.
 using ByteBuffer = std::unique_ptr<std::uint8_t[]>;
 ByteBuffer allocateBuffer(std::uint64_t bytes);
 
