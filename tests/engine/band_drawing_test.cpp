@@ -5,10 +5,10 @@
 #include "engine/steps/draw/handover.h"
 #include "engine/steps/frame.h"
 #include "engine/steps/watermark.h"
+#include "support/drawing_fixtures.h"
 #include "support/gui_app.h"
 #include "support/tiff_fixtures.h"
 
-#include <QImage>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -26,19 +26,6 @@ using fixtures::PageKind;
 constexpr int pageWidth = 61;
 constexpr int pageHeight = 47;
 
-// A picture with a gradient and a transparent corner, larger than the page in both directions.
-QString writePicture(const QString& path)
-{
-    QImage image(90, 70, QImage::Format_ARGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const int alpha = x < 20 && y < 15 ? 0 : 60 + (x * 3 + y) % 196;
-            image.setPixel(x, y, qRgba(x * 255 / 89, y * 255 / 69, (x * y) % 256, alpha));
-        }
-    }
-    return image.save(path, "PNG") ? path : QString();
-}
-
 struct DrawingCase {
     const char* name;
     std::function<void(Settings&)> apply;
@@ -50,19 +37,6 @@ void PrintTo(const DrawingCase& c, std::ostream* out)
     *out << c.name;
 }
 
-void frameWidths(Settings& s, int left, int right, int top, int bottom)
-{
-    s.frame.doFrame = 1;
-    s.frame.solidLeft = left;
-    s.frame.solidRight = right;
-    s.frame.solidTop = top;
-    s.frame.solidBottom = bottom;
-    s.frame.solidLeftColor = "FF0000";
-    s.frame.solidRightColor = "00FF00";
-    s.frame.solidTopColor = "0000FF";
-    s.frame.solidBottomColor = "FFFF00";
-}
-
 void textMark(Settings& s, const char* text)
 {
     s.watermark.doWatermark = 1;
@@ -71,9 +45,11 @@ void textMark(Settings& s, const char* text)
     s.watermark.fontSize = 11;
 }
 
-QString& picturePath()
+// The picture watermark, larger than the page both ways.
+const QString& picturePath()
 {
-    static QString path;
+    static const QTemporaryDir folder;
+    static const QString path = fixtures::writeMarkPicture(folder.filePath(QStringLiteral("mark.png")));
     return path;
 }
 
@@ -84,17 +60,17 @@ void pictureMark(Settings& s)
 }
 
 const DrawingCase drawingCases[] = {
-    {"frame_four_colours", [](Settings& s) { frameWidths(s, 3, 9, 5, 11); }},
+    {"frame_four_colours", [](Settings& s) { fixtures::useFrame(s, 3, 9, 5, 11); }},
     // The bands overlap each other, and the diagonals cross the middle of the page.
     {"frame_translucent_overlapping",
      [](Settings& s) {
-         frameWidths(s, 40, 30, 20, 35);
+         fixtures::useFrame(s, 40, 30, 20, 35);
          s.frame.solidOpacity = 100;
      }},
     // Unchecked widths: none on the left, negative on the right, far beyond the page at the top.
     {"frame_unchecked_widths",
      [](Settings& s) {
-         frameWidths(s, 0, -4, 1000000000, 2);
+         fixtures::useFrame(s, 0, -4, 1000000000, 2);
          s.frame.solidOpacity = 200;
      }},
     {"text_antialiased_two_lines",
@@ -107,7 +83,7 @@ const DrawingCase drawingCases[] = {
      }},
     {"text_plain_turned_inside_frame",
      [](Settings& s) {
-         frameWidths(s, 6, 4, 8, 3);
+         fixtures::useFrame(s, 6, 4, 8, 3);
          textMark(s, "Turned");
          s.watermark.textOpacity = 170;
          s.watermark.backOpacity = 60;
@@ -117,7 +93,7 @@ const DrawingCase drawingCases[] = {
      }},
     {"picture_greyscale_framed",
      [](Settings& s) {
-         frameWidths(s, 2, 2, 2, 2);
+         fixtures::useFrame(s, 2, 2, 2, 2);
          pictureMark(s);
          s.watermark.imageGreyscale = 1;
          s.watermark.imageOpacity = 180;
@@ -149,22 +125,8 @@ const std::array bandHeights{1, 4, 13, pageHeight};
 
 class BandDrawingTest : public ::testing::TestWithParam<DrawingCase> {
   protected:
-    static void SetUpTestSuite()
-    {
-        testsupport::ensureGuiApplication();
-        folder = new QTemporaryDir;
-        picturePath() = writePicture(folder->filePath(QStringLiteral("mark.png")));
-    }
-    static void TearDownTestSuite()
-    {
-        delete folder;
-        folder = nullptr;
-    }
-
-    static QTemporaryDir* folder;
+    static void SetUpTestSuite() { testsupport::ensureGuiApplication(); }
 };
-
-QTemporaryDir* BandDrawingTest::folder = nullptr;
 
 // Row y (from the top) of a bitmap.
 const BYTE* rowOf(const Bitmap& bitmap, unsigned y)
@@ -245,7 +207,7 @@ TEST_P(FrameByParts, IsThePagePaintedOnOneCanvas)
     constexpr int h = 203;
     Settings settings;
     resetToDefaults(settings, true);
-    frameWidths(settings, left, right, top, bottom);
+    fixtures::useFrame(settings, left, right, top, bottom);
     settings.frame.solidOpacity = 150;
     const Bitmap page = fixtures::makePage(PageKind::Rgb24, w, h);
     const Bitmap framed = drawFrame(Bitmap(FreeImage_Clone(page.get())), w, h, settings);

@@ -10,6 +10,7 @@
 #include "engine/steps/watermark.h"
 #include "engine/write/row_writer_dispatch.h"
 #include "support/console_run.h"
+#include "support/drawing_fixtures.h"
 #include "support/freeimage_tiff_page.h"
 #include "support/gui_app.h"
 #include "support/tiff_fixtures.h"
@@ -17,7 +18,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QImage>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -184,34 +184,12 @@ void halve(Settings& s)
     s.transform.imageHeightUnit = 1;
 }
 
-// A picture watermark larger than the test pages, with a gradient and a transparent corner.
+// A picture watermark larger than the test pages.
 const QString& markPicture()
 {
     static const QTemporaryDir folder;
-    static const QString path = [] {
-        QImage image(90, 70, QImage::Format_ARGB32);
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                const int alpha = x < 20 && y < 15 ? 0 : 60 + (x * 3 + y) % 196;
-                image.setPixel(x, y, qRgba(x * 255 / 89, y * 255 / 69, (x * y) % 256, alpha));
-            }
-        }
-        const QString file = folder.filePath(QStringLiteral("mark.png"));
-        return image.save(file, "PNG") ? file : QString();
-    }();
+    static const QString path = fixtures::writeMarkPicture(folder.filePath(QStringLiteral("mark.png")));
     return path;
-}
-
-void frame(Settings& s, int left, int right, int top, int bottom)
-{
-    s.frame.doFrame = 1;
-    s.frame.solidLeft = left;
-    s.frame.solidRight = right;
-    s.frame.solidTop = top;
-    s.frame.solidBottom = bottom;
-    s.frame.solidLeftColor = "FF0000";
-    s.frame.solidTopColor = "00FF00";
-    s.frame.solidBottomColor = "2040FF";
 }
 
 struct Chain {
@@ -269,13 +247,13 @@ const Chain chains[] = {
      }},
     {"frame",
      [](Settings& s) {
-         frame(s, 4, 9, 6, 11);
+         fixtures::useFrame(s, 4, 9, 6, 11);
          s.frame.solidOpacity = 180;
      }},
     // Bands that overlap on a small page, over flipped and corrected colours.
     {"wide_frame_flipped_colours",
      [](Settings& s) {
-         frame(s, 30, 20, 25, 17);
+         fixtures::useFrame(s, 30, 20, 25, 17);
          s.transform.doImageFlipHorizontal = 1;
          s.transform.doImageFlipVertical = 1;
          s.adjustment.doImageColorCorrection = 1;
@@ -306,7 +284,7 @@ const Chain chains[] = {
     {"halved_framed_grey_picture",
      [](Settings& s) {
          halve(s);
-         frame(s, 3, 2, 4, 1);
+         fixtures::useFrame(s, 3, 2, 4, 1);
          s.watermark.doWatermark = 2;
          s.watermark.image = markPicture();
          s.watermark.imageGreyscale = 1;
@@ -834,7 +812,7 @@ TEST_F(StreamedRun, BudgetCountsTheFrameAndTheRenderedWatermark)
     header.height = 15000;
     useFormat(QStringLiteral("jpg"));
     const std::uint64_t plain = fileMemoryEstimate(std::span(&header, 1), settings, job);
-    frame(settings, 40, 40, 40, 40);
+    fixtures::useFrame(settings, 40, 40, 40, 40);
     const std::uint64_t framed = fileMemoryEstimate(std::span(&header, 1), settings, job);
     settings.watermark.doWatermark = 2;
     settings.watermark.image = markPicture();
