@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times one huge RGB page (LZW) with a frame and a watermark to JPEG (quality 95, no chroma
 # subsampling) by two Tessaline executables, one after the other: a text watermark and a turned
-# picture watermark, each under a frame. Prints a markdown table of wall time, peak resident memory
+# picture watermark, each under a frame; and by AFTER without either, for what the drawing adds. Prints a markdown table of wall time, peak resident memory
 # and output size (from /usr/bin/time -v), and whether the two outputs are the same bytes.
 #
 #   bench/drawing.sh BEFORE AFTER [WIDTH HEIGHT]
@@ -68,6 +68,11 @@ echo "One ${width} x ${height} RGB page (LZW) to JPEG q95 with a frame and a wat
 echo
 echo "| watermark | build | wall s | peak RSS MiB | output MiB | status |"
 echo "|---|---|---:|---:|---:|---|"
+# The same page without frame or watermark by AFTER: what the drawing adds.
+read -r wall rss size status <<<"$(measure "$work/out-plain" "$after" -i "$work/page.tif" -o "$work/out-plain" \
+  -c jpg --jpg-quality=95 --jpg-chroma=none --threads=1 -q)"
+echo "| none | after | $wall | $rss | $size | $status |"
+rm -rf "$work/out-plain"
 for mark in text picture; do
   # The option values hold no spaces; "_" stands for one in the text and the font name.
   read -r -a mark_args <<<"${marks[$mark]}"
