@@ -88,6 +88,16 @@ def conversion_cases(picture):
         ("png-pages-last", ["-c", "png", "--tiff-frame-loading=last", "--no-subfolders"]),
         ("bmp-8", ["-c", "bmp", "--bmp-bpp=8"]),
         ("gif-strip", ["-c", "gif", "--strip-metadata"]),
+        ("frame-mark-tiff", ["-c", "tiff", "--fr-solid-left=31", "--fr-solid-right=0", "--fr-solid-top=7",
+                             "--fr-solid-bottom=45", "--fr-solid-left-color=FF8000",
+                             "--fr-solid-top-color=00FF80", "--fr-solid-opacity=128", f"--wm-image={picture}",
+                             "--wm-image-position=BOTTOMCENTER", "--wm-image-y-offset=3"]),
+        ("frame-48-tiff", ["-c", "tiff", "--tiff-bpp=48", "--fr-solid-left=9", "--fr-solid-top=4",
+                           "--fr-solid-right=17", "--fr-solid-bottom=2", "--fr-solid-opacity=140"]),
+        ("frame-wide-mark-png", ["-c", "png", "--fr-solid-left=5000", "--fr-solid-top=3",
+                                 "--fr-solid-bottom-color=2040FF", "--wm-text=Wide %filename%%eol%two",
+                                 "--wm-font=Liberation Sans", "--wm-font-size=40", "--wm-text-rotation=15",
+                                 "--wm-text-position=MIDDLELEFT", "--wm-back-opacity=200"]),
     ]
     return cases
 

@@ -7,9 +7,12 @@
 #include "engine/run/page_path.h"
 #include "engine/run/pipeline.h"
 #include "engine/run/streamed_page.h"
+#include "engine/steps/watermark.h"
 #include "engine/write/row_writer_dispatch.h"
 #include "support/console_run.h"
+#include "support/drawing_fixtures.h"
 #include "support/freeimage_tiff_page.h"
+#include "support/gui_app.h"
 #include "support/tiff_fixtures.h"
 #include "support/tiff_variants.h"
 
@@ -181,6 +184,14 @@ void halve(Settings& s)
     s.transform.imageHeightUnit = 1;
 }
 
+// A picture watermark larger than the test pages.
+const QString& markPicture()
+{
+    static const QTemporaryDir folder;
+    static const QString path = fixtures::writeMarkPicture(folder.filePath(QStringLiteral("mark.png")));
+    return path;
+}
+
 struct Chain {
     const char* name;
     std::function<void(Settings&)> apply;
@@ -234,6 +245,52 @@ const Chain chains[] = {
          s.adjustment.doImageThreshold = 1;
          s.adjustment.imageThreshold = 128;
      }},
+    {"frame",
+     [](Settings& s) {
+         fixtures::useFrame(s, 4, 9, 6, 11);
+         s.frame.solidOpacity = 180;
+     }},
+    // Bands that overlap on a small page, over flipped and corrected colours.
+    {"wide_frame_flipped_colours",
+     [](Settings& s) {
+         fixtures::useFrame(s, 30, 20, 25, 17);
+         s.transform.doImageFlipHorizontal = 1;
+         s.transform.doImageFlipVertical = 1;
+         s.adjustment.doImageColorCorrection = 1;
+         s.adjustment.imageContrast = 30;
+     }},
+    // Two lines, turned, crossing several bands.
+    {"text_watermark",
+     [](Settings& s) {
+         s.watermark.doWatermark = 1;
+         s.watermark.text = QStringLiteral("Mark %filename%%eol%two");
+         s.watermark.font = QStringLiteral("Liberation Sans");
+         s.watermark.fontSize = 9;
+         s.watermark.textAntialiasing = 1;
+         s.watermark.backOpacity = 140;
+         s.watermark.textPosition = 7;
+         s.watermark.textRotation = 20;
+     }},
+    // Larger than the page: turned, cut to the page and placed at the top right.
+    {"picture_watermark_larger_than_the_page",
+     [](Settings& s) {
+         s.watermark.doWatermark = 2;
+         s.watermark.image = markPicture();
+         s.watermark.imageOpacity = 200;
+         s.watermark.imagePosition = 2;
+         s.watermark.imageRotation = 200;
+     }},
+    // The frame and the watermark placed on the resized page, the watermark inside the frame.
+    {"halved_framed_grey_picture",
+     [](Settings& s) {
+         halve(s);
+         fixtures::useFrame(s, 3, 2, 4, 1);
+         s.watermark.doWatermark = 2;
+         s.watermark.image = markPicture();
+         s.watermark.imageGreyscale = 1;
+         s.watermark.imageBoundary = 1;
+         s.watermark.imagePosition = 4;
+     }},
 };
 
 struct Writer {
@@ -268,6 +325,8 @@ using StreamCase = std::tuple<Page, Writer>;
 // A console run prepared for one writer, streaming in bands as small as the page allows.
 class StreamedRun : public ConsoleRun {
   protected:
+    static void SetUpTestSuite() { testsupport::ensureGuiApplication(); }
+
     void prepare(const Writer& writer)
     {
         settings.output.tiffCompression = writer.tiffCompression;
@@ -282,6 +341,9 @@ class StreamedRun : public ConsoleRun {
     {
         job.file.inputPath = input;
         RunContext context{settings, job};
+        const WatermarkAssetsResult watermark = loadWatermarkAssets(settings);
+        ASSERT_EQ(watermark.problem, WatermarkProblem::None);
+        context.watermark = &watermark.assets;
         job.run.streamAbove = 0;
         std::optional<EncodedPage> streamed =
             encodeStreamedPage(0, readTiffPageHeaders(job.file.inputPath).at(0), PagePlacement{}, context);
@@ -649,8 +711,17 @@ const ChoiceCase choiceCases[] = {
          s.transform.imageHeight = 1000000;
      }},
     {"icon_size_cap", "ico", PagePath::InMemory},
-    {"frame", "tiff", PagePath::InMemory, {}, [](Settings& s) { s.frame.doFrame = 1; }},
-    {"watermark", "tiff", PagePath::InMemory, {}, [](Settings& s) { s.watermark.doWatermark = 1; }},
+    {"frame", "tiff", PagePath::Streamed, {}, [](Settings& s) { s.frame.doFrame = 1; }, {}, true},
+    {"watermark", "jpg", PagePath::Streamed, {}, [](Settings& s) { s.watermark.doWatermark = 2; }, {}, true},
+    // The automatic depth looks for colour in the whole drawn page before it keeps a grey page grey.
+    {"watermarked_grey_page_to_automatic_depth",
+     "jpg",
+     PagePath::InMemory,
+     {},
+     [](Settings& s) { s.watermark.doWatermark = 2; }},
+    // Drawn in colour, the grey page is brought back to the 8 bits of its source with a palette of
+    // its own colours: a step that needs the whole page.
+    {"framed_grey_page_to_its_own_depth", "tiff", PagePath::InMemory, {}, [](Settings& s) { s.frame.doFrame = 1; }},
     {"stripped_profiled_page", "tiff", PagePath::InMemory, [](TiffPageHeader& h) { h.colourProfile = true; },
      [](Settings& s) { s.advanced.stripMetadata = 1; }},
     {"stripped_page_without_profile",
@@ -730,6 +801,29 @@ TEST_F(StreamedRun, BudgetCountsAStreamedPageByWhatItHolds)
 
     job.run.streamAbove = std::numeric_limits<std::uint64_t>::max();
     EXPECT_EQ(fileMemoryEstimate(std::span(&header, 1), settings, job), whole);
+}
+
+// The frame and the watermark keep the page streamed: a band's part of the frame and the rendered
+// watermark are counted, far below the page held whole.
+TEST_F(StreamedRun, BudgetCountsTheFrameAndTheRenderedWatermark)
+{
+    TiffPageHeader header = plainRgbHeader();
+    header.width = 20000;
+    header.height = 15000;
+    useFormat(QStringLiteral("jpg"));
+    const std::uint64_t plain = fileMemoryEstimate(std::span(&header, 1), settings, job);
+    fixtures::useFrame(settings, 40, 40, 40, 40);
+    const std::uint64_t framed = fileMemoryEstimate(std::span(&header, 1), settings, job);
+    settings.watermark.doWatermark = 2;
+    settings.watermark.image = markPicture();
+    settings.watermark.imageRotation = 45;
+    const std::uint64_t marked = fileMemoryEstimate(std::span(&header, 1), settings, job);
+    ASSERT_EQ(choosePagePath(header, settings, job), PagePath::Streamed);
+    EXPECT_GT(framed, plain);
+    EXPECT_GT(marked, framed);
+    EXPECT_LT(marked, std::uint64_t{64} << 20);
+    job.run.streamAbove = std::numeric_limits<std::uint64_t>::max();
+    EXPECT_GT(fileMemoryEstimate(std::span(&header, 1), settings, job), std::uint64_t{850} << 20);
 }
 
 // --- failures ---------------------------------------------------------------------------------

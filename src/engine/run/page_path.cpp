@@ -4,6 +4,7 @@
 #include "engine/core/page_limits.h"
 #include "engine/formats/format_catalogue.h"
 #include "engine/run/page_memory.h"
+#include "engine/steps/band_drawing.h"
 #include "engine/steps/bit_depth.h"
 #include "engine/steps/row_resize.h"
 #include "engine/steps/sample_depth.h"
@@ -65,11 +66,11 @@ bool rowLocalSteps(const TiffPageHeader& header, const Settings& settings, const
 {
     const auto width = static_cast<int>(header.width);
     const auto height = static_cast<int>(header.height);
-    // The icon cap, the frame and the watermark need the whole page; so does the sRGB conversion a
-    // profiled page gets when its metadata is stripped.
+    // The icon cap needs the whole page; so does the sRGB conversion a profiled page gets when its
+    // metadata is stripped. The frame and the watermark are drawn band by band (band_drawing.h).
     return !rotates(settings.transform) && resizingOf(header, settings) != Resizing::InMemory &&
-           !outputFormatFor(job.outputKey).beyondSizeCap(width, height) && settings.frame.doFrame == 0 &&
-           settings.watermark.doWatermark == 0 && (settings.advanced.stripMetadata == 0 || !header.colourProfile);
+           !outputFormatFor(job.outputKey).beyondSizeCap(width, height) &&
+           (settings.advanced.stripMetadata == 0 || !header.colourProfile);
 }
 
 bool readsBottomUpCheaply(const TiffPageHeader& header)
@@ -135,6 +136,9 @@ int streamedPageDepth(const TiffPageHeader& header, const Settings& settings, co
     if (a.doImageThreshold != 0) {
         depth = 1;
     }
+    if (settings.frame.doFrame != 0 || settings.watermark.doWatermark != 0) {
+        depth = 24; // drawn on 24-bit pages
+    }
     JobState page = job;
     page.file.sourceBpp = header.bitsPerPixel;
     page.file.sourceSamples = sourceSamplesOf(header);
@@ -197,5 +201,6 @@ std::uint64_t streamedPageMemory(const TiffPageHeader& header, const Settings& s
     const Bitmap probe =
         probeHeader(static_cast<std::uint32_t>(size.width), static_cast<std::uint32_t>(size.height), depth);
     return 2 * band + readBuffer + resizeMemory(header, settings, rows) +
+           bandDrawingMemory(size.width, size.height, settings, rows * size.height / header.height + 1) +
            rowWriterMemory(outputFormatFor(job.outputKey).rowWriter, job.run.saveFlags, probe);
 }

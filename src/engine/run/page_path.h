@@ -16,9 +16,10 @@ enum class PagePath : std::uint8_t { InMemory, Streamed };
 // - FreeImage decodes it right and lays its rows out plainly: contiguous 1- or 8-bit grey (either
 //   polarity), 8-bit RGB or RGBA, stored upright, not CMYK nor old-style JPEG;
 // - every step it goes through works row by row, or on a window of rows like the resize (streamed
-//   unless the page is also flipped vertically): no rotation, icon size cap, frame or watermark,
-//   no sRGB conversion of a profiled page for stripped metadata, and a bit-depth step that
-//   converts pixel by pixel (no palette quantisation, no dithering);
+//   unless the page is also flipped vertically), or knows each band's place in the page like the
+//   frame and the watermark (band_drawing.h): no rotation or icon size cap, no sRGB conversion of
+//   a profiled page for stripped metadata, and a bit-depth step that converts pixel by pixel (no
+//   palette quantisation, no dithering);
 // - a vertical flip (which reads the bands bottom-up) only over strips or tiles of a band's size;
 // - the output format has a row writer that takes the page's final depth and the run's flags.
 // The writer sees the page's metadata only once FreeImage has read its header, and may still
@@ -29,6 +30,6 @@ PagePath choosePagePath(const TiffPageHeader& header, const Settings& settings, 
 // the bit-depth step) are done with them; 0 when the bit-depth step needs the whole page.
 int streamedPageDepth(const TiffPageHeader& header, const Settings& settings, const JobState& job);
 
-// What a streamed page holds at its peak: a band as read, the steps' copies of it, and the row
-// writer's own buffers.
+// What a streamed page holds at its peak: a band as read, the steps' copies of it, the frame's and
+// the watermark's drawing, and the row writer's own buffers.
 std::uint64_t streamedPageMemory(const TiffPageHeader& header, const Settings& settings, const JobState& job);

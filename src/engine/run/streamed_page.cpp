@@ -5,6 +5,7 @@
 #include "engine/core/page_metadata.h"
 #include "engine/decode/tiff_band_source.h"
 #include "engine/formats/format_catalogue.h"
+#include "engine/steps/band_drawing.h"
 #include "engine/steps/bit_depth.h"
 #include "engine/steps/colour.h"
 #include "engine/steps/row_resize.h"
@@ -107,8 +108,8 @@ class PageBands {
 
 // The steps of processPage that work row by row, in its order, on one band. choosePagePath lets
 // only pages through whose other steps do nothing. The vertical flip turns the band over; the
-// bands themselves are read bottom-up for it.
-Bitmap processBand(Bitmap band, const RunContext& context)
+// bands themselves are read bottom-up for it. `drawing` frames and watermarks the bands in turn.
+Bitmap processBand(Bitmap band, const RunContext& context, BandDrawing& drawing)
 {
     const Settings& settings = context.settings;
     band = toEightBitsPerSample(std::move(band));
@@ -116,6 +117,7 @@ Bitmap processBand(Bitmap band, const RunContext& context)
     band = adjustColours(std::move(band), settings);
     band = toGreyscale(std::move(band), settings);
     band = applyThreshold(std::move(band), settings);
+    band = drawing.draw(std::move(band));
     band = convertBitDepth(std::move(band), context.job);
     if (band) {
         // The form the format's writer is given (encodePage's writer does the same with the page).
@@ -165,8 +167,8 @@ Bitmap pageHeaderOf(const Bitmap& firstBand, unsigned width, unsigned height, co
 // The run may abandon the file at the gate between two bands.
 class BandPump {
   public:
-    BandPump(PageBands& bands, Bitmap first, RunContext& context)
-        : bands_(bands), first_(std::move(first)), context_(context)
+    BandPump(PageBands& bands, Bitmap first, RunContext& context, BandDrawing& drawing)
+        : bands_(bands), first_(std::move(first)), context_(context), drawing_(drawing)
     {
     }
 
@@ -193,7 +195,7 @@ class BandPump {
             failure_ = bands_.failure();
             return band;
         }
-        band = processBand(std::move(band), context_);
+        band = processBand(std::move(band), context_, drawing_);
         if (!band) {
             failure_ = {FileFailureKind::ProcessingFailed};
         }
@@ -203,6 +205,7 @@ class BandPump {
     PageBands& bands_;
     Bitmap first_;
     RunContext& context_;
+    BandDrawing& drawing_;
     FileFailure failure_;
 };
 
@@ -276,9 +279,10 @@ std::optional<EncodedPage> encodeStreamedPage(int index, const TiffPageHeader& s
         return FileFailure{FileFailureKind::Damaged, QStringLiteral("page %1").arg(index + 1)};
     };
     EncodedPage encoded;
+    BandDrawing drawing(static_cast<int>(width), static_cast<int>(height), context);
     Bitmap first = bands.next();
     if (first) {
-        first = processBand(std::move(first), context);
+        first = processBand(std::move(first), context, drawing);
         if (!first) {
             encoded.failure = {FileFailureKind::ProcessingFailed};
         }
@@ -303,7 +307,7 @@ std::optional<EncodedPage> encodeStreamedPage(int index, const TiffPageHeader& s
     encoded.width = static_cast<int>(header.width());
     encoded.height = static_cast<int>(header.height());
     encoded.depth = static_cast<int>(header.bpp());
-    BandPump pump(bands, std::move(first), context);
+    BandPump pump(bands, std::move(first), context, drawing);
     encoded.failure = writeStreamed(pump, header, encoded, encodeBesidePath(encoded, placement), context);
     if (encoded.failure.kind == FileFailureKind::Damaged) {
         encoded.failure = damaged();

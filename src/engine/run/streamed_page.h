@@ -8,7 +8,7 @@
 
 // One page on the streamed path (page_path.h chose it): read a band of rows at a time with
 // libtiff, each band through the row steps in the pipeline's order (flips, colour correction,
-// greyscale, threshold, bit depth), then into the output format's row writer, under the same
+// greyscale, threshold, frame, watermark, bit depth), then into the output format's row writer, under the same
 // temporary-file claim, naming and gates as encodePage. Its file is the file encodePage writes for
 // the same page, byte for byte.
 //

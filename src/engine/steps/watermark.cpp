@@ -6,9 +6,11 @@
 #include "engine/steps/draw/handover.h"
 #include "engine/steps/draw/picture.h"
 #include "engine/steps/draw/text.h"
+#include "engine/steps/layer_blend.h"
 #include "engine/steps/sample_depth.h"
 
 #include <QFileInfo>
+#include <QImageReader>
 #include <QStringList>
 
 #include <algorithm>
@@ -215,31 +217,6 @@ Bitmap renderPicture(const WatermarkSettings& watermark)
     return draw::toFreeImage(canvas);
 }
 
-// Composites the watermark onto the page at (x, y). The whole-page layer a plain implementation would
-// paste the watermark into is transparent outside it, and a transparent pixel composites to the page
-// pixel unchanged, so only the covered part of the page is composited; the result is the same
-// without a page-sized allocation. Like a paste into that layer, this is refused (false) unless the
-// watermark lies entirely inside the page.
-bool compositeOnto(Bitmap& page, int pageWidth, int pageHeight, const Bitmap& mark, Position at)
-{
-    const std::int64_t w = mark.width();
-    const std::int64_t h = mark.height();
-    if (static_cast<int>(page.width()) != pageWidth || static_cast<int>(page.height()) != pageHeight || at.x < 0 ||
-        at.y < 0 || at.x + w > pageWidth || at.y + h > pageHeight) {
-        return false;
-    }
-    // Inside the page now, so every value fits an int.
-    const int x = static_cast<int>(at.x);
-    const int y = static_cast<int>(at.y);
-    const Bitmap under(FreeImage_Copy(page.get(), x, y, x + static_cast<int>(w), y + static_cast<int>(h)));
-    if (!under) {
-        return false;
-    }
-    const Bitmap blended(FreeImage_Composite(mark.get(), FALSE, nullptr, under.get()));
-    // An alpha above 255 makes FreeImage copy the pixels; 255 itself would blend and lose a level.
-    return blended && FreeImage_Paste(page.get(), blended.get(), x, y, 256) != FALSE;
-}
-
 } // namespace
 
 std::optional<QFont> loadWatermarkFont(const Settings& settings)
@@ -306,31 +283,19 @@ Bitmap renderWatermark(const Settings& settings, const WatermarkAssets* assets, 
     return {};
 }
 
-Bitmap drawWatermarkWithText(Bitmap image, int width, int height, const Settings& settings,
-                             const WatermarkAssets* assets, const QString& expandedText)
+std::optional<PlacedWatermark> placeWatermark(int width, int height, const Settings& settings,
+                                              const WatermarkAssets* assets, const QString& expandedText)
 {
-    if (settings.watermark.doWatermark == 0 || !image) {
-        return image;
-    }
-    // Drawn at 8 bits per sample; a page that kept its 16-bit samples is widened again at the end.
-    image = toEightBitsPerSample(std::move(image));
-    if (image && image.bpp() != 24) {
-        image = Bitmap(FreeImage_ConvertTo24Bits(image.get()));
-        if (!image) {
-            return image;
-        }
-    }
-
     Bitmap mark = renderWatermark(settings, assets, expandedText);
     if (!mark) {
-        return image;
+        return std::nullopt;
     }
     const Placement placement = placementOf(settings.watermark);
     if (placement.rotation >= 1 && placement.rotation <= 359) {
         // Without a background colour the corners the rotation adds stay transparent.
         mark = Bitmap(FreeImage_Rotate(mark.get(), placement.rotation, nullptr));
         if (!mark) {
-            return image;
+            return std::nullopt;
         }
     }
 
@@ -350,20 +315,139 @@ Bitmap drawWatermarkWithText(Bitmap image, int width, int height, const Settings
         // Nothing is left of a watermark cut to no width or height (FreeImage_Copy would swap a
         // negative rectangle round instead of refusing it).
         if (markWidth <= 0 || markHeight <= 0) {
-            return image;
+            return std::nullopt;
         }
         // Only ever smaller than the watermark here, so the sizes fit an int.
         mark = Bitmap(FreeImage_Copy(mark.get(), 0, 0, static_cast<int>(markWidth), static_cast<int>(markHeight)));
         if (!mark) {
-            return image;
+            return std::nullopt;
         }
     }
 
     Position at = anchorPosition(placement.position, area, markWidth, markHeight, placement.xOffset, placement.yOffset);
     at.x += area.left;
     at.y += area.top;
-    compositeOnto(image, width, height, mark, at);
+    // Like a paste into a page-sized layer, the placement is refused unless the watermark lies
+    // entirely inside the page. Inside it, every value fits an int.
+    if (at.x < 0 || at.y < 0 || at.x + markWidth > width || at.y + markHeight > height) {
+        return std::nullopt;
+    }
+    return PlacedWatermark{std::move(mark), static_cast<int>(at.x), static_cast<int>(at.y)};
+}
+
+Bitmap toWatermarkable(Bitmap image)
+{
+    // Drawn at 8 bits per sample; a page that kept its 16-bit samples is widened again at the end.
+    image = toEightBitsPerSample(std::move(image));
+    if (image && image.bpp() != 24) {
+        image = Bitmap(FreeImage_ConvertTo24Bits(image.get()));
+    }
     return image;
+}
+
+void blendWatermarkRows(Bitmap& rows, int firstRow, int width, const PlacedWatermark& placed)
+{
+    const int markHeight = static_cast<int>(placed.mark.height());
+    const int top = std::max(placed.y, firstRow);
+    const int bottom = static_cast<int>(
+        std::min<std::int64_t>(std::int64_t{placed.y} + markHeight, std::int64_t{firstRow} + rows.height()));
+    if (!rows || static_cast<int>(rows.width()) != width || top >= bottom) {
+        return;
+    }
+    if (top == placed.y && bottom - top == markHeight) {
+        compositeLayerAt(rows, placed.mark, placed.x, top - firstRow);
+        return;
+    }
+    // The watermark's rows that cross these rows; a transparent page-sized layer would composite the
+    // rest of them to the page's pixels unchanged.
+    const Bitmap part(
+        FreeImage_Copy(placed.mark.get(), 0, top - placed.y, static_cast<int>(placed.mark.width()), bottom - placed.y));
+    if (part) {
+        compositeLayerAt(rows, part, placed.x, top - firstRow);
+    }
+}
+
+Bitmap drawWatermarkWithText(Bitmap image, int width, int height, const Settings& settings,
+                             const WatermarkAssets* assets, const QString& expandedText)
+{
+    if (settings.watermark.doWatermark == 0 || !image) {
+        return image;
+    }
+    image = toWatermarkable(std::move(image));
+    if (!image || static_cast<int>(image.width()) != width || static_cast<int>(image.height()) != height) {
+        return image;
+    }
+    if (const std::optional<PlacedWatermark> placed = placeWatermark(width, height, settings, assets, expandedText)) {
+        blendWatermarkRows(image, 0, width, *placed);
+    }
+    return image;
+}
+
+namespace {
+
+// The watermark's size before rotation, told without rendering it: a picture's from its file's
+// header; a text's from its length at a generous cell of twice the font's size in points for every
+// character and line, with room for every placeholder to expand to 64 characters.
+QSize renderedSizeEstimate(const WatermarkSettings& watermark)
+{
+    if (watermark.doWatermark == imageWatermark) {
+        return QImageReader(watermark.image).size();
+    }
+    const QStringList lines = watermark.text.split(QStringLiteral("%eol%"), Qt::KeepEmptyParts, Qt::CaseInsensitive);
+    qsizetype longest = 0;
+    for (const QString& line : lines) {
+        longest = std::max(longest, line.size() + 64 * (line.count(QLatin1Char('%')) / 2));
+    }
+    const std::int64_t cell = 2 * std::clamp<std::int64_t>(watermark.fontSize, 1, maxSide);
+    const std::int64_t padding = 2 * std::clamp<std::int64_t>(watermark.textPadding, 0, maxSide);
+    const std::int64_t leading = std::clamp<std::int64_t>(watermark.fontLeading, 0, maxSide);
+    const std::int64_t width = (longest + 1) * cell + padding;
+    const std::int64_t height = static_cast<std::int64_t>(lines.size()) * (cell + leading) + padding;
+    return {static_cast<int>(std::min(width, maxSide)), static_cast<int>(std::min(height, maxSide))};
+}
+
+} // namespace
+
+std::uint64_t watermarkMemoryEstimate(int width, int height, const Settings& settings, std::uint64_t rows)
+{
+    const WatermarkSettings& watermark = settings.watermark;
+    if (watermark.doWatermark != textWatermark && watermark.doWatermark != imageWatermark) {
+        return 0;
+    }
+    const QSize rendered = renderedSizeEstimate(watermark);
+    if (rendered.isEmpty()) {
+        return 0;
+    }
+    auto w = static_cast<double>(rendered.width());
+    auto h = static_cast<double>(rendered.height());
+    const int angle = placementOf(watermark).rotation;
+    if (angle >= 1 && angle <= 359) {
+        const double radians = angle * 3.14159265358979323846 / 180.0;
+        const double c = std::abs(std::cos(radians));
+        const double s = std::abs(std::sin(radians));
+        const double turnedWidth = w * c + h * s;
+        h = w * s + h * c;
+        w = turnedWidth;
+    }
+    // Rendering holds a canvas and the picture or box it draws, then the FreeImage mark and its turned
+    // copy; the placed mark is cut to the page. Each band then holds the mark's rows that cross it,
+    // the page's pixels under them and their composite.
+    const double renderedBytes = 4.0 * 2 * (static_cast<double>(rendered.width()) * rendered.height() + w * h);
+    const double placedWidth = std::min(w, static_cast<double>(width));
+    const double placedHeight = std::min(h, static_cast<double>(height));
+    const double perBand = std::min(placedHeight, static_cast<double>(rows)) * placedWidth * (4 + 3 + 3);
+    return static_cast<std::uint64_t>(renderedBytes + perBand);
+}
+
+QString watermarkText(const RunContext& context)
+{
+    if (context.settings.watermark.doWatermark != textWatermark) {
+        return {};
+    }
+    if (usesRunCounters(context.settings.watermark.text)) {
+        context.needCounters();
+    }
+    return expandWatermarkText(context.settings, context.job);
 }
 
 Bitmap drawWatermark(Bitmap image, int width, int height, const RunContext& context)
@@ -371,12 +455,6 @@ Bitmap drawWatermark(Bitmap image, int width, int height, const RunContext& cont
     if (context.settings.watermark.doWatermark == 0) {
         return image;
     }
-    QString text;
-    if (context.settings.watermark.doWatermark == textWatermark) {
-        if (usesRunCounters(context.settings.watermark.text)) {
-            context.needCounters();
-        }
-        text = expandWatermarkText(context.settings, context.job);
-    }
-    return drawWatermarkWithText(std::move(image), width, height, context.settings, context.watermark, text);
+    return drawWatermarkWithText(std::move(image), width, height, context.settings, context.watermark,
+                                 watermarkText(context));
 }
