@@ -1,0 +1,336 @@
+#include "engine/decode/page_loader.h"
+#include "engine/formats/format_catalogue.h"
+#include "engine/run/page_path.h"
+#include "engine/run/pipeline.h"
+#include "engine/run/streamed_page.h"
+#include "support/console_run.h"
+#include "support/libtiff_reference.h"
+#include "support/tiff_variants.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <ostream>
+
+using fixtures::TiffVariant;
+
+namespace {
+
+// Odd sizes: edge tiles, a short last strip, a last scratch slab narrower than the others.
+constexpr int pageWidth = 45;
+constexpr int pageHeight = 37;
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TiffVariant variant(const char* name, std::uint16_t photometric, std::uint16_t bits, std::uint16_t samples, bool alpha,
+                    bool tiled)
+{
+    TiffVariant v{
+        .name = QString::fromLatin1(name), .photometric = photometric, .bitsPerSample = bits, .colourSamples = samples};
+    v.alpha = alpha;
+    v.tiled = tiled;
+    v.compression = COMPRESSION_LZW;
+    v.rowsPerStrip = 5;
+    return v;
+}
+
+// 1-bit and 8-bit grey, RGB and RGBA, in strips (turned through the scratch file) and in tiles.
+const TiffVariant pages[] = {
+    variant("bilevel_strips", PHOTOMETRIC_MINISWHITE, 1, 1, false, false),
+    variant("bilevel_tiles", PHOTOMETRIC_MINISBLACK, 1, 1, false, true),
+    variant("grey_strips", PHOTOMETRIC_MINISBLACK, 8, 1, false, false),
+    variant("grey_tiles", PHOTOMETRIC_MINISWHITE, 8, 1, false, true),
+    variant("rgb_strips", PHOTOMETRIC_RGB, 8, 3, false, false),
+    variant("rgb_tiles", PHOTOMETRIC_RGB, 8, 3, false, true),
+    variant("rgba_strips", PHOTOMETRIC_RGB, 8, 3, true, false),
+    variant("rgba_tiles", PHOTOMETRIC_RGB, 8, 3, true, true),
+};
+
+struct Chain {
+    const char* name;
+    std::function<void(Settings&)> apply;
+};
+
+// What follows the turn: nothing, both flips, a resize to other sides (the columns filtered
+// first), and a resize with a flip and greyscale.
+const Chain chains[] = {
+    {"turned", [](Settings&) {}},
+    {"flipped",
+     [](Settings& s) {
+         s.transform.doImageFlipHorizontal = 1;
+         s.transform.doImageFlipVertical = 1;
+     }},
+    {"resized",
+     [](Settings& s) {
+         s.transform.doImageResize = 1;
+         s.transform.imageWidth = 150;
+         s.transform.imageWidthUnit = 1;
+         s.transform.imageHeight = 60;
+         s.transform.imageHeightUnit = 1;
+     }},
+    {"halved_flipped_grey",
+     [](Settings& s) {
+         s.transform.doImageResize = 1;
+         s.transform.imageWidth = 50;
+         s.transform.imageWidthUnit = 1;
+         s.transform.imageHeight = 50;
+         s.transform.imageHeightUnit = 1;
+         s.transform.doImageFlipHorizontal = 1;
+         s.adjustment.doImageGreyscale = 1;
+     }},
+};
+
+void turn(Settings& settings, int angle)
+{
+    settings.transform.doImageRotation = 1;
+    settings.transform.imageRotationType = 0;
+    settings.transform.imageRotation = angle;
+}
+
+// A console run with the system's temporary folder of its own (where the scratch file goes), the
+// smallest bands the page allows, and the page written to TIFF (LZW), which takes every depth.
+class TurnedRun : public ConsoleRun {
+  protected:
+    void SetUp() override
+    {
+        ConsoleRun::SetUp();
+        ASSERT_TRUE(temp.isValid());
+        savedTemp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", temp.path().toUtf8());
+    }
+    void TearDown() override
+    {
+        if (savedTemp.isNull()) {
+            qunsetenv("TMPDIR");
+        } else {
+            qputenv("TMPDIR", savedTemp);
+        }
+    }
+
+    void prepare(const char* key = "tiff")
+    {
+        settings.output.tiffCompression = 6;
+        useFormat(QString::fromLatin1(key));
+        job.run.streamBandBytes = 1;
+    }
+
+    std::optional<EncodedPage> streamed(const QString& input)
+    {
+        job.file.inputPath = input;
+        job.run.streamAbove = 0;
+        RunContext context{settings, job};
+        return encodeStreamedPage(0, readTiffPageHeaders(input).at(0), PagePlacement{}, context);
+    }
+
+    // The streamed file, then the in-memory file under the same name: the same bytes.
+    void compareWithInMemory(const QString& input)
+    {
+        std::optional<EncodedPage> page = streamed(input);
+        ASSERT_TRUE(page.has_value()) << "the page did not stream";
+        ASSERT_FALSE(page->failure) << describeFailure(page->failure).toStdString();
+        const QByteArray streamedBytes = fileBytes(page->encodedPath);
+        ASSERT_FALSE(streamedBytes.isEmpty());
+        QFile::remove(page->encodedPath);
+        EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden), QStringList()) << "a scratch file is left";
+
+        job.run.streamAbove = std::numeric_limits<std::uint64_t>::max();
+        RunContext context{settings, job};
+        ASSERT_TRUE(processCurrentFile(context)) << describeFailure(context.failure).toStdString();
+        const QByteArray inMemory = fileBytes(job.file.outputPath);
+        ASSERT_EQ(streamedBytes.size(), inMemory.size());
+        const auto differs = std::mismatch(streamedBytes.begin(), streamedBytes.end(), inMemory.begin()).first;
+        EXPECT_TRUE(differs == streamedBytes.end()) << "first difference at byte " << differs - streamedBytes.begin();
+        QFile::remove(job.file.outputPath);
+    }
+
+    QTemporaryDir temp;
+    QByteArray savedTemp;
+};
+
+class TurnedFile : public TurnedRun, public ::testing::WithParamInterface<TiffVariant> {};
+
+void PrintTo(const TiffVariant& page, std::ostream* out)
+{
+    *out << page.name.toStdString();
+}
+
+// Every right angle and every chain after it: the streamed file is the in-memory file.
+TEST_P(TurnedFile, IsTheInMemoryFileByteForByte)
+{
+    const QString input = dir.filePath(QStringLiteral("page.tif"));
+    fixtures::TiffExtras extras;
+    extras.dpi = 150;
+    ASSERT_TRUE(fixtures::writeTiffVariant(input, GetParam(), pageWidth, pageHeight, extras));
+    const TiffPageHeader header = readTiffPageHeaders(input).at(0);
+    for (const int angle : {90, 180, 270}) {
+        for (const Chain& chain : chains) {
+            SCOPED_TRACE(std::to_string(angle) + " degrees, " + chain.name);
+            resetToDefaults(settings, true);
+            turn(settings, angle);
+            chain.apply(settings);
+            prepare();
+            job.run.streamAbove = 0;
+            ASSERT_EQ(choosePagePath(header, settings, job), PagePath::Streamed);
+            compareWithInMemory(input);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, TurnedFile, ::testing::ValuesIn(pages),
+                         [](const ::testing::TestParamInfo<TiffVariant>& info) {
+                             return info.param.name.toStdString();
+                         });
+
+// Pixels by an independent decoder: libtiff's RGBA reading of the source, turned by hand a quarter
+// turn counter-clockwise (the top row of the turned page is the source's rightmost column), is
+// libtiff's reading of the streamed file.
+TEST_F(TurnedRun, QuarterTurnMovesEveryPixelCounterClockwise)
+{
+    for (const TiffVariant& page : {pages[4], pages[5]}) {
+        SCOPED_TRACE(page.name.toStdString());
+        const QString input = dir.filePath(page.name + QStringLiteral(".tif"));
+        ASSERT_TRUE(fixtures::writeTiffVariant(input, page, pageWidth, pageHeight));
+        resetToDefaults(settings, true);
+        turn(settings, 90);
+        prepare();
+        std::optional<EncodedPage> turned = streamed(input);
+        ASSERT_TRUE(turned.has_value());
+        ASSERT_FALSE(turned->failure);
+        const std::vector<fixtures::RgbaLevels> source = fixtures::libtiffRgba(input, pageWidth, pageHeight);
+        const std::vector<fixtures::RgbaLevels> got = fixtures::libtiffRgba(turned->encodedPath, pageHeight, pageWidth);
+        ASSERT_EQ(source.size(), got.size());
+        std::vector<fixtures::RgbaLevels> want(source.size());
+        for (int y = 0; y < pageWidth; ++y) {
+            for (int x = 0; x < pageHeight; ++x) {
+                want[static_cast<std::size_t>(y * pageHeight + x)] =
+                    source[static_cast<std::size_t>(x * pageWidth + (pageWidth - 1 - y))];
+            }
+        }
+        EXPECT_EQ(fixtures::firstDifference(got, want, 0, pageHeight), "");
+        QFile::remove(turned->encodedPath);
+    }
+}
+
+// Points the page's block offsets from the third block on past the end of the file.
+bool damageBlocks(const QString& path)
+{
+    std::vector<std::uint32_t> offsets;
+    if (TIFF* tiff = TIFFOpen(QFile::encodeName(path).constData(), "r")) {
+        std::uint64_t* stored = nullptr;
+        const ttag_t tag = TIFFIsTiled(tiff) != 0 ? TIFFTAG_TILEOFFSETS : TIFFTAG_STRIPOFFSETS;
+        if (TIFFGetField(tiff, tag, &stored) != 0) {
+            offsets.assign(stored, stored + TIFFNumberOfStrips(tiff));
+        }
+        TIFFClose(tiff);
+    }
+    QByteArray bytes = fileBytes(path);
+    const QByteArray table(reinterpret_cast<const char*>(offsets.data()),
+                           static_cast<qsizetype>(offsets.size() * sizeof(std::uint32_t)));
+    const qsizetype at = offsets.size() < 3 ? -1 : bytes.indexOf(table);
+    if (at < 0) {
+        return false;
+    }
+    const std::uint32_t beyond = static_cast<std::uint32_t>(bytes.size()) + 4096;
+    for (std::size_t block = 2; block < offsets.size(); ++block) {
+        std::memcpy(bytes.data() + at + static_cast<qsizetype>(block * sizeof beyond), &beyond, sizeof beyond);
+    }
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// A damaged strip or tile fails the turned page as damaged, by its number, and leaves no file,
+// output, temporary or scratch.
+TEST_F(TurnedRun, DamagedPageFailsAndLeavesNoFile)
+{
+    for (const TiffVariant& page : {pages[4], pages[5]}) {
+        for (const int angle : {90, 180, 270}) {
+            SCOPED_TRACE(page.name.toStdString() + " turned " + std::to_string(angle));
+            const QString input = dir.filePath(QStringLiteral("damaged.tif"));
+            ASSERT_TRUE(fixtures::writeTiffVariant(input, page, pageWidth, pageHeight));
+            ASSERT_TRUE(damageBlocks(input));
+            resetToDefaults(settings, true);
+            turn(settings, angle);
+            prepare();
+            job.run.streamAbove = 0;
+            job.file.inputPath = input;
+            RunContext context{settings, job};
+            EXPECT_FALSE(processCurrentFile(context));
+            EXPECT_EQ(describeFailure(context.failure),
+                      describeFailure({FileFailureKind::Damaged, QStringLiteral("page 1")}));
+            EXPECT_EQ(outputs(), QStringList());
+            EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        }
+    }
+}
+
+// Without a writable temporary folder a page in strips cannot be turned in bands: it is converted
+// in memory instead, to the same file; a tiled page needs no scratch and still streams.
+TEST_F(TurnedRun, UnwritableTemporaryFolderFallsBackToMemory)
+{
+    qputenv("TMPDIR", dir.filePath(QStringLiteral("missing")).toUtf8());
+    for (const TiffVariant& page : {pages[2], pages[3]}) {
+        SCOPED_TRACE(page.name.toStdString());
+        const QString input = dir.filePath(page.name + QStringLiteral(".tif"));
+        ASSERT_TRUE(fixtures::writeTiffVariant(input, page, pageWidth, pageHeight));
+        resetToDefaults(settings, true);
+        turn(settings, 270);
+        prepare();
+        std::optional<EncodedPage> attempt = streamed(input);
+        EXPECT_EQ(attempt.has_value(), page.tiled);
+        if (attempt) {
+            QFile::remove(attempt->encodedPath);
+        }
+        RunContext context{settings, job};
+        job.run.streamAbove = 0;
+        EXPECT_TRUE(processCurrentFile(context)) << describeFailure(context.failure).toStdString();
+        const QByteArray converted = fileBytes(job.file.outputPath);
+        job.run.streamAbove = std::numeric_limits<std::uint64_t>::max();
+        ASSERT_TRUE(processCurrentFile(context));
+        EXPECT_EQ(converted, fileBytes(job.file.outputPath));
+        QFile::remove(job.file.outputPath);
+    }
+}
+
+// Other angles, and Advanced rotation (which keeps the page's size), stay with the whole page; so
+// does a half turn of a page in one large compressed strip, which cannot be read bottom-up cheaply.
+TEST_F(TurnedRun, OtherRotationsStayInMemory)
+{
+    const QString input = dir.filePath(QStringLiteral("page.tif"));
+    TiffVariant oneStrip = pages[4];
+    oneStrip.rowsPerStrip = pageHeight;
+    ASSERT_TRUE(fixtures::writeTiffVariant(input, oneStrip, pageWidth, pageHeight));
+    TiffPageHeader header = readTiffPageHeaders(input).at(0);
+    struct Case {
+        int angle;
+        int type;
+        bool flipped;
+        bool streams;
+    };
+    header.rowsPerStrip = 1U << 20; // as if the strip were larger than a band read bottom-up may be
+    for (const Case c : {Case{45, 0, false, false}, Case{90, 1, false, false}, Case{180, 0, false, false},
+                         Case{180, 0, true, true}, Case{270, 0, false, true}}) {
+        SCOPED_TRACE(std::to_string(c.angle) + " type " + std::to_string(c.type));
+        resetToDefaults(settings, true);
+        turn(settings, c.angle);
+        settings.transform.imageRotationType = c.type;
+        settings.transform.doImageFlipVertical = c.flipped ? 1 : 0;
+        prepare();
+        job.run.streamAbove = 0;
+        EXPECT_EQ(choosePagePath(header, settings, job) == PagePath::Streamed, c.streams);
+    }
+}
+
+} // namespace
