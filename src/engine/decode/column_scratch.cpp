@@ -19,7 +19,13 @@ namespace {
 // A file in the temporary folder that no other process can open by name: unlinked at once.
 int anonymousScratchFile()
 {
-    QByteArray name = QFile::encodeName(QDir::tempPath() + QStringLiteral("/tessaline-scratch-XXXXXX"));
+    // Qt gives no folder at all when TMPDIR names one that does not exist.
+    const QString folder = QDir::tempPath();
+    if (folder.isEmpty()) {
+        errno = ENOENT;
+        return -1;
+    }
+    QByteArray name = QFile::encodeName(folder + QStringLiteral("/tessaline-scratch-XXXXXX"));
     const int fd = mkostemp(name.data(), O_CLOEXEC);
     if (fd >= 0) {
         ::unlink(name.constData());
