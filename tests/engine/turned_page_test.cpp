@@ -5,6 +5,7 @@
 #include "engine/run/streamed_page.h"
 #include "support/console_run.h"
 #include "support/libtiff_reference.h"
+#include "support/report_reader.h"
 #include "support/tiff_variants.h"
 
 #include <QDir>
@@ -27,12 +28,6 @@ namespace {
 // Odd sizes: edge tiles, a short last strip, a last scratch slab narrower than the others.
 constexpr int pageWidth = 45;
 constexpr int pageHeight = 37;
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 TiffVariant variant(const char* name, std::uint16_t photometric, std::uint16_t bits, std::uint16_t samples, bool alpha,
                     bool tiled)
@@ -63,7 +58,17 @@ struct Chain {
     std::function<void(Settings&)> apply;
 };
 
-// What follows the turn: nothing, both flips, a resize to other sides (the columns filtered
+// A resize to percentages of the turned page's sides.
+void resizePercent(Settings& s, int width, int height)
+{
+    s.transform.doImageResize = 1;
+    s.transform.imageWidth = width;
+    s.transform.imageWidthUnit = 1;
+    s.transform.imageHeight = height;
+    s.transform.imageHeightUnit = 1;
+}
+
+// What follows the turn: nothing, both flips, a resize to other proportions (the columns filtered
 // first), and a resize with a flip and greyscale.
 const Chain chains[] = {
     {"turned", [](Settings&) {}},
@@ -72,21 +77,10 @@ const Chain chains[] = {
          s.transform.doImageFlipHorizontal = 1;
          s.transform.doImageFlipVertical = 1;
      }},
-    {"resized",
-     [](Settings& s) {
-         s.transform.doImageResize = 1;
-         s.transform.imageWidth = 150;
-         s.transform.imageWidthUnit = 1;
-         s.transform.imageHeight = 60;
-         s.transform.imageHeightUnit = 1;
-     }},
+    {"resized", [](Settings& s) { resizePercent(s, 150, 60); }},
     {"halved_flipped_grey",
      [](Settings& s) {
-         s.transform.doImageResize = 1;
-         s.transform.imageWidth = 50;
-         s.transform.imageWidthUnit = 1;
-         s.transform.imageHeight = 50;
-         s.transform.imageHeightUnit = 1;
+         resizePercent(s, 50, 50);
          s.transform.doImageFlipHorizontal = 1;
          s.adjustment.doImageGreyscale = 1;
      }},
@@ -141,7 +135,7 @@ class TurnedRun : public ConsoleRun {
         std::optional<EncodedPage> page = streamed(input);
         ASSERT_TRUE(page.has_value()) << "the page did not stream";
         ASSERT_FALSE(page->failure) << describeFailure(page->failure).toStdString();
-        const QByteArray streamedBytes = fileBytes(page->encodedPath);
+        const QByteArray streamedBytes = reports::fileContent(page->encodedPath);
         ASSERT_FALSE(streamedBytes.isEmpty());
         QFile::remove(page->encodedPath);
         EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden), QStringList()) << "a scratch file is left";
@@ -149,7 +143,7 @@ class TurnedRun : public ConsoleRun {
         job.run.streamAbove = std::numeric_limits<std::uint64_t>::max();
         RunContext context{settings, job};
         ASSERT_TRUE(processCurrentFile(context)) << describeFailure(context.failure).toStdString();
-        const QByteArray inMemory = fileBytes(job.file.outputPath);
+        const QByteArray inMemory = reports::fileContent(job.file.outputPath);
         ASSERT_EQ(streamedBytes.size(), inMemory.size());
         const auto differs = std::mismatch(streamedBytes.begin(), streamedBytes.end(), inMemory.begin()).first;
         EXPECT_TRUE(differs == streamedBytes.end()) << "first difference at byte " << differs - streamedBytes.begin();
@@ -248,7 +242,7 @@ bool damageBlocks(const QString& path)
         }
         TIFFClose(tiff);
     }
-    QByteArray bytes = fileBytes(path);
+    QByteArray bytes = reports::fileContent(path);
     for (const auto& [offset, size] : blocks) {
         if (offset + size > static_cast<std::uint64_t>(bytes.size())) {
             return false;
@@ -305,10 +299,10 @@ TEST_F(TurnedRun, UnwritableTemporaryFolderFallsBackToMemory)
         RunContext context{settings, job};
         job.run.streamAbove = 0;
         EXPECT_TRUE(processCurrentFile(context)) << describeFailure(context.failure).toStdString();
-        const QByteArray converted = fileBytes(job.file.outputPath);
+        const QByteArray converted = reports::fileContent(job.file.outputPath);
         job.run.streamAbove = std::numeric_limits<std::uint64_t>::max();
         ASSERT_TRUE(processCurrentFile(context));
-        EXPECT_EQ(converted, fileBytes(job.file.outputPath));
+        EXPECT_EQ(converted, reports::fileContent(job.file.outputPath));
         QFile::remove(job.file.outputPath);
     }
 }
@@ -343,3 +337,26 @@ TEST_F(TurnedRun, OtherRotationsStayInMemory)
 }
 
 } // namespace
+
+// A turned page holds a few bands, not the page: its column of tiles or scratch slab, the turned
+// band and the steps' copies, at the run's band size.
+TEST_F(TurnedRun, HugePageHoldsAFewBands)
+{
+    for (const TiffVariant& page : {pages[4], pages[5]}) {
+        const QString input = dir.filePath(page.name + QStringLiteral(".tif"));
+        ASSERT_TRUE(fixtures::writeTiffVariant(input, page, pageWidth, pageHeight));
+        TiffPageHeader header = readTiffPageHeaders(input).at(0);
+        header.width = 20000; // as if the page were this large
+        header.height = 15000;
+        for (const int angle : {90, 180, 270}) {
+            SCOPED_TRACE(page.name.toStdString() + " turned " + std::to_string(angle));
+            resetToDefaults(settings, true);
+            turn(settings, angle);
+            prepare("jpg");
+            job.run.streamBandBytes = std::uint64_t{4} << 20;
+            const std::uint64_t held = streamedPageMemory(header, settings, job);
+            EXPECT_GT(held, job.run.streamBandBytes);
+            EXPECT_LT(held, std::uint64_t{64} << 20);
+        }
+    }
+}
