@@ -360,3 +360,36 @@ TEST_F(TurnedRun, HugePageHoldsAFewBands)
         }
     }
 }
+
+// Copying a page in strips for a quarter turn reads the whole page before its first band: the run
+// is asked between the bands of the copy too, and a stop there abandons the page and leaves no file.
+TEST_F(TurnedRun, StopWhileCopyingForTheTurnLeavesNoFile)
+{
+    const QString input = dir.filePath(QStringLiteral("page.tif"));
+    ASSERT_TRUE(fixtures::writeTiffVariant(input, pages[4], pageWidth, pageHeight)); // 8 strips
+    turn(settings, 90);
+    prepare();
+    job.run.streamAbove = 0;
+    job.file.inputPath = input;
+    for (const int stopAt : {0, 4}) {
+        SCOPED_TRACE(stopAt == 0 ? "not stopped" : "stopped");
+        RunContext context{settings, job};
+        int gates = 0;
+        context.gate = [&] {
+            ++gates;
+            return stopAt == 0 || gates < stopAt;
+        };
+        if (stopAt == 0) {
+            EXPECT_TRUE(processCurrentFile(context));
+            // One gate before the page, one between each two strips of the copy, then the bands.
+            EXPECT_GT(gates, 8);
+            QFile::remove(job.file.outputPath);
+        } else {
+            EXPECT_FALSE(processCurrentFile(context));
+            EXPECT_EQ(context.failure.kind, FileFailureKind::Abandoned);
+            // The stop in the copy, then the gate before the page is named.
+            EXPECT_EQ(gates, stopAt + 1) << "the copy went on after the stop";
+            EXPECT_EQ(outputs(), QStringList());
+        }
+    }
+}

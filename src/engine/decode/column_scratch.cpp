@@ -77,7 +77,8 @@ std::uint64_t bitsToBytes(std::uint64_t pixels, unsigned bpp)
 
 } // namespace
 
-std::unique_ptr<ColumnScratch> ColumnScratch::copy(BandReader& page, std::uint32_t slabColumns, Fill& fill)
+std::unique_ptr<ColumnScratch> ColumnScratch::copy(BandReader& page, std::uint32_t slabColumns,
+                                                   const std::function<bool()>& goOn, Fill& fill)
 {
     fill = Fill::Unwritable;
     std::unique_ptr<ColumnScratch> scratch(new ColumnScratch);
@@ -103,6 +104,10 @@ std::unique_ptr<ColumnScratch> ColumnScratch::copy(BandReader& page, std::uint32
     }
     std::vector<std::uint8_t> buffer;
     for (int band = 0, top = 0; band < page.bandCount(); ++band) {
+        if (band > 0 && goOn && !goOn()) {
+            fill = Fill::Stopped;
+            return nullptr;
+        }
         const Bitmap rows = page.readBand(band);
         if (!rows || rows.width() != scratch->width_ || rows.bpp() != scratch->bpp_) {
             fill = Fill::Damaged;

@@ -3,6 +3,7 @@
 #include "engine/core/bitmap.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class BandReader;
@@ -19,11 +20,14 @@ class ColumnScratch {
         Done,
         Damaged,    // a band of the page could not be read whole
         Unwritable, // the scratch file could not be made or written (errno says why)
+        Stopped,    // goOn said stop between two bands
     };
 
     // Copies every band of `page` (a multiple of 8 columns a slab, at least 8) into a new scratch
-    // file. `fill` says how it went; the scratch is of use only when it is Done.
-    static std::unique_ptr<ColumnScratch> copy(BandReader& page, std::uint32_t slabColumns, Fill& fill);
+    // file, asking `goOn` between two bands (it may wait while the run is paused). `fill` says how
+    // it went; the scratch is of use only when it is Done.
+    static std::unique_ptr<ColumnScratch> copy(BandReader& page, std::uint32_t slabColumns,
+                                               const std::function<bool()>& goOn, Fill& fill);
 
     ~ColumnScratch();
     ColumnScratch(const ColumnScratch&) = delete;

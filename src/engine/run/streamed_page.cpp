@@ -259,9 +259,11 @@ std::optional<EncodedPage> encodeStreamedPage(int index, const TiffPageHeader& s
     const QString inputPath = job.file.inputPath;
     std::unique_ptr<TiffBandSource> stream = TiffBandSource::open(inputPath, index, stored, job.run.streamBandBytes);
     const int storedBpp = stream ? static_cast<int>(stream->layout().bpp()) : 0;
-    // The page as the rotation leaves it: turned by a right angle, or as stored.
+    // The page as the rotation leaves it: turned by a right angle, or as stored. A page stopped
+    // while it is copied for the turn reads no band, and is abandoned at the gate below.
     const std::unique_ptr<BandReader> source =
-        turnedBands(std::move(stream), bandTurn(context.settings.transform), job.run.streamBandBytes);
+        turnedBands(std::move(stream), bandTurn(context.settings.transform), job.run.streamBandBytes,
+                    [&context] { return context.mayContinue(); });
     if (!source) {
         return std::nullopt;
     }

@@ -57,7 +57,7 @@ class TurnedBands final : public BandReader {
     }
 
     // False when the turned page's header could not be had, or the scratch file not written.
-    bool prepare()
+    bool prepare(const std::function<bool()>& goOn)
     {
         if (!layout_) {
             return false;
@@ -66,9 +66,9 @@ class TurnedBands final : public BandReader {
             return true;
         }
         ColumnScratch::Fill fill = ColumnScratch::Fill::Unwritable;
-        scratch_ = ColumnScratch::copy(*page_, columns_, fill);
-        damaged_ = fill == ColumnScratch::Fill::Damaged;
-        return scratch_ != nullptr || damaged_;
+        scratch_ = ColumnScratch::copy(*page_, columns_, goOn, fill);
+        unreadable_ = fill == ColumnScratch::Fill::Damaged || fill == ColumnScratch::Fill::Stopped;
+        return scratch_ != nullptr || unreadable_;
     }
 
     const Bitmap& layout() const override { return layout_; }
@@ -85,7 +85,7 @@ class TurnedBands final : public BandReader {
 
     Bitmap readBand(int band) override
     {
-        if (damaged_ || band < 0 || band >= bandCount()) {
+        if (unreadable_ || band < 0 || band >= bandCount()) {
             return {};
         }
         // The top band of a turn by 90 degrees (counter-clockwise) is the rightmost columns; by 180
@@ -128,7 +128,7 @@ class TurnedBands final : public BandReader {
     std::uint32_t height_ = 0;
     std::uint32_t columns_ = 0; // source columns to a band of a quarter turn
     std::unique_ptr<ColumnScratch> scratch_;
-    bool damaged_ = false;
+    bool unreadable_ = false; // damaged, or its copy stopped
 };
 
 } // namespace
@@ -142,13 +142,14 @@ int bandTurn(const TransformSettings& transform)
     return angle == 90 || angle == 180 || angle == 270 ? angle : 0;
 }
 
-std::unique_ptr<BandReader> turnedBands(std::unique_ptr<TiffBandSource> page, int turn, std::uint64_t bandBytes)
+std::unique_ptr<BandReader> turnedBands(std::unique_ptr<TiffBandSource> page, int turn, std::uint64_t bandBytes,
+                                        const std::function<bool()>& goOn)
 {
     if (!page || turn == 0) {
         return page;
     }
     auto turned = std::make_unique<TurnedBands>(std::move(page), turn, bandBytes);
-    return turned->prepare() ? std::move(turned) : nullptr;
+    return turned->prepare(goOn) ? std::move(turned) : nullptr;
 }
 
 TurnedBandsMemory turnedBandsMemory(const TiffPageHeader& header, int turn, std::uint64_t bandBytes)

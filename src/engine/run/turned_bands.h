@@ -4,6 +4,7 @@
 #include "engine/decode/band_reader.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class TiffBandSource;
@@ -25,8 +26,11 @@ int bandTurn(const TransformSettings& transform);
 // Where the turned page's bands come from: `page` itself when `turn` is 0, otherwise the turned
 // page, with `bandBytes` of source pixels to a band. Empty when the scratch file a page in strips
 // needs cannot be had (a full disk, an unwritable temporary folder): the page is then converted in
-// memory. A page whose strips are damaged gives a reader whose every band is empty.
-std::unique_ptr<BandReader> turnedBands(std::unique_ptr<TiffBandSource> page, int turn, std::uint64_t bandBytes);
+// memory. Copying a page in strips into that file reads the whole page: `goOn` is asked between
+// two of its bands. A page whose strips are damaged, or whose copy was stopped, gives a reader
+// whose every band is empty.
+std::unique_ptr<BandReader> turnedBands(std::unique_ptr<TiffBandSource> page, int turn, std::uint64_t bandBytes,
+                                        const std::function<bool()>& goOn);
 
 // What the turned reader holds at its peak besides the band it hands out (a column of tiles or a
 // scratch slab, and the copies the turn makes), and the rows of its bands.
