@@ -105,9 +105,10 @@ std::uint64_t TiffBandSource::bandBytes() const
     return band + blockBytes_ * rows_.planes();
 }
 
-Bitmap TiffBandSource::allocate(std::uint32_t rows) const
+Bitmap TiffBandSource::allocate(std::uint32_t rows, std::uint32_t columns) const
 {
-    Bitmap bitmap(FreeImage_AllocateT(rows_.type, static_cast<int>(width_), static_cast<int>(rows),
+    const std::uint32_t width = columns == 0 ? width_ : columns;
+    Bitmap bitmap(FreeImage_AllocateT(rows_.type, static_cast<int>(width), static_cast<int>(rows),
                                       static_cast<int>(rows_.bpp), FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK,
                                       FI_RGBA_BLUE_MASK));
     if (bitmap) {
@@ -258,17 +259,44 @@ bool TiffBandSource::readScanlines(std::uint32_t first, std::uint32_t rows, FIBI
 
 bool TiffBandSource::readTileRows(std::uint32_t first, std::uint32_t rows, FIBITMAP* target, std::uint32_t firstLine)
 {
+    return readTileBlock(first, rows, 0, width_, target, firstLine);
+}
+
+Bitmap TiffBandSource::readColumns(std::uint32_t x, std::uint32_t columns)
+{
+    if (tileWidth_ == 0 || x % tileWidth_ != 0 || x >= width_ || columns == 0 || columns > width_ - x) {
+        return {};
+    }
+    Bitmap bitmap = allocate(height_, columns);
+    if (!bitmap) {
+        return {};
+    }
+    file_->clearDamage();
+    for (std::uint32_t first = 0; first < height_; first += tileLength_) {
+        const std::uint32_t rows = std::min(tileLength_, height_ - first);
+        if (!readTileBlock(first, rows, x, x + columns, bitmap.get(), height_ - 1 - first)) {
+            return {};
+        }
+    }
+    FreeImage_SetDotsPerMeterX(bitmap.get(), FreeImage_GetDotsPerMeterX(layout_.get()));
+    FreeImage_SetDotsPerMeterY(bitmap.get(), FreeImage_GetDotsPerMeterY(layout_.get()));
+    return bitmap;
+}
+
+bool TiffBandSource::readTileBlock(std::uint32_t first, std::uint32_t rows, std::uint32_t left, std::uint32_t right,
+                                   FIBITMAP* target, std::uint32_t firstLine)
+{
     std::array<const std::uint8_t*, maxPlanes> planes{};
     const std::uint64_t tileRowBytes = rows_.storedRowBytes(tileWidth_);
-    for (std::uint32_t x = 0; x < width_; x += tileWidth_) {
+    for (std::uint32_t x = left; x < right; x += tileWidth_) {
         for (int p = 0; p < rows_.planes(); ++p) {
             const std::uint32_t tile = TIFFComputeTile(tiff_, x, first, 0, static_cast<std::uint16_t>(p));
             if (!readStrile(tiff_, tile, buffers_[static_cast<std::size_t>(p)].get(), blockBytes_, blockBytes_)) {
                 return false;
             }
         }
-        const std::uint32_t pixels = std::min(tileWidth_, width_ - x);
-        const std::uint64_t targetOffset = std::uint64_t{x} * rows_.bpp / 8;
+        const std::uint32_t pixels = std::min(tileWidth_, right - x);
+        const std::uint64_t targetOffset = std::uint64_t{x - left} * rows_.bpp / 8;
         for (std::uint32_t row = 0; row < rows; ++row) {
             for (int p = 0; p < rows_.planes(); ++p) {
                 planes[static_cast<std::size_t>(p)] = buffers_[static_cast<std::size_t>(p)].get() + row * tileRowBytes;

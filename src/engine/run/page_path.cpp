@@ -4,6 +4,7 @@
 #include "engine/core/page_limits.h"
 #include "engine/formats/format_catalogue.h"
 #include "engine/run/page_memory.h"
+#include "engine/run/turned_bands.h"
 #include "engine/steps/band_drawing.h"
 #include "engine/steps/bit_depth.h"
 #include "engine/steps/row_resize.h"
@@ -41,6 +42,21 @@ bool rotates(const TransformSettings& t)
     return t.doImageRotation != 0 && t.imageRotation >= 1 && t.imageRotation <= 359;
 }
 
+// The page's sides and depth as the steps after the rotation see them: a quarter turn swaps the
+// sides, and every turn gives a page of less than 24 bits 24.
+ResizeTarget turnedSides(const TiffPageHeader& header, const Settings& settings)
+{
+    const auto width = static_cast<int>(header.width);
+    const auto height = static_cast<int>(header.height);
+    const int turn = bandTurn(settings.transform);
+    return turn == 90 || turn == 270 ? ResizeTarget{height, width} : ResizeTarget{width, height};
+}
+
+int turnedDepth(const TiffPageHeader& header, const Settings& settings)
+{
+    return bandTurn(settings.transform) != 0 && header.bitsPerPixel < 24 ? 24 : header.bitsPerPixel;
+}
+
 // Whether the page is resized, and how: streamed (top band first, through a window of rows), when
 // it is not also flipped vertically (the flipped page is read bottom-up, and the resize of a page
 // read upside down is not the same sum of the same rows) and the target is within the page-size
@@ -49,8 +65,7 @@ enum class Resizing : std::uint8_t { None, Streamed, InMemory };
 
 Resizing resizingOf(const TiffPageHeader& header, const Settings& settings)
 {
-    const auto width = static_cast<int>(header.width);
-    const auto height = static_cast<int>(header.height);
+    const auto [width, height] = turnedSides(header, settings);
     const ResizeTarget target = resizeTarget(width, height, settings);
     if (target == ResizeTarget{width, height}) {
         return Resizing::None;
@@ -64,11 +79,12 @@ Resizing resizingOf(const TiffPageHeader& header, const Settings& settings)
 // window of rows).
 bool rowLocalSteps(const TiffPageHeader& header, const Settings& settings, const JobState& job)
 {
-    const auto width = static_cast<int>(header.width);
-    const auto height = static_cast<int>(header.height);
+    const auto [width, height] = turnedSides(header, settings);
     // The icon cap needs the whole page; so does the sRGB conversion a profiled page gets when its
-    // metadata is stripped. The frame and the watermark are drawn band by band (band_drawing.h).
-    return !rotates(settings.transform) && resizingOf(header, settings) != Resizing::InMemory &&
+    // metadata is stripped, and a rotation other than a right-angle turn. The frame and the
+    // watermark are drawn band by band (band_drawing.h).
+    return (!rotates(settings.transform) || bandTurn(settings.transform) != 0) &&
+           resizingOf(header, settings) != Resizing::InMemory &&
            !outputFormatFor(job.outputKey).beyondSizeCap(width, height) &&
            (settings.advanced.stripMetadata == 0 || !header.colourProfile);
 }
@@ -80,6 +96,15 @@ bool readsBottomUpCheaply(const TiffPageHeader& header)
     }
     const std::uint64_t rowBytes = (std::uint64_t{header.width} * static_cast<unsigned>(header.bitsPerPixel) + 7) / 8;
     return std::uint64_t{std::max<std::uint32_t>(header.rowsPerStrip, 1)} * rowBytes <= reverseReadBytes;
+}
+
+// Whether the stored bands are read in the order the page needs cheaply: from the bottom up for a
+// vertical flip or for a half turn (both: top down); a quarter turn reads columns in any order.
+bool bandOrderCheap(const TiffPageHeader& header, const Settings& settings)
+{
+    const int turn = bandTurn(settings.transform);
+    const bool bottomUp = (settings.transform.doImageFlipVertical != 0) != (turn == 180);
+    return turn == 90 || turn == 270 || !bottomUp || readsBottomUpCheaply(header);
 }
 
 // A page without pixels of this size and depth, for asking the row writer (and the resize) before
@@ -101,7 +126,8 @@ Bitmap probeHeader(std::uint32_t width, std::uint32_t height, int depth)
 // The size of the page the writer is given.
 ResizeTarget writtenSize(const TiffPageHeader& header, const Settings& settings)
 {
-    return resizeTarget(static_cast<int>(header.width), static_cast<int>(header.height), settings);
+    const auto [width, height] = turnedSides(header, settings);
+    return resizeTarget(width, height, settings);
 }
 
 // What the streamed resize holds: its window of rows, and the resized bands one band read gives,
@@ -111,9 +137,12 @@ std::uint64_t resizeMemory(const TiffPageHeader& header, const Settings& setting
     if (resizingOf(header, settings) != Resizing::Streamed) {
         return 0;
     }
-    const RowResize resize = *rowResizeFor(static_cast<int>(header.width), static_cast<int>(header.height), settings);
-    const Bitmap source = probeHeader(header.width, header.height, header.bitsPerPixel);
-    const std::uint64_t resizedRows = bandRows * static_cast<std::uint64_t>(resize.targetHeight) / header.height + 1;
+    const auto [width, height] = turnedSides(header, settings);
+    const RowResize resize = *rowResizeFor(width, height, settings);
+    const Bitmap source = probeHeader(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
+                                      turnedDepth(header, settings));
+    const std::uint64_t resizedRows =
+        bandRows * static_cast<std::uint64_t>(resize.targetHeight) / static_cast<std::uint64_t>(height) + 1;
     const std::uint64_t resizedRowBytes = std::uint64_t{4} * static_cast<std::uint64_t>(resize.targetWidth);
     return rowResizerHeldBytes(source, resize) + 2 * resizedRows * resizedRowBytes;
 }
@@ -123,7 +152,7 @@ std::uint64_t resizeMemory(const TiffPageHeader& header, const Settings& setting
 int streamedPageDepth(const TiffPageHeader& header, const Settings& settings, const JobState& job)
 {
     const AdjustmentSettings& a = settings.adjustment;
-    int depth = header.bitsPerPixel;
+    int depth = turnedDepth(header, settings);
     if (resizingOf(header, settings) == Resizing::Streamed && depth == 1) {
         depth = 8; // FreeImage_Rescale gives a bilevel page grey levels
     }
@@ -163,7 +192,7 @@ PagePath choosePagePath(const TiffPageHeader& header, const Settings& settings, 
     if (estimate == 0 || estimate <= job.run.streamAbove) {
         return PagePath::InMemory;
     }
-    if (settings.transform.doImageFlipVertical != 0 && !readsBottomUpCheaply(header)) {
+    if (!bandOrderCheap(header, settings)) {
         return PagePath::InMemory;
     }
     const int depth = streamedPageDepth(header, settings, job);
@@ -192,15 +221,25 @@ std::uint64_t streamedPageMemory(const TiffPageHeader& header, const Settings& s
         header.height);
     const std::uint64_t bandRows = std::max<std::uint64_t>(
         readRows, job.run.streamBandBytes / std::max<std::uint64_t>(1, rowBytes(header.bitsPerPixel)));
-    const std::uint64_t rows = std::min<std::uint64_t>(bandRows, header.height);
+    std::uint64_t rows = std::min<std::uint64_t>(bandRows, header.height);
     // Each step holds its input band and its output band; 32 bits is the deepest a band gets.
-    const std::uint64_t band = rows * rowBytes(32);
-    const std::uint64_t readBuffer = readRows * rowBytes(header.bitsPerPixel);
+    std::uint64_t band = rows * rowBytes(32);
+    std::uint64_t readBuffer = readRows * rowBytes(header.bitsPerPixel);
+    if (const int turn = bandTurn(settings.transform); turn != 0) {
+        // The turned page's bands, and what its reader holds to make one.
+        const TurnedBandsMemory turned = turnedBandsMemory(header, turn, job.run.streamBandBytes);
+        rows = turned.bandRows;
+        band = rows * std::uint64_t{4} * static_cast<std::uint64_t>(turnedSides(header, settings).width);
+        readBuffer = turned.heldBytes;
+    }
     const int depth = std::max(streamedPageDepth(header, settings, job), 1);
     const ResizeTarget size = writtenSize(header, settings);
     const Bitmap probe =
         probeHeader(static_cast<std::uint32_t>(size.width), static_cast<std::uint32_t>(size.height), depth);
     return 2 * band + readBuffer + resizeMemory(header, settings, rows) +
-           bandDrawingMemory(size.width, size.height, settings, rows * size.height / header.height + 1) +
+           bandDrawingMemory(size.width, size.height, settings,
+                             rows * static_cast<std::uint64_t>(size.height) /
+                                     static_cast<std::uint64_t>(turnedSides(header, settings).height) +
+                                 1) +
            rowWriterMemory(outputFormatFor(job.outputKey).rowWriter, job.run.saveFlags, probe);
 }

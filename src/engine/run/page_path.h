@@ -16,11 +16,12 @@ enum class PagePath : std::uint8_t { InMemory, Streamed };
 // - FreeImage decodes it right and lays its rows out plainly: contiguous 1- or 8-bit grey (either
 //   polarity), 8-bit RGB or RGBA, stored upright, not CMYK nor old-style JPEG;
 // - every step it goes through works row by row, or on a window of rows like the resize (streamed
-//   unless the page is also flipped vertically), or knows each band's place in the page like the
-//   frame and the watermark (band_drawing.h): no rotation or icon size cap, no sRGB conversion of
-//   a profiled page for stripped metadata, and a bit-depth step that converts pixel by pixel (no
-//   palette quantisation, no dithering);
-// - a vertical flip (which reads the bands bottom-up) only over strips or tiles of a band's size;
+//   unless the page is also flipped vertically), turns it by a right angle (turned_bands.h), or
+//   knows each band's place in the page like the frame and the watermark (band_drawing.h): no
+//   other rotation, no icon size cap, no sRGB conversion of a profiled page for stripped metadata,
+//   and a bit-depth step that converts pixel by pixel (no palette quantisation, no dithering);
+// - a vertical flip or a half turn (each reads the bands bottom-up; both together, top down) only
+//   over strips or tiles of a band's size;
 // - the output format has a row writer that takes the page's final depth and the run's flags.
 // The writer sees the page's metadata only once FreeImage has read its header, and may still
 // refuse it then (rowWriterTakes): such a page is converted in memory after all.

@@ -5,6 +5,7 @@
 #include "engine/core/page_metadata.h"
 #include "engine/decode/tiff_band_source.h"
 #include "engine/formats/format_catalogue.h"
+#include "engine/run/turned_bands.h"
 #include "engine/steps/band_drawing.h"
 #include "engine/steps/bit_depth.h"
 #include "engine/steps/colour.h"
@@ -31,7 +32,7 @@ namespace {
 // memory). Resized bands carry the source's resolution, as FreeImage_Rescale's page does.
 class PageBands {
   public:
-    PageBands(TiffBandSource& source, const Bitmap& layout, const std::optional<RowResize>& resize, bool bottomUp)
+    PageBands(BandReader& source, const Bitmap& layout, const std::optional<RowResize>& resize, bool bottomUp)
         : source_(source), bottomUp_(bottomUp), dotsPerMeterX_(FreeImage_GetDotsPerMeterX(layout.get())),
           dotsPerMeterY_(FreeImage_GetDotsPerMeterY(layout.get()))
     {
@@ -96,7 +97,7 @@ class PageBands {
         return true;
     }
 
-    TiffBandSource& source_;
+    BandReader& source_;
     bool bottomUp_;
     unsigned dotsPerMeterX_;
     unsigned dotsPerMeterY_;
@@ -259,7 +260,13 @@ std::optional<EncodedPage> encodeStreamedPage(int index, const TiffPageHeader& s
 {
     JobState& job = context.job;
     const QString inputPath = job.file.inputPath;
-    std::unique_ptr<TiffBandSource> source = TiffBandSource::open(inputPath, index, stored, job.run.streamBandBytes);
+    std::unique_ptr<TiffBandSource> stream = TiffBandSource::open(inputPath, index, stored, job.run.streamBandBytes);
+    const int storedBpp = stream ? static_cast<int>(stream->layout().bpp()) : 0;
+    // The page as the rotation leaves it: turned by a right angle, or as stored. A page stopped
+    // while it is copied for the turn reads no band, and is abandoned at the gate below.
+    const std::unique_ptr<BandReader> source =
+        turnedBands(std::move(stream), bandTurn(context.settings.transform), job.run.streamBandBytes,
+                    [&context] { return context.mayContinue(); });
     if (!source) {
         return std::nullopt;
     }
@@ -272,7 +279,7 @@ std::optional<EncodedPage> encodeStreamedPage(int index, const TiffPageHeader& s
     }
     const unsigned width = resize ? static_cast<unsigned>(resize->targetWidth) : source->width();
     const unsigned height = resize ? static_cast<unsigned>(resize->targetHeight) : source->height();
-    job.file.sourceBpp = static_cast<int>(layout.bpp());
+    job.file.sourceBpp = storedBpp;
     job.file.sourceSamples = SourceSamples::Standard; // streamed pages have 8-bit samples at most
     describePage(job, static_cast<int>(width), static_cast<int>(height));
     const auto damaged = [index] {
