@@ -4,6 +4,7 @@
 #include "engine/run/pipeline.h"
 #include "engine/run/streamed_page.h"
 #include "support/console_run.h"
+#include "support/drawing_fixtures.h"
 #include "support/libtiff_reference.h"
 #include "support/report_reader.h"
 #include "support/tiff_variants.h"
@@ -69,7 +70,7 @@ void resizePercent(Settings& s, int width, int height)
 }
 
 // What follows the turn: nothing, both flips, a resize to other proportions (the columns filtered
-// first), and a resize with a flip and greyscale.
+// first), a resize with a flip and greyscale, and a frame with a watermark.
 const Chain chains[] = {
     {"turned", [](Settings&) {}},
     {"flipped",
@@ -83,6 +84,16 @@ const Chain chains[] = {
          resizePercent(s, 50, 50);
          s.transform.doImageFlipHorizontal = 1;
          s.adjustment.doImageGreyscale = 1;
+     }},
+    // The frame and the watermark drawn on the turned bands, each band at its row of the turned page.
+    {"framed_marked",
+     [](Settings& s) {
+         fixtures::useFrame(s, 3, 5, 2, 4);
+         s.watermark.doWatermark = 1;
+         s.watermark.text = QStringLiteral("Turn");
+         s.watermark.font = QStringLiteral("Liberation Sans");
+         s.watermark.fontSize = 8;
+         s.watermark.textPosition = 4;
      }},
 };
 
