@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -26,6 +27,10 @@ class TiffBandSource {
     // are not copied as rows.
     static std::unique_ptr<TiffBandSource> open(const QString& path, int index, const TiffPageHeader& header,
                                                 std::uint64_t bandBytes);
+
+    // The current directory of `file` (a page or a sub-directory), without a thumbnail.
+    static std::unique_ptr<TiffBandSource> openCurrent(std::unique_ptr<TiffFile> file, const TiffPageHeader& header,
+                                                       std::uint64_t bandBytes);
 
     ~TiffBandSource();
     TiffBandSource(const TiffBandSource&) = delete;
@@ -47,14 +52,12 @@ class TiffBandSource {
     // damaged file): a page is never made of rows that were not read.
     Bitmap readBand(int band);
 
-    // The whole page with its metadata; empty when any of its rows cannot be read whole.
-    Bitmap readPage();
+    // The whole page with its metadata; empty when any of its rows cannot be read whole, or when
+    // `abandoned` (asked every few hundred rows) says the page is no longer wanted.
+    Bitmap readPage(const std::function<bool()>& abandoned = {});
 
   private:
     TiffBandSource() = default;
-    // The current directory of `file`, without a thumbnail.
-    static std::unique_ptr<TiffBandSource> openCurrent(std::unique_ptr<TiffFile> file, const TiffPageHeader& header,
-                                                       std::uint64_t bandBytes);
     void attachThumbnail(const QString& path, int index);
     bool readRows(std::uint32_t first, std::uint32_t rows, FIBITMAP* target, std::uint32_t firstLine);
     bool readStripRows(std::uint32_t first, std::uint32_t rows, FIBITMAP* target, std::uint32_t firstLine);
