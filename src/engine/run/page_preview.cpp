@@ -81,11 +81,15 @@ void readBack(const EncodedPage& encoded, PagePreview& preview)
     preview.height = encoded.height;
     preview.depth = encoded.depth;
     preview.bytes = QFileInfo(encoded.encodedPath).size();
+    QElapsedTimer timer;
+    timer.start();
     const Bitmap written = loadWrittenFile(encoded.encodedPath, previewDisplaySide);
+    preview.times.readBack = timer.restart();
     preview.after = written ? displayImage(written.get(), &preview.afterScale) : QImage();
     if (written && encoded.width > 0) {
         preview.afterScale *= static_cast<double>(written.width()) / encoded.width;
     }
+    preview.times.showAfter = timer.elapsed();
 }
 
 } // namespace
@@ -165,7 +169,10 @@ ChainOutcome runChain(LoadedPage page, const PreviewChain& chain, PagePreview& p
     context.gate = [&chain] { return !chain.stale(); };
     PagePlacement placement = chain.placement;
     placement.encodeFolder = scratch.path() + QLatin1Char('/');
+    QElapsedTimer chainTimer;
+    chainTimer.start();
     const EncodedPage encoded = encodePage(std::move(page), placement, context);
+    preview.times.chain = chainTimer.elapsed();
     if (encoded.failure.kind == FileFailureKind::Abandoned || chain.stale()) {
         return ChainOutcome::Abandoned;
     }
@@ -266,7 +273,10 @@ PagePreview previewPage(const PreviewRequest& request, const std::function<void(
         return {};
     }
     // A newer request abandons the decoding of a large page as well.
+    QElapsedTimer stage;
+    stage.start();
     LoadedPage page = document.loadPage(preview.pageIndex, stale);
+    preview.times.decode = stage.restart();
     if (stale()) {
         return {};
     }
@@ -278,6 +288,7 @@ PagePreview previewPage(const PreviewRequest& request, const std::function<void(
         preview.sourceWidth = static_cast<int>(page.image.width());
         preview.sourceHeight = static_cast<int>(page.image.height());
         preview.before = displayImage(page.image.get(), &preview.displayScale);
+        preview.times.showBefore = stage.elapsed();
         const auto pixels = static_cast<std::uint64_t>(preview.sourceWidth) * preview.sourceHeight;
         if (firstLook && !looked && pixels > request.firstLookPixels && !stale()) {
             PagePreview look = preview;

@@ -41,6 +41,15 @@ struct PreviewRequest {
 // more than about 64 megapixels per picture, whatever the page.
 inline constexpr int previewDisplaySide = 8192;
 
+// Where the time of a preview went, in milliseconds: what the latency benchmark reports.
+struct PreviewTimes {
+    std::int64_t decode = 0;     // the page read from its file
+    std::int64_t showBefore = 0; // its display copy
+    std::int64_t chain = 0;      // steps and writer, into the scratch file
+    std::int64_t readBack = 0;   // the written file decoded
+    std::int64_t showAfter = 0;  // its display copy
+};
+
 struct PagePreview {
     // Why there is no "after" picture: the reason the console prints for the file, or the message
     // of the run check that would stop the conversion. Empty when the page was written.
@@ -69,6 +78,7 @@ struct PagePreview {
     int depth = 0; // bits per pixel written
     std::int64_t bytes = 0;
     std::int64_t milliseconds = 0; // from the decode to the written file
+    PreviewTimes times;
 };
 
 // Works out the preview of one request on the calling thread. `firstLook` (when given) receives
