@@ -43,6 +43,7 @@ inline constexpr int previewDisplaySide = 8192;
 
 // Where the time of a preview went, in milliseconds: what the latency benchmark reports.
 struct PreviewTimes {
+    std::int64_t prepare = 0;    // the run's checks, the file's page headers
     std::int64_t decode = 0;     // the page read from its file
     std::int64_t showBefore = 0; // its display copy
     std::int64_t chain = 0;      // steps and writer, into the scratch file
