@@ -14,9 +14,9 @@
 #include "gui/file_list_model.h"
 #include "gui/list_commands.h"
 #include "gui/main_window.h"
+#include "gui/preview_view.h"
 #include "gui/preview_window.h"
 #include "support/tiff_fixtures.h"
-#include "gui/preview_view.h"
 #include "support/window_driving.h"
 
 #include <QApplication>
@@ -99,9 +99,7 @@ int main(int argc, char** argv)
     loadBuiltInImages(records.images);
     MainWindow window(records);
     window.completeWindowedStart();
-    window.requesters().openFiles = [paths](QWidget*, const QString&, const QString&, const QString&) {
-        return paths;
-    };
+    window.requesters().openFiles = [paths](QWidget*, const QString&, const QString&, const QString&) { return paths; };
     window.listCommands().selectInputFiles();
     window.outputFormatChooser().setCurrentIndex(0);
     window.showPreview();
