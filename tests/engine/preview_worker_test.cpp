@@ -4,8 +4,6 @@
 #include "support/malformed_tiffs.h"
 #include "support/tiff_fixtures.h"
 
-#include <QFile>
-
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -134,10 +132,7 @@ TEST_F(PreviewWorkerTest, DamagedLargePageEndsWithItsProblem)
     for (const Case& one : {Case{20, false}, Case{39, true}}) {
         SCOPED_TRACE(one.keptStrips);
         const QString path = dir.filePath(QStringLiteral("cut%1.tif").arg(one.keptStrips));
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(fixtures::cutShortTiff(60, 1, 40, one.keptStrips));
-        file.close();
+        ASSERT_TRUE(fixtures::writeCutShortTiff(path, 60, 1, 40, one.keptStrips));
         PreviewRequest request = requestFor(path);
         request.firstLookPixels = 1000;
         request.reducedSide = 30; // every 2nd row: row 39 is never read

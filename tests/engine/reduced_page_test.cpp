@@ -230,10 +230,7 @@ TEST(ReducedPage, DamagedOrAbandonedReadsGiveNothing)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("cut.tif"));
     // 60 x 40 grey, a strip per row, the rows from 20 on missing; every 2nd row is read.
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(fixtures::cutShortTiff(60, 1, 40, 20));
-    file.close();
+    ASSERT_TRUE(fixtures::writeCutShortTiff(path, 60, 1, 40, 20));
     const std::vector<TiffPageHeader> headers = readTiffPageHeaders(path);
     EXPECT_FALSE(readReducedPage(path, 0, headers, 30).image);
 

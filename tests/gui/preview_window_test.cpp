@@ -316,10 +316,8 @@ class PreviewWindowTest : public QObject {
         ConvertFixture fixture;
         fixtures::writeTiff(fixture.dir.filePath(QStringLiteral("a.tif")), fixtures::PageKind::Rgb24, 8, 6);
         fixtures::writeTiff(fixture.dir.filePath(QStringLiteral("large.tif")), fixtures::PageKind::Rgb24, 90, 60);
-        QFile cut(fixture.dir.filePath(QStringLiteral("cut.tif")));
-        QVERIFY(cut.open(QIODevice::WriteOnly));
-        cut.write(fixtures::cutShortTiff(90, 1, 60, 59)); // the last row is missing, and never sampled
-        cut.close();
+        // The last row is missing, and never sampled.
+        QVERIFY(fixtures::writeCutShortTiff(fixture.dir.filePath(QStringLiteral("cut.tif")), 90, 1, 60, 59));
         MainWindow& window =
             fixture.startWith({QStringLiteral("a.tif"), QStringLiteral("large.tif"), QStringLiteral("cut.tif")});
         window.dispatch(Command::Preview);
