@@ -4,6 +4,7 @@
 #include "support/malformed_tiffs.h"
 #include "support/tiff_fixtures.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -172,6 +173,28 @@ TEST(PreviewDisplay, LargePagesAreShownScaledDown)
     const Bitmap grey16 = fixtures::makePage(fixtures::PageKind::Grey16, 20, 10);
     EXPECT_EQ(displayImage(grey16.get(), &scale).size(), QSize(20, 10));
     EXPECT_DOUBLE_EQ(scale, 1.0);
+}
+
+// A written JPEG larger than the display side is decoded at the smallest of 1/2, 1/4 and 1/8 of
+// its size still at least that side; other files and smaller JPEGs at their own size.
+TEST(PreviewDisplay, LargeJpegFilesAreReadBackScaledByTheirDecoder)
+{
+    QTemporaryDir dir;
+    const QString jpeg = dir.filePath(QStringLiteral("page.jpg"));
+    const QString png = dir.filePath(QStringLiteral("page.png"));
+    const Bitmap page = fixtures::makePage(fixtures::PageKind::Rgb24, 400, 300);
+    ASSERT_TRUE(FreeImage_Save(FIF_JPEG, page.get(), QFile::encodeName(jpeg).constData(), 90));
+    ASSERT_TRUE(FreeImage_Save(FIF_PNG, page.get(), QFile::encodeName(png).constData(), 0));
+    struct Case {
+        const QString& path;
+        int side;
+        unsigned width;
+    };
+    for (const Case& one : {Case{jpeg, 0, 400}, Case{jpeg, 500, 400}, Case{jpeg, 150, 200}, Case{jpeg, 100, 100},
+                            Case{jpeg, 10, 50}, Case{png, 100, 400}}) {
+        SCOPED_TRACE(one.side);
+        EXPECT_EQ(loadWrittenFile(one.path, one.side).width(), one.width);
+    }
 }
 
 } // namespace
