@@ -374,7 +374,7 @@ constexpr MessageEntry uninstallMessages[] = {
     {"Next", "Next"},
 };
 
-// Preview (24 entries): the preview window and the profile commands.
+// Preview (26 entries): the preview window and the profile commands.
 constexpr MessageEntry previewMessages[] = {
     {"Title", "Preview"},
     {"Page", "Page:"},
@@ -387,6 +387,11 @@ constexpr MessageEntry previewMessages[] = {
     {"Pictures", "Before and after"},
     {"Working", "Working on %s1%..."},
     {"First Look", "Scaled-down first look at a %s1% x %s2% page; the full page is being worked on..."},
+    {"Reduced Look", "Reduced preview of a %s1% x %s2% page (one row and column in %s3%); the full preview is being "
+                     "worked on... Frames, watermarks and sizes in pixels show larger here than on the page."},
+    {"Reduced Copy Look", "Reduced preview of a %s1% x %s2% page from the file's own reduced copy; the full preview "
+                          "is being worked on... Frames, watermarks and sizes in pixels show larger here than on the "
+                          "page."},
     {"Output Size", "Output: %s1% x %s2% pixels, %s3% bits per pixel"},
     {"Output Bytes", "%s1% bytes, %s2% ms"},
     {"Output Name", "Output name: %s1%"},

@@ -251,9 +251,17 @@ void PreviewWindow::request(int pageIndex)
         next.subfolder = entry->subfolder;
     }
     next.pageIndex = pageIndex;
+    next.firstLookPixels = firstLookPixels_;
+    next.reducedSide = reducedSide_;
     busy_ = true;
     status_->setText(substituteMessage(text("Working"), QFileInfo(input).fileName()));
     worker_.request(std::move(next));
+}
+
+void PreviewWindow::setFirstLook(std::uint64_t pixels, std::uint32_t reducedSide)
+{
+    firstLookPixels_ = pixels;
+    reducedSide_ = reducedSide;
 }
 
 void PreviewWindow::deliver(std::uint64_t number, const PagePreview& preview)
@@ -263,8 +271,16 @@ void PreviewWindow::deliver(std::uint64_t number, const PagePreview& preview)
     }
     showPreview(preview);
     if (preview.firstLook) {
-        status_->setText(substituteMessage(text("First Look"), QString::number(preview.sourceWidth),
-                                           QString::number(preview.sourceHeight)));
+        const QString width = QString::number(preview.sourceWidth);
+        const QString height = QString::number(preview.sourceHeight);
+        if (preview.fromReducedResolutionPage) {
+            status_->setText(substituteMessage(text("Reduced Copy Look"), width, height));
+        } else if (preview.reducedStep > 0) {
+            status_->setText(
+                substituteMessage(text("Reduced Look"), width, height, QString::number(preview.reducedStep)));
+        } else {
+            status_->setText(substituteMessage(text("First Look"), width, height));
+        }
         emit firstLookShown();
         return;
     }

@@ -48,6 +48,10 @@ class PreviewWindow : public QWidget {
     // Asks for the preview of what the main window shows now; does nothing while hidden.
     void refresh();
 
+    // Pages above `pixels` get a first look reduced to a longer side of about `reducedSide` (tests
+    // and benchmarks use small pages).
+    void setFirstLook(std::uint64_t pixels, std::uint32_t reducedSide);
+
     // For tests and the window's own labels.
     const PagePreview& shown() const { return shown_; }
     bool busy() const { return busy_; }
@@ -96,6 +100,8 @@ class PreviewWindow : public QWidget {
     QString shownInput_;
     // The page asked for in the file on show: 0-based, or -1 for the first page the run converts.
     int chosenPage_ = -1;
+    std::uint64_t firstLookPixels_ = previewFirstLookPixels;
+    std::uint32_t reducedSide_ = previewReducedSide;
     bool placed_ = false;
     bool busy_ = false;
     // Last: its thread ends before anything it delivers to goes away.

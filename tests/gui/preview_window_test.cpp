@@ -13,6 +13,7 @@
 #include "gui/progress_window.h"
 #include "gui_fixture.h"
 #include "modal_watch.h"
+#include "support/malformed_tiffs.h"
 #include "support/tiff_fixtures.h"
 #include "support/window_driving.h"
 
@@ -306,6 +307,48 @@ class PreviewWindowTest : public QObject {
         QCOMPARE(preview.pageChooser().value(), 1);
         QCOMPARE(preview.shown().before.width(), 12);
         QVERIFY(preview.detailsText().contains(QStringLiteral("other[1].png")));
+    }
+
+    // A large page shows a reduced preview first, said to be one, with its pictures; the complete
+    // preview replaces picture and label. A damaged large page ends with its problem, no pictures.
+    void aLargePageShowsAReducedPreviewThenTheFullOne()
+    {
+        ConvertFixture fixture;
+        fixtures::writeTiff(fixture.dir.filePath(QStringLiteral("a.tif")), fixtures::PageKind::Rgb24, 8, 6);
+        fixtures::writeTiff(fixture.dir.filePath(QStringLiteral("large.tif")), fixtures::PageKind::Rgb24, 90, 60);
+        // The last row is missing, and never sampled.
+        QVERIFY(fixtures::writeCutShortTiff(fixture.dir.filePath(QStringLiteral("cut.tif")), 90, 1, 60, 59));
+        MainWindow& window =
+            fixture.startWith({QStringLiteral("a.tif"), QStringLiteral("large.tif"), QStringLiteral("cut.tif")});
+        window.dispatch(Command::Preview);
+        PreviewWindow& preview = *window.previewWindow();
+        QVERIFY(settled(preview));
+        preview.setFirstLook(1000, 30);
+        const QString reducedLabel = QStringLiteral("Reduced preview of a 90 x 60 page (one row and column in 3)");
+        for (const int row : {1, 2}) {
+            QString labelShown;
+            bool picturesShown = false;
+            const auto look = connect(&preview, &PreviewWindow::firstLookShown, this, [&] {
+                labelShown = preview.statusText();
+                picturesShown = preview.view().showsPictures();
+            });
+            windowdriving::selectRow(window, row);
+            QVERIFY(settled(preview));
+            disconnect(look);
+            QVERIFY2(labelShown.startsWith(reducedLabel), qPrintable(labelShown));
+            QVERIFY(picturesShown);
+            QVERIFY(!preview.shown().firstLook);
+            QVERIFY2(!preview.statusText().contains(QStringLiteral("Reduced")), qPrintable(preview.statusText()));
+            if (row == 1) {
+                QCOMPARE(preview.shown().before.width(), 90);
+                QVERIFY(!preview.shown().after.isNull());
+                QVERIFY(preview.detailsText().contains(QStringLiteral("large.bmp")));
+            } else {
+                QVERIFY(preview.shown().fileFailed);
+                QVERIFY2(preview.statusText().contains(preview.shown().problem), qPrintable(preview.statusText()));
+                QVERIFY(!preview.view().showsPictures());
+            }
+        }
     }
 
     // The preview opens beside the main window, where the screen has room for it, not over it (the

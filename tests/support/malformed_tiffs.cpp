@@ -289,4 +289,11 @@ bool patchStrile(QByteArray& tiff, int page, int strile, bool byteCount, std::ui
     return false;
 }
 
+bool writeCutShortTiff(const QString& path, int width, int rowsPerStrip, int strips, int keptStrips)
+{
+    QFile file(path);
+    const QByteArray bytes = cutShortTiff(width, rowsPerStrip, strips, keptStrips);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 } // namespace fixtures

@@ -37,6 +37,8 @@ QByteArray wellFormedTiff(int width, int height, int bitsPerPixel);
 // directory before its pixels, as scanners write it, cut short after the first `keptStrips` strips:
 // the directory is whole, the rest of the pixels are missing.
 QByteArray cutShortTiff(int width, int rowsPerStrip, int strips, int keptStrips);
+// The same written to `path`. False when it could not be written.
+bool writeCutShortTiff(const QString& path, int width, int rowsPerStrip, int strips, int keptStrips);
 
 // Rewrites the offset or byte count (`byteCount`) of strip or tile `strile` of page `page` of a
 // little-endian classic TIFF. False when the page or its tag is not there.

@@ -77,7 +77,7 @@ InputDocument::InputDocument(const QString& path, bool keepCmyk)
 {
 }
 
-LoadedPage InputDocument::loadPage(int index) const
+LoadedPage InputDocument::loadPage(int index, const std::function<bool()>& abandoned) const
 {
     LoadedPage page;
     const TiffPageHeader* header = this->header(index);
@@ -92,7 +92,7 @@ LoadedPage InputDocument::loadPage(int index) const
     if (!pageSizeAllowed(header->width, header->height)) {
         return page;
     }
-    page.image = decodePage(index, *header);
+    page.image = decodePage(index, *header, abandoned);
     if (page.image.empty()) {
         return page;
     }
@@ -109,7 +109,7 @@ const TiffPageHeader* InputDocument::header(int index) const
                                                                            : nullptr;
 }
 
-Bitmap InputDocument::decodePage(int index, const TiffPageHeader& header) const
+Bitmap InputDocument::decodePage(int index, const TiffPageHeader& header, const std::function<bool()>& abandoned) const
 {
     if (header.compression == oldStyleJpegCompression) {
         Bitmap stream = decodeOldStyleJpeg(header);
@@ -120,7 +120,7 @@ Bitmap InputDocument::decodePage(int index, const TiffPageHeader& header) const
     // opens but cannot read whole is damaged, not a page for another decoder.
     if (const std::unique_ptr<TiffBandSource> source =
             TiffBandSource::open(path_, index, header, std::numeric_limits<std::uint64_t>::max())) {
-        page = source->readPage();
+        page = source->readPage(abandoned);
     } else {
         page = decodeTiffPageWithLibtiff(path_, index, keepCmyk_);
     }

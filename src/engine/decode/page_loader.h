@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // The 0-based page indices Input/TIFF Frame Loading selects from pageCount pages: 1 First,
@@ -55,13 +56,16 @@ class InputDocument {
     // unpacked sample by sample or through libtiff's RGBA interface (tiff_page_decoder.h). Every
     // page but an embedded JPEG stream is then turned upright as its Orientation tag says. A page
     // any of whose strips or tiles could not be read whole fails.
-    LoadedPage loadPage(int index) const;
+    // `abandoned` (when given) is asked while the rows are read, and a true answer ends the reading
+    // with a failed page.
+    LoadedPage loadPage(int index, const std::function<bool()>& abandoned = {}) const;
 
     // What libtiff read from the header of page `index`; nullptr when there is no such page.
     const TiffPageHeader* header(int index) const;
+    const std::vector<TiffPageHeader>& headers() const { return headers_; }
 
   private:
-    Bitmap decodePage(int index, const TiffPageHeader& header) const;
+    Bitmap decodePage(int index, const TiffPageHeader& header, const std::function<bool()>& abandoned) const;
     Bitmap decodeOldStyleJpeg(const TiffPageHeader& header) const;
 
     QString path_;

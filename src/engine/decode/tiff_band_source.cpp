@@ -165,15 +165,17 @@ void TiffBandSource::attachThumbnail(const QString& path, int index)
     }
 }
 
-Bitmap TiffBandSource::readPage()
+Bitmap TiffBandSource::readPage(const std::function<bool()>& abandoned)
 {
     Bitmap page = allocate(height_);
     if (!page) {
         return {};
     }
-    for (std::uint32_t first = 0; first < height_; first += bandRows_) {
-        const std::uint32_t rows = std::min(bandRows_, height_ - first);
-        if (!readRows(first, rows, page.get(), height_ - 1 - first)) {
+    // Strip rows may be read in any grouping; tile rows only a row of tiles at a time.
+    const std::uint32_t chunk = abandoned && tileLength_ == 0 ? std::min<std::uint32_t>(bandRows_, 256) : bandRows_;
+    for (std::uint32_t first = 0; first < height_; first += chunk) {
+        const std::uint32_t rows = std::min(chunk, height_ - first);
+        if ((abandoned && abandoned()) || !readRows(first, rows, page.get(), height_ - 1 - first)) {
             return {};
         }
     }

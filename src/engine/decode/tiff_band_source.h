@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -27,6 +28,10 @@ class TiffBandSource : public BandReader {
     // are not copied as rows.
     static std::unique_ptr<TiffBandSource> open(const QString& path, int index, const TiffPageHeader& header,
                                                 std::uint64_t bandBytes);
+
+    // The current directory of `file` (a page or a sub-directory), without a thumbnail.
+    static std::unique_ptr<TiffBandSource> openCurrent(std::unique_ptr<TiffFile> file, const TiffPageHeader& header,
+                                                       std::uint64_t bandBytes);
 
     ~TiffBandSource() override;
     TiffBandSource(const TiffBandSource&) = delete;
@@ -57,14 +62,12 @@ class TiffBandSource : public BandReader {
     // page in strips, and when a tile cannot be read whole.
     Bitmap readColumns(std::uint32_t x, std::uint32_t columns);
 
-    // The whole page with its metadata; empty when any of its rows cannot be read whole.
-    Bitmap readPage();
+    // The whole page with its metadata; empty when any of its rows cannot be read whole, or when
+    // `abandoned` (asked every few hundred rows) says the page is no longer wanted.
+    Bitmap readPage(const std::function<bool()>& abandoned = {});
 
   private:
     TiffBandSource() = default;
-    // The current directory of `file`, without a thumbnail.
-    static std::unique_ptr<TiffBandSource> openCurrent(std::unique_ptr<TiffFile> file, const TiffPageHeader& header,
-                                                       std::uint64_t bandBytes);
     void attachThumbnail(const QString& path, int index);
     bool readRows(std::uint32_t first, std::uint32_t rows, FIBITMAP* target, std::uint32_t firstLine);
     bool readStripRows(std::uint32_t first, std::uint32_t rows, FIBITMAP* target, std::uint32_t firstLine);

@@ -71,6 +71,7 @@ TiffPageHeader readTiffPageHeader(TIFF* tiff)
     std::uint16_t orientation = ORIENTATION_TOPLEFT;
     TIFFGetFieldDefaulted(tiff, TIFFTAG_ORIENTATION, &orientation);
     header.orientation = orientation;
+    TIFFGetField(tiff, TIFFTAG_SUBFILETYPE, &header.subfileType);
     if (compression == oldStyleJpegCompression) {
         // The old-style JPEG codec keeps these two as 64-bit values.
         std::uint64_t offset = 0;

@@ -30,6 +30,7 @@ struct TiffPageHeader {
     std::uint32_t rowsPerStrip = 0; // strips: RowsPerStrip as stored (the height when absent)
     std::uint32_t tileWidth = 0;    // tiles: their size
     std::uint32_t tileLength = 0;
+    std::uint32_t subfileType = 0; // NewSubfileType: bit 0 marks a reduced-resolution copy of another page
 };
 
 struct tiff;

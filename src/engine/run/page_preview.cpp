@@ -3,6 +3,7 @@
 #include "engine/core/file_failure.h"
 #include "engine/decode/input_diagnosis.h"
 #include "engine/decode/page_loader.h"
+#include "engine/decode/tiff_reduced_page.h"
 #include "engine/run/conversion_run.h"
 #include "engine/run/pipeline.h"
 #include "engine/run/run_checks.h"
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -31,8 +33,52 @@ Bitmap scaledDown(FIBITMAP* page, int width, int height)
     return scaled;
 }
 
+// The common pages straight into the window's format, one pass over the rows: 24-bit, 32-bit and
+// opaque 8-bit palette pages. Null for the others.
+QImage directQImage(FIBITMAP* page)
+{
+    const unsigned bpp = FreeImage_GetBPP(page);
+    const int width = static_cast<int>(FreeImage_GetWidth(page));
+    const int height = static_cast<int>(FreeImage_GetHeight(page));
+    const RGBQUAD* palette = FreeImage_GetPalette(page);
+    const bool opaquePalette = bpp == 8 && palette != nullptr && !FreeImage_IsTransparent(page);
+    if (FreeImage_GetImageType(page) != FIT_BITMAP || (bpp != 24 && bpp != 32 && !opaquePalette)) {
+        return {};
+    }
+    QImage image(width, height, bpp == 32 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    if (image.isNull()) {
+        return {};
+    }
+    std::array<QRgb, 256> colours{};
+    if (opaquePalette) {
+        for (unsigned i = 0; i < FreeImage_GetColorsUsed(page) && i < colours.size(); ++i) {
+            colours[i] = qRgb(palette[i].rgbRed, palette[i].rgbGreen, palette[i].rgbBlue);
+        }
+    }
+    for (int y = 0; y < height; ++y) {
+        const BYTE* from = FreeImage_GetScanLine(page, height - 1 - y);
+        auto* to = reinterpret_cast<QRgb*>(image.scanLine(y));
+        if (bpp == 32) {
+            // B, G, R, A in memory: ARGB32's own order on a little-endian machine.
+            std::copy_n(from, static_cast<std::size_t>(width) * 4, image.scanLine(y));
+        } else if (bpp == 24) {
+            for (int x = 0; x < width; ++x, from += 3) {
+                to[x] = qRgb(from[FI_RGBA_RED], from[FI_RGBA_GREEN], from[FI_RGBA_BLUE]);
+            }
+        } else {
+            for (int x = 0; x < width; ++x) {
+                to[x] = colours[from[x]];
+            }
+        }
+    }
+    return image;
+}
+
 QImage toQImage(FIBITMAP* page)
 {
+    if (QImage direct = directQImage(page); !direct.isNull()) {
+        return direct;
+    }
     const Bitmap argb(FreeImage_ConvertTo32Bits(page));
     if (!argb) {
         return {};
@@ -80,13 +126,20 @@ void readBack(const EncodedPage& encoded, PagePreview& preview)
     preview.height = encoded.height;
     preview.depth = encoded.depth;
     preview.bytes = QFileInfo(encoded.encodedPath).size();
-    const Bitmap written = loadWrittenFile(encoded.encodedPath);
+    QElapsedTimer timer;
+    timer.start();
+    const Bitmap written = loadWrittenFile(encoded.encodedPath, previewDisplaySide);
+    preview.times.readBack = timer.restart();
     preview.after = written ? displayImage(written.get(), &preview.afterScale) : QImage();
+    if (written && encoded.width > 0) {
+        preview.afterScale *= static_cast<double>(written.width()) / encoded.width;
+    }
+    preview.times.showAfter = timer.elapsed();
 }
 
 } // namespace
 
-Bitmap loadWrittenFile(const QString& path)
+Bitmap loadWrittenFile(const QString& path, int side)
 {
     const QByteArray name = QFile::encodeName(path);
     FREE_IMAGE_FORMAT format = FreeImage_GetFileType(name.constData(), 0);
@@ -96,7 +149,9 @@ Bitmap loadWrittenFile(const QString& path)
     if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format)) {
         return {};
     }
-    return Bitmap(FreeImage_Load(format, name.constData(), format == FIF_JPEG ? JPEG_ACCURATE : 0));
+    // FreeImage's JPEG reader takes the wanted size in the upper half of its flags.
+    const int flags = format == FIF_JPEG ? JPEG_ACCURATE | (std::clamp(side, 0, 0xFFFF) << 16) : 0;
+    return Bitmap(FreeImage_Load(format, name.constData(), flags));
 }
 
 QImage displayImage(FIBITMAP* page, double* scale)
@@ -127,6 +182,104 @@ QImage displayImage(FIBITMAP* page, double* scale)
     return page != nullptr ? toQImage(page) : QImage();
 }
 
+namespace {
+
+// What the chain of a preview needs besides the page: the request's run, prepared, and where the
+// encoded file goes.
+struct PreviewChain {
+    const PreviewRequest& request;
+    const Settings& settings;
+    const JobState& job;
+    WatermarkAssets& watermark;
+    PagePlacement placement;
+    std::function<bool()> stale;
+    const QElapsedTimer& timer; // since the request was taken up
+};
+
+enum class ChainOutcome { Written, Failed, Abandoned };
+
+// The page through the chain into a scratch folder of its own (gone when this returns), and the
+// encoded file read back into `preview`.
+ChainOutcome runChain(LoadedPage page, const PreviewChain& chain, PagePreview& preview)
+{
+    const QTemporaryDir scratch;
+    if (!scratch.isValid()) {
+        preview.problem = describeFailure({FileFailureKind::PermissionDenied, scratch.path()});
+        return ChainOutcome::Failed;
+    }
+    Settings settings = chain.settings;
+    JobState job = chain.job;
+    RunContext context{settings, job, &chain.watermark};
+    // A newer request abandons this one between the steps of the chain, as a stopped run does.
+    context.gate = [&chain] { return !chain.stale(); };
+    PagePlacement placement = chain.placement;
+    placement.encodeFolder = scratch.path() + QLatin1Char('/');
+    QElapsedTimer chainTimer;
+    chainTimer.start();
+    const EncodedPage encoded = encodePage(std::move(page), placement, context);
+    preview.times.chain = chainTimer.elapsed();
+    if (encoded.failure.kind == FileFailureKind::Abandoned || chain.stale()) {
+        return ChainOutcome::Abandoned;
+    }
+    preview.outputPath = encoded.outputPath;
+    if (encoded.failure) {
+        preview.problem = describeFailure(encoded.failure);
+        return ChainOutcome::Failed;
+    }
+    preview.milliseconds = chain.timer.elapsed();
+    readBack(encoded, preview);
+    return ChainOutcome::Written;
+}
+
+// The upright size of a page: orientations 5 to 8 turn it on its side.
+QSize uprightSize(const TiffPageHeader& header)
+{
+    const QSize stored(static_cast<int>(header.width), static_cast<int>(header.height));
+    return header.orientation >= 5 && header.orientation <= 8 ? stored.transposed() : stored;
+}
+
+// The first look at a large page made from a reduced copy of it, delivered before the page itself
+// is decoded. False when the page cannot be read reduced (or the work was abandoned): the page is
+// then shown once decoded.
+bool reducedLook(const InputDocument& document, const PreviewChain& chain, const PagePreview& preview,
+                 const RunProblem& problem, const std::function<void(const PagePreview&)>& deliver)
+{
+    ReducedPage reduced = readReducedPage(chain.job.file.inputPath, preview.pageIndex, document.headers(),
+                                          chain.request.reducedSide, chain.stale);
+    if (!reduced.image || chain.stale()) {
+        return false;
+    }
+    const QSize full = uprightSize(*document.header(preview.pageIndex));
+    // The reduced copy stands for the whole page: its pictures are drawn at the page's size.
+    const double reduction = static_cast<double>(reduced.image.width()) / full.width();
+    PagePreview look = preview;
+    look.firstLook = true;
+    look.reducedStep = static_cast<int>(reduced.step);
+    look.fromReducedResolutionPage = reduced.fromReducedResolutionPage;
+    look.sourceWidth = full.width();
+    look.sourceHeight = full.height();
+    look.before = displayImage(reduced.image.get(), &look.displayScale);
+    look.displayScale *= reduction;
+    if (!problem) {
+        LoadedPage page{PageStatus::Loaded, std::move(reduced.image), 0};
+        page.sourceBpp = static_cast<int>(page.image.bpp());
+        if (runChain(std::move(page), chain, look) == ChainOutcome::Abandoned) {
+            return false;
+        }
+        look.afterScale *= reduction;
+    }
+    // The figures of a reduced page are not the page's: the complete preview brings them.
+    look.milliseconds = chain.timer.elapsed();
+    look.problem.clear();
+    look.width = look.height = look.depth = 0;
+    look.bytes = 0;
+    look.outputPath.clear();
+    deliver(look);
+    return true;
+}
+
+} // namespace
+
 PagePreview previewPage(const PreviewRequest& request, const std::function<void(const PagePreview&)>& firstLook,
                         const std::function<bool()>& superseded)
 {
@@ -154,7 +307,25 @@ PagePreview previewPage(const PreviewRequest& request, const std::function<void(
     const int first = range.last >= range.first ? range.first : 0;
     preview.pageIndex = std::clamp(request.pageIndex < 0 ? first : request.pageIndex, 0, preview.pageCount - 1);
     preview.pageConverted = preview.pageIndex >= range.first && preview.pageIndex <= range.last;
-    LoadedPage page = document.loadPage(preview.pageIndex);
+    WatermarkAssets watermark;
+    const RunProblem problem = chainProblem(request, watermark);
+    const PreviewChain chain{
+        request, settings, job, watermark, PagePlacement{preview.pageIndex, range.last > range.first}, stale, timer};
+    const TiffPageHeader& header = *document.header(preview.pageIndex);
+    const bool large = std::uint64_t{header.width} * header.height > request.firstLookPixels;
+    const bool looked = firstLook && large && reducedLook(document, chain, preview, problem, firstLook);
+    if (stale()) {
+        return {};
+    }
+    // A newer request abandons the decoding of a large page as well.
+    preview.times.prepare = timer.elapsed();
+    QElapsedTimer stage;
+    stage.start();
+    LoadedPage page = document.loadPage(preview.pageIndex, stale);
+    preview.times.decode = stage.restart();
+    if (stale()) {
+        return {};
+    }
     if (page.status == PageStatus::Skipped) {
         preview.problem = describeFailure({FileFailureKind::NoPages});
         return preview;
@@ -163,8 +334,9 @@ PagePreview previewPage(const PreviewRequest& request, const std::function<void(
         preview.sourceWidth = static_cast<int>(page.image.width());
         preview.sourceHeight = static_cast<int>(page.image.height());
         preview.before = displayImage(page.image.get(), &preview.displayScale);
+        preview.times.showBefore = stage.elapsed();
         const auto pixels = static_cast<std::uint64_t>(preview.sourceWidth) * preview.sourceHeight;
-        if (firstLook && pixels > request.firstLookPixels && !stale()) {
+        if (firstLook && !looked && pixels > request.firstLookPixels && !stale()) {
             PagePreview look = preview;
             look.firstLook = true;
             look.milliseconds = timer.elapsed();
@@ -174,37 +346,19 @@ PagePreview previewPage(const PreviewRequest& request, const std::function<void(
     if (stale()) {
         return {};
     }
-    WatermarkAssets watermark;
-    if (const RunProblem problem = chainProblem(request, watermark)) {
+    if (problem) {
         preview.problem = runProblemMessage(problem);
         return preview;
     }
-    // The encoded file goes here and nowhere else; the folder goes with it when the preview returns.
-    const QTemporaryDir scratch;
-    if (!scratch.isValid()) {
-        preview.problem = describeFailure({FileFailureKind::PermissionDenied, scratch.path()});
-        return preview;
-    }
     const bool decoded = page.status == PageStatus::Loaded;
-    RunContext context{settings, job, &watermark};
-    // A newer request abandons this one between the steps of the chain, as a stopped run does.
-    context.gate = [&stale] { return !stale(); };
-    const bool numbered = range.last > range.first;
-    const EncodedPage encoded =
-        encodePage(std::move(page), PagePlacement{preview.pageIndex, numbered, scratch.path() + QLatin1Char('/')}, context);
-    if (encoded.failure.kind == FileFailureKind::Abandoned) {
+    switch (runChain(std::move(page), chain, preview)) {
+    case ChainOutcome::Abandoned:
         return {};
-    }
-    preview.outputPath = encoded.outputPath;
-    if (encoded.failure) {
-        preview.problem = describeFailure(encoded.failure);
+    case ChainOutcome::Failed:
         preview.fileFailed = !decoded;
         return preview;
+    case ChainOutcome::Written:
+        break;
     }
-    if (stale()) {
-        return {};
-    }
-    preview.milliseconds = timer.elapsed();
-    readBack(encoded, preview);
     return preview;
 }

@@ -46,8 +46,25 @@ bool PreviewWorker::supersedes(std::uint64_t number) const
     return stopping_ || newest_ != number;
 }
 
+void PreviewWorker::run(const PreviewRequest& request, std::uint64_t number)
+{
+    const auto stale = [this, number] { return supersedes(number); };
+    const auto firstLook = [this, number](const PagePreview& look) { deliver_(number, look); };
+    const PagePreview preview = previewPage(request, firstLook, stale);
+    if (!stale()) {
+        deliver_(number, preview);
+    }
+}
+
 void PreviewWorker::work()
 {
+    Job current;
+    Job retired; // abandoned, finishing a stage that cannot stop midway
+    const auto finish = [](Job& job) {
+        if (job.thread.joinable()) {
+            job.thread.join();
+        }
+    };
     for (;;) {
         PreviewRequest request;
         std::uint64_t number = 0;
@@ -55,17 +72,24 @@ void PreviewWorker::work()
             std::unique_lock guard(lock_);
             wake_.wait(guard, [this] { return stopping_ || waiting_.has_value(); });
             if (stopping_) {
-                return;
+                break;
             }
             request = std::move(*waiting_);
             waiting_.reset();
             number = newest_;
         }
-        const auto stale = [this, number] { return supersedes(number); };
-        const auto firstLook = [this, number](const PagePreview& look) { deliver_(number, look); };
-        const PagePreview preview = previewPage(request, firstLook, stale);
-        if (!stale()) {
-            deliver_(number, preview);
+        if (current.thread.joinable() && !*current.done) {
+            // A third request waits for the oldest: no more than two pages are ever held.
+            finish(retired);
+            retired = std::move(current);
         }
+        finish(current);
+        current.done = std::make_shared<std::atomic<bool>>(false);
+        current.thread = std::thread([this, request = std::move(request), number, done = current.done] {
+            run(request, number);
+            *done = true;
+        });
     }
+    finish(current);
+    finish(retired);
 }
