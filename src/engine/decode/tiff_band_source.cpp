@@ -84,8 +84,10 @@ std::unique_ptr<TiffBandSource> TiffBandSource::openCurrent(std::unique_ptr<Tiff
             source->blockBytes_ = source->storedRowBytes_;
         }
     }
+    // Zeroed: the fax codecs write a row's pixels bit by bit and leave the bits past its last pixel
+    // as the buffer held them, and writers copy those bits into the file.
     for (int p = 0; p < layout.planes(); ++p) {
-        source->buffers_[static_cast<std::size_t>(p)] = allocateBuffer(source->blockBytes_);
+        source->buffers_[static_cast<std::size_t>(p)] = allocateBuffer(source->blockBytes_, true);
         if (!source->buffers_[static_cast<std::size_t>(p)]) {
             return nullptr;
         }

@@ -75,10 +75,11 @@ void PageCanvas::put16(std::uint32_t x, std::uint32_t y, const Rgba16& colour)
     }
 }
 
-ByteBuffer allocateBuffer(std::uint64_t bytes)
+ByteBuffer allocateBuffer(std::uint64_t bytes, bool zeroed)
 {
     if (bytes == 0 || bytes > kMaxBlockBytes) {
         return {};
     }
-    return ByteBuffer(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)]);
+    const auto size = static_cast<std::size_t>(bytes);
+    return ByteBuffer(zeroed ? new (std::nothrow) std::uint8_t[size]() : new (std::nothrow) std::uint8_t[size]);
 }

@@ -62,10 +62,10 @@ inline std::uint16_t unpremultiply16(std::uint32_t colour, std::uint32_t alpha)
     return unpremultiplied<std::uint16_t, 65535U>(colour, alpha);
 }
 
-// A buffer for one strip, tile or band as stored; empty instead of throwing when memory is short
-// and when it would be larger than kMaxBlockBytes.
+// A buffer for one strip, tile or band as stored, filled with zeros when `zeroed`; empty instead of
+// throwing when memory is short and when it would be larger than kMaxBlockBytes.
 using ByteBuffer = std::unique_ptr<std::uint8_t[]>;
-ByteBuffer allocateBuffer(std::uint64_t bytes);
+ByteBuffer allocateBuffer(std::uint64_t bytes, bool zeroed = false);
 
 // Decodes the current directory sample by sample (grey, palette, RGB and CMYK pages with unsigned
 // integer samples of 1 to 16 or 32 bits); false when the page is not such a page or cannot be
