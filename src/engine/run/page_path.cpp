@@ -3,6 +3,7 @@
 #include "engine/core/page_header.h"
 #include "engine/core/page_limits.h"
 #include "engine/formats/format_catalogue.h"
+#include "engine/run/band_read_ahead.h"
 #include "engine/run/page_memory.h"
 #include "engine/steps/bit_depth.h"
 #include "engine/steps/row_resize.h"
@@ -196,6 +197,9 @@ std::uint64_t streamedPageMemory(const TiffPageHeader& header, const Settings& s
     const ResizeTarget size = writtenSize(header, settings);
     const Bitmap probe =
         probeHeader(static_cast<std::uint32_t>(size.width), static_cast<std::uint32_t>(size.height), depth);
-    return 2 * band + readBuffer + resizeMemory(header, settings, rows) +
+    // Reading ahead, the next band is decoded into a band of its own meanwhile (into the same
+    // libtiff buffers, which the reading thread holds while the worker has the band before).
+    const std::uint64_t bandAhead = readsAhead(job) ? rows * rowBytes(header.bitsPerPixel) : 0;
+    return 2 * band + readBuffer + bandAhead + resizeMemory(header, settings, rows) +
            rowWriterMemory(outputFormatFor(job.outputKey).rowWriter, job.run.saveFlags, probe);
 }
