@@ -3,6 +3,7 @@
 #include "engine/core/page_header.h"
 #include "engine/core/page_limits.h"
 #include "engine/formats/format_catalogue.h"
+#include "engine/run/band_read_ahead.h"
 #include "engine/run/page_memory.h"
 #include "engine/run/turned_bands.h"
 #include "engine/steps/band_drawing.h"
@@ -225,18 +226,23 @@ std::uint64_t streamedPageMemory(const TiffPageHeader& header, const Settings& s
     // Each step holds its input band and its output band; 32 bits is the deepest a band gets.
     std::uint64_t band = rows * rowBytes(32);
     std::uint64_t readBuffer = readRows * rowBytes(header.bitsPerPixel);
+    std::uint64_t aheadBand = rows * rowBytes(header.bitsPerPixel); // a band as the reader hands it out
     if (const int turn = bandTurn(settings.transform); turn != 0) {
         // The turned page's bands, and what its reader holds to make one.
         const TurnedBandsMemory turned = turnedBandsMemory(header, turn, job.run.streamBandBytes);
         rows = turned.bandRows;
         band = rows * std::uint64_t{4} * static_cast<std::uint64_t>(turnedSides(header, settings).width);
         readBuffer = turned.heldBytes;
+        aheadBand = band;
     }
     const int depth = std::max(streamedPageDepth(header, settings, job), 1);
     const ResizeTarget size = writtenSize(header, settings);
     const Bitmap probe =
         probeHeader(static_cast<std::uint32_t>(size.width), static_cast<std::uint32_t>(size.height), depth);
-    return 2 * band + readBuffer + resizeMemory(header, settings, rows) +
+    // Reading ahead, the next band is decoded into a band of its own meanwhile (into the same
+    // libtiff buffers, which the reading thread holds while the worker has the band before).
+    const std::uint64_t bandAhead = readsAhead(job) ? aheadBand : 0;
+    return 2 * band + readBuffer + bandAhead + resizeMemory(header, settings, rows) +
            bandDrawingMemory(size.width, size.height, settings,
                              rows * static_cast<std::uint64_t>(size.height) /
                                      static_cast<std::uint64_t>(turnedSides(header, settings).height) +

@@ -31,6 +31,7 @@ PagePath choosePagePath(const TiffPageHeader& header, const Settings& settings, 
 // the bit-depth step) are done with them; 0 when the bit-depth step needs the whole page.
 int streamedPageDepth(const TiffPageHeader& header, const Settings& settings, const JobState& job);
 
-// What a streamed page holds at its peak: a band as read, the steps' copies of it, the frame's and
-// the watermark's drawing, and the row writer's own buffers.
+// What a streamed page holds at its peak: a band as read, the steps' copies of it, the next band
+// when the page reads ahead (band_read_ahead.h), the frame's and the watermark's drawing, and the
+// row writer's own buffers.
 std::uint64_t streamedPageMemory(const TiffPageHeader& header, const Settings& settings, const JobState& job);

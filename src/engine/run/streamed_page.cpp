@@ -5,6 +5,7 @@
 #include "engine/core/page_metadata.h"
 #include "engine/decode/tiff_band_source.h"
 #include "engine/formats/format_catalogue.h"
+#include "engine/run/band_read_ahead.h"
 #include "engine/run/turned_bands.h"
 #include "engine/steps/band_drawing.h"
 #include "engine/steps/bit_depth.h"
@@ -32,12 +33,18 @@ namespace {
 // memory). Resized bands carry the source's resolution, as FreeImage_Rescale's page does.
 class PageBands {
   public:
-    PageBands(BandReader& source, const Bitmap& layout, const std::optional<RowResize>& resize, bool bottomUp)
+    PageBands(BandReader& source, const Bitmap& layout, const std::optional<RowResize>& resize, bool bottomUp,
+              bool readAhead)
         : source_(source), bottomUp_(bottomUp), dotsPerMeterX_(FreeImage_GetDotsPerMeterX(layout.get())),
           dotsPerMeterY_(FreeImage_GetDotsPerMeterY(layout.get()))
     {
         if (resize) {
             resizer_ = std::make_unique<RowResizer>(layout, *resize, [this](const Bitmap& band) { return keep(band); });
+        }
+        // From here on the source is the read-ahead thread's until this object is gone.
+        if (readAhead && valid()) {
+            ahead_ = BandReadAhead::start([&source](int band) { return source.readBand(band); }, source.bandCount(),
+                                          bottomUp);
         }
     }
 
@@ -77,7 +84,8 @@ class PageBands {
             return {};
         }
         const int position = read_++;
-        Bitmap band = source_.readBand(bottomUp_ ? source_.bandCount() - 1 - position : position);
+        Bitmap band =
+            ahead_ ? ahead_->next() : source_.readBand(bottomUp_ ? source_.bandCount() - 1 - position : position);
         if (!band) {
             failure_ = {FileFailureKind::Damaged}; // the caller names the page
         }
@@ -105,6 +113,7 @@ class PageBands {
     std::deque<Bitmap> resized_;
     int read_ = 0;
     FileFailure failure_;
+    std::unique_ptr<BandReadAhead> ahead_; // last: its thread stops before the rest goes
 };
 
 // The steps of processPage that work row by row, in its order, on one band. choosePagePath lets
@@ -273,7 +282,7 @@ std::optional<EncodedPage> encodeStreamedPage(int index, const TiffPageHeader& s
     const Bitmap& layout = source->layout();
     const std::optional<RowResize> resize =
         rowResizeFor(static_cast<int>(source->width()), static_cast<int>(source->height()), context.settings);
-    PageBands bands(*source, layout, resize, context.settings.transform.doImageFlipVertical != 0);
+    PageBands bands(*source, layout, resize, context.settings.transform.doImageFlipVertical != 0, readsAhead(job));
     if (!bands.valid()) {
         return std::nullopt;
     }
