@@ -197,5 +197,5 @@ std::uint64_t streamedPageMemory(const TiffPageHeader& header, const Settings& s
     const Bitmap probe =
         probeHeader(static_cast<std::uint32_t>(size.width), static_cast<std::uint32_t>(size.height), depth);
     return 2 * band + readBuffer + resizeMemory(header, settings, rows) +
-           rowWriterMemory(outputFormatFor(job.outputKey).rowWriter, job.run.saveFlags, probe);
+           rowWriterMemory(outputFormatFor(job.outputKey).rowWriter, job.run.saveFlags, probe, encoderThreads(job));
 }
