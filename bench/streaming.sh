@@ -30,9 +30,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TESSALINE_BUILD_DIR:-$root/build}
 
 [ -x "$tessaline" ] || { echo "streaming: $tessaline is not an executable" >&2; exit 2; }
-for tool in vips gm /usr/bin/time; do
-  command -v "$tool" >/dev/null || { echo "streaming: $tool is missing (scripts/install-deps.sh --bench)" >&2; exit 1; }
-done
 if [ ! -x "$build/tools/make-huge-page" ]; then
   "$root/scripts/build.sh" >/dev/null
   cmake --build "$build" --target make-huge-page >/dev/null
@@ -46,6 +43,10 @@ read -r -a inputs <<<"${STREAMING_INPUTS:-none lzw}"
 read -r -a tools <<<"${STREAMING_TOOLS:-tessaline vips gm}"
 before=${STREAMING_BEFORE:+$(realpath "$STREAMING_BEFORE")}
 if [ -n "$before" ]; then tools=(before "${tools[@]}"); fi
+for tool in "${tools[@]}" /usr/bin/time; do
+  case $tool in tessaline | before) continue ;; esac
+  command -v "$tool" >/dev/null || { echo "streaming: $tool is missing (scripts/install-deps.sh --bench)" >&2; exit 1; }
+done
 echo "streaming: making the ${width} x ${height} pages in $work" >&2
 for input in "${inputs[@]}"; do
   "$build/tools/make-huge-page" "$work/page-$input.tif" "$width" "$height" "$input"

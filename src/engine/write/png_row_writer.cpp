@@ -348,6 +348,11 @@ void PngRowWriter::storeRow(const std::uint8_t* row, std::uint8_t* stored) const
     if (layout_.invertMono) {
         std::transform(stored, stored + rowBytes_, stored, [](std::uint8_t value) { return ~value; });
     }
+    // The bits past the last pixel of a 1- or 4-bit row are whatever the page's memory held: they
+    // are written as zeros, so that the same pixels always give the same file.
+    if (const unsigned used = (width_ * static_cast<unsigned>(layout_.bitDepth)) % 8; used != 0) {
+        stored[rowBytes_ - 1] &= static_cast<std::uint8_t>(0xFF00u >> used);
+    }
 }
 
 bool PngRowWriter::writeBand(const Bitmap& band)
