@@ -59,59 +59,95 @@ void putBigEndian(std::uint8_t* at, std::uint32_t value)
     at[3] = static_cast<std::uint8_t>(value);
 }
 
-// libpng's measure of a filtered row: each byte's distance from zero, bytes of 128 and above
-// counted as negative.
-inline std::size_t cost(std::uint8_t value)
-{
-    return value < 128 ? value : 256u - value;
-}
-
-// One filter applied to `row` (with `above` the row above it, zeros for the first row) into
-// `out`; returns the row's cost, or a cost above `bound` once it is certain to exceed it.
-template <typename Predict>
-std::size_t applyFilter(const std::uint8_t* row, const std::uint8_t* above, std::uint8_t* out, std::size_t size,
-                        unsigned pixelBytes, std::size_t bound, Predict predict)
+// libpng's measure of a filtered row: the sum of each byte's distance from zero, bytes of 128
+// and above counted as negative (the smaller of the byte and its negation).
+std::size_t costOf(const std::uint8_t* __restrict bytes, std::size_t size)
 {
     std::size_t sum = 0;
-    const std::size_t lead = std::min<std::size_t>(pixelBytes, size);
-    for (std::size_t i = 0; i < lead; ++i) {
-        out[i] = static_cast<std::uint8_t>(row[i] - predict(0, above[i], 0));
-        sum += cost(out[i]);
-    }
-    // Checked a stretch at a time: once the sum passes the bound the filter has lost.
-    constexpr std::size_t stretch = 256;
-    for (std::size_t start = lead; start < size; start += stretch) {
+    // In stretches whose sum fits 32 bits, so that the loop runs on vectors.
+    constexpr std::size_t stretch = std::size_t{1} << 20;
+    for (std::size_t start = 0; start < size; start += stretch) {
         const std::size_t end = std::min(size, start + stretch);
+        std::uint32_t part = 0;
         for (std::size_t i = start; i < end; ++i) {
-            out[i] = static_cast<std::uint8_t>(row[i] - predict(row[i - pixelBytes], above[i], above[i - pixelBytes]));
-            sum += cost(out[i]);
+            const std::uint8_t value = bytes[i];
+            const auto negated = static_cast<std::uint8_t>(-value);
+            part += value < negated ? value : negated;
         }
-        if (sum > bound) {
-            return sum;
-        }
+        sum += part;
     }
     return sum;
 }
 
-std::size_t filterInto(int type, const std::uint8_t* row, const std::uint8_t* above, std::uint8_t* out,
-                       std::size_t size, unsigned pixelBytes, std::size_t bound)
+// Each filter over a whole row (`above` is the row above it, zeros for the first row), in loops
+// without early exits so that they run on vectors.
+void subFilter(const std::uint8_t* __restrict row, std::uint8_t* __restrict out, std::size_t size, unsigned pixel)
+{
+    const std::size_t lead = std::min<std::size_t>(pixel, size);
+    std::memcpy(out, row, lead);
+    for (std::size_t i = lead; i < size; ++i) {
+        out[i] = static_cast<std::uint8_t>(row[i] - row[i - pixel]);
+    }
+}
+
+void upFilter(const std::uint8_t* __restrict row, const std::uint8_t* __restrict above, std::uint8_t* __restrict out,
+              std::size_t size)
+{
+    for (std::size_t i = 0; i < size; ++i) {
+        out[i] = static_cast<std::uint8_t>(row[i] - above[i]);
+    }
+}
+
+void averageFilter(const std::uint8_t* __restrict row, const std::uint8_t* __restrict above,
+                   std::uint8_t* __restrict out, std::size_t size, unsigned pixel)
+{
+    const std::size_t lead = std::min<std::size_t>(pixel, size);
+    for (std::size_t i = 0; i < lead; ++i) {
+        out[i] = static_cast<std::uint8_t>(row[i] - above[i] / 2);
+    }
+    for (std::size_t i = lead; i < size; ++i) {
+        out[i] = static_cast<std::uint8_t>(row[i] - (row[i - pixel] + above[i]) / 2);
+    }
+}
+
+void paethFilter(const std::uint8_t* __restrict row, const std::uint8_t* __restrict above, std::uint8_t* __restrict out,
+                 std::size_t size, unsigned pixel)
+{
+    const std::size_t lead = std::min<std::size_t>(pixel, size);
+    // With nothing to the left the predictor is the byte above.
+    for (std::size_t i = 0; i < lead; ++i) {
+        out[i] = static_cast<std::uint8_t>(row[i] - above[i]);
+    }
+    for (std::size_t i = lead; i < size; ++i) {
+        const int a = row[i - pixel];
+        const int b = above[i];
+        const int c = above[i - pixel];
+        const int p = b - c;
+        const int q = a - c;
+        const int pa = p < 0 ? -p : p;
+        const int pb = q < 0 ? -q : q;
+        const int pc = p + q < 0 ? -(p + q) : p + q;
+        const int predictor = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+        out[i] = static_cast<std::uint8_t>(row[i] - predictor);
+    }
+}
+
+void filterInto(int type, const std::uint8_t* row, const std::uint8_t* above, std::uint8_t* out, std::size_t size,
+                unsigned pixel)
 {
     switch (type) {
     case PNG_FILTER_VALUE_SUB:
-        return applyFilter(row, above, out, size, pixelBytes, bound, [](int a, int, int) { return a; });
+        subFilter(row, out, size, pixel);
+        break;
     case PNG_FILTER_VALUE_UP:
-        return applyFilter(row, above, out, size, pixelBytes, bound, [](int, int b, int) { return b; });
+        upFilter(row, above, out, size);
+        break;
     case PNG_FILTER_VALUE_AVG:
-        return applyFilter(row, above, out, size, pixelBytes, bound, [](int a, int b, int) { return (a + b) / 2; });
+        averageFilter(row, above, out, size, pixel);
+        break;
     default:
-        return applyFilter(row, above, out, size, pixelBytes, bound, [](int a, int b, int c) {
-            const int p = b - c;
-            const int q = a - c;
-            const int pa = p < 0 ? -p : p;
-            const int pb = q < 0 ? -q : q;
-            const int pc = p + q < 0 ? -(p + q) : p + q;
-            return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
-        });
+        paethFilter(row, above, out, size, pixel);
+        break;
     }
 }
 
@@ -137,18 +173,15 @@ void filterRow(const PngIdatLayout& layout, const std::uint8_t* row, const std::
     for (std::size_t i = 0; i < masks.size(); ++i) {
         if (filters == masks[i]) {
             out[0] = static_cast<std::uint8_t>(types[i]);
-            filterInto(types[i], row, above, out + 1, size, layout.pixelBytes, std::numeric_limits<std::size_t>::max());
+            filterInto(types[i], row, above, out + 1, size, layout.pixelBytes);
             return;
         }
     }
     int bestType = PNG_FILTER_VALUE_NONE;
     const std::uint8_t* best = row;
-    std::size_t lowest = std::numeric_limits<std::size_t>::max() - 256;
+    std::size_t lowest = std::numeric_limits<std::size_t>::max();
     if ((filters & PNG_FILTER_NONE) != 0 && filters != PNG_FILTER_NONE) {
-        lowest = 0;
-        for (std::size_t i = 0; i < size; ++i) {
-            lowest += cost(row[i]);
-        }
+        lowest = costOf(row, size);
     }
     std::uint8_t* trial = scratch.trial.data();
     std::uint8_t* kept = scratch.best.data();
@@ -156,9 +189,9 @@ void filterRow(const PngIdatLayout& layout, const std::uint8_t* row, const std::
         if ((filters & masks[i]) == 0) {
             continue;
         }
-        const std::size_t sum = filterInto(types[i], row, above, trial, size, layout.pixelBytes, lowest);
-        if (sum < lowest) {
-            lowest = sum;
+        filterInto(types[i], row, above, trial, size, layout.pixelBytes);
+        if (const std::size_t cost = costOf(trial, size); cost < lowest) {
+            lowest = cost;
             bestType = types[i];
             best = trial;
             std::swap(trial, kept);
