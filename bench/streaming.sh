@@ -128,7 +128,11 @@ fi
 {
   echo "One ${width} x ${height} RGB page (tools/make-huge-page), \`bench/streaming.sh\` on $(date -u '+%Y-%m-%d %H:%M UTC'):"
   echo "$(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo); Tessaline \`$tessaline\` with --threads=1;"
-  echo "$(vips --version), $(gm version | head -1 | cut -d' ' -f1-2). Wall time and peak RSS from /usr/bin/time -v."
+  versions=()
+  if [[ " ${tools[*]} " == *" vips "* ]]; then versions+=("$(vips --version)"); fi
+  if [[ " ${tools[*]} " == *" gm "* ]]; then versions+=("$(gm version | head -1 | cut -d' ' -f1-2)"); fi
+  if [ -n "$before" ]; then versions+=("before: Tessaline \`$before\`"); fi
+  echo "$(IFS=,; echo "${versions[*]}" | sed 's/,/, /g'). Wall time and peak RSS from /usr/bin/time -v."
   echo
   echo "| input TIFF | to | tool | wall s | peak RSS MiB | output MiB | status |"
   echo "|---|---|---|---:|---:|---:|---|"
