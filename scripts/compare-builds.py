@@ -16,8 +16,8 @@ reference lists them) converts the samples once, with what makes the run use it.
 when everything matches, 1 otherwise.
 
 --png-image-data compares PNG files by their content instead of their bytes: every chunk but
-IDAT byte for byte, and the image data inflated (the filtered rows), for a change of how the image
-data is compressed.
+IDAT byte for byte, and the image data inflated (the filtered rows, without the bits past the last
+pixel of a 1- or 4-bit row, which hold nothing), for a change of how the image data is compressed.
 """
 
 import argparse
@@ -220,9 +220,37 @@ def png_content(path):
             chunks.append((kind, body))
         at += 12 + size
     try:
-        return chunks, zlib.decompress(bytes(image_data))
+        rows = bytearray(zlib.decompress(bytes(image_data)))
     except zlib.error:
         return None
+    header = dict(chunks).get(b"IHDR")
+    if header is None or len(header) != 13:
+        return None
+    width, height, depth, _, _, _, interlace = struct.unpack(">IIBBBBB", header)
+    if depth < 8:
+        clear_padding(rows, width, height, depth, interlace)
+    return chunks, bytes(rows)
+
+
+# Where each pass of an interlaced image starts and how far apart its pixels are: x, y, dx, dy.
+ADAM7 = [(0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4), (1, 0, 2, 2), (0, 1, 1, 2)]
+
+
+def clear_padding(rows, width, height, depth, interlace):
+    """Clears the bits past the last pixel of each row of inflated 1-, 2- or 4-bit image data (its
+    rows are unfiltered: libpng filters none below 8 bits)."""
+    at = 0
+    for x0, y0, dx, dy in ADAM7 if interlace else [(0, 0, 1, 1)]:
+        columns = (width - x0 + dx - 1) // dx if width > x0 else 0
+        lines = (height - y0 + dy - 1) // dy if height > y0 else 0
+        if columns == 0:
+            continue
+        size = (columns * depth + 7) // 8 + 1
+        used = columns * depth % 8
+        for _ in range(lines):
+            if used and at + size <= len(rows) and rows[at] == 0:
+                rows[at + size - 1] &= (0xFF00 >> used) & 0xFF
+            at += size
 
 
 def same_files(left, right, png_image_data):
