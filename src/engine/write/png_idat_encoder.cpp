@@ -1,5 +1,7 @@
 #include "engine/write/png_idat_encoder.h"
 
+#include "engine/write/png_row_filter.h"
+
 #include <png.h>
 #include <zlib.h>
 
@@ -59,147 +61,10 @@ void putBigEndian(std::uint8_t* at, std::uint32_t value)
     at[3] = static_cast<std::uint8_t>(value);
 }
 
-// libpng's measure of a filtered row: the sum of each byte's distance from zero, bytes of 128
-// and above counted as negative (the smaller of the byte and its negation).
-std::size_t costOf(const std::uint8_t* __restrict bytes, std::size_t size)
-{
-    std::size_t sum = 0;
-    // In stretches whose sum fits 32 bits, so that the loop runs on vectors.
-    constexpr std::size_t stretch = std::size_t{1} << 20;
-    for (std::size_t start = 0; start < size; start += stretch) {
-        const std::size_t end = std::min(size, start + stretch);
-        std::uint32_t part = 0;
-        for (std::size_t i = start; i < end; ++i) {
-            const std::uint8_t value = bytes[i];
-            const auto negated = static_cast<std::uint8_t>(-value);
-            part += value < negated ? value : negated;
-        }
-        sum += part;
-    }
-    return sum;
-}
-
-// Each filter over a whole row (`above` is the row above it, zeros for the first row), in loops
-// without early exits so that they run on vectors.
-void subFilter(const std::uint8_t* __restrict row, std::uint8_t* __restrict out, std::size_t size, unsigned pixel)
-{
-    const std::size_t lead = std::min<std::size_t>(pixel, size);
-    std::memcpy(out, row, lead);
-    for (std::size_t i = lead; i < size; ++i) {
-        out[i] = static_cast<std::uint8_t>(row[i] - row[i - pixel]);
-    }
-}
-
-void upFilter(const std::uint8_t* __restrict row, const std::uint8_t* __restrict above, std::uint8_t* __restrict out,
-              std::size_t size)
-{
-    for (std::size_t i = 0; i < size; ++i) {
-        out[i] = static_cast<std::uint8_t>(row[i] - above[i]);
-    }
-}
-
-void averageFilter(const std::uint8_t* __restrict row, const std::uint8_t* __restrict above,
-                   std::uint8_t* __restrict out, std::size_t size, unsigned pixel)
-{
-    const std::size_t lead = std::min<std::size_t>(pixel, size);
-    for (std::size_t i = 0; i < lead; ++i) {
-        out[i] = static_cast<std::uint8_t>(row[i] - above[i] / 2);
-    }
-    for (std::size_t i = lead; i < size; ++i) {
-        out[i] = static_cast<std::uint8_t>(row[i] - (row[i - pixel] + above[i]) / 2);
-    }
-}
-
-void paethFilter(const std::uint8_t* __restrict row, const std::uint8_t* __restrict above, std::uint8_t* __restrict out,
-                 std::size_t size, unsigned pixel)
-{
-    const std::size_t lead = std::min<std::size_t>(pixel, size);
-    // With nothing to the left the predictor is the byte above.
-    for (std::size_t i = 0; i < lead; ++i) {
-        out[i] = static_cast<std::uint8_t>(row[i] - above[i]);
-    }
-    for (std::size_t i = lead; i < size; ++i) {
-        const int a = row[i - pixel];
-        const int b = above[i];
-        const int c = above[i - pixel];
-        const int p = b - c;
-        const int q = a - c;
-        const int pa = p < 0 ? -p : p;
-        const int pb = q < 0 ? -q : q;
-        const int pc = p + q < 0 ? -(p + q) : p + q;
-        const int predictor = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
-        out[i] = static_cast<std::uint8_t>(row[i] - predictor);
-    }
-}
-
-void filterInto(int type, const std::uint8_t* row, const std::uint8_t* above, std::uint8_t* out, std::size_t size,
-                unsigned pixel)
-{
-    switch (type) {
-    case PNG_FILTER_VALUE_SUB:
-        subFilter(row, out, size, pixel);
-        break;
-    case PNG_FILTER_VALUE_UP:
-        upFilter(row, above, out, size);
-        break;
-    case PNG_FILTER_VALUE_AVG:
-        averageFilter(row, above, out, size, pixel);
-        break;
-    default:
-        paethFilter(row, above, out, size, pixel);
-        break;
-    }
-}
-
 // Buffers a thread reuses from group to group.
 struct Scratch {
-    std::vector<std::uint8_t> zeros;
-    std::vector<std::uint8_t> trial;
-    std::vector<std::uint8_t> best;
     std::vector<std::uint8_t> filtered;
 };
-
-// Filters one row as libpng chooses: with the only filter allowed, or with the allowed filter of
-// the lowest cost, the first of equal ones (none, sub, up, average, Paeth). `out` takes the
-// filter byte and the row.
-void filterRow(const PngIdatLayout& layout, const std::uint8_t* row, const std::uint8_t* above, std::uint8_t* out,
-               Scratch& scratch)
-{
-    const std::size_t size = layout.rowBytes;
-    constexpr std::array<unsigned, 4> masks{PNG_FILTER_SUB, PNG_FILTER_UP, PNG_FILTER_AVG, PNG_FILTER_PAETH};
-    constexpr std::array<int, 4> types{PNG_FILTER_VALUE_SUB, PNG_FILTER_VALUE_UP, PNG_FILTER_VALUE_AVG,
-                                       PNG_FILTER_VALUE_PAETH};
-    const unsigned filters = layout.filters;
-    for (std::size_t i = 0; i < masks.size(); ++i) {
-        if (filters == masks[i]) {
-            out[0] = static_cast<std::uint8_t>(types[i]);
-            filterInto(types[i], row, above, out + 1, size, layout.pixelBytes);
-            return;
-        }
-    }
-    int bestType = PNG_FILTER_VALUE_NONE;
-    const std::uint8_t* best = row;
-    std::size_t lowest = std::numeric_limits<std::size_t>::max();
-    if ((filters & PNG_FILTER_NONE) != 0 && filters != PNG_FILTER_NONE) {
-        lowest = costOf(row, size);
-    }
-    std::uint8_t* trial = scratch.trial.data();
-    std::uint8_t* kept = scratch.best.data();
-    for (std::size_t i = 0; i < masks.size(); ++i) {
-        if ((filters & masks[i]) == 0) {
-            continue;
-        }
-        filterInto(types[i], row, above, trial, size, layout.pixelBytes);
-        if (const std::size_t cost = costOf(trial, size); cost < lowest) {
-            lowest = cost;
-            bestType = types[i];
-            best = trial;
-            std::swap(trial, kept);
-        }
-    }
-    out[0] = static_cast<std::uint8_t>(bestType);
-    std::memcpy(out + 1, best, size);
-}
 
 // A raw deflate stream, made once per thread and reset for each group.
 class Deflater {
@@ -281,17 +146,15 @@ void PngIdatEncoder::Group::encode(const PngIdatLayout& layout, unsigned windowB
 {
     const std::size_t rowSize = layout.rowBytes;
     const std::size_t filteredSize = withFilterByte(layout);
-    scratch.zeros.assign(rowSize, 0);
-    scratch.trial.resize(rowSize);
-    scratch.best.resize(rowSize);
+    PngRowFilter filter(rowSize, layout.pixelBytes, layout.filters);
     // The first raw row held only serves as the row above, unless it is the page's first row.
     const unsigned from = firstRow == leadRows ? 0 : 1;
     const unsigned total = leadRows + rows;
     scratch.filtered.resize((total - from) * filteredSize);
     for (unsigned index = from; index < total; ++index) {
         const std::uint8_t* row = raw.data() + index * rowSize;
-        const std::uint8_t* above = index == 0 ? scratch.zeros.data() : row - rowSize;
-        filterRow(layout, row, above, scratch.filtered.data() + (index - from) * filteredSize, scratch);
+        filter.filter(row, index == 0 ? nullptr : row - rowSize,
+                      scratch.filtered.data() + (index - from) * filteredSize);
     }
     const std::size_t dictionarySize =
         std::min<std::size_t>((leadRows - from) * filteredSize, std::size_t{1} << windowBits);
