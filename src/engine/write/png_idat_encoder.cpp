@@ -9,7 +9,6 @@
 #include <array>
 #include <condition_variable>
 #include <cstring>
-#include <limits>
 #include <mutex>
 #include <thread>
 
