@@ -12,6 +12,11 @@
 # tools/make-huge-page (built here when missing) and removed at the end, as is every output once
 # measured. Needs libvips-tools, graphicsmagick and time (scripts/install-deps.sh --bench).
 # Not part of the test suite.
+#
+# To measure less: STREAMING_WORKLOADS (default "jpg png tiff jpg-resize jpg-rot90"), STREAMING_INPUTS
+# (default "none lzw") and STREAMING_TOOLS (default "tessaline vips gm") choose the rows; the eight
+# pages run only with the jpg workload. STREAMING_BEFORE=EXECUTABLE adds a "before" tool, another
+# Tessaline build timed the same way, for before/after figures in one run.
 set -euo pipefail
 
 if [ $# -lt 1 ] || [ $# -gt 4 ] || [ $# -eq 2 ]; then
@@ -26,9 +31,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TESSALINE_BUILD_DIR:-$root/build}
 
 [ -x "$tessaline" ] || { echo "streaming: $tessaline is not an executable" >&2; exit 2; }
-for tool in vips gm /usr/bin/time; do
-  command -v "$tool" >/dev/null || { echo "streaming: $tool is missing (scripts/install-deps.sh --bench)" >&2; exit 1; }
-done
 if [ ! -x "$build/tools/make-huge-page" ]; then
   "$root/scripts/build.sh" >/dev/null
   cmake --build "$build" --target make-huge-page >/dev/null
@@ -36,12 +38,22 @@ fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tessaline-streaming.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+# What to measure (see the head of this file).
+read -r -a workloads <<<"${STREAMING_WORKLOADS:-jpg png tiff jpg-resize jpg-rot90}"
+read -r -a inputs <<<"${STREAMING_INPUTS:-none lzw}"
+read -r -a tools <<<"${STREAMING_TOOLS:-tessaline vips gm}"
+before=${STREAMING_BEFORE:+$(realpath "$STREAMING_BEFORE")}
+if [ -n "$before" ]; then tools=(before "${tools[@]}"); fi
+for tool in "${tools[@]}" /usr/bin/time; do
+  case $tool in tessaline | before) continue ;; esac
+  command -v "$tool" >/dev/null || { echo "streaming: $tool is missing (scripts/install-deps.sh --bench)" >&2; exit 1; }
+done
 echo "streaming: making the ${width} x ${height} pages in $work" >&2
-"$build/tools/make-huge-page" "$work/page-none.tif" "$width" "$height" none
-"$build/tools/make-huge-page" "$work/page-lzw.tif" "$width" "$height" lzw
+for input in "${inputs[@]}"; do
+  "$build/tools/make-huge-page" "$work/page-$input.tif" "$width" "$height" "$input"
+done
 
 # Workloads: the target, Tessaline's options, the vips command (IN and OUT replaced), gm's options.
-workloads=(jpg png tiff jpg-resize jpg-rot90)
 declare -A extension=([jpg]=jpg [png]=png [tiff]=tif [jpg-resize]=jpg [jpg-rot90]=jpg)
 declare -A tessaline_opts=(
   [jpg]="-c jpg --jpg-quality=95 --jpg-chroma=none"
@@ -81,7 +93,7 @@ measure() {
 }
 
 rows=()
-for input in none lzw; do
+for input in "${inputs[@]}"; do
   in=$work/page-$input.tif
   for workload in "${workloads[@]}"; do
     ext=${extension[$workload]}
@@ -90,8 +102,9 @@ for input in none lzw; do
     vips_line=${vips_command[$workload]//IN/$in}
     read -r -a vips_args <<<"${vips_line//OUT/$out/page.$ext}"
     read -r -a gm_args <<<"${gm_opts[$workload]}"
-    for tool in tessaline vips gm; do
+    for tool in "${tools[@]}"; do
       case $tool in
+        before) figures=$(measure "$out" "$before" -i "$in" -o "$out" "${tessaline_args[@]}" --threads=1 -q) ;;
         tessaline) figures=$(measure "$out" "$tessaline" -i "$in" -o "$out" "${tessaline_args[@]}" --threads=1 -q) ;;
         vips) figures=$(measure "$out" "${vips_args[@]}") ;;
         gm) figures=$(measure "$out" gm convert "$in" "${gm_args[@]}" "$out/page.$ext") ;;
@@ -105,21 +118,31 @@ done
 
 # Eight such pages (LZW) on two workers to JPEG: streamed pages hold a few bands each, so the
 # memory budget lets both workers convert at once.
+eight=""
+if [[ " ${workloads[*]} " == *" jpg "* && " ${inputs[*]} " == *" lzw "* ]]; then
 mkdir -p "$work/eight"
 for i in 1 2 3 4 5 6 7 8; do ln "$work/page-lzw.tif" "$work/eight/page-$i.tif"; done
 read -r -a eight_args <<<"${tessaline_opts[jpg]}"
 figures=$(measure "$work/out" "$tessaline" -i "$work/eight" -o "$work/out" "${eight_args[@]}" --threads=2 -q)
 read -r wall rss size status <<<"$figures"
 echo "streaming: eight pages on two workers ${wall}s ${rss}MiB ${size}MiB $status" >&2
+eight="Eight such pages (LZW) to JPEG on two workers (\`--threads=2\`): $wall s, peak RSS $rss MiB, $size MiB written ($status)."
+fi
 
 {
   echo "One ${width} x ${height} RGB page (tools/make-huge-page), \`bench/streaming.sh\` on $(date -u '+%Y-%m-%d %H:%M UTC'):"
   echo "$(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo); Tessaline \`$tessaline\` with --threads=1;"
-  echo "$(vips --version), $(gm version | head -1 | cut -d' ' -f1-2). Wall time and peak RSS from /usr/bin/time -v."
+  versions=()
+  if [[ " ${tools[*]} " == *" vips "* ]]; then versions+=("$(vips --version)"); fi
+  if [[ " ${tools[*]} " == *" gm "* ]]; then versions+=("$(gm version | head -1 | cut -d' ' -f1-2)"); fi
+  if [ -n "$before" ]; then versions+=("before: Tessaline \`$before\`"); fi
+  echo "$(IFS=,; echo "${versions[*]}" | sed 's/,/, /g'). Wall time and peak RSS from /usr/bin/time -v."
   echo
   echo "| input TIFF | to | tool | wall s | peak RSS MiB | output MiB | status |"
   echo "|---|---|---|---:|---:|---:|---|"
   printf '%s\n' "${rows[@]}"
-  echo
-  echo "Eight such pages (LZW) to JPEG on two workers (\`--threads=2\`): $wall s, peak RSS $rss MiB, $size MiB written ($status)."
+  if [ -n "$eight" ]; then
+    echo
+    echo "$eight"
+  fi
 } | if [ -n "$table" ]; then tee "$table"; else cat; fi

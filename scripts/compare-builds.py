@@ -14,6 +14,10 @@ echoes of many options, and every "Error: " line the README lists. Page selectio
 deterministic (no random page). Every keyword of every keyword option (as the README's option
 reference lists them) converts the samples once, with what makes the run use it. Exit status 0
 when everything matches, 1 otherwise.
+
+--png-image-data compares PNG files by their content instead of their bytes: every chunk but
+IDAT byte for byte, and the image data inflated (the filtered rows, without the bits past the last
+pixel of a 1- or 4-bit row, which hold nothing), for a change of how the image data is compressed.
 """
 
 import argparse
@@ -207,19 +211,80 @@ def run(binary, work, arguments):
     return done.returncode, done.stdout, done.stderr
 
 
-def tree_differences(left, right):
+def png_content(path):
+    """The chunks of a PNG file but IDAT, and its image data inflated; None if it is no PNG."""
+    data = path.read_bytes()
+    if not data.startswith(b"\x89PNG\r\n\x1a\n"):
+        return None
+    chunks, image_data, at = [], bytearray(), 8
+    while at + 12 <= len(data):
+        (size,) = struct.unpack(">I", data[at:at + 4])
+        kind, body = data[at + 4:at + 8], data[at + 8:at + 8 + size]
+        if zlib.crc32(kind + body) != struct.unpack(">I", data[at + 8 + size:at + 12 + size])[0]:
+            return None
+        if kind == b"IDAT":
+            if not chunks or chunks[-1][0] != b"IDAT":
+                chunks.append((kind, b""))
+            image_data += body
+        else:
+            chunks.append((kind, body))
+        at += 12 + size
+    try:
+        rows = bytearray(zlib.decompress(bytes(image_data)))
+    except zlib.error:
+        return None
+    header = dict(chunks).get(b"IHDR")
+    if header is None or len(header) != 13:
+        return None
+    width, height, depth, _, _, _, interlace = struct.unpack(">IIBBBBB", header)
+    if depth < 8:
+        clear_padding(rows, width, height, depth, interlace)
+    return chunks, bytes(rows)
+
+
+# Where each pass of an interlaced image starts and how far apart its pixels are: x, y, dx, dy.
+ADAM7 = [(0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4), (1, 0, 2, 2), (0, 1, 1, 2)]
+
+
+def clear_padding(rows, width, height, depth, interlace):
+    """Clears the bits past the last pixel of each row of inflated 1-, 2- or 4-bit image data (its
+    rows are unfiltered: libpng filters none below 8 bits)."""
+    at = 0
+    for x0, y0, dx, dy in ADAM7 if interlace else [(0, 0, 1, 1)]:
+        columns = (width - x0 + dx - 1) // dx if width > x0 else 0
+        lines = (height - y0 + dy - 1) // dy if height > y0 else 0
+        if columns == 0:
+            continue
+        size = (columns * depth + 7) // 8 + 1
+        used = columns * depth % 8
+        for _ in range(lines):
+            if used and at + size <= len(rows) and rows[at] == 0:
+                rows[at + size - 1] &= (0xFF00 >> used) & 0xFF
+            at += size
+
+
+def same_files(left, right, png_image_data):
+    if filecmp.cmp(left, right, shallow=False):
+        return True
+    if not png_image_data or left.suffix.lower() != ".png":
+        return False
+    content = png_content(left)
+    return content is not None and content == png_content(right)
+
+
+def tree_differences(left, right, png_image_data=False):
     """Relative paths that differ between two folders (missing on one side or other bytes)."""
     def files(top):
         return {str(p.relative_to(top)) for p in top.rglob("*") if p.is_file()} if top.is_dir() else set()
     left_files, right_files = files(left), files(right)
     differing = sorted(left_files ^ right_files)
     for name in sorted(left_files & right_files):
-        if not filecmp.cmp(left / name, right / name, shallow=False):
+        if not same_files(left / name, right / name, png_image_data):
             differing.append(name)
     return differing, len(left_files)
 
 
-def compare_case(name, arguments, before, after, work, keep):
+def compare_case(name, arguments, before, after, work, keep, png_image_data):
     out = work / "out"
     results = {}
     for label, binary in (("before", before), ("after", after)):
@@ -231,7 +296,7 @@ def compare_case(name, arguments, before, after, work, keep):
     for what, index in (("exit status", 0), ("standard output", 1), ("standard error", 2)):
         if results["before"][index] != results["after"][index]:
             problems.append(what)
-    differing, count = tree_differences(work / "out-before", work / "out-after")
+    differing, count = tree_differences(work / "out-before", work / "out-after", png_image_data)
     problems += [f"file {name}" for name in differing]
     if problems and keep:
         kept = work / "differences" / name
@@ -255,6 +320,8 @@ def main():
     parser.add_argument("--work", type=pathlib.Path, default=pathlib.Path("/tmp/tessaline-compare"))
     parser.add_argument("--keep", action="store_true", help="keep the outputs of differing cases")
     parser.add_argument("--only", help="run only the cases whose name matches this regular expression")
+    parser.add_argument("--png-image-data", action="store_true",
+                        help="PNG files the same when all but their compressed image data is")
     args = parser.parse_args()
 
     work = args.work.resolve()
@@ -274,7 +341,7 @@ def main():
     files = 0
     for name, arguments in cases:
         problems, count = compare_case(name, arguments, args.before.resolve(), args.after.resolve(),
-                                       work, args.keep)
+                                       work, args.keep, args.png_image_data)
         files += count
         status = "same" if not problems else "DIFFERENT: " + ", ".join(problems[:5])
         print(f"{name:28} {count:4} files  {status}", flush=True)

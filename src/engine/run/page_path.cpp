@@ -247,5 +247,5 @@ std::uint64_t streamedPageMemory(const TiffPageHeader& header, const Settings& s
                              rows * static_cast<std::uint64_t>(size.height) /
                                      static_cast<std::uint64_t>(turnedSides(header, settings).height) +
                                  1) +
-           rowWriterMemory(outputFormatFor(job.outputKey).rowWriter, job.run.saveFlags, probe);
+           rowWriterMemory(outputFormatFor(job.outputKey).rowWriter, job.run.saveFlags, probe, encoderThreads(job));
 }

@@ -234,7 +234,8 @@ FileFailure writeStreamed(BandPump& pump, const Bitmap& header, EncodedPage& enc
     {
         FileHandle file = openFile(job.file.tempPath, "wb");
         std::unique_ptr<RowWriter> writer =
-            file ? openRowWriter(format.rowWriter, job.run.saveFlags, header, file.get()) : nullptr;
+            file ? openRowWriter(format.rowWriter, job.run.saveFlags, header, file.get(), encoderThreads(job))
+                 : nullptr;
         if (!writer) {
             failure = diagnoseWriteFailure(encoded.outputPath, errno, job.outputKey);
         } else {

@@ -10,6 +10,8 @@
 #include "engine/write/ico_writer.h"
 #include "engine/write/jpeg2000_writer.h"
 #include "engine/write/jxr_writer.h"
+#include "engine/write/png_row_writer.h"
+#include "engine/write/row_writer_dispatch.h"
 #include "engine/write/temp_file_claims.h"
 
 #include <QFile>
@@ -45,6 +47,22 @@ bool freeImageSave(const Bitmap& image, int formatId, const QString& path, int f
     const std::unique_lock turn = turnForWriter(formatId);
     const bool encoded = FreeImage_SaveToHandle(static_cast<FREE_IMAGE_FORMAT>(formatId), image.get(),
                                                 stdioFreeImageIO(), file.get(), flags) != FALSE;
+    // A full disk shows up when the buffered rest is written out.
+    return std::fclose(file.release()) == 0 && encoded;
+}
+
+// A page the PNG row writer takes goes through it whole, so that it gives the bytes the streamed
+// path gives; the others (interlaced, CMYK, depths the row writer lacks) go through FreeImage.
+bool savePng(const Bitmap& image, const QString& path, int flags, const JobState& job)
+{
+    if (!pngWriterTakesPage(flags, image)) {
+        return freeImageSave(image, FIF_PNG, path, flags);
+    }
+    FileHandle file = openFile(path, "wb");
+    if (!file) {
+        return false;
+    }
+    const bool encoded = writePngPage(flags, image, file.get(), encoderThreads(job));
     // A full disk shows up when the buffered rest is written out.
     return std::fclose(file.release()) == 0 && encoded;
 }
@@ -92,8 +110,11 @@ SaveStatus writeWithFormatWriter(const Bitmap& image, const QString& path, const
         saved = saveIcon(image, job.run.formatId, path, job.run.saveFlags);
     } else {
         const Bitmap bilevel = withBilevelLayout(format.layout.bilevelIndex, image);
-        saved = freeImageSave(bilevel ? bilevel : image, job.run.formatId, path, job.run.saveFlags) &&
-                (format.metadata.textTags != TextTagCarrier::TiffTags || writeTiffTextTags(image, path));
+        const Bitmap& page = bilevel ? bilevel : image;
+        saved =
+            (format.rowWriter == RowWriterKind::Png ? savePng(page, path, job.run.saveFlags, job)
+                                                    : freeImageSave(page, job.run.formatId, path, job.run.saveFlags)) &&
+            (format.metadata.textTags != TextTagCarrier::TiffTags || writeTiffTextTags(image, path));
     }
     return saved ? SaveStatus::Saved : SaveStatus::Failed;
 }

@@ -1,12 +1,15 @@
 #include "engine/write/png_row_writer.h"
 
+#include "engine/write/png_idat_encoder.h"
 #include "engine/write/row_writer_support.h"
 
 #include <png.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -93,6 +96,43 @@ std::size_t pngRowBytes(const PngLayout& layout, unsigned width)
     return (channels * static_cast<std::size_t>(layout.bitDepth) * width + 7) / 8;
 }
 
+std::size_t pixelBytesOf(const PngLayout& layout)
+{
+    const std::size_t channels = layout.colourType == PNG_COLOR_TYPE_RGB         ? 3
+                                 : layout.colourType == PNG_COLOR_TYPE_RGB_ALPHA ? 4
+                                                                                 : 1;
+    return std::max<std::size_t>(1, channels * static_cast<std::size_t>(layout.bitDepth) / 8);
+}
+
+// How the image data is filtered and compressed, as FreeImage sets libpng up: the level in the
+// low four bits, else no compression if asked, else zlib's default (6). The filters follow the
+// page's depth in memory, even for an opaque 32-bit page written as 24-bit RGB; below 16 bits
+// they are libpng's own choice: none for a palette or less than a byte a pixel, else all five.
+PngIdatLayout idatLayoutOf(int flags, const PageHeader& page, const PngLayout& layout, std::size_t groupBytes)
+{
+    PngIdatLayout idat;
+    idat.rowBytes = pngRowBytes(layout, page.width());
+    idat.pixelBytes = static_cast<unsigned>(pixelBytesOf(layout));
+    idat.height = page.height();
+    idat.groupBytes = groupBytes;
+    const int level = flags & 0x0F;
+    idat.level = level >= 1 && level <= 9                                 ? level
+                 : (flags & PNG_Z_NO_COMPRESSION) == PNG_Z_NO_COMPRESSION ? Z_NO_COMPRESSION
+                                                                          : 6;
+    unsigned filters = PNG_ALL_FILTERS;
+    if (page.bpp() >= 16) {
+        idat.strategy = Z_FILTERED;
+        filters = PNG_FILTER_NONE | PNG_FILTER_SUB | PNG_FILTER_PAETH;
+    } else {
+        idat.strategy = Z_DEFAULT_STRATEGY;
+        if (layout.colourType == PNG_COLOR_TYPE_PALETTE || layout.bitDepth < 8) {
+            filters = PNG_FILTER_NONE;
+        }
+    }
+    idat.filters = pngFiltersFor(filters, page.width(), page.height());
+    return idat;
+}
+
 // A palette page's colours, as many as its depth can index.
 std::vector<png_color> paletteOf(const PageHeader& page, const PngLayout& layout)
 {
@@ -133,8 +173,9 @@ class PngRowWriter final : public RowWriter {
     PngRowWriter(const PageHeader& page, const PngLayout& layout, PageAlpha alpha, std::FILE* file);
     ~PngRowWriter() override { png_destroy_write_struct(&png_, &info_); }
 
-    // Sets libpng up as FreeImage's writer does and writes every chunk before the pixels.
-    bool start(int flags, const PageHeader& page);
+    // Writes every chunk before the image data through libpng, as FreeImage's writer sets it up,
+    // and readies the image data's encoder.
+    bool start(int flags, const PageHeader& page, const PngWriterOptions& options);
     bool writeBand(const Bitmap& band) override;
     bool finish() override;
 
@@ -145,10 +186,9 @@ class PngRowWriter final : public RowWriter {
         return !failed_ && callGuarded(png_jmpbuf(png_), failed_, call);
     }
 
-    void describe(int flags, const PageHeader& page, const std::vector<png_color>& palette,
-                  const std::vector<png_text>& texts);
+    void describe(const PageHeader& page, const std::vector<png_color>& palette, const std::vector<png_text>& texts);
     bool alphaAsTold(const Bitmap& band);
-    void writeRows(const Bitmap& band);
+    void storeRow(const std::uint8_t* row, std::uint8_t* stored) const;
 
     static void onError(png_structp png, png_const_charp message);
     static void onWarning(png_structp, png_const_charp) {}
@@ -159,23 +199,22 @@ class PngRowWriter final : public RowWriter {
     PageAlpha alpha_;
     std::FILE* file_;
     unsigned width_;
+    std::size_t rowBytes_;
     BandRows rows_;
     png_structp png_ = nullptr;
     png_infop info_ = nullptr;
+    std::unique_ptr<PngIdatEncoder> encoder_;
     bool failed_ = false;
     bool translucentSeen_ = false;
-    std::vector<png_byte> converted_; // one 32-bit row without its alpha
 };
 
 PngRowWriter::PngRowWriter(const PageHeader& page, const PngLayout& layout, PageAlpha alpha, std::FILE* file)
-    : layout_(layout), alpha_(alpha), file_(file), width_(page.width()), rows_(page)
+    : layout_(layout), alpha_(alpha), file_(file), width_(page.width()), rowBytes_(pngRowBytes(layout, page.width())),
+      rows_(page)
 {
     png_ = png_create_write_struct(PNG_LIBPNG_VER_STRING, this, onError, onWarning);
     info_ = png_ != nullptr ? png_create_info_struct(png_) : nullptr;
     failed_ = info_ == nullptr;
-    if (layout_.dropAlpha) {
-        converted_.resize(std::size_t{width_} * 3);
-    }
 }
 
 void PngRowWriter::onError(png_structp png, png_const_charp message)
@@ -194,24 +233,32 @@ void PngRowWriter::onWrite(png_structp png, png_bytep data, png_size_t size)
     }
 }
 
-bool PngRowWriter::start(int flags, const PageHeader& page)
+bool PngRowWriter::start(int flags, const PageHeader& page, const PngWriterOptions& options)
 {
     // libpng copies both when they are set, so neither needs to outlive this call.
     const std::vector<png_color> palette = paletteOf(page, layout_);
     const std::vector<png_text> texts = textsOf(page);
-    return guarded([&] {
+    const bool described = guarded([&] {
         png_set_write_fn(png_, this, onWrite, onFlush);
-        describe(flags, page, palette, texts);
+        describe(page, palette, texts);
         png_write_info(png_, info_);
-        if (layout_.bitDepth == 16) {
-            // FreeImage keeps 16-bit samples in the machine's order; PNG stores them big-endian.
-            png_set_swap(png_);
-        }
     });
+    if (!described) {
+        return false;
+    }
+    try {
+        std::FILE* file = file_;
+        encoder_ = std::make_unique<PngIdatEncoder>(
+            idatLayoutOf(flags, page, layout_, options.groupBytes), std::max(options.threads, 1u),
+            [file](std::span<const std::uint8_t> bytes) { return writeAll(file, bytes.data(), bytes.size()); });
+    } catch (...) {
+        failed_ = true; // no memory or no thread for the encoder
+    }
+    return !failed_;
 }
 
-// The chunks before the pixels, set in the order FreeImage's writer sets them.
-void PngRowWriter::describe(int flags, const PageHeader& page, const std::vector<png_color>& palette,
+// The chunks before the image data, set in the order FreeImage's writer sets them.
+void PngRowWriter::describe(const PageHeader& page, const std::vector<png_color>& palette,
                             const std::vector<png_text>& texts)
 {
     const png_uint_32 resolutionX = FreeImage_GetDotsPerMeterX(page.get());
@@ -219,31 +266,10 @@ void PngRowWriter::describe(int flags, const PageHeader& page, const std::vector
     if (resolutionX > 0 && resolutionY > 0) {
         png_set_pHYs(png_, info_, resolutionX, resolutionY, PNG_RESOLUTION_METER);
     }
-    // The level in the low four bits, else no compression if asked, else libpng's default (6).
-    const int level = flags & 0x0F;
-    if (level >= 1 && level <= 9) {
-        png_set_compression_level(png_, level);
-    } else if ((flags & PNG_Z_NO_COMPRESSION) == PNG_Z_NO_COMPRESSION) {
-        png_set_compression_level(png_, Z_NO_COMPRESSION);
-    }
-    // The filter choice follows the page's depth in memory, even for an opaque 32-bit page
-    // written as 24-bit RGB.
-    if (page.bpp() >= 16) {
-        png_set_compression_strategy(png_, Z_FILTERED);
-        png_set_filter(png_, 0, PNG_FILTER_NONE | PNG_FILTER_SUB | PNG_FILTER_PAETH);
-    } else {
-        png_set_compression_strategy(png_, Z_DEFAULT_STRATEGY);
-    }
-    if (layout_.invertMono) {
-        png_set_invert_mono(png_);
-    }
     png_set_IHDR(png_, info_, page.width(), page.height(), layout_.bitDepth, layout_.colourType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
     if (!palette.empty()) {
         png_set_PLTE(png_, info_, palette.data(), static_cast<int>(palette.size()));
-    }
-    if (layout_.bgr) {
-        png_set_bgr(png_);
     }
     if (const TagBytes profile = iccProfileBytes(page); !profile.empty()) {
         // The profile goes in as it is, as FreeImage writes it, whatever libpng thinks of it.
@@ -291,15 +317,41 @@ bool PngRowWriter::alphaAsTold(const Bitmap& band)
     return !(translucentSeen_ && alpha_ == PageAlpha::Opaque);
 }
 
-void PngRowWriter::writeRows(const Bitmap& band)
+// A row of the page as the file stores it: colour channels red first, 16-bit samples big-endian,
+// a page with 0 as white inverted, an opaque page's alpha dropped.
+void PngRowWriter::storeRow(const std::uint8_t* row, std::uint8_t* stored) const
 {
-    for (unsigned index = 0; index < band.height(); ++index) {
-        png_bytep row = BandRows::row(band, index);
-        if (layout_.dropAlpha) {
-            FreeImage_ConvertLine32To24(converted_.data(), row, static_cast<int>(width_));
-            row = converted_.data();
+    if (layout_.bgr) {
+        const unsigned source = layout_.colourType == PNG_COLOR_TYPE_RGB_ALPHA || layout_.dropAlpha ? 4 : 3;
+        const unsigned target = layout_.colourType == PNG_COLOR_TYPE_RGB_ALPHA ? 4 : 3;
+        for (unsigned x = 0; x < width_; ++x, row += source, stored += target) {
+            stored[0] = row[FI_RGBA_RED];
+            stored[1] = row[FI_RGBA_GREEN];
+            stored[2] = row[FI_RGBA_BLUE];
+            if (target == 4) {
+                stored[3] = row[FI_RGBA_ALPHA];
+            }
         }
-        png_write_row(png_, row);
+        return;
+    }
+    if (layout_.bitDepth == 16) {
+        // FreeImage keeps 16-bit samples in the machine's order; PNG stores them big-endian.
+        for (std::size_t at = 0; at + 1 < rowBytes_; at += 2) {
+            std::uint16_t sample = 0;
+            std::memcpy(&sample, row + at, 2);
+            stored[at] = static_cast<std::uint8_t>(sample >> 8);
+            stored[at + 1] = static_cast<std::uint8_t>(sample & 0xFF);
+        }
+    } else {
+        std::memcpy(stored, row, rowBytes_);
+    }
+    if (layout_.invertMono) {
+        std::transform(stored, stored + rowBytes_, stored, [](std::uint8_t value) { return ~value; });
+    }
+    // The bits past the last pixel of a 1- or 4-bit row are whatever the page's memory held: they
+    // are written as zeros, so that the same pixels always give the same file.
+    if (const unsigned used = (width_ * static_cast<unsigned>(layout_.bitDepth)) % 8; used != 0) {
+        stored[rowBytes_ - 1] &= static_cast<std::uint8_t>(0xFF00u >> used);
     }
 }
 
@@ -309,7 +361,16 @@ bool PngRowWriter::writeBand(const Bitmap& band)
         failed_ = true;
         return false;
     }
-    return guarded([this, &band] { writeRows(band); });
+    for (unsigned index = 0; index < band.height() && !failed_; ++index) {
+        std::uint8_t* stored = encoder_->nextRow();
+        if (stored == nullptr) {
+            failed_ = true;
+            break;
+        }
+        storeRow(BandRows::row(band, index), stored);
+        failed_ = !encoder_->rowDone();
+    }
+    return !failed_;
 }
 
 bool PngRowWriter::finish()
@@ -319,7 +380,25 @@ bool PngRowWriter::finish()
         failed_ = true;
         return false;
     }
-    return guarded([this] { png_write_end(png_, info_); }) && flushedCleanly(file_);
+    static constexpr std::array<std::uint8_t, 12> end{0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+    failed_ = !encoder_->finish() || !writeAll(file_, end.data(), end.size()) || !flushedCleanly(file_);
+    return !failed_;
+}
+
+// Whether every pixel of a 32-bit page is opaque.
+PageAlpha alphaOfPage(const Bitmap& page)
+{
+    if (page.bpp() != 32 || FreeImage_GetImageType(page.get()) != FIT_BITMAP) {
+        return PageAlpha::Unknown;
+    }
+    for (unsigned y = 0; y < page.height(); ++y) {
+        const auto* pixels = reinterpret_cast<const RGBQUAD*>(FreeImage_GetScanLine(page.get(), static_cast<int>(y)));
+        if (std::any_of(pixels, pixels + page.width(),
+                        [](const RGBQUAD& pixel) { return pixel.rgbReserved != 0xFF; })) {
+            return PageAlpha::Translucent;
+        }
+    }
+    return PageAlpha::Opaque;
 }
 
 } // namespace
@@ -329,30 +408,38 @@ bool pngRowWriterTakes(int flags, const PageHeader& page, PageAlpha alpha)
     return (flags & PNG_INTERLACED) != PNG_INTERLACED && layoutOf(page, alpha).has_value();
 }
 
-std::size_t pngRowWriterBytes(int flags, const PageHeader& page)
+std::size_t pngRowWriterBytes(int flags, const PageHeader& page, unsigned threads)
 {
     // The estimate does not depend on what the alpha turns out to be: take the wider row.
     const std::optional<PngLayout> layout = layoutOf(page, PageAlpha::Translucent);
     if ((flags & PNG_INTERLACED) == PNG_INTERLACED || !layout) {
         return 0;
     }
-    // libpng keeps the row being filtered, the row above it and a trial row per filter; zlib's
-    // deflate state at the default window and memory level is about 256 KiB.
-    constexpr std::size_t filterRows = 6;
-    constexpr std::size_t deflateState = std::size_t{1} << 18;
-    constexpr std::size_t compressedBuffer = std::size_t{1} << 13;
-    return filterRows * (pngRowBytes(*layout, page.width()) + 1) + deflateState + compressedBuffer;
+    return pngIdatEncoderBytes(idatLayoutOf(flags, page, *layout, 0), threads);
 }
 
-std::unique_ptr<RowWriter> openPngRowWriter(int flags, const PageHeader& page, std::FILE* file, PageAlpha alpha)
+std::unique_ptr<RowWriter> openPngRowWriter(int flags, const PageHeader& page, std::FILE* file, PageAlpha alpha,
+                                            const PngWriterOptions& options)
 {
     const std::optional<PngLayout> layout = layoutOf(page, alpha);
     if (file == nullptr || (flags & PNG_INTERLACED) == PNG_INTERLACED || !layout) {
         return nullptr;
     }
     auto writer = std::make_unique<PngRowWriter>(page, *layout, alpha, file);
-    if (!writer->start(flags, page)) {
+    if (!writer->start(flags, page, options)) {
         return nullptr;
     }
     return writer;
+}
+
+bool pngWriterTakesPage(int flags, const Bitmap& page)
+{
+    return page && pngRowWriterTakes(flags, page, alphaOfPage(page));
+}
+
+bool writePngPage(int flags, const Bitmap& page, std::FILE* file, unsigned threads)
+{
+    const std::unique_ptr<RowWriter> writer =
+        openPngRowWriter(flags, page, file, alphaOfPage(page), PngWriterOptions{.threads = threads});
+    return writer && writer->writeBand(page) && writer->finish();
 }

@@ -25,7 +25,8 @@ bool rowWriterTakes(RowWriterKind kind, int flags, const PageHeader& page)
     return false;
 }
 
-std::unique_ptr<RowWriter> openRowWriter(RowWriterKind kind, int flags, const PageHeader& page, std::FILE* file)
+std::unique_ptr<RowWriter> openRowWriter(RowWriterKind kind, int flags, const PageHeader& page, std::FILE* file,
+                                         unsigned threads)
 {
     switch (kind) {
     case RowWriterKind::Pnm:
@@ -35,14 +36,14 @@ std::unique_ptr<RowWriter> openRowWriter(RowWriterKind kind, int flags, const Pa
     case RowWriterKind::Jpeg:
         return openJpegRowWriter(flags, page, file);
     case RowWriterKind::Png:
-        return openPngRowWriter(flags, page, file);
+        return openPngRowWriter(flags, page, file, PageAlpha::Unknown, PngWriterOptions{.threads = threads});
     case RowWriterKind::None:
         return nullptr;
     }
     return nullptr;
 }
 
-std::uint64_t rowWriterMemory(RowWriterKind kind, int flags, const PageHeader& page)
+std::uint64_t rowWriterMemory(RowWriterKind kind, int flags, const PageHeader& page, unsigned threads)
 {
     const std::uint64_t row = (std::uint64_t{page.width()} * std::max(page.bpp(), 1U) + 7) / 8;
     switch (kind) {
@@ -55,7 +56,7 @@ std::uint64_t rowWriterMemory(RowWriterKind kind, int flags, const PageHeader& p
     case RowWriterKind::Jpeg:
         return jpegRowWriterBytes(flags, page);
     case RowWriterKind::Png:
-        return pngRowWriterBytes(flags, page);
+        return pngRowWriterBytes(flags, page, threads);
     case RowWriterKind::None:
         return 0;
     }
