@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Times one huge RGB page (LZW) with a frame and a watermark to JPEG (quality 95, no chroma
 # subsampling) by two Tessaline executables, one after the other: a text watermark and a turned
-# picture watermark, each under a frame; and by AFTER without either, for what the drawing adds. Prints a markdown table of wall time, peak resident memory
-# and output size (from /usr/bin/time -v), and whether the two outputs are the same bytes.
+# picture watermark, each under a frame; and by AFTER without either, for what the drawing adds.
+# Prints a markdown table of wall time, peak resident memory and output size (from
+# /usr/bin/time -v), and whether the two outputs are the same bytes.
 #
 #   bench/drawing.sh BEFORE AFTER [WIDTH HEIGHT]
 #
@@ -50,19 +51,7 @@ declare -A marks=(
   [text]="--wm-text=(c)_Tessaline_%filename% --wm-font=Liberation_Sans --wm-font-size=160 --wm-text-antialiasing --wm-back-opacity=90 --wm-text-position=BOTTOMRIGHT --wm-text-boundary=FRAME"
   [picture]="--wm-image=$work/mark.png --wm-image-rotation=30 --wm-image-opacity=180 --wm-image-position=MIDDLECENTER")
 
-measure() {
-  local out=$1
-  shift
-  rm -rf "$out" && mkdir -p "$out"
-  local status=ok
-  /usr/bin/time -v -o "$work/time.txt" "$@" >/dev/null 2>"$work/stderr.txt" || status=failed
-  local wall rss bytes
-  wall=$(awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i]; printf "%.2f", s }' "$work/time.txt")
-  rss=$(awk -F': ' '/Maximum resident set size/ { printf "%.0f", $2 / 1024 }' "$work/time.txt")
-  bytes=$(du -sb "$out" | cut -f1)
-  [ "$bytes" -gt 4096 ] || status=failed
-  echo "$wall $rss $(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1048576 }') $status"
-}
+source "$root/bench/measure.sh"
 
 echo "One ${width} x ${height} RGB page (LZW) to JPEG q95 with a frame and a watermark, \`bench/drawing.sh\` on $(date -u '+%Y-%m-%d %H:%M UTC'), --threads=1:"
 echo

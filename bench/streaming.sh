@@ -74,22 +74,11 @@ declare -A gm_opts=(
   [jpg-resize]="-filter Mitchell -resize 50% -quality 95 -sampling-factor 1x1"
   [jpg-rot90]="-rotate 90 -quality 95 -sampling-factor 1x1")
 
-# Runs one command line with its output folder fresh; prints "wall_s peak_MiB output_MiB status".
-measure() {
-  local out=$1
-  shift
-  rm -rf "$out" && mkdir -p "$out"
-  local status=ok
-  /usr/bin/time -v -o "$work/time.txt" "$@" >/dev/null 2>"$work/stderr.txt" || status=failed
-  local wall rss
-  # "Elapsed (wall clock) time (h:mm:ss or m:ss): 0:02.64"
-  wall=$(awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i]; printf "%.2f", s }' "$work/time.txt")
-  rss=$(awk -F': ' '/Maximum resident set size/ { printf "%.0f", $2 / 1024 }' "$work/time.txt")
-  local bytes
-  bytes=$(du -sb "$out" | cut -f1)
-  [ "$bytes" -gt 0 ] || status=failed
-  echo "$wall $rss $(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1048576 }') $status"
-  rm -rf "$out"
+# measure (bench/measure.sh), with the output removed once measured: huge files add up.
+source "$root/bench/measure.sh"
+measure_and_remove() {
+  measure "$@"
+  rm -rf "$1"
 }
 
 rows=()
@@ -104,10 +93,10 @@ for input in "${inputs[@]}"; do
     read -r -a gm_args <<<"${gm_opts[$workload]}"
     for tool in "${tools[@]}"; do
       case $tool in
-        before) figures=$(measure "$out" "$before" -i "$in" -o "$out" "${tessaline_args[@]}" --threads=1 -q) ;;
-        tessaline) figures=$(measure "$out" "$tessaline" -i "$in" -o "$out" "${tessaline_args[@]}" --threads=1 -q) ;;
-        vips) figures=$(measure "$out" "${vips_args[@]}") ;;
-        gm) figures=$(measure "$out" gm convert "$in" "${gm_args[@]}" "$out/page.$ext") ;;
+        before) figures=$(measure_and_remove "$out" "$before" -i "$in" -o "$out" "${tessaline_args[@]}" --threads=1 -q) ;;
+        tessaline) figures=$(measure_and_remove "$out" "$tessaline" -i "$in" -o "$out" "${tessaline_args[@]}" --threads=1 -q) ;;
+        vips) figures=$(measure_and_remove "$out" "${vips_args[@]}") ;;
+        gm) figures=$(measure_and_remove "$out" gm convert "$in" "${gm_args[@]}" "$out/page.$ext") ;;
       esac
       read -r wall rss size status <<<"$figures"
       echo "streaming: $input $workload $tool ${wall}s ${rss}MiB ${size}MiB $status" >&2
@@ -123,7 +112,7 @@ if [[ " ${workloads[*]} " == *" jpg "* && " ${inputs[*]} " == *" lzw "* ]]; then
 mkdir -p "$work/eight"
 for i in 1 2 3 4 5 6 7 8; do ln "$work/page-lzw.tif" "$work/eight/page-$i.tif"; done
 read -r -a eight_args <<<"${tessaline_opts[jpg]}"
-figures=$(measure "$work/out" "$tessaline" -i "$work/eight" -o "$work/out" "${eight_args[@]}" --threads=2 -q)
+figures=$(measure_and_remove "$work/out" "$tessaline" -i "$work/eight" -o "$work/out" "${eight_args[@]}" --threads=2 -q)
 read -r wall rss size status <<<"$figures"
 echo "streaming: eight pages on two workers ${wall}s ${rss}MiB ${size}MiB $status" >&2
 eight="Eight such pages (LZW) to JPEG on two workers (\`--threads=2\`): $wall s, peak RSS $rss MiB, $size MiB written ($status)."
