@@ -79,6 +79,10 @@ void PreviewWindow::buildControls()
     page_ = new QSpinBox(this);
     page_->setRange(1, 1);
     pageCount_ = new QLabel(this);
+    // Empty until the first preview arrives: its room is kept from the start, so the window's
+    // narrowest width, by which it is placed beside the main window, does not grow once it is shown.
+    pageCount_->setMinimumWidth(
+        pageCount_->fontMetrics().horizontalAdvance(substituteMessage(text("Page Count"), QStringLiteral("9999"))));
     layout_ = new QComboBox(this);
     layout_->addItem(text("Side By Side"));
     layout_->addItem(text("Split"));

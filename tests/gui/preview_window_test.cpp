@@ -2,6 +2,7 @@
 // preview follows the selection, the output format and Preferences OK, chooses pages and zooms; a
 // profile saved by the window and a copied command line convert, in the console tool, to the same
 // bytes as the window's own run.
+#include "app/message_catalogue.h"
 #include "cli/profile_writer.h"
 #include "engine/core/file_failure.h"
 #include "engine/decode/input_diagnosis.h"
@@ -23,6 +24,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
@@ -349,6 +351,27 @@ class PreviewWindowTest : public QObject {
                 QVERIFY(!preview.view().showsPictures());
             }
         }
+    }
+
+    // The window is placed by its narrowest width before it shows anything, so nothing it shows
+    // later may widen it: the page count (empty until the first preview) has its room from the start.
+    void keepsRoomForThePageCountFromTheStart()
+    {
+        ConvertFixture fixture;
+        fixtures::writeTiff(fixture.dir.filePath(QStringLiteral("pages.tif")), fixtures::PageKind::Rgb24, 8, 6, 12);
+        MainWindow& window = fixture.startWith({QStringLiteral("pages.tif")});
+        window.dispatch(Command::Preview);
+        PreviewWindow& preview = *window.previewWindow();
+        QVERIFY(settled(preview));
+        QCOMPARE(preview.shown().pageCount, 12);
+        const QString count = substituteMessage(message(QStringLiteral("Preview/Page Count")), QStringLiteral("12"));
+        QLabel* label = nullptr;
+        for (QLabel* candidate : preview.findChildren<QLabel*>()) {
+            label = candidate->text() == count ? candidate : label;
+        }
+        QVERIFY(label != nullptr);
+        QVERIFY2(label->minimumWidth() >= label->sizeHint().width(),
+                 qPrintable(QStringLiteral("%1 < %2").arg(label->minimumWidth()).arg(label->sizeHint().width())));
     }
 
     // The preview opens beside the main window, where the screen has room for it, not over it (the
